@@ -1,0 +1,392 @@
+// Program blocks and block lists: item access, change tracking, PBX exchange, stream records.
+#include "CmdData.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "DateTime.h"
+#include "Errors.h"
+#include "Feedback.h"
+#include "Session.h"
+#include "Stream.h"
+
+namespace {
+
+constexpr const char* kEditPrompt = ";E>";
+// SetItemCount never grows a block past what one PBX line can carry.
+constexpr int kMaxItemCount = static_cast<int>(kMaxBlockText);
+
+bool HasLineBreak(const std::string& Text) {
+  return Text.find_first_of("\r\n") != std::string::npos;
+}
+
+}  // namespace
+
+std::string DataLineText(const std::string& Line) {
+  // Data lines begin with ";=>"; taking the text after the marker rather than after the first
+  // three characters keeps a stray byte in front of the marker out of the block.
+  size_t p = Line.find(";=>");
+  size_t from = p == std::string::npos ? 3 : p + 3;
+  if (from >= Line.size()) return std::string();
+  return Line.substr(from, kMaxBlockText);
+}
+
+// ---- TCmdData: text and flags ------------------------------------------------------------
+
+std::unique_ptr<TCmdData> TCmdData::CreateCopy(const TCmdData& Src) {
+  auto b = std::make_unique<TCmdData>();
+  b->Assign(Src);
+  return b;
+}
+
+void TCmdData::SetData(const std::string& Text) {
+  if (Text == fData) return;
+  fData = Text;
+  Changed = true;
+}
+
+void TCmdData::Assign(const TCmdData& Src) {
+  fData = Src.fData;
+  Changed = Src.Changed;
+  Undefined = Src.Undefined;
+  ReadTime = Src.ReadTime;
+}
+
+bool TCmdData::AnyUndefined() const {
+  for (bool u : Undefined)
+    if (u) return true;
+  return false;
+}
+
+void TCmdData::AssignIfDefined(const TCmdData& Src) {
+  if (!Src.AnyUndefined()) Assign(Src);
+}
+
+void TCmdData::Clear() {
+  fData.clear();
+  Changed = false;
+  ReadTime = 0.0;
+  Undefined.fill(false);
+}
+
+bool TCmdData::IsActual() const { return !fData.empty() && ReadTime > PbxComm().ConnectTime(); }
+
+void TCmdData::Stamp() { ReadTime = Now(); }
+
+std::string TCmdData::QueryText() const { return ExtractWord(fData, "/", 1) + "//"; }
+
+// ---- TCmdData: items ---------------------------------------------------------------------
+
+void TCmdData::CheckItemNo(int ItemNo) const {
+  if (ItemNo < 1 || ItemNo > 10)
+    throw Exception(Format("TCmdData - bad ItemNo! ItemNo=%d fData=%s", ItemNo, fData.c_str()));
+}
+
+void TCmdData::CheckBitNo(int BitNo) const {
+  if (BitNo < 1 || BitNo > 24)
+    throw Exception(Format("TCmdData - bad ItemNo! ItemNo=%d fData=%s", BitNo, fData.c_str()));
+}
+
+std::string TCmdData::ItemStr(int ItemNo) const {
+  CheckItemNo(ItemNo);
+  if (Undefined[ItemNo - 1]) return "???";
+  return ExtractWord(ExtractWord(fData, "/", 2), ",", ItemNo);
+}
+
+void TCmdData::SetItemStr(int ItemNo, const std::string& Text) {
+  CheckItemNo(ItemNo);
+  if (AllowUndefined) {
+    if (!Text.empty() && Text[0] == '?') {
+      Undefined[ItemNo - 1] = true;
+      return;
+    }
+    Undefined[ItemNo - 1] = false;
+  }
+  const size_t slash = fData.find('/');
+  if (slash == std::string::npos || slash + 1 >= fData.size()) return;
+  size_t start = slash + 1;
+  for (int k = 1; k < ItemNo; ++k) {
+    size_t comma = fData.find(',', start);
+    if (comma == std::string::npos) return;  // fewer items: writing never adds one
+    start = comma + 1;
+  }
+  if (start > fData.size()) return;
+  size_t end = fData.find_first_of(",/", start);
+  if (end == std::string::npos) end = fData.size();
+  std::string text = fData;
+  text.replace(start, end - start, Text);
+  SetData(text);
+}
+
+int TCmdData::ItemInt(int ItemNo) const {
+  CheckItemNo(ItemNo);
+  if (Undefined[ItemNo - 1]) return -1;
+  return LeadingInt(ItemStr(ItemNo));
+}
+
+void TCmdData::WriteNumber(int ItemNo, int Value, bool TwoDigits) {
+  CheckItemNo(ItemNo);
+  if (AllowUndefined) {
+    if (Value < 0) {
+      Undefined[ItemNo - 1] = true;
+      return;
+    }
+    Undefined[ItemNo - 1] = false;
+  }
+  char buf[24];
+  if (TwoDigits)
+    std::snprintf(buf, sizeof buf, "%.2d", Value);
+  else
+    std::snprintf(buf, sizeof buf, "%d", Value);
+  SetItemStr(ItemNo, buf);
+}
+
+void TCmdData::SetItemInt(int ItemNo, int Value) { WriteNumber(ItemNo, Value, false); }
+
+void TCmdData::SetItem2d(int ItemNo, int Value) { WriteNumber(ItemNo, Value, true); }
+
+int TCmdData::ItemIndex(int ItemNo) const {
+  int v = ItemInt(ItemNo);
+  return v >= 1 ? v - 1 : v;
+}
+
+void TCmdData::SetItemIndex(int ItemNo, int Value) {
+  CheckItemNo(ItemNo);
+  if (AllowUndefined) Undefined[ItemNo - 1] = Value < 0;
+  if (Value >= 0) SetItemInt(ItemNo, Value + 1);
+}
+
+int TCmdData::CheckState() const {
+  switch (ItemInt(1)) {
+    case -1: return 2;
+    case 1: return 1;
+    default: return 0;
+  }
+}
+
+void TCmdData::SetCheckState(int State) { SetItemInt(1, State == 0 ? 0 : State == 1 ? 1 : -1); }
+
+namespace {
+
+// Item and character position (1-based) of a bit; character 5 of an item is the separator.
+void BitPosition(int BitNo, int& ItemNo, size_t& Pos) {
+  ItemNo = (BitNo - 1) / 8 + 1;
+  Pos = static_cast<size_t>((BitNo - 1) % 8 + 1);
+  if (Pos > 4) ++Pos;
+}
+
+}  // namespace
+
+int TCmdData::Bit(int BitNo) const {
+  CheckBitNo(BitNo);
+  int item;
+  size_t pos;
+  BitPosition(BitNo, item, pos);
+  const std::string s = ItemStr(item);
+  if (pos > s.size()) return 0;
+  return LeadingInt(s.substr(pos - 1, 1));
+}
+
+void TCmdData::SetBit(int BitNo, int Value) {
+  CheckBitNo(BitNo);
+  int item;
+  size_t pos;
+  BitPosition(BitNo, item, pos);
+  std::string s = ItemStr(item);
+  if (s.size() < 9) return;
+  // A negative value leaves the bit out of a multi-selection update: nothing to write.
+  if (Value < 0 || Value > 9) return;
+  s[pos - 1] = static_cast<char>('0' + Value);
+  SetItemStr(item, s);
+}
+
+void TCmdData::MarkDifferent(const TCmdData& Other, int ItemNo) {
+  CheckItemNo(ItemNo);
+  if (!Undefined[ItemNo - 1] && ItemStr(ItemNo) != Other.ItemStr(ItemNo))
+    Undefined[ItemNo - 1] = true;
+}
+
+void TCmdData::SetItemCount(int N) {
+  if (N < 1) N = 1;
+  if (N > kMaxItemCount) N = kMaxItemCount;
+  const std::string items = ExtractWord(fData, "/", 2);
+  const int count = WordCount(items, ",");
+  if (items.empty() || N == count) return;
+  if (N < count) {
+    std::string text = ExtractWord(fData, "/", 1) + "/";
+    for (int i = 1; i <= N; ++i) {
+      if (i > 1) text += ',';
+      text += ExtractWord(items, ",", i);
+    }
+    fData = text + "/";
+  } else {
+    if (!fData.empty() && fData.back() == '/') fData.pop_back();
+    fData.append(static_cast<size_t>(N - count), ',');
+    fData += '/';
+  }
+  Changed = true;
+}
+
+// ---- TCmdData: PBX exchange --------------------------------------------------------------
+
+bool TCmdData::TakeReply(const TStringList& Lines, const char* NoDataMessage) {
+  int first, last;
+  if (!TPbxSession::ExtractDataLines(Lines, first, last)) throw Exception(NoDataMessage);
+  SetData(DataLineText(Lines[static_cast<size_t>(first)]));
+  return true;
+}
+
+bool TCmdData::ReadPBX(const std::string& Query) {
+  if (fData.empty() && Query.empty()) throw Exception("Call ReadPBX for an empty cmd!");
+  const std::string cmd = fData.empty() ? Query : QueryText();
+  TStringList lines;
+  const bool ok = PbxComm().SendCommand(cmd, lines, kEditPrompt);
+  if (ok) {
+    TakeReply(lines, "Cant't extract data (1)!");
+    Stamp();
+    Changed = false;
+  }
+  return ok;
+}
+
+bool TCmdData::WritePBX() {
+  if (fData.empty()) return true;
+  bool ok;
+  if (HasLineBreak(fData)) {
+    // A line break inside a block would let the PBX take the rest as a second command.
+    ShowError("Error in cmd: \rthe text holds a line break and was not sent: " + fData);
+    ok = false;
+  } else {
+    TStringList lines;
+    ok = PbxComm().SendCommand(fData, lines, kEditPrompt);
+    if (ok) {
+      TakeReply(lines, "Cant't extract data (2)!");
+      Changed = false;
+    }
+  }
+  if (!ok) ReadTime = 0.0;
+  return ok;
+}
+
+// ---- TCmdData: stream record -------------------------------------------------------------
+
+bool TCmdData::LoadFromStream(TStream& Stream) {
+  int32_t len;
+  if (!Stream.ReadInt32(len) || len < 0) return false;
+  std::string text;
+  if (!Stream.ReadBytes(text, static_cast<size_t>(len))) return false;
+  if (HasLineBreak(text)) return false;
+  fData = std::move(text);
+  Changed = true;
+  ReadTime = kLoadedFromFile;
+  Undefined.fill(false);
+  return true;
+}
+
+bool TCmdData::SaveToStream(TStream& Stream) const {
+  return Stream.WriteInt32(static_cast<int32_t>(fData.size())) &&
+         Stream.WriteExact(fData.data(), fData.size());
+}
+
+// ---- TCmdList ----------------------------------------------------------------------------
+
+TCmdData& TCmdList::Add(std::unique_ptr<TCmdData> Block) {
+  fItems.push_back(std::move(Block));
+  return *fItems.back();
+}
+
+TCmdData& TCmdList::Add() { return Add(std::make_unique<TCmdData>()); }
+
+void TCmdList::Clear() { fItems.clear(); }
+
+void TCmdList::Assign(const TCmdList& Other) {
+  if (&Other == this) return;
+  Clear();
+  for (const auto& b : Other.fItems) Add(TCmdData::CreateCopy(*b));
+}
+
+void TCmdList::AssignDefined(const TCmdList& Other) {
+  const size_t n = std::min(fItems.size(), Other.fItems.size());
+  for (size_t i = 0; i < n; ++i) fItems[i]->AssignIfDefined(*Other.fItems[i]);
+}
+
+bool TCmdList::IsActual(int MinCount) const {
+  if (Count() < MinCount) return false;
+  for (const auto& b : fItems)
+    if (!b->IsActual()) return false;
+  return true;
+}
+
+int TCmdList::ChangedCount() const {
+  int n = 0;
+  for (const auto& b : fItems)
+    if (b->Changed) ++n;
+  return n;
+}
+
+void TCmdList::FillEmptyItems(int ItemNo) {
+  for (auto& b : fItems) {
+    if (!TrimBlanks(b->ItemStr(ItemNo)).empty()) continue;
+    const bool changed = b->Changed;
+    b->SetItemStr(ItemNo, "^");
+    b->Changed = changed;
+  }
+}
+
+void TCmdList::ParseReply(const TStringList& Lines) {
+  Clear();
+  int first, last;
+  if (!TPbxSession::ExtractDataLines(Lines, first, last)) return;
+  const double t = Now();
+  for (int i = first; i <= last; ++i) {
+    TCmdData& b = Add();
+    b.fData = DataLineText(Lines[static_cast<size_t>(i)]);
+    b.ReadTime = t;
+  }
+}
+
+bool TCmdList::ReadPBX(const std::string& Query) {
+  Clear();
+  TStringList lines;
+  const bool ok = PbxComm().SendCommand(Query, lines, kEditPrompt);
+  if (ok) ParseReply(lines);
+  return ok;
+}
+
+bool TCmdList::WriteAll() {
+  bool ok = true;
+  for (auto& b : fItems)
+    if (!b->WritePBX()) ok = false;
+  return ok;
+}
+
+bool TCmdList::WriteChanged() {
+  bool ok = true;
+  for (auto& b : fItems)
+    if (b->Changed && !b->WritePBX()) ok = false;
+  return ok;
+}
+
+bool TCmdList::LoadFromStream(TStream& Stream) {
+  int32_t n;
+  if (!Stream.ReadInt32(n) || n < 0) return false;
+  // Every block record takes at least its four length bytes: a count the stream cannot hold is
+  // garbage, and must not become an allocation.
+  const int64_t remaining = Stream.Remaining();
+  if (remaining >= 0 && static_cast<int64_t>(n) * 4 > remaining) return false;
+  Clear();
+  bool ok = true;
+  for (int32_t i = 0; i < n; ++i) {
+    TCmdData& b = Add();
+    if (ok && !b.LoadFromStream(Stream)) ok = false;
+    if (!ok && remaining < 0) break;  // unknown size: stop growing on garbage
+  }
+  return ok;
+}
+
+bool TCmdList::SaveToStream(TStream& Stream) const {
+  if (!Stream.WriteInt32(static_cast<int32_t>(fItems.size()))) return false;
+  for (const auto& b : fItems)
+    if (!b->SaveToStream(Stream)) return false;
+  return true;
+}

@@ -1,0 +1,112 @@
+// Program blocks (one PBX programming line with numbered items and change tracking) and block
+// lists (all the lines one whole-program query returns). Every PBX value the program knows
+// lives in one of these.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Text.h"
+
+class TStream;
+
+// A block's read time after it was loaded from a data file: actual for ever.
+constexpr double kLoadedFromFile = 999999.0;
+// Longest block text taken from a PBX line.
+constexpr size_t kMaxBlockText = 255;
+
+class TCmdData {
+ public:
+  TCmdData() = default;
+  static std::unique_ptr<TCmdData> CreateCopy(const TCmdData& Src);
+
+  // Text and flags.
+  const std::string& Data() const { return fData; }
+  // Takes Text and sets Changed when it differs from the current text.
+  void SetData(const std::string& Text);
+  // Copies text, Changed, Undefined and ReadTime; AllowUndefined stays this block's own.
+  void Assign(const TCmdData& Src);
+  void AssignIfDefined(const TCmdData& Src);
+  void Clear();
+  bool IsActual() const;
+  void Stamp();
+  std::string QueryText() const;
+  bool AnyUndefined() const;
+
+  // Items 1 to 10 of the text between the first and the second "/".
+  std::string ItemStr(int ItemNo) const;
+  void SetItemStr(int ItemNo, const std::string& Text);
+  int ItemInt(int ItemNo) const;
+  void SetItemInt(int ItemNo, int Value);
+  void SetItem2d(int ItemNo, int Value);
+  int ItemIndex(int ItemNo) const;
+  void SetItemIndex(int ItemNo, int Value);
+  int CheckState() const;
+  void SetCheckState(int State);
+  // Bits 1 to 24 of the nine-character bit items 1 to 3 ("0101 1100").
+  int Bit(int BitNo) const;
+  void SetBit(int BitNo, int Value);
+  void MarkDifferent(const TCmdData& Other, int ItemNo);
+  void SetItemCount(int N);
+
+  // PBX exchange in edit mode through the program's session.
+  bool ReadPBX(const std::string& Query = std::string());
+  bool WritePBX();
+
+  // Stream record: 32-bit little-endian length, then the text. A record that claims more than
+  // the stream holds, or whose text holds a line break, is refused and the block left as it was.
+  bool LoadFromStream(TStream& Stream);
+  bool SaveToStream(TStream& Stream) const;
+
+  bool Changed = false;
+  std::array<bool, 10> Undefined{};
+  double ReadTime = 0.0;
+  bool AllowUndefined = false;
+
+ private:
+  friend class TCmdList;
+  void CheckItemNo(int ItemNo) const;
+  void CheckBitNo(int BitNo) const;
+  void WriteNumber(int ItemNo, int Value, bool TwoDigits);
+  bool TakeReply(const TStringList& Lines, const char* NoDataMessage);
+
+  std::string fData;
+};
+
+// The block text of one PBX data line: what follows its ";=>" marker, at most 255 characters.
+std::string DataLineText(const std::string& Line);
+
+class TCmdList {
+ public:
+  TCmdList() = default;
+  TCmdList(const TCmdList&) = delete;
+  TCmdList& operator=(const TCmdList&) = delete;
+  virtual ~TCmdList() = default;
+
+  TCmdData& Items(int Index) { return *fItems.at(static_cast<size_t>(Index)); }
+  const TCmdData& Items(int Index) const { return *fItems.at(static_cast<size_t>(Index)); }
+  int Count() const { return static_cast<int>(fItems.size()); }
+  TCmdData& Add(std::unique_ptr<TCmdData> Block);
+  TCmdData& Add();  // appends an empty block
+
+  virtual void Clear();
+  void Assign(const TCmdList& Other);
+  void AssignDefined(const TCmdList& Other);
+  bool IsActual(int MinCount) const;
+  int ChangedCount() const;
+  bool HasChanges() const { return ChangedCount() > 0; }
+  void FillEmptyItems(int ItemNo);
+  void ParseReply(const TStringList& Lines);
+
+  virtual bool ReadPBX(const std::string& Query);
+  virtual bool WriteAll();
+  virtual bool WriteChanged();
+
+  bool LoadFromStream(TStream& Stream);
+  bool SaveToStream(TStream& Stream) const;
+
+ private:
+  std::vector<std::unique_ptr<TCmdData>> fItems;
+};

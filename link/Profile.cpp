@@ -1,0 +1,241 @@
+// A line-preserving reader and writer of profile files. Lines are kept as read (with their own
+// line ends); a write edits the one line it concerns and replaces the file atomically.
+#include "Profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+
+#include "Text.h"
+
+namespace {
+
+struct TProfileText {
+  std::vector<std::string> Lines;  // without their line ends
+  std::string LineEnd = "\n";      // the file's own style, kept on writing
+  bool Exists = false;
+};
+
+// Reads the whole file. Fails (nullopt) only for a file that exists and cannot be taken: not
+// readable, or too large to be a settings file. A missing file is an empty text.
+std::optional<TProfileText> Load(const std::string& FileName) {
+  TProfileText t;
+  FILE* f = std::fopen(FileName.c_str(), "rb");
+  if (!f) {
+    if (errno == ENOENT || errno == ENOTDIR) return t;
+    return std::nullopt;
+  }
+  t.Exists = true;
+  std::string all;
+  char buf[8192];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    all.append(buf, n);
+    if (all.size() > kMaxProfileFile) {
+      std::fclose(f);
+      return std::nullopt;
+    }
+  }
+  const bool err = std::ferror(f) != 0;
+  std::fclose(f);
+  if (err) return std::nullopt;
+  const size_t firstEnd = all.find_first_of("\r\n");
+  if (firstEnd != std::string::npos && all[firstEnd] == '\r' && firstEnd + 1 < all.size() &&
+      all[firstEnd + 1] == '\n')
+    t.LineEnd = "\r\n";
+  t.Lines = SplitLines(all);
+  return t;
+}
+
+// "[Name]" (blanks allowed around it) gives Name.
+bool SectionName(const std::string& Line, std::string& Name) {
+  if (Line.size() > kMaxProfileLine) return false;
+  const std::string t = TrimBlanks(Line);
+  if (t.size() < 2 || t.front() != '[') return false;
+  const size_t close = t.find(']');
+  if (close == std::string::npos) return false;
+  Name = TrimBlanks(std::string_view(t).substr(1, close - 1));
+  return true;
+}
+
+// "Key = Value" gives the trimmed key and value; comment lines are no keys.
+bool KeyValue(const std::string& Line, std::string& Key, std::string& Value) {
+  if (Line.size() > kMaxProfileLine) return false;
+  const std::string t = TrimBlanks(Line);
+  if (t.empty() || t[0] == ';' || t[0] == '#' || t[0] == '[') return false;
+  const size_t eq = t.find('=');
+  if (eq == std::string::npos) return false;
+  Key = TrimBlanks(std::string_view(t).substr(0, eq));
+  Value = TrimBlanks(std::string_view(t).substr(eq + 1));
+  // A value in matching quotes reads without them, as the profile functions do.
+  if (Value.size() >= 2 && (Value.front() == '"' || Value.front() == '\'') &&
+      Value.back() == Value.front())
+    Value = Value.substr(1, Value.size() - 2);
+  return !Key.empty();
+}
+
+// Line range [Begin, End) of the body of the first section called Section; Header is its line.
+// End is the next section's header or the end of the file.
+bool FindSection(const TProfileText& T, const std::string& Section, size_t& Header,
+                 size_t& End) {
+  std::string name;
+  for (size_t i = 0; i < T.Lines.size(); ++i) {
+    if (!SectionName(T.Lines[i], name) || !SameTextAscii(name, Section)) continue;
+    Header = i;
+    End = i + 1;
+    while (End < T.Lines.size() && !SectionName(T.Lines[End], name)) ++End;
+    return true;
+  }
+  return false;
+}
+
+bool FindKey(const TProfileText& T, size_t Begin, size_t End, const std::string& Key,
+             size_t& Line, std::string& Value) {
+  std::string k;
+  for (size_t i = Begin; i < End; ++i)
+    if (KeyValue(T.Lines[i], k, Value) && SameTextAscii(k, Key)) {
+      Line = i;
+      return true;
+    }
+  return false;
+}
+
+// Writes the text beside the file, syncs it and renames it over the file, so that a failed
+// write never leaves a half-written settings file.
+bool Store(const std::string& FileName, const TProfileText& T) {
+  std::string all;
+  for (const auto& l : T.Lines) {
+    all += l;
+    all += T.LineEnd;
+  }
+  const std::string tmp = FileName + ".tmp" + std::to_string(getpid());
+  mode_t mode = 0644;
+  struct stat st {};
+  if (::stat(FileName.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  size_t done = 0;
+  bool ok = true;
+  while (done < all.size()) {
+    const ssize_t w = ::write(fd, all.data() + done, all.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      ok = false;
+      break;
+    }
+    done += static_cast<size_t>(w);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(tmp.c_str(), FileName.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::string TIniFile::ReadString(const std::string& Section, const std::string& Key,
+                                 const std::string& Default) const {
+  const auto t = Load(fFileName);
+  if (!t) return Default;
+  size_t header, end, line;
+  std::string value;
+  if (!FindSection(*t, Section, header, end)) return Default;
+  if (!FindKey(*t, header + 1, end, Key, line, value)) return Default;
+  return value;
+}
+
+int TIniFile::ReadInteger(const std::string& Section, const std::string& Key,
+                          int Default) const {
+  int v;
+  return TryStrToInt(ReadString(Section, Key, std::string()), v) ? v : Default;
+}
+
+bool TIniFile::ReadBool(const std::string& Section, const std::string& Key, bool Default) const {
+  return ReadInteger(Section, Key, Default ? 1 : 0) != 0;
+}
+
+std::vector<std::pair<std::string, std::string>> TIniFile::ReadSection(
+    const std::string& Section) const {
+  std::vector<std::pair<std::string, std::string>> out;
+  const auto t = Load(fFileName);
+  size_t header, end;
+  if (!t || !FindSection(*t, Section, header, end)) return out;
+  std::string k, v;
+  for (size_t i = header + 1; i < end; ++i) {
+    if (!KeyValue(t->Lines[i], k, v)) continue;
+    bool seen = false;
+    for (const auto& kv : out)
+      if (SameTextAscii(kv.first, k)) seen = true;
+    if (!seen) out.emplace_back(k, v);
+  }
+  return out;
+}
+
+bool TIniFile::SectionExists(const std::string& Section) const {
+  const auto t = Load(fFileName);
+  size_t header, end;
+  return t && FindSection(*t, Section, header, end);
+}
+
+bool TIniFile::WriteString(const std::string& Section, const std::string& Key,
+                           const std::string& Value) {
+  // A key, section or value with a line break in it would turn into lines of its own.
+  for (const std::string* s : {&Section, &Key, &Value})
+    if (s->find_first_of("\r\n") != std::string::npos) return false;
+  auto t = Load(fFileName);
+  if (!t) return false;
+  size_t header, end, line;
+  std::string old;
+  if (!FindSection(*t, Section, header, end)) {
+    t->Lines.push_back("[" + Section + "]");
+    t->Lines.push_back(Key + "=" + Value);
+  } else if (FindKey(*t, header + 1, end, Key, line, old)) {
+    // Keep the key as the file spells it; only the value changes.
+    const std::string& l = t->Lines[line];
+    const size_t eq = l.find('=');
+    const std::string newLine = l.substr(0, eq + 1) + Value;
+    if (newLine == l) return true;
+    t->Lines[line] = newLine;
+  } else {
+    // After the section's last non-blank line, so that a blank line before the next section
+    // stays where it was.
+    size_t at = end;
+    while (at > header + 1 && TrimBlanks(t->Lines[at - 1]).empty()) --at;
+    t->Lines.insert(t->Lines.begin() + static_cast<std::ptrdiff_t>(at), Key + "=" + Value);
+  }
+  return Store(fFileName, *t);
+}
+
+bool TIniFile::WriteInteger(const std::string& Section, const std::string& Key, int Value) {
+  return WriteString(Section, Key, std::to_string(Value));
+}
+
+bool TIniFile::WriteBool(const std::string& Section, const std::string& Key, bool Value) {
+  return WriteString(Section, Key, Value ? "1" : "0");
+}
+
+bool TIniFile::DeleteKey(const std::string& Section, const std::string& Key) {
+  auto t = Load(fFileName);
+  if (!t) return false;
+  size_t header, end, line;
+  std::string old;
+  if (!FindSection(*t, Section, header, end) || !FindKey(*t, header + 1, end, Key, line, old))
+    return true;
+  t->Lines.erase(t->Lines.begin() + static_cast<std::ptrdiff_t>(line));
+  return Store(fFileName, *t);
+}
+
+bool TIniFile::EraseSection(const std::string& Section) {
+  auto t = Load(fFileName);
+  if (!t) return false;
+  size_t header, end;
+  if (!FindSection(*t, Section, header, end)) return true;
+  t->Lines.erase(t->Lines.begin() + static_cast<std::ptrdiff_t>(header),
+                 t->Lines.begin() + static_cast<std::ptrdiff_t>(end));
+  return Store(fFileName, *t);
+}

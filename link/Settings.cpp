@@ -1,0 +1,91 @@
+// Loading and saving the settings: the sections, keys, defaults and write orders of TALVEN.INI.
+#include "Settings.h"
+
+#include "Feedback.h"
+#include "Paths.h"
+#include "Profile.h"
+
+namespace {
+
+const char* const kComm = "Communications";
+const char* const kSystem = "System";
+const char* const kWarnings = "Warnings";
+const char* const kSounds = "Sounds";
+
+std::string Cut(std::string S, size_t Limit) {
+  if (S.size() > Limit) S.resize(Limit);
+  return S;
+}
+
+// An index setting outside its choices would select nothing sensible: it reads as the default.
+int ReadChoice(const TIniFile& Ini, const char* Key, int Default, int Count) {
+  const int v = Ini.ReadInteger(kComm, Key, Default);
+  return v >= 0 && v < Count ? v : Default;
+}
+
+}  // namespace
+
+void LoadSettings(TSettings& S) { LoadSettings(S, AppPaths().SettingsFile()); }
+void LoadComSettings(TComSettings& C) { LoadComSettings(C, AppPaths().SettingsFile()); }
+void SaveSettings(const TSettings& S) { SaveSettings(S, AppPaths().SettingsFile()); }
+void SaveComSettings(const TComSettings& C) { SaveComSettings(C, AppPaths().SettingsFile()); }
+
+void LoadSettings(TSettings& S, const std::string& File) {
+  const TIniFile ini(File);
+  const TSettings d;
+  S.Timeout = ini.ReadInteger(kComm, "Timeout", d.Timeout);
+  S.NumOfRetries = ini.ReadInteger(kComm, "NumOfRetries", d.NumOfRetries);
+  S.WarnOnError = ini.ReadBool(kComm, "WarnOnError", d.WarnOnError);
+  S.PackedFile = ini.ReadBool(kComm, "PackedFile", d.PackedFile);
+  S.DefaultStationName =
+      Cut(ini.ReadString(kSystem, "DefaultStationName", d.DefaultStationName), kMaxStationNameLen);
+  const int model = ini.ReadInteger(kSystem, "PBXtype", d.PBXtype);
+  S.PBXtype = static_cast<uint8_t>(model >= 0 && model <= 2 ? model : d.PBXtype);
+  S.PbxPassword = Cut(ini.ReadString(kSystem, "PbxPassword", d.PbxPassword), kMaxPasswordLen);
+  S.ShowConnectWarn = ini.ReadBool(kWarnings, "ShowConnectWarn", d.ShowConnectWarn);
+  S.ShowDayModeWarn = ini.ReadBool(kWarnings, "ShowDayModeWarn", d.ShowDayModeWarn);
+  for (size_t i = 0; i < S.Sounds.size(); ++i)
+    S.Sounds[i] = Cut(ini.ReadString(kSounds, "Sound" + std::to_string(i), ""), kMaxSoundNameLen);
+}
+
+void LoadComSettings(TComSettings& C, const std::string& File) {
+  const TIniFile ini(File);
+  const TComSettings d;
+  C.ComPort = ReadChoice(ini, "ComPort", d.ComPort, 4);
+  C.FirstCOMno = ini.ReadInteger(kComm, "FirstCOMno", d.FirstCOMno);
+  if (C.FirstCOMno < 1 || C.FirstCOMno > 252) C.FirstCOMno = d.FirstCOMno;
+  C.Speed = ReadChoice(ini, "Speed", d.Speed, 4);
+  C.WordLen = ReadChoice(ini, "WordLen", d.WordLen, 2);
+  C.StopBits = ReadChoice(ini, "StopBits", d.StopBits, 2);
+  C.Parity = ReadChoice(ini, "Parity", d.Parity, 5);
+}
+
+void SaveSettings(const TSettings& S, const std::string& File) {
+  TIniFile ini(File);
+  ini.WriteInteger(kComm, "Timeout", S.Timeout);
+  ini.WriteInteger(kComm, "NumOfRetries", S.NumOfRetries);
+  ini.WriteBool(kComm, "WarnOnError", S.WarnOnError);
+  ini.WriteBool(kComm, "PackedFile", S.PackedFile);
+  ini.WriteString(kSystem, "DefaultStationName", S.DefaultStationName);
+  ini.WriteInteger(kSystem, "PBXtype", S.PBXtype);
+  ini.WriteString(kSystem, "PbxPassword", S.PbxPassword);
+  ini.WriteBool(kWarnings, "ShowConnectWarn", S.ShowConnectWarn);
+  ini.WriteBool(kWarnings, "ShowDayModeWarn", S.ShowDayModeWarn);
+}
+
+void SaveComSettings(const TComSettings& C, const std::string& File) {
+  TIniFile ini(File);
+  ini.WriteInteger(kComm, "ComPort", C.ComPort);
+  ini.WriteInteger(kComm, "FirstCOMno", C.FirstCOMno);
+  ini.WriteInteger(kComm, "Speed", C.Speed);
+  ini.WriteInteger(kComm, "WordLen", C.WordLen);
+  ini.WriteInteger(kComm, "StopBits", C.StopBits);
+  ini.WriteInteger(kComm, "Parity", C.Parity);
+}
+
+void PlaySoundCue(const TSettings& S, int N) {
+  if (N < 0 || N >= static_cast<int>(S.Sounds.size())) return;
+  const std::string& name = S.Sounds[static_cast<size_t>(N)];
+  if (name.empty()) return;
+  Feedback().PlaySound(AppPaths().ResolveProgramFile(name));
+}

@@ -1,0 +1,34 @@
+// Field splitting of PBX program lines and small text helpers shared by the whole core.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+using TStringList = std::vector<std::string>;
+
+// 0 for empty text, else 1 plus the number of characters of Text that are delimiters.
+int WordCount(std::string_view Text, std::string_view Delims);
+
+// The N-th field (N from 1) of Text; fields are separated by any single delimiter character,
+// consecutive delimiters give empty fields, a field past the last gives empty text.
+std::string ExtractWord(std::string_view Text, std::string_view Delims, int N);
+
+// Blanks (spaces and tabs) removed from both ends.
+std::string TrimBlanks(std::string_view Text);
+
+// Lower-case copy (ASCII only: the PBX and the settings file are plain ASCII).
+std::string LowerAscii(std::string_view Text);
+bool SameTextAscii(std::string_view A, std::string_view B);
+
+// Reads a decimal integer the way the PBX items are read: leading blanks and one sign allowed,
+// reading stops at the first non-digit; no leading digit gives 0. Saturates instead of
+// overflowing on absurdly long digit runs.
+int LeadingInt(std::string_view Text);
+
+// Strict decimal integer: optional blanks, optional sign, at least one digit, optional blanks,
+// nothing else. Returns false (and leaves Value alone) for anything else or out of int range.
+bool TryStrToInt(std::string_view Text, int& Value);
+
+// Splits at carriage return, line feed or both (CRLF counts as one line end).
+TStringList SplitLines(std::string_view Text);
