@@ -197,8 +197,9 @@ bool TIniFile::WriteString(const std::string& Section, const std::string& Key,
   } else if (FindKey(*t, header + 1, end, Key, line, old)) {
     // Keep the key as the file spells it; only the value changes.
     const std::string& l = t->Lines[line];
-    const size_t eq = l.find('=');
-    const std::string newLine = l.substr(0, eq + 1) + Value;
+    size_t keep = l.find('=') + 1;
+    while (keep < l.size() && (l[keep] == ' ' || l[keep] == '\t')) ++keep;
+    const std::string newLine = l.substr(0, keep) + Value;
     if (newLine == l) return true;
     t->Lines[line] = newLine;
   } else {
