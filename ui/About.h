@@ -1,0 +1,10 @@
+// The About box.
+#pragma once
+
+#include <QDialog>
+
+class TAboutBox : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TAboutBox(QWidget* Parent);
+};
