@@ -1,0 +1,180 @@
+// The digit edit and the button grid: typing rules, number reads and writes, grid geometry,
+// cell drawing states, keyboard wrapping, presses and the shared hint hook.
+#include <QApplication>
+#include <QClipboard>
+#include <QHelpEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "BtnGrid.h"
+#include "DgtEdit.h"
+
+namespace {
+
+// Records the arrow keys a grid posts to its parent.
+class TKeySink : public QWidget {
+ public:
+  QList<int> Keys;
+
+ protected:
+  void keyPressEvent(QKeyEvent* E) override { Keys << E->key(); }
+};
+
+}  // namespace
+
+class ControlsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void DigitEditTakesOnlyDigitsAndBackspace() {
+    TDgtEdit e;
+    QTest::keyClicks(&e, "12a3");
+    QCOMPARE(e.text(), QString("123"));
+    QTest::keyClick(&e, Qt::Key_Backspace);
+    QCOMPARE(e.text(), QString("12"));
+    QTest::keyClicks(&e, " -+.");
+    QCOMPARE(e.text(), QString("12"));
+    QApplication::clipboard()->setText("7");
+    QTest::keyClick(&e, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(e.text(), QString("12"));  // control characters are dropped too
+    QCOMPARE(e.IValue(), 12);
+  }
+
+  void DigitEditNumberRules() {
+    TDgtEdit e;
+    QCOMPARE(e.IValue(), 0);
+    e.SetIValue(0);
+    QSignalSpy changed(&e, &QLineEdit::textChanged);
+    e.SetIValue(0);
+    QCOMPARE(changed.count(), 0);
+    e.SetIValue(-2147483647 - 1);
+    QCOMPARE(e.text(), QString("-214748364"));
+    QCOMPARE(e.IValue(), -214748364);
+    e.setText("99999999999");
+    QCOMPARE(e.IValue(), 2147483647);
+
+    // A paste that holds anything but digits is refused whole.
+    e.setText("5");
+    QApplication::clipboard()->setText("1x2");
+    e.paste();
+    QCOMPARE(e.text(), QString("5"));
+    QApplication::clipboard()->setText("42");
+    e.end(false);
+    e.paste();
+    QCOMPARE(e.text(), QString("542"));
+  }
+
+  void GridGeometryFollowsCountsAndSizes() {
+    TBtnGrid g;
+    QCOMPARE(g.size(), QSize(45, 45));
+    g.SetColWidth(60);
+    g.SetColCount(4);
+    QCOMPARE(g.width(), 240);
+    g.SetRowHeight(20);
+    g.SetRowCount(2);
+    QCOMPARE(g.height(), 40);
+    QCOMPARE(g.CellRect(1, 1), QRect(QPoint(60, 20), QPoint(119, 39)));
+
+    // Larger images widen the cells but leave the control's size alone.
+    g.SetImages(MakeKeyImages(70, 30));
+    QCOMPARE(g.ColWidth(), 70);
+    QCOMPARE(g.RowHeight(), 30);
+    QCOMPARE(g.width(), 240);
+  }
+
+  void KeyboardWrapsAndPostsArrowsToTheParent() {
+    TKeySink parent;
+    auto* g = new TBtnGrid(&parent);
+    g->SetColCount(3);
+    g->SetRowCount(2);
+    g->SetCol(2);
+    QCOMPARE(g->FocusedState(), bsUpFocused);
+    QTest::keyClick(g, Qt::Key_Right);
+    QCOMPARE(g->Col(), 0);
+    QCOMPARE(g->Row(), 1);
+    QTest::keyClick(g, Qt::Key_Left);
+    QCOMPARE(g->Col(), 2);
+    QCOMPARE(g->Row(), 0);
+
+    g->SetRow(1);
+    QTest::keyClick(g, Qt::Key_Right);  // very last cell
+    QCOMPARE(g->Col(), 2);
+    QCOMPARE(g->Row(), 1);
+    QTest::keyClick(g, Qt::Key_Down);
+    g->SetCol(0);
+    g->SetRow(0);
+    QTest::keyClick(g, Qt::Key_Left);  // cell (0, 0)
+    QTest::keyClick(g, Qt::Key_Up);
+    QCoreApplication::processEvents();
+    QCOMPARE(parent.Keys, (QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up}));
+    QCOMPARE(g->Col(), 0);
+    QCOMPARE(g->Row(), 0);
+  }
+
+  void PressesReachTheOwnerWithThePressedLook() {
+    TBtnGrid g;
+    g.SetColWidth(20);
+    g.SetRowHeight(20);
+    QList<QPoint> clicks;
+    TBtnState during = bsUpUnfocused;
+    g.OnBtnClick = [&](TBtnGrid*, int c, int r) {
+      clicks << QPoint(c, r);
+      during = g.FocusedState();
+    };
+    g.SetCol(1);
+    QTest::keyClick(&g, Qt::Key_Space);
+    QTest::keyClick(&g, Qt::Key_Return);
+    QTest::mouseClick(&g, Qt::LeftButton, {}, QPoint(45, 25));
+    QCOMPARE(clicks, (QList<QPoint>{{1, 0}, {1, 0}, {2, 1}}));
+    QCOMPARE(during, bsPressed);
+    QCOMPARE(g.FocusedState(), bsUpFocused);
+    QCOMPARE(g.CellState(2, 1), bsUpFocused);
+    QCOMPARE(g.CellState(0, 0), bsUpUnfocused);  // only the current cell is drawn focused
+  }
+
+  void LabelsComeFromTheOwnerAndMissingImagesDrawNothing() {
+    TBtnGrid g;
+    g.SetColWidth(40);
+    g.SetRowHeight(40);
+    g.SetImages(MakeKeyImages(30, 20).mid(0, 3));  // no disabled image
+    g.OnGetLblEvent = [](TBtnGrid*, int c, int r, QString& s) { s = QString("CO%1").arg(r * 3 + c + 1); };
+    QCOMPARE(g.CellLabel(2, 1), QString("CO6"));
+    g.SetFocusedState(bsDisabled);
+    const QImage shot = g.grab().toImage();
+    // The current cell (0, 0) in the disabled state: its centre shows no key image, only the
+    // filled background; a neighbour shows the key.
+    const QColor bg = g.palette().color(g.backgroundRole());
+    QCOMPARE(shot.pixelColor(20, 19).rgb(), bg.rgb());
+    QVERIFY(shot.pixelColor(60, 19).rgb() != bg.rgb());
+  }
+
+  void OneHintHookServesEveryGridThroughTheFirstHandler() {
+    QWidget dialog;
+    auto* first = new TBtnGrid(&dialog);
+    auto* second = new TBtnGrid(&dialog);
+    QCOMPARE(TBtnGrid::HintHookOwner(), first);
+    second->SetColWidth(10);
+    second->SetRowHeight(10);
+    QList<TBtnGrid*> senders;
+    first->OnGetHintEvent = [&](TBtnGrid* s, int c, int r, QString& h) {
+      senders << s;
+      h = QString("%1/%2").arg(c).arg(r);
+    };
+    QCOMPARE(TBtnGrid::HintFor(second, 2, 1), QString("2/1"));
+    QCOMPARE(senders.value(0), second);
+
+    QHelpEvent tip(QEvent::ToolTip, QPoint(25, 15), second->mapToGlobal(QPoint(25, 15)));
+    QApplication::sendEvent(second, &tip);
+    QCOMPARE(senders.size(), 2);
+
+    first->OnGetHintEvent = nullptr;
+    second->SetColCount(4);
+    QCOMPARE(TBtnGrid::HintFor(second, 1, 1), QString("Button 6"));
+
+    delete first;
+    QCOMPARE(TBtnGrid::HintHookOwner(), nullptr);
+  }
+};
+
+QTEST_MAIN(ControlsTest)
+#include "ControlsTest.moc"
