@@ -58,4 +58,8 @@ class TCmd009S : public TCmdList {
   TCmdList PbxNumbers;
   // "009S00/%d/" with the plan number 1 to 3; empty when the plan is not known.
   TCmdData PlanBlock;
+
+ private:
+  bool UploadSteps(bool ChangedOnly);
+  void ForgetPbxNumbers();
 };
