@@ -153,6 +153,26 @@ TEST_F(ExtTableTest, AbortStopsTheRunAndClosesTheProgressWindow) {
   EXPECT_TRUE(feedback.Progress[0].Closed);
 }
 
+TEST_F(ExtTableTest, AbortDuringTheNumbersEndsTheUpload) {
+  ReadEverything();
+  table.Cmd009.Items(0).SetItemStr(1, "102");
+  table.Cmd009.Items(1).SetItemStr(1, "101");
+  pbx.AbortAfter = 1;  // the first temporary move goes out, then the user stops
+  EXPECT_THROW(table.UploadAll(true), EAbortOperation);
+  EXPECT_EQ(pbx.Sent, std::vector<std::string>{"009S01/100/"});
+  EXPECT_TRUE(feedback.Progress.back().Closed);
+  // The next upload does not trust the old picture of the PBX.
+  EXPECT_FALSE(table.Cmd009.PbxNumbers.IsActual(24));
+  pbx.AbortAfter = -1;
+  pbx.Sent.clear();
+  ASSERT_TRUE(table.UploadChanged());
+  ASSERT_GE(pbx.Sent.size(), 1u);
+  EXPECT_EQ(pbx.Sent[0], "009S*//");
+  EXPECT_EQ(pbx.Number(1), "102");
+  EXPECT_EQ(pbx.Number(2), "101");
+  EXPECT_TRUE(pbx.Refusals.empty());
+}
+
 TEST_F(ExtTableTest, ReadJacksReadsSharedDataOnlyWhenMissing) {
   ASSERT_TRUE(table.ReadJacks({2, 5}));
   std::vector<std::string> expected = JackQueries(2);
