@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include "Cmd9S.h"
+#include "support/PbxModel.h"
+#include "support/RecordingFeedback.h"
+#include "Stream.h"
+
+namespace {
+
+class Cmd009Test : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(list.ReadPBX(TCmd009S::kQuery)); }
+  // Commands sent since the read.
+  std::vector<std::string> Sent() const {
+    return std::vector<std::string>(pbx.Sent.begin() + 1, pbx.Sent.end());
+  }
+  void Want(int Port, const std::string& Number) { list.Items(Port - 1).SetItemStr(1, Number); }
+
+  TRecordingFeedback feedback;
+  TPbxModel pbx;
+  TCmd009S list;
+};
+
+TEST_F(Cmd009Test, ReadKeepsReferenceCopyAndDetectsPlan) {
+  ASSERT_EQ(list.Count(), 24);
+  EXPECT_EQ(list.PbxNumbers.Count(), 24);
+  EXPECT_EQ(list.Items(0).Data(), "009S01/101/");
+  // Numbers 101 to 124: plan 1 cannot be told from the numbers.
+  int plan = 0;
+  EXPECT_FALSE(list.DetectPlan(plan));
+  EXPECT_TRUE(list.PlanBlock.Data().empty());
+
+  pbx.SetNumber(5, "250");
+  ASSERT_TRUE(list.ReadPBX(TCmd009S::kQuery));
+  ASSERT_TRUE(list.DetectPlan(plan));
+  EXPECT_EQ(plan, 2);
+  EXPECT_EQ(list.PlanBlock.Data(), "009S00/2/");
+  EXPECT_TRUE(list.PlanBlock.IsActual());
+  EXPECT_FALSE(list.PlanBlock.Changed);
+
+  pbx.SetPlan(3);
+  ASSERT_TRUE(list.ReadPBX(TCmd009S::kQuery));
+  ASSERT_TRUE(list.DetectPlan(plan));
+  EXPECT_EQ(plan, 3);
+  EXPECT_EQ(list.PlanBlock.Data(), "009S00/3/");
+  EXPECT_EQ(list.ChangedCountAll(), 0);
+}
+
+TEST_F(Cmd009Test, NumberLookups) {
+  EXPECT_EQ(list.JackOfNumber(103), 3);
+  EXPECT_EQ(list.JackOfNumber("124"), 24);
+  EXPECT_EQ(list.JackOfNumber(200), -1);
+  EXPECT_EQ(list.NumberOfJack(2), "102");
+  EXPECT_EQ(list.NumberOfJack(25), "");
+  EXPECT_EQ(list.NumberOfJack(0), "");
+  EXPECT_EQ(TCmd009S::MaxNumber(list), 124);
+  EXPECT_EQ(TCmd009S::MaxNumber(TCmdList()), 0);
+}
+
+TEST_F(Cmd009Test, SwapGoesThroughFreeNumbers) {
+  Want(1, "102");
+  Want(2, "101");
+  list.Items(1).Changed = false;  // only port 1 counts as edited
+  EXPECT_TRUE(list.HasConflict());
+  ASSERT_TRUE(list.WriteChanged());
+  const std::vector<std::string> expected = {"009S01/100/", "009S02/125/", "009S01/102/",
+                                             "009S02/101/"};
+  EXPECT_EQ(Sent(), expected);
+  EXPECT_TRUE(pbx.Refusals.empty());
+  EXPECT_EQ(pbx.Number(1), "102");
+  EXPECT_EQ(pbx.Number(2), "101");
+  EXPECT_EQ(list.ChangedCountAll(), 0);
+
+  // The reference copy follows the upload: nothing is left to send.
+  const size_t before = pbx.Sent.size();
+  EXPECT_FALSE(list.HasConflict());
+  EXPECT_TRUE(list.WriteChanged());
+  EXPECT_TRUE(list.WriteAll());
+  EXPECT_EQ(pbx.Sent.size(), before + 24);  // WriteAll only: the lines as they are
+  EXPECT_TRUE(pbx.Refusals.empty());
+}
+
+TEST_F(Cmd009Test, ShiftOfAllPortsLeavesNoPortOnATemporaryNumber) {
+  // Every port takes the number of its right neighbour; port 24 takes 125.
+  for (int p = 1; p <= 24; ++p) Want(p, std::to_string(101 + p));
+  ASSERT_TRUE(list.WriteChanged());
+  EXPECT_TRUE(pbx.Refusals.empty());
+  for (int p = 1; p <= 24; ++p) EXPECT_EQ(pbx.Number(p), std::to_string(101 + p)) << p;
+}
+
+TEST_F(Cmd009Test, MoveToTwoDigitPlanChangesPlanFirstAndRereads) {
+  // The user wants 11 .. 34 but with ports 1 and 2 swapped against the plan's defaults.
+  for (int p = 1; p <= 24; ++p) Want(p, std::to_string(10 + p));
+  Want(1, "12");
+  Want(2, "11");
+  ASSERT_TRUE(list.WriteAll());
+  const std::vector<std::string> sent = Sent();
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[0], "009S00/3/");
+  EXPECT_EQ(sent[1], "009S*//");
+  // The defaults 11 and 12 are in the way: both ports first go to free two-digit numbers.
+  ASSERT_GE(sent.size(), 4u);
+  EXPECT_EQ(sent[2], "009S01/10/");
+  EXPECT_EQ(sent[3], "009S02/35/");
+  EXPECT_EQ(sent.size(), 4u + 24u);
+  EXPECT_TRUE(pbx.Refusals.empty());
+  EXPECT_EQ(pbx.Plan(), 3);
+  EXPECT_EQ(pbx.Number(1), "12");
+  EXPECT_EQ(pbx.Number(2), "11");
+  EXPECT_EQ(pbx.Number(24), "34");
+  EXPECT_EQ(list.PlanBlock.Data(), "009S00/3/");
+}
+
+TEST_F(Cmd009Test, ChangedOnlyUploadAfterPlanResetSendsEveryDifferingLine) {
+  // Ports 3 .. 24 are not edited but the plan change resets them to 13 .. 34; the user's
+  // numbers must still end up in the PBX.
+  pbx.SetPlan(3);
+  for (int p = 1; p <= 24; ++p) pbx.SetNumber(p, std::to_string(20 + p));  // 21 .. 44
+  ASSERT_TRUE(list.ReadPBX(TCmd009S::kQuery));
+  pbx.Sent.clear();
+  pbx.Sent.push_back("read");
+  Want(1, "101");  // back to three digits
+  for (int p = 2; p <= 24; ++p) {
+    Want(p, std::to_string(100 + p));
+    list.Items(p - 1).Changed = false;
+  }
+  ASSERT_TRUE(list.WriteChanged());
+  ASSERT_FALSE(Sent().empty());
+  EXPECT_EQ(Sent()[0], "009S00/1/");
+  EXPECT_EQ(pbx.Plan(), 1);
+  for (int p = 1; p <= 24; ++p) EXPECT_EQ(pbx.Number(p), std::to_string(100 + p)) << p;
+}
+
+TEST_F(Cmd009Test, NumberAbove199SwitchesToPlanTwoFirst) {
+  Want(7, "250");
+  ASSERT_TRUE(list.WriteChanged());
+  const std::vector<std::string> expected = {"009S00/2/", "009S*//", "009S07/250/"};
+  EXPECT_EQ(Sent(), expected);
+  EXPECT_EQ(pbx.Plan(), 2);
+  EXPECT_EQ(pbx.Number(7), "250");
+}
+
+TEST_F(Cmd009Test, NoFreeNumberStopsWithMessageAndSendsNothing) {
+  // Two-digit plan: 40 numbers. The PBX holds 10 .. 33, the user wants 26 .. 49.
+  pbx.SetPlan(3);
+  for (int p = 1; p <= 24; ++p) pbx.SetNumber(p, std::to_string(9 + p));
+  ASSERT_TRUE(list.ReadPBX(TCmd009S::kQuery));
+  const size_t before = pbx.Sent.size();
+  for (int p = 1; p <= 24; ++p) Want(p, std::to_string(25 + p));
+  EXPECT_TRUE(list.BuildFreeNumbers().empty());
+  EXPECT_FALSE(list.WriteAll());
+  EXPECT_EQ(pbx.Sent.size(), before);
+  ASSERT_EQ(feedback.Infos.size(), 1u);
+  EXPECT_EQ(feedback.Infos[0],
+            "Cmd 009: failed to automaticaly resolve problem: both ports 17 and 1 has the same "
+            "Extension number '26'!");
+}
+
+TEST_F(Cmd009Test, RefusedPlanLineStopsTheUpload) {
+  pbx.Refused.insert("009S00/2/");
+  Want(3, "300");
+  EXPECT_FALSE(list.WriteChanged());
+  const std::vector<std::string> expected = {"009S00/2/"};
+  EXPECT_EQ(Sent(), expected);
+  EXPECT_EQ(pbx.Number(3), "103");
+}
+
+TEST_F(Cmd009Test, IncompleteOrUnchangedListSendsNothing) {
+  EXPECT_TRUE(list.WriteChanged());  // nothing changed
+  TCmd009S shortList;
+  shortList.Add().SetData("009S01/150/");
+  EXPECT_TRUE(shortList.WriteAll());
+  EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(Cmd009Test, StaleReferenceCopyIsReadAgain) {
+  Want(4, "150");
+  // The list was loaded from a file; what the PBX holds was read in an earlier connection.
+  for (int i = 0; i < list.Count(); ++i) list.Items(i).ReadTime = kLoadedFromFile;
+  for (int i = 0; i < list.PbxNumbers.Count(); ++i) list.PbxNumbers.Items(i).ReadTime = 0.0;
+  ASSERT_TRUE(list.WriteChanged());
+  const std::vector<std::string> expected = {"009S*//", "009S04/150/"};
+  EXPECT_EQ(Sent(), expected);
+
+  // A list that is not actual itself sends nothing at all.
+  Want(5, "151");
+  list.Items(0).ReadTime = 0.0;
+  const size_t before = pbx.Sent.size();
+  EXPECT_TRUE(list.WriteChanged());
+  EXPECT_EQ(pbx.Sent.size(), before);
+}
+
+TEST_F(Cmd009Test, ClearKeepsReferenceCopyAndAssignCopiesPlan) {
+  pbx.SetPlan(3);
+  ASSERT_TRUE(list.ReadPBX(TCmd009S::kQuery));
+  TCmd009S copy;
+  copy.Assign(list);
+  EXPECT_EQ(copy.Count(), 24);
+  EXPECT_EQ(copy.PlanBlock.Data(), "009S00/3/");
+  EXPECT_EQ(copy.PbxNumbers.Count(), 0);
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_TRUE(list.PlanBlock.Data().empty());
+  EXPECT_EQ(list.PbxNumbers.Count(), 24);
+}
+
+TEST_F(Cmd009Test, StreamRoundTripAndCorruptInput) {
+  list.PlanBlock.SetData("009S00/1/");
+  TMemoryStream out;
+  ASSERT_TRUE(list.SaveToStream(out));
+  // Count, 24 records of 4 + 11 bytes, then the plan record.
+  EXPECT_EQ(out.Bytes().size(), 4u + 24u * 15u + 4u + 9u);
+  TMemoryStream in(out.Bytes());
+  TCmd009S loaded;
+  ASSERT_TRUE(loaded.LoadFromStream(in));
+  EXPECT_EQ(loaded.Count(), 24);
+  EXPECT_EQ(loaded.Items(23).Data(), "009S24/124/");
+  EXPECT_TRUE(loaded.Items(23).Changed);
+  EXPECT_EQ(loaded.Items(23).ReadTime, kLoadedFromFile);
+  EXPECT_EQ(loaded.PlanBlock.Data(), "009S00/1/");
+  EXPECT_EQ(loaded.ChangedCountAll(), 25);
+
+  // A count no stream can hold is refused before anything is allocated.
+  TMemoryStream huge(std::string("\xff\xff\xff\x7f", 4));
+  EXPECT_FALSE(loaded.LoadFromStream(huge));
+  // Truncated inside the plan record: the list loads, the plan block does not.
+  std::string bytes = out.AsString();
+  TMemoryStream cut(bytes.substr(0, bytes.size() - 3));
+  TCmd009S partial;
+  EXPECT_FALSE(partial.LoadFromStream(cut));
+  EXPECT_TRUE(partial.PlanBlock.Data().empty());
+}
+
+}  // namespace
