@@ -364,12 +364,6 @@ bool ReadDSSConsoles(TSysData& S, bool) { return S.DSSConsoles.ReadAll(); }
 bool UploadAllDSSConsoles(TSysData& S, bool P) { return S.DSSConsoles.UploadAll(P); }
 bool UploadChangedDSSConsoles(TSysData& S, bool P) { return S.DSSConsoles.UploadChanged(P); }
 
-TIntegerList Numbers(int Count) {
-  TIntegerList l;
-  for (int i = 1; i <= Count; ++i) l.Add(i);
-  return l;
-}
-
 #define KXTA_STORE_GROUP(id, title, up, rd) \
   { id, title, up, rd, &ReadG<id>, &UploadAllG<id>, &UploadChangedG<id> }
 
@@ -404,9 +398,9 @@ const std::array<TGroup, kGroupCount>& Groups() { return kGroups; }
 
 bool GroupHasData(const TSysData& S, TGroupId Id) {
   switch (Id) {
-    case grExtensions: return S.Extensions.JacksHaveData(Numbers(24));
-    case grCOLines: return S.COLines.LinesHaveData(Numbers(6));
-    case grDSSConsoles: return S.DSSConsoles.ConsolesHaveData(Numbers(2));
+    case grExtensions: return S.Extensions.HasActualData();
+    case grCOLines: return S.COLines.HasActualData();
+    case grDSSConsoles: return S.DSSConsoles.HasActualData();
     default: break;
   }
   const TStoreGroup* g = StoreGroup(Id);
