@@ -244,6 +244,11 @@ bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std:
       std::free(real);
     }
   }
+  // A write-protected file stays protected, although replacing it would be possible.
+  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+    Error = ErrnoText("the file cannot be written");
+    return false;
+  }
   const size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);

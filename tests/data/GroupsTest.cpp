@@ -52,6 +52,20 @@ TEST_F(GroupsTest, EachStoreGroupReadsAndUploadsInItsOrder) {
     mark = pbx.Sent.size();
     ASSERT_TRUE(Groups()[g].UploadChanged(store, false));
     EXPECT_TRUE(SentSince(mark).empty());
+
+    // Everything marked changed: the same order, except that Day/Night sends its mode first.
+    for (int i = 0; i < kSingleBlockCount; ++i) store.Block(static_cast<TBlockId>(i)).Changed = true;
+    for (int i = 0; i < kBlockListCount; ++i) {
+      TCmdList& l = store.List(static_cast<TListId>(i));
+      for (int k = 0; k < l.Count(); ++k) l.Items(k).Changed = true;
+    }
+    TLines order = Without(reads, "009S*//");
+    if (g == grDayNight) std::swap(order[0], order[1]);
+    mark = pbx.Sent.size();
+    ASSERT_TRUE(Groups()[g].UploadChanged(store, false));
+    EXPECT_EQ(SentSince(mark), Texts(order));
+    EXPECT_EQ(GroupChangedCount(store, static_cast<TGroupId>(g)), 0);
+    ASSERT_TRUE(Groups()[g].Read(store, false));  // back to unchanged for the next groups
   }
   EXPECT_TRUE(feedback.Errors.empty());
 }
