@@ -1,0 +1,162 @@
+#include "ReadAll.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "Feedback.h"
+#include "Session.h"
+#include "SysData.h"
+
+namespace {
+
+QIcon StateIcon(TReadAllDlg::TIcon Icon) {
+  QStyle* s = QApplication::style();
+  switch (Icon) {
+    case TReadAllDlg::icWorking: return s->standardIcon(QStyle::SP_MediaPlay);
+    case TReadAllDlg::icOk: return s->standardIcon(QStyle::SP_DialogApplyButton);
+    case TReadAllDlg::icErrors: return s->standardIcon(QStyle::SP_MessageBoxWarning);
+    case TReadAllDlg::icAbort: return s->standardIcon(QStyle::SP_BrowserStop);
+    default: return QIcon();
+  }
+}
+
+}  // namespace
+
+TReadAllDlg::TReadAllDlg(QWidget* Parent, bool Upload)
+    : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowStaysOnTopHint),
+      fUpload(Upload) {
+  setObjectName("ReadAllDlg");
+  setWindowTitle(Upload ? "Save PBX configuration" : "Read PBX configuration");
+  auto* layout = new QVBoxLayout(this);
+  fList = new QListWidget(this);
+  fList->setObjectName("StepList");
+  fList->setMinimumSize(360, 380);
+  layout->addWidget(fList);
+  fBar = new QProgressBar(this);
+  fBar->setObjectName("StepProgress");
+  fBar->setTextVisible(false);
+  layout->addWidget(fBar);
+  fStop = new QPushButton("Stop", this);
+  fStop->setObjectName("StopBtn");
+  connect(fStop, &QPushButton::clicked, this, &TReadAllDlg::Stop);
+  layout->addWidget(fStop, 0, Qt::AlignHCenter);
+  for (const TGroup& g : Groups()) {
+    auto* line = new QListWidgetItem(QString::fromLatin1(g.Title), fList);
+    fLines.push_back(line);
+  }
+}
+
+TReadAllDlg::~TReadAllDlg() {
+  PbxComm().SetOnRxLine(nullptr);
+  PbxComm().OnCommand = nullptr;
+}
+
+void TReadAllDlg::SetLine(QListWidgetItem* Line, const QString& Text, TIcon Icon) {
+  Line->setText(Text);
+  Line->setIcon(StateIcon(Icon));
+  Line->setData(Qt::UserRole, static_cast<int>(Icon));
+}
+
+QStringList TReadAllDlg::LineTexts() const {
+  QStringList l;
+  for (int i = 0; i < fList->count(); ++i) l << fList->item(i)->text();
+  return l;
+}
+
+TReadAllDlg::TIcon TReadAllDlg::LineIcon(int Row) const {
+  const QVariant v = fList->item(Row)->data(Qt::UserRole);
+  return v.isValid() ? static_cast<TIcon>(v.toInt()) : icNone;
+}
+
+TRunResult TReadAllDlg::Run(TSysData& Store) {
+  adjustSize();
+  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  show();
+  QCoreApplication::processEvents();
+  PbxComm().SetOnRxLine([this] {
+    // Fired on the port's watcher thread: the bar moves on the user-interface thread.
+    QMetaObject::invokeMethod(this, &TReadAllDlg::ReceivedLine, Qt::QueuedConnection);
+  });
+  PbxComm().OnCommand = [this](const std::string& Cmd) { Command(Cmd); };
+  TRunEvents ev;
+  ev.OnStepStart = [this](const TGroup& G) { StepStart(G); };
+  ev.OnStepEnd = [this](const TGroup& G, bool Ok) { StepEnd(G, Ok); };
+  // A Stop pressed before the first command is still pending: the first command then aborts.
+  const TRunResult r =
+      RunGroups(Store, fUpload ? TRunDirection::UploadAll : TRunDirection::Read, ev);
+  if (!r.Aborted) PlaySoundCue(Store.Settings, 2);
+  PbxComm().SetOnRxLine(nullptr);
+  PbxComm().OnCommand = nullptr;
+  PbxComm().ClearAbort();
+  if (r.Aborted) ShowInformation(fUpload ? "Save operation aborted." : "Read operation aborted.");
+  hide();
+  return r;
+}
+
+void TReadAllDlg::StepStart(const TGroup& G) {
+  fCurrent = fLines[static_cast<size_t>(G.Id)];
+  fStepText = QString(fUpload ? "Save %1 data" : "Read %1 data").arg(G.Title);
+  SetLine(fCurrent, fStepText, icWorking);
+  fList->setCurrentItem(fCurrent);
+  fList->scrollToItem(fCurrent);
+  fStepText += " (%s)";
+  const int max = fUpload ? G.UploadMax : G.ReadMax;
+  fBar->setVisible(max >= 1);
+  fBar->setRange(0, std::max(max, 1));
+  fBar->setValue(0);
+  QCoreApplication::processEvents();
+  fTicks = 0;
+  if (OnStepStarted) OnStepStarted(G);
+}
+
+void TReadAllDlg::StepEnd(const TGroup& G, bool Ok) {
+  SetLine(fLines[static_cast<size_t>(G.Id)],
+          QString(G.Title) + (Ok ? " - Ok" : " - errors!"), Ok ? icOk : icErrors);
+  QCoreApplication::processEvents();
+}
+
+void TReadAllDlg::Command(const std::string& Cmd) {
+  if (!fStepText.contains("%s") || !fCurrent) return;
+  size_t cut = Cmd.find('*');
+  if (cut == std::string::npos) cut = Cmd.find('/');
+  const QString code = QString::fromStdString(Cmd.substr(0, cut));
+  QString text = fStepText;
+  text.replace("%s", code);
+  fCurrent->setText(text);
+  QCoreApplication::processEvents();
+}
+
+void TReadAllDlg::ReceivedLine() {
+  if (fBar->value() + 1 <= fBar->maximum()) fBar->setValue(fBar->value() + 1);
+  ++fTicks;
+}
+
+void TReadAllDlg::Stop() {
+  if (PbxComm().AbortRequested()) return;
+  if (!fCurrent) {
+    fCurrent = new QListWidgetItem(fList);
+  }
+  fStepText = "Wait for abort..";
+  SetLine(fCurrent, fStepText, icAbort);
+  QCoreApplication::processEvents();
+  PbxComm().RequestAbort();
+}
+
+bool ReadAll(QWidget* Parent, TSysData& Store) {
+  TReadAllDlg dlg(Parent, false);
+  dlg.Run(Store);
+  return true;
+}
+
+bool UploadAll(QWidget* Parent, TSysData& Store) {
+  TReadAllDlg dlg(Parent, true);
+  dlg.Run(Store);
+  return true;
+}

@@ -1,0 +1,57 @@
+// The window of the read-all and upload-all run: one line per group with a state icon, the
+// command being exchanged, a progress bar for the current group, and Stop.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include "Groups.h"
+
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
+class QPushButton;
+
+class TReadAllDlg : public QDialog {
+  Q_OBJECT
+ public:
+  enum TIcon { icNone = -1, icWorking = 0, icOk = 1, icErrors = 2, icAbort = 3 };
+
+  TReadAllDlg(QWidget* Parent, bool Upload);
+  ~TReadAllDlg() override;
+
+  // Runs every group in order; returns the run's result (the caller posts the data-changed
+  // notification after a read, also an aborted one).
+  TRunResult Run(TSysData& Store);
+
+  // For tests: the lines as shown, and the current bar.
+  QStringList LineTexts() const;
+  TIcon LineIcon(int Row) const;
+  QProgressBar* Bar() const { return fBar; }
+  int Ticks() const { return fTicks; }
+  // Called once a step has begun; tests use it to press Stop at a chosen point.
+  std::function<void(const TGroup&)> OnStepStarted;
+
+ public slots:
+  void Stop();
+
+ private:
+  void StepStart(const TGroup& G);
+  void StepEnd(const TGroup& G, bool Ok);
+  void Command(const std::string& Cmd);
+  void ReceivedLine();
+  void SetLine(QListWidgetItem* Line, const QString& Text, TIcon Icon);
+
+  bool fUpload;
+  QListWidget* fList;
+  QProgressBar* fBar;
+  QPushButton* fStop;
+  QListWidgetItem* fCurrent = nullptr;
+  QString fStepText;
+  int fTicks = 0;
+  std::vector<QListWidgetItem*> fLines;  // by group
+};
+
+// The two runs the main window starts. Both return true (the outcome is shown in the window).
+bool ReadAll(QWidget* Parent, TSysData& Store);
+bool UploadAll(QWidget* Parent, TSysData& Store);
