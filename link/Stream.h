@@ -44,3 +44,26 @@ class TMemoryStream : public TStream {
   std::vector<uint8_t> fBytes;
   size_t fPos = 0;
 };
+
+// A file written beside its target and renamed over it on Commit, so that the old file stays
+// whole until the new one is complete. A stream dropped without Commit leaves the old file.
+class TFileStream : public TStream {
+ public:
+  TFileStream() = default;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+  ~TFileStream() override;
+
+  bool Create(const std::string& Path);
+  size_t Read(void*, size_t) override { return 0; }
+  size_t Write(const void* Buffer, size_t Count) override;
+  // Flushes, syncs and renames over the target; false (and the old file kept) on any failure.
+  bool Commit();
+  void Abandon();
+  const std::string& ErrorText() const { return fError; }
+
+ private:
+  int fFd = -1;
+  bool fFailed = false;
+  std::string fPath, fTemp, fError;
+};

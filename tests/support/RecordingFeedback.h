@@ -22,6 +22,21 @@ class TRecordingFeedback : public TFeedback {
     return a;
   }
   void ShowInformation(const std::string& Text) override { Infos.push_back(Text); }
+  // The warning: answered from Answers like Confirm; the check box is left as it was unless
+  // ShowAgainAnswers says otherwise.
+  bool ShowMsgAgain(const std::string& Text, bool& Flag, bool YesNo) override {
+    Warnings.push_back(Text);
+    if (!ShowAgainAnswers.empty()) {
+      Flag = ShowAgainAnswers.front();
+      ShowAgainAnswers.pop_front();
+    }
+    bool yes = false;
+    if (!Answers.empty()) {
+      yes = Answers.front();
+      Answers.pop_front();
+    }
+    return YesNo && yes;
+  }
   void ShowTopInfo(const std::string& Text) override { TopInfos.push_back(Text); }
   void HideTopInfo() override { ++TopInfoHidden; }
   void ProgressShow(const std::string& Caption, int Maximum, bool Hook) override {
@@ -43,8 +58,9 @@ class TRecordingFeedback : public TFeedback {
     bool Closed;
   };
 
-  std::vector<std::string> Errors, Questions, Infos, TopInfos, Sounds;
+  std::vector<std::string> Errors, Questions, Infos, TopInfos, Sounds, Warnings;
   std::vector<TProgress> Progress;
   std::deque<bool> Answers;
+  std::deque<bool> ShowAgainAnswers;
   int TopInfoHidden = 0;
 };

@@ -1,0 +1,245 @@
+// The frame window: enabled states, the connection and its messages, file handling, the
+// recent files and the data-changed notification.
+#include <QAction>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "Main.h"
+#include "Paths.h"
+#include "RecordingFeedback.h"
+#include "Stream.h"
+#include "SysData.h"
+#include "TempDir.h"
+
+namespace {
+
+// Answers the file choosers without a dialog.
+class TTestMainForm : public TMainForm {
+ public:
+  using TMainForm::TMainForm;
+  QString NextFile;
+
+ protected:
+  QString ChooseOpenFile() override { return NextFile; }
+  QString ChooseSaveFile() override { return NextFile; }
+  QString ChooseDumpFile() override { return NextFile; }
+};
+
+struct TFakePbx {
+  int Result = 0;
+  int Connects = 0, Disconnects = 0;
+  bool CarrierHandlerSet = false;
+  std::string Why;
+  std::function<void()> DuringConnect;
+
+  TPbxActions Actions() {
+    TPbxActions a;
+    a.Connect = [this] {
+      ++Connects;
+      if (DuringConnect) DuringConnect();
+      return Result;
+    };
+    a.Disconnect = [this] { ++Disconnects; };
+    a.PbxVersion = [] { return std::string("Y501A-1234"); };
+    a.ConnectErrorText = [this] { return Why; };
+    a.SetOnCarrierLost = [this](std::function<void()> F) { CarrierHandlerSet = bool(F); };
+    a.StoreDump = [](TStream& S) { S.Write("PBX listing\r\n", 13); };
+    return a;
+  }
+};
+
+}  // namespace
+
+class MainTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TTempDir> fDir;
+
+ private slots:
+  void init() {
+    fDir = std::make_unique<TTempDir>();
+    TAppPaths p;
+    p.ProgramDir = p.ConfigDir = p.StateDir = p.DataDir = fDir->Path();
+    p.Portable = true;
+    SetAppPaths(p);
+    SysData().ClearData();
+    SysData().OnLine = false;
+    SysData().HaveFileData = false;
+    SysData().Settings = TSettings();
+  }
+
+  void EnabledStatesFollowTheOnlineFlag() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), true);
+    QVERIFY(m.Action("StoreDumpAct")->isVisible());
+    QVERIFY(!m.Action("StoreDumpAct")->isEnabled());
+    QVERIFY(m.Action("ConnectAct")->isEnabled());
+    QVERIFY(!m.Action("ReadAct")->isEnabled());
+    QVERIFY(!m.Action("DisconnectBtn")->isEnabled());
+    QCOMPARE(m.StatusText(0), QString("OFF LINE"));
+    m.SetOnline(true);
+    QVERIFY(!m.Action("ConnectAct")->isEnabled());
+    QVERIFY(!m.Action("ModemAct")->isEnabled());
+    QVERIFY(m.Action("UploadBtn")->isEnabled());
+    QVERIFY(m.Action("StoreDumpAct")->isEnabled());
+    QCOMPARE(m.StatusText(0), QString("ON LINE"));
+    QCOMPARE(m.StatusText(1), QString(" Y501A-1234"));
+    QVERIFY(m.Action("NewAct")->isEnabled());
+
+    TTestMainForm plain(SysData(), pbx.Actions(), false);
+    QVERIFY(!plain.Action("StoreDumpAct")->isVisible());
+  }
+
+  void ConnectWarningFlagAndMessages() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    SysData().Settings.Sounds[2] = "/s/cue2.wav";
+
+    // No, with the check box cleared: nothing connects, and the warning is gone for good.
+    f.Answers = {false};
+    f.ShowAgainAnswers = {false};
+    QVERIFY(!m.Connect());
+    QCOMPARE(pbx.Connects, 0);
+    QVERIFY(!SysData().Settings.ShowConnectWarn);
+
+    pbx.Result = 5;
+    QVERIFY(!m.Connect());
+    QCOMPARE(f.Warnings.size(), size_t(1));
+    QCOMPARE(f.Errors.back(), std::string("Bad access password!\rPlease, set correct one in the "
+                                          "dialog \"Settings->System\""));
+    QCOMPARE(f.TopInfos.back(), std::string("Connecting.."));
+    QVERIFY(f.TopInfoHidden >= 1);
+    QVERIFY(!SysData().OnLine);
+
+    pbx.Result = 1;
+    pbx.Why = "/dev/ttyUSB0: permission denied; join the dialout group";
+    m.Connect();
+    QCOMPARE(f.Errors.back(),
+             std::string("Failed do initialize COM-port!\rMay be already used by another "
+                         "program?\r\r/dev/ttyUSB0: permission denied; join the dialout group"));
+    pbx.Result = 7;
+    m.Connect();
+    QCOMPARE(f.Errors.back(), std::string("Connection failed (Error=7)!"));
+
+    pbx.Result = 0;
+    SysData().Version.ExtendedSpeedDial = 0;
+    QVERIFY(m.Connect());
+    QVERIFY(SysData().OnLine);
+    QCOMPARE(int(SysData().Version.ExtendedSpeedDial), 1);  // the model was set
+    QCOMPARE(f.Sounds.size(), size_t(4));  // the cue ends every attempt, failed or not
+  }
+
+  void SecondConnectWhileOneRunsOnlyBeeps() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    bool nested = true;
+    pbx.DuringConnect = [&] { nested = m.Connect(); };
+    QVERIFY(m.Connect());
+    QVERIFY(!nested);
+    QCOMPARE(pbx.Connects, 1);
+  }
+
+  void DisconnectDropsTheCarrierHandlerFirst() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    SysData().Settings.Sounds[1] = "/s/bye.wav";
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    m.SetOnline(true);
+    pbx.CarrierHandlerSet = true;
+    m.Disconnect();
+    QVERIFY(!pbx.CarrierHandlerSet);
+    QCOMPARE(pbx.Disconnects, 1);
+    QVERIFY(!SysData().OnLine);
+    QCOMPARE(f.Sounds, (std::vector<std::string>{"/s/bye.wav"}));
+    QCOMPARE(f.TopInfos.back(), std::string("Disconnecting.."));
+
+    m.SetOnline(true);
+    m.CarrierLost();
+    QVERIFY(!SysData().OnLine);
+    QCOMPARE(f.Errors.back(), std::string("Modem carrier is lost - disconnected!"));
+  }
+
+  void ClosingWhileOnlineDisconnectsFirst() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    m.show();
+    m.SetOnline(true);
+    QVERIFY(m.close());
+    QCOMPARE(pbx.Disconnects, 1);
+  }
+
+  void NewOpenSaveAndTheRecentList() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    QSignalSpy changed(&m, &TMainForm::DataChanged);
+
+    SysData().Cmd103S.SetData("103S/1/");
+    m.NextFile = QString::fromStdString(fDir->File("a.ta"));
+    QVERIFY(m.Save());  // no current name: Save As
+    QCOMPARE(m.CurrentFileName(), fDir->File("a.ta"));
+    QCOMPARE(m.StatusText(2), QString("a.ta"));
+    m.NextFile = QString::fromStdString(fDir->File("b.ta"));
+    QVERIFY(m.SaveAs());
+    m.NextFile = QString::fromStdString(fDir->File("c.ta"));
+    QVERIFY(m.SaveAs());
+    QCOMPARE(m.RecentFiles().Entries(),
+             (std::vector<std::string>{fDir->File("c.ta"), fDir->File("b.ta"), fDir->File("a.ta")}));
+    m.NextFile.clear();
+    QVERIFY(!m.SaveAs());  // cancelled: nothing changes
+    QCOMPARE(m.CurrentFileName(), fDir->File("c.ta"));
+
+    m.New();
+    QCOMPARE(SysData().Cmd103S.Data(), std::string());
+    QCOMPARE(m.CurrentFileName(), std::string());
+    QCOMPARE(changed.count(), 0);  // posted, not called
+    QTRY_COMPARE(changed.count(), 1);
+
+    m.OpenRecent(fDir->File("a.ta"));  // the third entry trades places with the first
+    QCOMPARE(SysData().Cmd103S.Data(), std::string("103S/1/"));
+    QCOMPARE(m.RecentFiles().Entries(),
+             (std::vector<std::string>{fDir->File("a.ta"), fDir->File("b.ta"), fDir->File("c.ta")}));
+    QTRY_COMPARE(changed.count(), 2);
+    QCOMPARE(m.Action("RecentFile1")->text(), QString("a.ta"));
+
+    std::remove(fDir->File("b.ta").c_str());
+    m.OpenRecent(fDir->File("b.ta"));
+    QCOMPARE(f.Errors.back(), "File \r" + fDir->File("b.ta") + "\r not exists!");
+    QCOMPARE(m.RecentFiles().Entries().size(), size_t(2));
+    QVERIFY(m.Action("RecentFile3") == nullptr);
+  }
+
+  void ReadAsksBeforeReplacingFileData() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    SysData().HaveFileData = true;
+    f.Answers = {false};
+    m.ReadFromPbx();
+    QCOMPARE(f.Questions,
+             (std::vector<std::string>{"Already have actual data!\rWould you like to re-read them?"}));
+    f.Answers = {false};
+    m.UploadToPbx();
+    QCOMPARE(f.Questions.back(), std::string("Upload data to PBX?"));
+  }
+
+  void DumpGoesToTheChosenFileWithoutTruncatingItFirst() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), true);
+    fDir->Write("old.log", "old dump");
+    m.NextFile = QString::fromStdString(fDir->File("old.log"));
+    m.StoreDump();
+    QCOMPARE(fDir->Read("old.log"), std::string("PBX listing\r\n"));
+    QVERIFY(f.Errors.empty());
+  }
+};
+
+QTEST_MAIN(MainTest)
+#include "MainTest.moc"

@@ -1,0 +1,475 @@
+#include "Main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+#include "About.h"
+#include "ComSetup.h"
+#include "ConnectText.h"
+#include "Feedback.h"
+#include "Stream.h"
+#include "HelpContext.h"
+#include "Paths.h"
+#include "ReadAll.h"
+#include "SysData.h"
+#include "SysSetup.h"
+
+namespace {
+
+const char* const kDataFilter = "KX-TA data (*.ta);;All files (*)";
+const char* const kDumpFilter = "Text files (*.txt);;Log files (*.log);;All files (*)";
+const char* const kConnectWarning =
+    "Connecting KX-TA PBX will stop all current talks.\rThere wil be not possible to use PBX in "
+    "normal mode until the program will disconnect.\r\rContinue?";
+
+// Status panel 0: "OFF LINE" in red or "ON LINE" in green, drawn by the window itself.
+class TOnlinePanel : public QLabel {
+ public:
+  explicit TOnlinePanel(QWidget* Parent) : QLabel(Parent) {
+    setObjectName("StatusPanel0");
+    setFixedWidth(55);
+    SetOnline(false);
+  }
+  void SetOnline(bool On) {
+    fOn = On;
+    setText(On ? "ON LINE" : "OFF LINE");  // the text tests and screen readers see
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setPen(fOn ? QColor(0, 128, 0) : QColor(200, 0, 0));
+    QFont f = font();
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(rect().adjusted(2, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, text());
+  }
+
+ private:
+  bool fOn = false;
+};
+
+QString FilePart(const std::string& Path) {
+  return QFileInfo(QString::fromStdString(Path)).fileName();
+}
+
+}  // namespace
+
+TMainForm::TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction, QWidget* Parent)
+    : QMainWindow(Parent),
+      fStore(Store),
+      fActions(std::move(Actions)),
+      fRecent(AppPaths().SettingsFile()) {
+  setObjectName("MainForm");
+  setWindowTitle(QApplication::applicationDisplayName());
+  fMdi = new QMdiArea(this);
+  fMdi->setObjectName("MdiArea");
+  setCentralWidget(fMdi);
+  fFolder = QString::fromStdString(AppPaths().DataDir);
+  BuildMenus(ShowDumpAction);
+  BuildToolBar();
+  BuildStatusBar();
+  fRecent.Load();
+  RebuildRecentMenu();
+  connect(fMdi, &QMdiArea::subWindowActivated, this, [this] { RebuildWindowList(); });
+  fStore.OnLine = false;
+  UpdateOnlineControls();
+}
+
+TMainForm::~TMainForm() = default;
+
+QAction* TMainForm::AddAction(QMenu* Menu, const char* Name, const QString& Text,
+                              const QKeySequence& Key, void (TMainForm::*Slot)()) {
+  auto* a = new QAction(Text, this);
+  a->setObjectName(Name);
+  if (!Key.isEmpty()) a->setShortcut(Key);
+  if (Slot) connect(a, &QAction::triggered, this, Slot);
+  Menu->addAction(a);
+  return a;
+}
+
+void TMainForm::BuildMenus(bool ShowDumpAction) {
+  fFileMenu = menuBar()->addMenu("&File");
+  AddAction(fFileMenu, "NewAct", "&New", QKeySequence("Ctrl+N"), &TMainForm::New);
+  AddAction(fFileMenu, "OpenAct", "&Open", QKeySequence("Ctrl+O"), &TMainForm::Open);
+  QAction* save = AddAction(fFileMenu, "SaveAct", "&Save", QKeySequence("Ctrl+S"), nullptr);
+  connect(save, &QAction::triggered, this, [this] { Save(); });
+  QAction* saveAs = AddAction(fFileMenu, "SaveAsAct", "Save &As...", {}, nullptr);
+  connect(saveAs, &QAction::triggered, this, [this] { SaveAs(); });
+  fFileMenu->addSeparator();
+  AddAction(fFileMenu, "ReadAct", "Read from PBX", {}, &TMainForm::ReadFromPbx);
+  AddAction(fFileMenu, "UploadAct", "Upload to PBX", {}, &TMainForm::UploadToPbx);
+  fFileMenu->addSeparator();
+  QAction* exit = AddAction(fFileMenu, "ExitAct", "E&xit", {}, nullptr);
+  connect(exit, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* edit = menuBar()->addMenu("&Edit");
+  QAction* cut = AddAction(edit, "CutAct", "Cu&t", QKeySequence("Ctrl+X"), nullptr);
+  connect(cut, &QAction::triggered, this, [] {
+    if (auto* w = QApplication::focusWidget())
+      QMetaObject::invokeMethod(w, "cut");  // edit fields have it; others ignore the call
+  });
+  QAction* copy = AddAction(edit, "CopyAct", "&Copy", QKeySequence("Ctrl+C"), nullptr);
+  connect(copy, &QAction::triggered, this, [this] { CopyOrPaste(true); });
+  QAction* paste = AddAction(edit, "PasteAct", "&Paste", QKeySequence("Ctrl+V"), nullptr);
+  connect(paste, &QAction::triggered, this, [this] { CopyOrPaste(false); });
+  for (QAction* a : {cut, copy, paste}) a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+
+  fWindowMenu = menuBar()->addMenu("&Window");
+  QAction* cascade = AddAction(fWindowMenu, "CascadeAct", "&Cascade", {}, nullptr);
+  connect(cascade, &QAction::triggered, fMdi, &QMdiArea::cascadeSubWindows);
+  QAction* tileH = AddAction(fWindowMenu, "TileHorAct", "Tile &Horizontally", {}, nullptr);
+  connect(tileH, &QAction::triggered, fMdi, &QMdiArea::tileSubWindows);
+  QAction* tileV = AddAction(fWindowMenu, "TileVerAct", "Tile &Vertically", {}, nullptr);
+  connect(tileV, &QAction::triggered, fMdi, &QMdiArea::tileSubWindows);
+  QAction* minAll = AddAction(fWindowMenu, "MinimizeAllAct", "&Minimize All", {}, nullptr);
+  connect(minAll, &QAction::triggered, this, [this] {
+    for (QMdiSubWindow* w : fMdi->subWindowList()) w->showMinimized();
+  });
+  QAction* arrange = AddAction(fWindowMenu, "ArrangeAllAct", "&Arrange All", {}, nullptr);
+  connect(arrange, &QAction::triggered, fMdi, &QMdiArea::tileSubWindows);
+  fWindowListSeparator = fWindowMenu->addSeparator();
+
+  QMenu* actions = menuBar()->addMenu("Actions");
+  AddAction(actions, "ConnectAct", "Connect", {}, nullptr);
+  connect(Action("ConnectAct"), &QAction::triggered, this, [this] { Connect(); });
+  QAction* modem = AddAction(actions, "ModemAct", "Connect via modem", {}, nullptr);
+  connect(modem, &QAction::triggered, this, [this] {
+    if (fActions.ModemDialog) fActions.ModemDialog(this);
+  });
+  AddAction(actions, "DisconnectAct", "Disconnect", {}, &TMainForm::Disconnect);
+  QAction* dumpSep = actions->addSeparator();
+  QAction* dump = AddAction(actions, "StoreDumpAct", "Store dump", {}, &TMainForm::StoreDump);
+  dumpSep->setVisible(ShowDumpAction);
+  dump->setVisible(ShowDumpAction);
+
+  QMenu* settings = menuBar()->addMenu("Settings");
+  AddAction(settings, "ComPortAct", "COM port", {}, &TMainForm::ComPortSetup);
+  AddAction(settings, "SystemAct", "System", {}, &TMainForm::SystemSetup);
+
+  QMenu* help = menuBar()->addMenu("&Help");
+  QAction* helpAct = AddAction(help, "HelpAct", "Help", QKeySequence::HelpContents, nullptr);
+  connect(helpAct, &QAction::triggered, this, [] { ShowHelp(0); });
+  help->addSeparator();
+  QAction* about = AddAction(help, "AboutAct", "&About...", {}, nullptr);
+  connect(about, &QAction::triggered, this, [this] {
+    TAboutBox box(this);
+    box.exec();
+  });
+}
+
+void TMainForm::BuildToolBar() {
+  QToolBar* tb = addToolBar("Main");
+  tb->setObjectName("MainToolBar");
+  tb->setMovable(false);
+  QStyle* s = style();
+  auto tool = [&](const char* Name, QStyle::StandardPixmap Icon, const char* Tip,
+                  QAction* Same) {
+    QAction* a = tb->addAction(s->standardIcon(Icon), Tip);
+    a->setObjectName(Name);
+    a->setToolTip(Tip);
+    connect(a, &QAction::triggered, Same, &QAction::trigger);
+    return a;
+  };
+  tool("OpenBtn", QStyle::SP_DialogOpenButton, "Open", Action("OpenAct"));
+  tool("SaveBtn", QStyle::SP_DialogSaveButton, "Save", Action("SaveAct"));
+  tb->addSeparator();
+  tool("ConnectBtn", QStyle::SP_DriveNetIcon, "Connect PBX", Action("ConnectAct"));
+  tool("DisconnectBtn", QStyle::SP_BrowserStop, "Disconnect PBX", Action("DisconnectAct"));
+  tb->addSeparator();
+  tool("ReadBtn", QStyle::SP_ArrowDown, "Read data from PBX", Action("ReadAct"));
+  tool("UploadBtn", QStyle::SP_ArrowUp, "Upload data to PBX", Action("UploadAct"));
+  auto* gap = new QWidget(tb);
+  gap->setFixedWidth(40);
+  tb->addWidget(gap);
+  tool("ExitBtn", QStyle::SP_DialogCloseButton, "Exit", Action("ExitAct"));
+}
+
+void TMainForm::BuildStatusBar() {
+  fPanels[0] = new TOnlinePanel(statusBar());
+  const int widths[4] = {55, 110, 110, 50};
+  for (int i = 1; i < 4; ++i) {
+    fPanels[i] = new QLabel(statusBar());
+    fPanels[i]->setObjectName(QString("StatusPanel%1").arg(i));
+    fPanels[i]->setFixedWidth(widths[i]);
+  }
+  for (QLabel* p : fPanels) statusBar()->addWidget(p);
+}
+
+QAction* TMainForm::Action(const char* ObjectName) const {
+  return findChild<QAction*>(ObjectName);
+}
+
+QString TMainForm::StatusText(int Panel) const {
+  return Panel >= 0 && Panel < 4 ? fPanels[Panel]->text() : QString();
+}
+
+void TMainForm::SetOnline(bool State) {
+  if (fStore.OnLine == State) return;
+  fStore.OnLine = State;
+  UpdateOnlineControls();
+}
+
+void TMainForm::UpdateOnlineControls() {
+  const bool State = fStore.OnLine;
+  for (const char* n : {"ConnectAct", "ModemAct", "ConnectBtn"}) Action(n)->setEnabled(!State);
+  for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "ReadBtn",
+                        "UploadBtn", "StoreDumpAct"})
+    Action(n)->setEnabled(State);
+  static_cast<TOnlinePanel*>(fPanels[0])->SetOnline(State);
+  fPanels[1]->setText(State && fActions.PbxVersion
+                          ? " " + QString::fromStdString(fActions.PbxVersion())
+                          : QString());
+  statusBar()->update();
+}
+
+bool TMainForm::Connect() {
+  if (fBusy) {
+    QApplication::beep();
+    return false;
+  }
+  if (fStore.Settings.ShowConnectWarn &&
+      !ShowMsgAgain(kConnectWarning, fStore.Settings.ShowConnectWarn, true))
+    return false;
+  ShowTopInfo("Connecting..");
+  fBusy = true;
+  const int r = fActions.Connect ? fActions.Connect() : 1;
+  if (r == 0) {
+    SetOnline(true);
+    fStore.Version.SetModel(fActions.PbxVersion ? fActions.PbxVersion() : std::string());
+  } else {
+    std::string msg = ConnectResultMessage(r);
+    const std::string why = fActions.ConnectErrorText ? fActions.ConnectErrorText() : "";
+    if (r == 1 && !why.empty()) msg += "\r\r" + why;
+    ShowError(msg);
+  }
+  PlaySoundCue(fStore.Settings, 2);
+  HideTopInfo();
+  fBusy = false;
+  return r == 0;
+}
+
+void TMainForm::Disconnect() {
+  ShowTopInfo("Disconnecting..");
+  if (fActions.SetOnCarrierLost) fActions.SetOnCarrierLost(nullptr);
+  if (fActions.Disconnect) fActions.Disconnect();
+  PlaySoundCue(fStore.Settings, 1);
+  SetOnline(false);
+  HideTopInfo();
+}
+
+void TMainForm::CarrierLost() {
+  if (fActions.SetOnCarrierLost) fActions.SetOnCarrierLost(nullptr);
+  SetOnline(false);
+  ShowError("Modem carrier is lost - disconnected!");
+}
+
+void TMainForm::PostDataChanged() {
+  QMetaObject::invokeMethod(this, &TMainForm::DataChanged, Qt::QueuedConnection);
+}
+
+void TMainForm::New() {
+  fStore.ClearData();
+  SetCurrentFileName(std::string());
+  PostDataChanged();
+}
+
+QString TMainForm::ChooseOpenFile() {
+  return QFileDialog::getOpenFileName(this, "Open", fFolder, kDataFilter);
+}
+
+QString TMainForm::ChooseSaveFile() {
+  QFileDialog dlg(this, "Save As", fFolder, kDataFilter);
+  dlg.setAcceptMode(QFileDialog::AcceptSave);
+  dlg.setDefaultSuffix("ta");
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
+  return dlg.selectedFiles().front();
+}
+
+QString TMainForm::ChooseDumpFile() {
+  QFileDialog dlg(this, "Store dump", fFolder, kDumpFilter);
+  dlg.setAcceptMode(QFileDialog::AcceptSave);
+  dlg.setDefaultSuffix("log");
+  dlg.selectNameFilter("Log files (*.log)");
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
+  return dlg.selectedFiles().front();
+}
+
+void TMainForm::Open() {
+  const QString name = ChooseOpenFile();
+  if (!name.isEmpty()) OpenFile(name.toStdString());
+}
+
+bool TMainForm::OpenFile(const std::string& Path) {
+  if (!fStore.LoadFromFile(Path)) return false;  // the store has said why
+  SetCurrentFileName(Path);
+  RememberFolder(Path);
+  fRecent.Add(Path);
+  RebuildRecentMenu();
+  PostDataChanged();
+  return true;
+}
+
+void TMainForm::OpenRecent(const std::string& Path) {
+  if (QFileInfo::exists(QString::fromStdString(Path))) {
+    OpenFile(Path);
+    return;
+  }
+  ShowError("File \r" + Path + "\r not exists!");
+  fRecent.Remove(Path);
+  RebuildRecentMenu();
+}
+
+bool TMainForm::Save() {
+  if (fFileName.empty()) return SaveAs();
+  return fStore.SaveToFile(fFileName);
+}
+
+bool TMainForm::SaveAs() {
+  const QString name = ChooseSaveFile();
+  if (name.isEmpty()) return false;
+  const std::string path = name.toStdString();
+  if (!fStore.SaveToFile(path)) return false;
+  SetCurrentFileName(path);
+  RememberFolder(path);
+  fRecent.Add(path);
+  RebuildRecentMenu();
+  return true;
+}
+
+void TMainForm::SetCurrentFileName(const std::string& Name) {
+  if (Name == fFileName) return;
+  fFileName = Name;
+  fPanels[2]->setText(FilePart(Name));
+}
+
+void TMainForm::RememberFolder(const std::string& Path) {
+  fFolder = QFileInfo(QString::fromStdString(Path)).absolutePath();
+}
+
+void TMainForm::ReadFromPbx() {
+  if (fStore.HaveFileData && !Confirm("Already have actual data!\rWould you like to re-read them?"))
+    return;
+  ReadAll(this, fStore);
+  PostDataChanged();
+}
+
+void TMainForm::UploadToPbx() {
+  if (!Confirm("Upload data to PBX?")) return;
+  UploadAll(this, fStore);
+}
+
+void TMainForm::StoreDump() {
+  const QString name = ChooseDumpFile();
+  if (name.isEmpty() || !fActions.StoreDump) return;
+  // Written beside the chosen file and renamed over it, so an earlier dump of that name stays
+  // whole until the new one is complete.
+  TFileStream out;
+  if (!out.Create(name.toStdString())) {
+    ShowError("Cannot create the dump file\r" + name.toStdString() + "\r" + out.ErrorText());
+    return;
+  }
+  fActions.StoreDump(out);
+  if (!out.Commit()) ShowError("The dump file could not be written completely:\r" +
+                              name.toStdString() + "\r" + out.ErrorText());
+}
+
+void TMainForm::ComPortSetup() { ComSetupDialog(this, fStore.Settings.Com); }
+
+void TMainForm::SystemSetup() {
+  bool modelChanged = false;
+  if (SystemSetupDialog(this, fStore.Settings, modelChanged) && modelChanged) PostDataChanged();
+}
+
+void TMainForm::RebuildRecentMenu() {
+  for (QAction* a : fRecentActions) {
+    fFileMenu->removeAction(a);
+    delete a;
+  }
+  fRecentActions.clear();
+  const auto& entries = fRecent.Entries();
+  if (entries.empty()) return;
+  // Before the separator and "Exit" at the end of the menu.
+  const QList<QAction*> all = fFileMenu->actions();
+  QAction* before = all.at(all.size() - 2);
+  auto* sep = new QAction(this);
+  sep->setSeparator(true);
+  fFileMenu->insertAction(before, sep);
+  fRecentActions << sep;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string path = entries[i];
+    auto* a = new QAction(FilePart(path), this);
+    a->setObjectName(QString("RecentFile%1").arg(i + 1));
+    a->setData(QString::fromStdString(path));
+    a->setStatusTip(QString::fromStdString(path));
+    connect(a, &QAction::triggered, this, [this, path] { OpenRecent(path); });
+    fFileMenu->insertAction(before, a);
+    fRecentActions << a;
+  }
+}
+
+void TMainForm::AddView(QWidget* View, const QString& MenuCaption) {
+  QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(View->parentWidget());
+  if (!sub) sub = fMdi->addSubWindow(View);
+  auto* a = new QAction(MenuCaption, this);
+  a->setObjectName(QString("ShowView_%1").arg(MenuCaption).replace(' ', '_'));
+  connect(a, &QAction::triggered, this, [this, sub] {
+    if (sub->isMinimized()) sub->showNormal();
+    sub->show();
+    fMdi->setActiveSubWindow(sub);
+  });
+  fWindowMenu->insertAction(fWindowListSeparator, a);
+  fViewActions << a;
+  sub->show();
+  RebuildWindowList();
+}
+
+void TMainForm::RebuildWindowList() {
+  for (QAction* a : fWindowListActions) {
+    fWindowMenu->removeAction(a);
+    delete a;
+  }
+  fWindowListActions.clear();
+  if (fViewActions.isEmpty()) {
+    fWindowListSeparator->setVisible(false);
+    return;
+  }
+  fWindowListSeparator->setVisible(true);
+  auto* sep = fWindowMenu->addSeparator();
+  fWindowListActions << sep;
+  int n = 1;
+  for (QMdiSubWindow* w : fMdi->subWindowList()) {
+    auto* a = fWindowMenu->addAction(QString("&%1 %2").arg(n++).arg(w->windowTitle()));
+    a->setCheckable(true);
+    a->setChecked(w == fMdi->activeSubWindow());
+    connect(a, &QAction::triggered, this, [this, w] { fMdi->setActiveSubWindow(w); });
+    fWindowListActions << a;
+  }
+}
+
+void TMainForm::CopyOrPaste(bool Copy) {
+  QMdiSubWindow* sub = fMdi->activeSubWindow();
+  if (!sub) return;
+  if (auto* target = dynamic_cast<TCopyPasteTarget*>(sub->widget())) {
+    if (Copy)
+      target->CopyItems();
+    else
+      target->PasteItems();
+  }
+}
+
+void TMainForm::closeEvent(QCloseEvent* Event) {
+  if (fStore.OnLine) Disconnect();
+  Event->accept();  // unsaved data are not asked about
+}

@@ -1,0 +1,119 @@
+// The frame window: menus, toolbar, status bar, the connection, file handling, the recent
+// files, and the routing of Copy / Paste to the active view.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "LastFile.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class TStream;
+class TSysData;
+
+// What the frame needs of the PBX session; the program wires it to the real session, tests
+// to a stand-in.
+struct TPbxActions {
+  // A direct connection with the communication settings and the system password; returns the
+  // session's result code.
+  std::function<int()> Connect;
+  std::function<void()> Disconnect;
+  std::function<void(TStream& To)> StoreDump;
+  std::function<std::string()> PbxVersion;
+  // Why the last connection could not open its port, in words a user can act on.
+  std::function<std::string()> ConnectErrorText;
+  // The session's carrier-lost slot (set by the modem dialog, cleared on disconnect).
+  std::function<void(std::function<void()>)> SetOnCarrierLost;
+  // Opens the modem dialog.
+  std::function<void(QWidget* Parent)> ModemDialog;
+};
+
+// A view that takes the Edit menu's Copy and Paste.
+class TCopyPasteTarget {
+ public:
+  virtual ~TCopyPasteTarget() = default;
+  virtual void CopyItems() = 0;
+  virtual void PasteItems() = 0;
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction,
+            QWidget* Parent = nullptr);
+  ~TMainForm() override;
+
+  // Called by the modem dialog after a modem connection, and by Connect / Disconnect.
+  void SetOnline(bool State);
+  void CarrierLost();
+
+  bool Connect();
+  void Disconnect();
+  void New();
+  void Open();
+  bool OpenFile(const std::string& Path);
+  void OpenRecent(const std::string& Path);
+  bool Save();
+  bool SaveAs();
+  void ReadFromPbx();
+  void UploadToPbx();
+  void StoreDump();
+  void ComPortSetup();
+  void SystemSetup();
+
+  // The data-changed notification: queued, so views rebuild after the current action.
+  void PostDataChanged();
+
+  // The three views register here so that the Window menu can show them.
+  void AddView(QWidget* View, const QString& MenuCaption);
+  QMdiArea* MdiArea() const { return fMdi; }
+
+  const std::string& CurrentFileName() const { return fFileName; }
+  const TRecentFiles& RecentFiles() const { return fRecent; }
+  QAction* Action(const char* ObjectName) const;
+  QString StatusText(int Panel) const;
+
+ signals:
+  void DataChanged();
+
+ protected:
+  void closeEvent(QCloseEvent* Event) override;
+  // File choosers; tests answer them without a dialog.
+  virtual QString ChooseOpenFile();
+  virtual QString ChooseSaveFile();
+  virtual QString ChooseDumpFile();
+
+ private:
+  void BuildMenus(bool ShowDumpAction);
+  void BuildToolBar();
+  void BuildStatusBar();
+  void UpdateOnlineControls();
+  void RebuildRecentMenu();
+  void RebuildWindowList();
+  void SetCurrentFileName(const std::string& Name);
+  void RememberFolder(const std::string& Path);
+  void CopyOrPaste(bool Copy);
+  QAction* AddAction(QMenu* Menu, const char* Name, const QString& Text,
+                     const QKeySequence& Key, void (TMainForm::*Slot)());
+
+  TSysData& fStore;
+  TPbxActions fActions;
+  QMdiArea* fMdi;
+  QMenu* fFileMenu = nullptr;
+  QMenu* fWindowMenu = nullptr;
+  QAction* fWindowListSeparator = nullptr;
+  QList<QAction*> fRecentActions;
+  QList<QAction*> fWindowListActions;
+  QList<QAction*> fViewActions;
+  QLabel* fPanels[4] = {};
+  std::string fFileName;
+  QString fFolder;
+  TRecentFiles fRecent;
+  bool fBusy = false;
+};
