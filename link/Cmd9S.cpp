@@ -161,6 +161,21 @@ bool TCmd009S::ResolveConflicts() {
 }
 
 bool TCmd009S::Upload(bool ChangedOnly) {
+  try {
+    return UploadSteps(ChangedOnly);
+  } catch (...) {
+    // Whatever reached the PBX before the failure is unknown: read the reference copy again
+    // before the next upload relies on it.
+    ForgetPbxNumbers();
+    throw;
+  }
+}
+
+void TCmd009S::ForgetPbxNumbers() {
+  for (int i = 0; i < PbxNumbers.Count(); ++i) PbxNumbers.Items(i).ReadTime = 0.0;
+}
+
+bool TCmd009S::UploadSteps(bool ChangedOnly) {
   if (Count() == 0 || !IsActual(kPortCount)) return true;
   // Nothing to send: no reason to talk to the PBX at all.
   if (ChangedOnly && ChangedCountAll() == 0) return true;
@@ -206,7 +221,7 @@ bool TCmd009S::Upload(bool ChangedOnly) {
     PbxNumbers.Assign(*this);
     for (int i = 0; i < PbxNumbers.Count(); ++i) PbxNumbers.Items(i).Changed = false;
   } else {
-    for (int i = 0; i < PbxNumbers.Count(); ++i) PbxNumbers.Items(i).ReadTime = 0.0;
+    ForgetPbxNumbers();
   }
   return ok;
 }

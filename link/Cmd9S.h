@@ -27,6 +27,7 @@ class TCmd009S : public TCmdList {
   // Empties the list and the plan block; the reference copy stays.
   void Clear() override;
 
+  using TCmdList::Assign;
   void Assign(const TCmd009S& Other);
   // The list record, then the plan block record (read only when the list was read).
   bool LoadFromStream(TStream& Stream);
@@ -58,4 +59,8 @@ class TCmd009S : public TCmdList {
   TCmdList PbxNumbers;
   // "009S00/%d/" with the plan number 1 to 3; empty when the plan is not known.
   TCmdData PlanBlock;
+
+ private:
+  bool UploadSteps(bool ChangedOnly);
+  void ForgetPbxNumbers();
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Cmd9S.h"
+#include "Errors.h"
 #include "support/PbxModel.h"
 #include "support/RecordingFeedback.h"
 #include "Stream.h"
@@ -163,6 +164,17 @@ TEST_F(Cmd009Test, RefusedPlanLineStopsTheUpload) {
   const std::vector<std::string> expected = {"009S00/2/"};
   EXPECT_EQ(Sent(), expected);
   EXPECT_EQ(pbx.Number(3), "103");
+}
+
+TEST_F(Cmd009Test, UnusableAnswerRaisesAndForgetsTheReferenceCopy) {
+  Want(4, "150");
+  pbx.NoData.insert("009S04/150/");
+  EXPECT_THROW(list.WriteChanged(), Exception);
+  EXPECT_FALSE(list.PbxNumbers.IsActual(24));
+  pbx.NoData.clear();
+  ASSERT_TRUE(list.WriteChanged());
+  const std::vector<std::string> expected = {"009S04/150/", "009S*//", "009S04/150/"};
+  EXPECT_EQ(Sent(), expected);
 }
 
 TEST_F(Cmd009Test, IncompleteOrUnchangedListSendsNothing) {
