@@ -340,7 +340,8 @@ std::string TSimPbx::EditCommand(const std::string& Raw, bool ReadOnly, const st
     const std::string text = Line(cmd.substr(0, cmd.size() - 2));
     return text.empty() ? error : DataLine(text) + Prompt;
   }
-  if (ReadOnly) return error;
+  // Show mode reads programs; of the writes it takes only the clock.
+  if (ReadOnly && ExtractWord(cmd, "/", 1) != "000S") return error;
   std::string why;
   const std::string stored = WriteLine(cmd, &why);
   return stored.empty() ? error : DataLine(stored) + Prompt;
