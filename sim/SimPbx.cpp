@@ -222,6 +222,9 @@ void TSimPbx::HandleLine(const std::string& Raw) {
   for (char& ch : word)
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
 
+  // A wake-up line at the plain prompt starts a new session: the program then expects EDT to
+  // ask for the password, whatever the session before it left behind.
+  if (fMode == TMode::Idle && word == "TA616") GoToSleep();
   if (fMode == TMode::Asleep) {
     if (word != "TA616") return;  // a sleeping port waits for its wake-up line only
     if (fAskAtWakeUp && !fAuthorised) {

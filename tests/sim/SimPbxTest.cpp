@@ -64,6 +64,12 @@ TEST(SimPbxLogin, NormalDialogueByteExact) {
   EXPECT_EQ(t.Type("VER\r"), "VER\r\n");
   EXPECT_EQ(t.Type("TA616\r\n"), "TA616\r\n;>");
   EXPECT_EQ(t.Type("EDT\r"), "EDT\r\nPassword :");
+  // A session left at the plain prompt without a goodbye: the next wake-up starts afresh, so the
+  // password is asked again as the program expects after a ";>" answer.
+  t.Type("7392\r");
+  t.Type("END\r");
+  EXPECT_EQ(t.Type("TA616\r\n"), "TA616\r\n;>");
+  EXPECT_EQ(t.Type("EDT\r"), "EDT\r\nPassword :");
 }
 
 TEST(SimPbxLogin, PasswordAtWakeUpAndWrongPasswords) {
