@@ -154,7 +154,7 @@ TEST(SimPbxEdit, ValuesOutsideAProgramsRangeAreRefused) {
       {"364S1/*/", true}, {"364S1/7/", false}, {"302S01/12xxxxxxxxx/", true},
       {"302S01/12xxxxxxxxxx/", false}, {"011S00/Bob,x/", false}, {"011S99/Bob    /", true},
       {"521S/45,1/", true}, {"521S/33,0/", false}, {"521S/45/", false}, {"801S/09,00/", true},
-      {"801S/03,00/", false}, {"102E07/1/", true}, {"102E09/1/", false}, {"012S50/12/", true},
+      {"801S/03,00/", false}, {"801S/09/", false}, {"802S/2/", false}, {"102E07/1/", true}, {"102E09/1/", false}, {"012S50/12/", true},
       {"107S/101010/", true}, {"107S/10101/", false}, {"420C2/75/", true}, {"420C2/76/", false},
       {"003D2/24/", true}, {"003D3/01/", false}, {"604E01/ABCDEFGHIJK/", false}, {"001S00/9P[]#*-F/", true},
   };

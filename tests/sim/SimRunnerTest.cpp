@@ -171,11 +171,16 @@ TEST(SimRunner, TimedDsrDropAndCarrierDrop) {
   ASSERT_TRUE(rx.WaitFor("DISCONNECTED"));
   ASSERT_TRUE(rx.WaitLines(2));
   EXPECT_GE(MsSince(t0), 39.0);
-  EXPECT_EQ(rx.Lines[1], std::make_pair(int(TSimPbx::LineCarrier), false));
-
+  {
+    std::lock_guard<std::mutex> g(rx.M);
+    EXPECT_EQ(rx.Lines[1], std::make_pair(int(TSimPbx::LineCarrier), false));
+  }
   r.ScheduleDsr(30, false);
   ASSERT_TRUE(rx.WaitLines(3));
-  EXPECT_EQ(rx.Lines[2], std::make_pair(int(TSimPbx::LineDsr), false));
+  {
+    std::lock_guard<std::mutex> g(rx.M);
+    EXPECT_EQ(rx.Lines[2], std::make_pair(int(TSimPbx::LineDsr), false));
+  }
   rx.Clear();
   Feed(r, "AT\r");
   ASSERT_TRUE(r.WaitIdle(5000));
