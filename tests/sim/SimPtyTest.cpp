@@ -70,10 +70,10 @@ class TSimProcess {
     return tcsetattr(fPty, TCSANOW, &t) == 0;
   }
   // Sends Cmd and collects the answer until it ends with Prompt.
-  std::string Exchange(const std::string& Cmd, const std::string& Prompt) {
+  std::string Exchange(const std::string& Cmd, const std::string& Prompt, int TimeoutMs = 5000) {
     if (write(fPty, Cmd.data(), Cmd.size()) != ssize_t(Cmd.size())) return "<write failed>";
     std::string got;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
     while (got.size() < Prompt.size() || got.compare(got.size() - Prompt.size(), Prompt.size(), Prompt) != 0) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
       pollfd p{fPty, POLLIN, 0};
@@ -87,6 +87,9 @@ class TSimProcess {
   }
   int Terminate() {
     kill(fPid, SIGTERM);
+    return Wait();
+  }
+  int Wait() {
     int status = 0;
     waitpid(fPid, &status, 0);
     fReaped = true;
@@ -125,4 +128,26 @@ TEST(KxtaSimProcess, ServesALoginAndBlocksOnAPty) {
   EXPECT_NE(lstat(link.c_str(), &st), 0);
   EXPECT_NE(dir.Read("state.txt").find("\n604E05/Store     /\n"), std::string::npos);
   EXPECT_NE(dir.Read("state.txt").find("\n002S/1234/\n"), std::string::npos);
+}
+
+TEST(KxtaSimProcess, FaultOptionsAndBadArguments) {
+  TSimProcess sim({"--pty", "--baud", "0", "--refuse", "604e", "--silent-after", "5", "--split", "3", "--gap-ms",
+                   "5"});
+  ASSERT_TRUE(sim.Open(sim.SlavePath()));
+  EXPECT_EQ(sim.Exchange("TA616\r\n", ";>"), "TA616\r\n;>");
+  EXPECT_EQ(sim.Exchange("EDT\r", "Password :"), "EDT\r\nPassword :");
+  EXPECT_EQ(sim.Exchange("7392\r", ";>"), "7392\r\n;>");
+  EXPECT_EQ(sim.Exchange("INT\r", ";E>"), "INT\r\n;E>");
+  EXPECT_EQ(sim.Exchange("604E01//\r", ";E>"), "604E01//\r\nCommand error\r\n;E>");
+  // The sixth line meets silence: not even an echo within a time the echo takes a millisecond for.
+  EXPECT_EQ(sim.Exchange("605E01//\r", ";E>", 300), "<timeout>");
+  EXPECT_EQ(sim.Terminate(), 0);
+
+  TSimProcess help({"--help"});
+  EXPECT_EQ(help.SlavePath(), "Usage: kxta-sim --pty [options]");
+  EXPECT_EQ(help.Wait(), 0);
+  TSimProcess bad({"--pty", "--bits", "12"});
+  EXPECT_EQ(bad.Wait(), 2);
+  TSimProcess badPassword({"--pty", "--password", "12345"});
+  EXPECT_EQ(badPassword.Wait(), 2);
 }
