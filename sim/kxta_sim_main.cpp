@@ -15,11 +15,29 @@
 #include <vector>
 
 #include "SimRunner.h"
+#include "Errors.h"  // Format
 #include "Text.h"
 
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
+
+// One direction of the line as readable text for --trace: control characters as <CR>, <LF>, <xx>.
+void Trace(const char* Dir, const char* Data, size_t Count) {
+  std::string t;
+  for (size_t i = 0; i < Count; ++i) {
+    const unsigned char c = static_cast<unsigned char>(Data[i]);
+    if (c == '\r')
+      t += "<CR>";
+    else if (c == '\n')
+      t += "<LF>";
+    else if (c < 0x20 || c >= 0x7f)
+      t += Format("<%.2x>", c);
+    else
+      t += char(c);
+  }
+  std::fprintf(stderr, "%s %s\n", Dir, t.c_str());
+}
 
 void OnSignal(int) {
   const char c = 1;
@@ -47,6 +65,7 @@ const char kUsage[] =
     "  --drop-dsr-after MS   drop DSR MS milliseconds after start (the PBX goes deaf)\n"
     "  --drop-carrier-after MS  drop the modem carrier MS ms after start (\"DISCONNECTED\")\n"
     "  --version-text TEXT   the answer to VER\n"
+    "  --trace               show both directions of the line on standard error\n"
     "  --help                this text\n";
 
 bool IntArg(int argc, char** argv, int& i, int& Value) {
@@ -61,7 +80,7 @@ bool IntArg(int argc, char** argv, int& i, int& Value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool pty = false, modem = false, wakePassword = false;
+  bool pty = false, modem = false, wakePassword = false, trace = false;
   std::string linkPath, statePath, password, versionText;
   int baud = 9600, bits = 10, latency = 0, silentAfter = -1, split = 0, gap = 0;
   int dropDsr = -1, dropCarrier = -1;
@@ -82,6 +101,8 @@ int main(int argc, char** argv) {
       return 0;
     } else if (a == "--pty") {
       pty = true;
+    } else if (a == "--trace") {
+      trace = true;
     } else if (a == "--modem") {
       modem = true;
     } else if (a == "--wake-password") {
@@ -181,7 +202,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  runner.OnOutput = [master](const char* Data, size_t Count) {
+  runner.OnOutput = [master, trace](const char* Data, size_t Count) {
+    if (trace) Trace(">>", Data, Count);
     while (Count > 0) {
       const ssize_t n = write(master, Data, Count);
       if (n < 0 && errno == EINTR) continue;
@@ -224,8 +246,10 @@ int main(int argc, char** argv) {
     if (fds[1].revents) break;
     if (fds[0].revents & POLLIN) {
       const ssize_t got = read(master, buf, sizeof buf);
-      if (got > 0)
+      if (got > 0) {
+        if (trace) Trace("<<", buf, size_t(got));
         runner.Feed(buf, size_t(got));
+      }
       else if (got < 0 && errno != EINTR && errno != EAGAIN && errno != EIO)
         break;
     } else if (fds[0].revents & (POLLHUP | POLLERR)) {
