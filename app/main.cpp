@@ -61,12 +61,8 @@ int main(int argc, char** argv) {
   actions.ConnectErrorText = [&] { return comm.ConnectErrorText(); };
   actions.SetOnCarrierLost = [&](std::function<void()> F) { comm.OnCarrierLost = std::move(F); };
 
-  // "dump" as the first argument shows the Store dump action.
-  const bool showDump = argc > 1 && SameTextAscii(argv[1], "dump");
-  TMainForm main(store, std::move(actions), showDump);
-  feedback.SetMainWindow(&main);
-  store.OnDataChanged = [&main] { main.PostDataChanged(); };
-  main.SetModemDialogOpener([&](QWidget* Parent) {
+  TMainForm* mainWindow = nullptr;  // the modem dialog's parent and online switch
+  actions.ModemDialog = [&](QWidget* Parent) {
     TModemConnectDlg dlg(
         Parent, AppPaths().SettingsFile(),
         [&](const std::string& Init, const std::string& Number, int WaitCD,
@@ -78,12 +74,19 @@ int main(int argc, char** argv) {
                                     true, Init, Number, WaitCD, DialResult);
         },
         [&] {
-          comm.OnCarrierLost = [&main] { main.CarrierLost(); };
-          main.SetOnline(true);
+          comm.OnCarrierLost = [&] { mainWindow->CarrierLost(); };
+          mainWindow->SetOnline(true);
           store.Version.SetModel(comm.PbxVersion());
         });
     dlg.exec();
-  });
+  };
+
+  // "dump" as the first argument shows the Store dump action.
+  const bool showDump = argc > 1 && SameTextAscii(argv[1], "dump");
+  TMainForm main(store, std::move(actions), showDump);
+  mainWindow = &main;
+  feedback.SetMainWindow(&main);
+  store.OnDataChanged = [&main] { main.PostDataChanged(); };
   CreateViews(main);
   main.resize(900, 640);
   main.show();
