@@ -170,7 +170,15 @@ class TPosixCommDevice final : public TCommDevice {
       t.c_iflag |= INPCK;
     else
       t.c_iflag &= ~static_cast<tcflag_t>(INPCK);
-    if (::tcsetattr(fFd, TCSANOW, &t) != 0) throw ECommError(kErrLineState, errno);
+    if (::tcsetattr(fFd, TCSANOW, &t) != 0) {
+      const int e = errno;
+      // A pseudo-terminal carries bytes, not bits: it refuses character sizes and parity it
+      // has no use for. Take it with eight bits so the program still works through one.
+      t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
+      t.c_cflag |= CS8;
+      if (!fNoModemLines || e != EINVAL || ::tcsetattr(fFd, TCSANOW, &t) != 0)
+        throw ECommError(kErrLineState, e);
+    }
     if (sp == B0) {
       const int e = SetCustomBaudRate(fFd, rate);
       if (e != 0) throw ECommError(kErrLineState, e);

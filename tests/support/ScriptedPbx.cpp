@@ -35,6 +35,8 @@ std::vector<double> TScriptedPbx::EchoTurnarounds() const {
 void TScriptedPbx::HostOpen() {
   std::lock_guard<std::mutex> g(fLock);
   ++fOpens;
+  fAwait = aNone;
+  fPartial.clear();
   if (fOpens == 1 && StartInEditMode) {
     fMode = mEdit;
     fAuthed = true;
