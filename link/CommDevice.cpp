@@ -55,13 +55,20 @@ std::string ResolveDevicePath(const std::string& Name, const std::string& Settin
   return Format("/dev/ttyS%d", n - 1);
 }
 
+namespace {
+TCommDeviceFactory Registered(const std::string& Name) {
+  std::lock_guard<std::mutex> g(gRegistryLock);
+  auto it = Registry().find(LowerAscii(Name));
+  return it != Registry().end() ? it->second : TCommDeviceFactory();
+}
+}  // namespace
+
 std::unique_ptr<TCommDevice> CreateCommDevice(const std::string& Name) {
-  {
-    std::lock_guard<std::mutex> g(gRegistryLock);
-    auto it = Registry().find(LowerAscii(Name));
-    if (it != Registry().end() && it->second) return it->second();
-  }
-  return MakePosixCommDevice(ResolveDevicePath(Name, AppPaths().SettingsFile()));
+  if (TCommDeviceFactory f = Registered(Name)) return f();
+  // A COM entry of [Devices] may name a registered device too ("COM1=demo").
+  const std::string path = ResolveDevicePath(Name, AppPaths().SettingsFile());
+  if (TCommDeviceFactory f = Registered(path)) return f();
+  return MakePosixCommDevice(path);
 }
 
 std::string OpenFailureDetail(const std::string& Device, int Code) {

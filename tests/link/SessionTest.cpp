@@ -6,6 +6,7 @@
 #include "CommDevice.h"
 #include "CommKXTA.h"
 #include "DateTime.h"
+#include "Paths.h"
 #include "support/RecordingFeedback.h"
 #include "support/ScriptedPbx.h"
 #include "Stream.h"
@@ -405,6 +406,43 @@ TEST_F(Session, CarrierLineDropIsNoticedWithoutText) {
   EXPECT_FALSE(S.ModemMode());
   EXPECT_FALSE(S.LoggedIn());
   EXPECT_FALSE(S.PortOpen());
+}
+
+TEST_F(Session, ComNumberMapsThroughTheDevicesSection) {
+  const TAppPaths saved = AppPaths();
+  TAppPaths p = saved;
+  p.ConfigDir = p.StateDir = Dir.Path();
+  SetAppPaths(p);
+  Dir.Write("TALVEN.INI", "[Devices]\r\nCOM7=testpbx\r\n");
+  TKXTAcomm fresh;
+  fresh.Timing = S.Timing;
+  int dial = 0;
+  EXPECT_EQ(fresh.Connect(7, 3, 0, 1, 0, "1234", 0, false, "", "", 0, dial), 0);
+  // Without a log path of its own the session logs into the program's state folder.
+  EXPECT_EQ(fresh.ErrorLogFile(), Dir.File("Error.log"));
+  fresh.Disconnect();
+  SetAppPaths(saved);
+}
+
+TEST_F(Session, ShowModeAndBackToEditMode) {
+  ASSERT_EQ(Connect(), 0);
+  S.EndMode();
+  EXPECT_TRUE(S.EnterShowMode());
+  S.EndMode();
+  EXPECT_TRUE(S.EnterEditMode());
+  const L r = Pbx.Received();
+  EXPECT_EQ(L(r.end() - 8, r.end()), (L{"END", "END", "SHW", "INT", "END", "END", "EDT", "INT"}));
+}
+
+TEST_F(Session, InstalledAsTheProgramsSessionUntilDestroyed) {
+  {
+    TKXTAcomm one;
+    SetPbxComm(&one);
+    EXPECT_EQ(&PbxComm(), &one);
+  }
+  EXPECT_FALSE(PbxComm().LoggedIn());  // the offline stand-in is back
+  TStringList lines;
+  EXPECT_FALSE(PbxComm().SendCommand("604E01//", lines, ";E>"));
 }
 
 }  // namespace
