@@ -187,6 +187,7 @@ class TPosixCommDevice final : public TCommDevice {
 
   int Read(void* Buffer, size_t Count) override {
     const ssize_t n = ::read(fFd, Buffer, Count);
+    if (n > 0) fConsumed = true;
     if (n >= 0) return static_cast<int>(n);
     if (errno == EAGAIN || errno == EINTR) return 0;
     if (errno == EIO) return 0;  // the far end hung up; the watcher reports it
@@ -244,9 +245,16 @@ class TPosixCommDevice final : public TCommDevice {
                            Mask.Has(evRlsd);
     if (wantLines && !fNoModemLines) StartModemWatch();
     for (;;) {
-      const short want = Mask.Has(evRxChar) ? POLLIN : 0;
+      // poll is level-triggered, a received-characters event is not: bytes already reported
+      // and still unread (nobody hooked OnRxChar) are not reported again until more arrive,
+      // and meanwhile the queue is looked at now and then instead of spinning on POLLIN.
+      int queued = 0;
+      if (::ioctl(fFd, FIONREAD, &queued) != 0) queued = 0;
+      if (fConsumed.exchange(false) || queued == 0) fReported = false;
+      const bool stale = fReported && queued > 0;
+      const short want = Mask.Has(evRxChar) && !stale ? POLLIN : 0;
       pollfd pf[2] = {{fWakeFd, POLLIN, 0}, {fHungUp ? -1 : fFd, want, 0}};
-      const int timeout = fModemPolling ? kModemPollMs : -1;
+      const int timeout = fModemPolling || stale ? kModemPollMs : -1;
       const int r = ::poll(pf, 2, timeout);
       if (r < 0 && errno != EINTR) throw ECommError(kErrRead, errno);
       TCommEventTypes ev;
@@ -262,7 +270,16 @@ class TPosixCommDevice final : public TCommDevice {
         if (fNoModemLines) ev.Include(evDsr);
         ev.Include(evError);
       }
-      if (pf[1].revents & POLLIN) ev.Include(evRxChar);
+      if (pf[1].revents & POLLIN) {
+        ev.Include(evRxChar);
+        NoteReported();
+      } else if (stale && Mask.Has(evRxChar)) {
+        int now = 0;
+        if (::ioctl(fFd, FIONREAD, &now) == 0 && now > fReportedQueue) {
+          ev.Include(evRxChar);
+          NoteReported();
+        }
+      }
       const unsigned changed = fChangedLines.exchange(0);
       if (fModemPolling) PollLinesOnce();
       if (changed & kLineCts) ev.Include(evCts);
@@ -283,6 +300,12 @@ class TPosixCommDevice final : public TCommDevice {
 
  private:
   static constexpr int kModemPollMs = 100;
+
+  void NoteReported() {
+    fReported = true;
+    fConsumed = false;
+    if (::ioctl(fFd, FIONREAD, &fReportedQueue) != 0) fReportedQueue = 0;
+  }
 
   void ModemBit(int Bit, bool On) {
     if (fNoModemLines) return;
@@ -350,6 +373,10 @@ class TPosixCommDevice final : public TCommDevice {
   int fWakeFd = -1;
   bool fNoModemLines = false;
   bool fHungUp = false;
+  // The last received-characters event and whether anything was read since.
+  bool fReported = false;
+  int fReportedQueue = 0;
+  std::atomic<bool> fConsumed{false};
   std::atomic<unsigned> fLastLines{0};
   std::atomic<unsigned> fChangedLines{0};
   std::atomic<bool> fModemPolling{false};
