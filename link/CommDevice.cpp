@@ -156,7 +156,8 @@ class TTraceDevice final : public TCommDevice {
     using namespace std::chrono;
     const auto now = system_clock::now();
     const time_t t = system_clock::to_time_t(now);
-    const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    const int ms =
+        static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     struct tm tmv {};
     localtime_r(&t, &tmv);
     char buf[32];

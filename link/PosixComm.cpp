@@ -29,23 +29,37 @@ namespace {
 
 speed_t StandardSpeed(unsigned Rate) {
   switch (Rate) {
-    case 110: return B110;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
+    case 110:
+      return B110;
+    case 300:
+      return B300;
+    case 600:
+      return B600;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    default:
+      return B0;
   }
 }
 
 // The signal that interrupts a TIOCMIWAIT for closing; its handler does nothing.
-int WakeSignal() { return SIGRTMIN + 5; }
+int WakeSignal() {
+  return SIGRTMIN + 5;
+}
 
 void NoOpHandler(int) {}
 
@@ -101,7 +115,7 @@ class TPosixCommDevice final : public TCommDevice {
     } else {
       fLastLines = FromTiocm(bits);
     }
-    termios t {};
+    termios t{};
     if (::tcgetattr(fFd, &t) == 0) {
       ::cfmakeraw(&t);
       t.c_cflag |= CLOCAL | CREAD;
@@ -128,7 +142,7 @@ class TPosixCommDevice final : public TCommDevice {
   }
 
   void Configure(const TLineSettings& L) override {
-    termios t {};
+    termios t{};
     if (::tcgetattr(fFd, &t) != 0) throw ECommError(kErrLineState, errno);
     const unsigned rate = BaudRateValue(L.BaudRate);
     const speed_t sp = StandardSpeed(rate);
@@ -138,20 +152,38 @@ class TPosixCommDevice final : public TCommDevice {
     }
     t.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR | CSTOPB | CSIZE);
     switch (L.Parity) {
-      case paNone: break;
-      case paOdd: t.c_cflag |= PARENB | PARODD; break;
-      case paEven: t.c_cflag |= PARENB; break;
-      case paMark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-      case paSpace: t.c_cflag |= PARENB | CMSPAR; break;
+      case paNone:
+        break;
+      case paOdd:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+      case paEven:
+        t.c_cflag |= PARENB;
+        break;
+      case paMark:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+      case paSpace:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
     }
     // termios knows one or two stop bits; 1.5 is what the hardware makes of "two" at 5 bits.
     if (L.Stopbits != sb10) t.c_cflag |= CSTOPB;
     switch (L.Databits) {
-      case da4: throw ECommError(kErrLineState, EINVAL);
-      case da5: t.c_cflag |= CS5; break;
-      case da6: t.c_cflag |= CS6; break;
-      case da7: t.c_cflag |= CS7; break;
-      case da8: t.c_cflag |= CS8; break;
+      case da4:
+        throw ECommError(kErrLineState, EINVAL);
+      case da5:
+        t.c_cflag |= CS5;
+        break;
+      case da6:
+        t.c_cflag |= CS6;
+        break;
+      case da7:
+        t.c_cflag |= CS7;
+        break;
+      case da8:
+        t.c_cflag |= CS8;
+        break;
     }
     t.c_cc[VSTART] = L.EventChars.XonChar;
     t.c_cc[VSTOP] = L.EventChars.XoffChar;
@@ -160,10 +192,16 @@ class TPosixCommDevice final : public TCommDevice {
         t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
         t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
         break;
-      case fcCTS: t.c_cflag |= CRTSCTS; break;
-      case fcDTR: throw ECommError(kErrLineState, EINVAL);  // no DSR/DTR handshake in termios
-      case fcSoftware: t.c_iflag |= IXON | IXOFF; break;
-      case fcDefault: break;
+      case fcCTS:
+        t.c_cflag |= CRTSCTS;
+        break;
+      case fcDTR:
+        throw ECommError(kErrLineState, EINVAL);  // no DSR/DTR handshake in termios
+      case fcSoftware:
+        t.c_iflag |= IXON | IXOFF;
+        break;
+      case fcDefault:
+        break;
     }
     // Only parity checking has a termios counterpart; the other options have none.
     if (L.Options.Has(coParityCheck))
@@ -241,8 +279,8 @@ class TPosixCommDevice final : public TCommDevice {
   void SetRts(bool On) override { ModemBit(TIOCM_RTS, On); }
 
   TCommEventTypes WaitEvent(TCommEventTypes Mask) override {
-    const bool wantLines = Mask.Has(evCts) || Mask.Has(evDsr) || Mask.Has(evRing) ||
-                           Mask.Has(evRlsd);
+    const bool wantLines =
+        Mask.Has(evCts) || Mask.Has(evDsr) || Mask.Has(evRing) || Mask.Has(evRlsd);
     if (wantLines && !fNoModemLines) StartModemWatch();
     for (;;) {
       // poll is level-triggered, a received-characters event is not: bytes already reported

@@ -54,7 +54,7 @@ struct Pty : ::testing::Test {
     if (Master >= 0) ::close(Master);
   }
   termios MasterView() {
-    termios t {};
+    termios t{};
     EXPECT_EQ(::tcgetattr(Master, &t), 0);  // a pty master reports its slave's settings
     return t;
   }
@@ -218,7 +218,7 @@ TEST_F(Pty, UnreadBytesDoNotSpinTheWatcher) {
   Port.OnRxChar = nullptr;
   Port.Open();
   ASSERT_EQ(::write(Master, "unread", 6), 6);
-  timespec c0 {}, c1 {};
+  timespec c0{}, c1{};
   ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c0);
   {
     std::unique_lock<std::mutex> l(Lock);

@@ -7,9 +7,9 @@
 #include "CommKXTA.h"
 #include "DateTime.h"
 #include "Paths.h"
+#include "Stream.h"
 #include "support/RecordingFeedback.h"
 #include "support/ScriptedPbx.h"
-#include "Stream.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -64,8 +64,7 @@ struct Session : ::testing::Test {
     int dial = -1;
     return S.ConnectDevice("testpbx", 3, 0, 1, 0, Password, 0, false, "", "", 0, dial);
   }
-  int ConnectModem(const std::string& Init, const std::string& Number, int& Dial,
-                   int WaitCD = 1) {
+  int ConnectModem(const std::string& Init, const std::string& Number, int& Dial, int WaitCD = 1) {
     Pbx.Modem = true;
     return S.ConnectDevice("testpbx", 3, 0, 1, 0, "1234", 0, true, Init, Number, WaitCD, Dial);
   }
@@ -128,9 +127,8 @@ TEST_F(Session, MissingDsrGivesSix) {
 
 TEST_F(Session, UnknownDeviceGivesOneWithAReason) {
   int dial = 0;
-  EXPECT_EQ(S.ConnectDevice("/dev/kxta-no-such-port", 3, 0, 1, 0, "1234", 0, false, "", "", 0,
-                            dial),
-            1);
+  EXPECT_EQ(
+      S.ConnectDevice("/dev/kxta-no-such-port", 3, 0, 1, 0, "1234", 0, false, "", "", 0, dial), 1);
   EXPECT_NE(S.ConnectErrorText().find("no such device"), std::string::npos);
   EXPECT_FALSE(S.PortOpen());
 }
