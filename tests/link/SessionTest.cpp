@@ -522,9 +522,9 @@ class TPtyBridge {
 
 TEST_F(Session, OverAPseudoTerminal) {
   // Here the "host" of the memory line is the bridge, so the PBX sees the pty's traffic.
+  Pbx.Data["604E01//"] = "604E01/1,2,3/";  // before the bridge's threads read it
   TPtyBridge bridge(Pbx);
   ASSERT_FALSE(bridge.SlavePath.empty());
-  Pbx.Data["604E01//"] = "604E01/1,2,3/";
   int dial = 0;
   ASSERT_EQ(S.ConnectDevice(bridge.SlavePath, 3, 0, 1, 3, "1234", 0, false, "", "", 0, dial), 0);
   TStringList lines;
