@@ -252,6 +252,9 @@ TEST_F(Session, DsrDropTakesTheSessionOfflineAndTheNextCommandFails) {
 
 TEST_F(Session, NestedExchangeDuringAWaitIsRefusedAsBusy) {
   ASSERT_EQ(Connect(), 0);
+  // Answers in pieces with gaps, so that the session surely waits at least once.
+  Pbx.PieceSize = 4;
+  Pbx.PieceGapMs = 10;
   int nested = -1;
   TStringList nestedLines{"x"};
   bool nestedOk = true;
