@@ -341,7 +341,7 @@ class ViewsTest : public QObject {
     QTRY_COMPARE(v.Stations->ExtList()->count(), 8);  // the notification is queued
     QCOMPARE(v.Trunks->COList()->count(), 3);
     QVERIFY(v.Stations->ExtList()->selectedItems().isEmpty());
-    QCOMPARE(v.Stations->ExtList()->item(2)->text(), QString("Jack 3, E103"));
+    QCOMPARE(v.Stations->ExtList()->item(2)->text(), QString("Stn 03 (P3, E103)"));
 
     // The Edit menu's Paste goes to the active page and still uses jack 3.
     m.MdiArea()->setActiveSubWindow(subs[2]);
@@ -382,6 +382,7 @@ class ViewsTest : public QObject {
     tree->setCurrentItem(params);
     const QPoint at = tree->visualItemRect(params).center();
     QTest::keyPress(tree, Qt::Key_F);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
     QTest::keyRelease(tree, Qt::Key_F);
     QCOMPARE(opened.size(), size_t(1));
