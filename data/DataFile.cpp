@@ -1,0 +1,418 @@
+// Reading and writing the data file. A load goes into a scratch store first and is copied into
+// the real store only when the whole file has been read, so a damaged file loses nothing; a
+// save goes to a temporary file that replaces the old one only once it is complete on disk.
+#include "DataFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "Feedback.h"
+#include "Paths.h"
+#include "Stream.h"
+#include "SysData.h"
+
+const char* const kMsgNotDataFile = "It is not PANASONIC KX-TA data file!";
+const char* const kMsgBadFileVersion = "Data file version is wrong!";
+
+namespace {
+
+constexpr size_t kZlibBufferSize = 64 * 1024;
+
+// Records a span announces: those k from 0 with 4 + 4k below the span.
+int RecordsOfSpan(int32_t Span) {
+  if (Span <= 4) return 0;
+  return static_cast<int>((static_cast<int64_t>(Span) - 4 + 3) / 4);
+}
+
+// A span of 0 means "as many as the catalogue holds".
+int32_t EffectiveSpan(int32_t Span, int32_t Default) { return Span == 0 ? Default : Span; }
+
+size_t PositionOf(const TStream& S) {
+  const auto* m = dynamic_cast<const TMemoryStream*>(&S);
+  return m ? m->Position() : 0;
+}
+
+[[noreturn]] void Damaged(const TStream& S, const std::string& What) {
+  throw EDataFileError(What + " is damaged or cut short (at byte " +
+                       std::to_string(PositionOf(S) + kDataFileHeaderSize) + " of the unpacked file)");
+}
+
+void SkipBytes(TStream& S, int64_t Count, const std::string& What) {
+  char buf[4096];
+  while (Count > 0) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(Count, sizeof buf));
+    if (S.Read(buf, want) != want) Damaged(S, What);
+    Count -= static_cast<int64_t>(want);
+  }
+}
+
+// A block record of a catalogue this program does not know: read past it.
+void SkipBlockRecord(TStream& S, const std::string& What) {
+  int32_t len;
+  if (!S.ReadInt32(len) || len < 0) Damaged(S, What);
+  const int64_t left = S.Remaining();
+  if (left >= 0 && len > left) Damaged(S, What);
+  SkipBytes(S, len, What);
+}
+
+void SkipListRecord(TStream& S, const std::string& What) {
+  int32_t n;
+  if (!S.ReadInt32(n)) Damaged(S, What);
+  const int64_t left = S.Remaining();
+  if (left >= 0 && static_cast<int64_t>(n) * 4 > left) Damaged(S, What);
+  for (int32_t i = 0; i < n; ++i) SkipBlockRecord(S, What);
+}
+
+void PutInt32(std::string& Out, int32_t V) {
+  const uint32_t u = static_cast<uint32_t>(V);
+  for (int i = 0; i < 4; ++i) Out += static_cast<char>((u >> (8 * i)) & 0xff);
+}
+
+int32_t GetInt32(const unsigned char* P) {
+  return static_cast<int32_t>(static_cast<uint32_t>(P[0]) | static_cast<uint32_t>(P[1]) << 8 |
+                              static_cast<uint32_t>(P[2]) << 16 |
+                              static_cast<uint32_t>(P[3]) << 24);
+}
+
+std::string ErrnoText(const char* What) {
+  return std::string(What) + ": " + std::strerror(errno);
+}
+
+// Reads at most Limit + 1 bytes from Fd, so that the caller can tell "too large" apart.
+bool ReadUpTo(int Fd, size_t Limit, std::string& Out, std::string& Error) {
+  Out.clear();
+  char buf[64 * 1024];
+  while (Out.size() <= Limit) {
+    const size_t want = std::min(sizeof buf, Limit + 1 - Out.size());
+    const ssize_t got = ::read(Fd, buf, want);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      Error = ErrnoText("read");
+      return false;
+    }
+    if (got == 0) break;
+    Out.append(buf, static_cast<size_t>(got));
+  }
+  return true;
+}
+
+class TFd {
+ public:
+  explicit TFd(int Fd) : fFd(Fd) {}
+  ~TFd() {
+    if (fFd >= 0) ::close(fFd);
+  }
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  int Get() const { return fFd; }
+  int Release() {
+    const int fd = fFd;
+    fFd = -1;
+    return fd;
+  }
+
+ private:
+  int fFd;
+};
+
+}  // namespace
+
+// ---- Payload ------------------------------------------------------------------------------
+
+bool SaveDataPayload(TSysData& S, TStream& Out) {
+  const uint8_t flags[2] = {S.Version.ExtendedSpeedDial, S.Version.Skip123S};
+  bool ok = Out.WriteInt32(2) && Out.WriteExact(flags, 2);
+  ok = ok && S.Extensions.SaveToStream(Out);
+  ok = ok && S.COLines.SaveToStream(Out);
+  ok = ok && S.DSSConsoles.SaveToStream(Out);
+  for (int i = 0; ok && i < kSingleBlockCount; ++i)
+    ok = S.Block(static_cast<TBlockId>(i)).SaveToStream(Out);
+  for (int i = 0; ok && i < kBlockListCount; ++i)
+    ok = S.List(static_cast<TListId>(i)).SaveToStream(Out);
+  return ok;
+}
+
+TPayloadInfo LoadDataPayload(TSysData& S, TStream& In, int32_t SingleSpan, int32_t ListSpan) {
+  TPayloadInfo info;
+
+  int32_t len;
+  if (!In.ReadInt32(len) || len < 0) Damaged(In, "the capability record");
+  const int64_t left = In.Remaining();
+  if (left >= 0 && len > left) Damaged(In, "the capability record");
+  info.Flags.resize(static_cast<size_t>(std::min(len, 2)));
+  if (!info.Flags.empty() && !In.ReadExact(info.Flags.data(), info.Flags.size()))
+    Damaged(In, "the capability record");
+  SkipBytes(In, len - static_cast<int64_t>(info.Flags.size()), "the capability record");
+
+  if (!S.Extensions.LoadFromStream(In)) Damaged(In, "the extension table");
+  if (!S.COLines.LoadFromStream(In)) Damaged(In, "the CO line table");
+  if (!S.DSSConsoles.LoadFromStream(In)) Damaged(In, "the DSS console table");
+
+  const int singles = RecordsOfSpan(EffectiveSpan(SingleSpan, kSingleBlockSpan));
+  for (int k = 0; k < singles; ++k) {
+    if (k < kSingleBlockCount) {
+      const TBlockId id = static_cast<TBlockId>(k);
+      if (!S.Block(id).LoadFromStream(In))
+        Damaged(In, "single block " + std::to_string(k + 1) + " (" + BlockName(id) + ")");
+      info.SingleBlocks = k + 1;
+    } else {
+      SkipBlockRecord(In, "single block " + std::to_string(k + 1));
+    }
+  }
+  const int lists = RecordsOfSpan(EffectiveSpan(ListSpan, kBlockListSpan));
+  for (int k = 0; k < lists; ++k) {
+    if (k < kBlockListCount) {
+      const TListId id = static_cast<TListId>(k);
+      if (!S.List(id).LoadFromStream(In))
+        Damaged(In, "block list " + std::to_string(k + 1) + " (" + ListName(id) + ")");
+      info.BlockLists = k + 1;
+    } else {
+      SkipListRecord(In, "block list " + std::to_string(k + 1));
+    }
+  }
+  return info;
+}
+
+// ---- zlib ---------------------------------------------------------------------------------
+
+std::string PackBytes(const std::string& Bytes) {
+  z_stream z{};
+  if (deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK) throw Exception("zlib: deflateInit failed");
+  std::string out;
+  std::vector<unsigned char> buf(kZlibBufferSize);
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(Bytes.data()));
+  z.avail_in = static_cast<uInt>(Bytes.size());
+  int rc;
+  do {
+    z.next_out = buf.data();
+    z.avail_out = static_cast<uInt>(buf.size());
+    rc = deflate(&z, Z_FINISH);
+    out.append(reinterpret_cast<const char*>(buf.data()), buf.size() - z.avail_out);
+  } while (rc == Z_OK);
+  deflateEnd(&z);
+  if (rc != Z_STREAM_END) throw Exception("zlib: packing failed");
+  return out;
+}
+
+std::string UnpackBytes(const std::string& Packed, size_t MaxOut) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) throw EDataFileError("the packed data cannot be unpacked (zlib)");
+  std::string out;
+  std::vector<unsigned char> buf(kZlibBufferSize);
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(Packed.data()));
+  z.avail_in = static_cast<uInt>(Packed.size());
+  int rc;
+  for (;;) {
+    z.next_out = buf.data();
+    z.avail_out = static_cast<uInt>(buf.size());
+    rc = inflate(&z, Z_NO_FLUSH);
+    out.append(reinterpret_cast<const char*>(buf.data()), buf.size() - z.avail_out);
+    if (out.size() > MaxOut) {
+      inflateEnd(&z);
+      throw EDataFileError("the packed data unpack to more than " + std::to_string(MaxOut) +
+                           " bytes, more than any KX-TA configuration holds");
+    }
+    if (rc == Z_STREAM_END) break;
+    if (rc == Z_OK) continue;
+    const std::string reason = z.msg ? z.msg : "error " + std::to_string(rc);
+    inflateEnd(&z);
+    if (rc == Z_BUF_ERROR && z.avail_in == 0)
+      throw EDataFileError("the packed data end early: the file is cut short");
+    throw EDataFileError("the packed data are damaged (" + reason + ")");
+  }
+  inflateEnd(&z);
+  return out;
+}
+
+// ---- Safe replacement of a file -----------------------------------------------------------
+
+bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error) {
+  // Replace what a link points at, not the link.
+  std::string target = Path;
+  struct stat st {};
+  if (::lstat(Path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char* real = ::realpath(Path.c_str(), nullptr);
+    if (real) {
+      target = real;
+      std::free(real);
+    }
+  }
+  // A write-protected file stays protected, although replacing it would be possible.
+  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+    Error = ErrnoText("the file cannot be written");
+    return false;
+  }
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string tmp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
+
+  TFd fd(::mkstemp(tmp.data()));
+  if (fd.Get() < 0) {
+    Error = ErrnoText("cannot create a temporary file in the folder");
+    return false;
+  }
+  auto fail = [&](const char* What) {
+    Error = ErrnoText(What);
+    ::close(fd.Release());
+    ::unlink(tmp.c_str());
+    return false;
+  };
+
+  // The new file keeps the old one's permissions; a new one gets the usual ones.
+  mode_t mode;
+  if (::stat(target.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (::fchmod(fd.Get(), mode) != 0) return fail("cannot set the file permissions");
+
+  size_t done = 0;
+  while (done < Bytes.size()) {
+    const ssize_t n = ::write(fd.Get(), Bytes.data() + done, Bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail("write failed");
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(fd.Get()) != 0) return fail("cannot flush the file to disk");
+  if (::close(fd.Release()) != 0) {
+    Error = ErrnoText("write failed");
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  if (::rename(tmp.c_str(), target.c_str()) != 0) {
+    Error = ErrnoText("cannot replace the file");
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  // Make the rename itself durable; a folder that cannot be synced still holds the new file.
+  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  return true;
+}
+
+// ---- The store's file operations ----------------------------------------------------------
+
+bool TSysData::SaveToFile(const std::string& FileName) {
+  const std::string path = AppPaths().ResolveDataFile(FileName);
+  const char* const prefix = "Cannot save data file \"";
+  try {
+    TMemoryStream payload;
+    if (!SaveDataPayload(*this, payload)) {
+      ShowError(prefix + path + "\":\rthe data could not be written.");
+      return false;
+    }
+    std::string bytes;
+    PutInt32(bytes, static_cast<int32_t>(kDataFileMagic));
+    bytes += kDataFileVersion;
+    bytes += static_cast<char>(Settings.PackedFile ? 1 : 0);
+    PutInt32(bytes, kDataFileReserved);
+    PutInt32(bytes, kSingleBlockSpan);
+    PutInt32(bytes, kBlockListSpan);
+    if (Settings.PackedFile)
+      bytes += PackBytes(payload.AsString());
+    else
+      bytes += payload.AsString();
+    std::string error;
+    if (!ReplaceFileContents(path, bytes, error)) {
+      ShowError(prefix + path + "\":\r" + error);
+      return false;
+    }
+  } catch (const std::exception& e) {
+    ShowError(prefix + path + "\":\r" + e.what());
+    return false;
+  }
+  return true;
+}
+
+bool TSysData::LoadFromFile(const std::string& FileName) {
+  const std::string path = AppPaths().ResolveDataFile(FileName);
+  const std::string prefix = "Cannot load data file \"" + path + "\":\r";
+
+  std::string header, rest, error;
+  {
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
+      ShowError(prefix + std::strerror(errno));
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      ShowError(prefix + "it is not a file.");
+      return false;
+    }
+    if (!ReadUpTo(fd.Get(), kDataFileHeaderSize - 1, header, error)) {
+      ShowError(prefix + error);
+      return false;
+    }
+    if (header.size() < kDataFileHeaderSize) {
+      ShowError(prefix + "the file is " + std::to_string(header.size()) +
+                " bytes long, shorter than a data file header.");
+      return false;
+    }
+    const auto* h = reinterpret_cast<const unsigned char*>(header.data());
+    if (static_cast<uint32_t>(GetInt32(h)) != kDataFileMagic) {
+      ShowError(kMsgNotDataFile);
+      return false;
+    }
+    if (header.compare(4, 4, kDataFileVersion) != 0) {
+      ShowError(kMsgBadFileVersion);
+      return false;
+    }
+    if (!ReadUpTo(fd.Get(), kMaxPayloadBytes, rest, error)) {
+      ShowError(prefix + error);
+      return false;
+    }
+  }
+  if (rest.size() > kMaxPayloadBytes) {
+    ShowError(prefix + "the file is larger than any KX-TA data file (more than " +
+              std::to_string(kMaxPayloadBytes) + " bytes of data).");
+    return false;
+  }
+
+  const auto* h = reinterpret_cast<const unsigned char*>(header.data());
+  const bool packed = h[8] != 0;
+  const int32_t singleSpan = GetInt32(h + 13);
+  const int32_t listSpan = GetInt32(h + 17);
+
+  auto scratch = std::make_unique<TSysData>();
+  TPayloadInfo info;
+  try {
+    TMemoryStream payload(packed ? UnpackBytes(rest, kMaxPayloadBytes) : rest);
+    info = LoadDataPayload(*scratch, payload, singleSpan, listSpan);
+  } catch (const Exception& e) {
+    ShowError(prefix + e.what() + ".");
+    return false;
+  }
+
+  // The whole file has been read: now it replaces what the store held, object by object. A
+  // connected PBX's capabilities outrank whatever the file says.
+  if (!OnLine) {
+    if (info.Flags.size() >= 1) Version.ExtendedSpeedDial = info.Flags[0];
+    if (info.Flags.size() >= 2) Version.Skip123S = info.Flags[1];
+  }
+  Extensions.Assign(scratch->Extensions);
+  COLines.Assign(scratch->COLines);
+  DSSConsoles.Assign(scratch->DSSConsoles);
+  for (int k = 0; k < info.SingleBlocks; ++k)
+    Block(static_cast<TBlockId>(k)).Assign(scratch->Block(static_cast<TBlockId>(k)));
+  for (int k = 0; k < info.BlockLists; ++k)
+    List(static_cast<TListId>(k)).Assign(scratch->List(static_cast<TListId>(k)));
+  HaveFileData = true;
+  return true;
+}
