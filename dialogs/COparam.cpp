@@ -392,9 +392,15 @@ void TCOprmDlg::StoreControls() {
   scratch.Assign(fWork.Lines(fLines.First()));
   scratch.SetMultiEdit(true);
   Bindings().Store([&](const std::string& Code) -> TCmdData& { return scratch.BlockOf(Code); });
+  // Renumbering a copied block alters its text, which alone must not make it an edit of the
+  // other lines: a block that comes out as it was keeps its flags.
   for (int c : fLines.Values()) {
-    fWork.Lines(c).AssignKnown(scratch);
-    fWork.Lines(c).SetNumber(c);
+    TCOdata& line = fWork.Lines(c);
+    TCOdata before(c, nullptr);
+    before.Assign(line);
+    line.AssignKnown(scratch);
+    line.SetNumber(c);
+    for (int i = 0; i < TCOdata::kBlockCount; ++i) KeepUnchangedFlags(line.Block(i), before.Block(i));
   }
 }
 

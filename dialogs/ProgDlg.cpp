@@ -39,6 +39,15 @@ bool TProgDlg::HandleFailure() {
   return false;
 }
 
+void KeepUnchangedFlags(TCmdData& Block, const TCmdData& Before) {
+  if (Block.Data() == Before.Data()) {
+    Block.Changed = Before.Changed;
+    Block.ReadTime = Before.ReadTime;
+  } else {
+    Block.Changed = true;
+  }
+}
+
 bool TProgDlg::Execute() {
   const QString cls = metaObject()->className();
   if (OnLine()) PreRead(FKeyHeld());

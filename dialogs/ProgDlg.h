@@ -20,6 +20,10 @@
 class QTabWidget;
 class TSysData;
 
+// After a multi-edit store replaced Block wholesale and renumbered it: when its text ended up
+// as it was Before, it is no edit, so the block keeps its own changed flag and read time.
+void KeepUnchangedFlags(TCmdData& Block, const TCmdData& Before);
+
 class TProgDlg : public QDialog {
   Q_OBJECT
  public:
