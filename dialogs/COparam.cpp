@@ -168,7 +168,8 @@ void TCOprmDlg::BuildMain(QWidget* Page) {
     dil[i]->hide();
     QComboBox* m = mode[i];
     QComboBox* d = dil[i];
-    connect(m, &QComboBox::currentIndexChanged, this, [m, d] {
+    connect(m, &QComboBox::currentIndexChanged, this, [this, i, m, d] {
+      fJackUndefined[static_cast<size_t>(i)] = false;
       d->setVisible(m->currentIndex() == kModeDIL);
       if (!d->isHidden() && d->currentIndex() < 0) d->setCurrentIndex(0);
     });
@@ -251,9 +252,9 @@ void TCOprmDlg::DeclareBindings() {
       fCodes, "403C", [this](const TCmdData& B) { LoadCodes(B); },
       [this](TCmdData& B) { StoreCodes(B); });
   t.Add(fTRG, "404C", 1, C::Index1);
-  AddLineMode("414C", fModeDay, fDILday);
-  AddLineMode("415C", fModeNight, fDILnight);
-  AddLineMode("416C", fModeLunch, fDILlunch);
+  AddLineMode("414C", 0, fModeDay, fDILday);
+  AddLineMode("415C", 1, fModeNight, fDILnight);
+  AddLineMode("416C", 2, fModeLunch, fDILlunch);
   t.Add(fPauseTime, "417C", 1, C::Index);
   t.Add(fFlashTime, "418C", 1, C::Index);
   t.Add(fLineAccess, "419C", 1, C::Check);
@@ -270,13 +271,16 @@ void TCOprmDlg::DeclareBindings() {
   t.Add(fPayFlash, "928C", 1, C::Check);
 }
 
-void TCOprmDlg::AddLineMode(const char* Code, QComboBox* Mode, QComboBox* Jack) {
+void TCOprmDlg::AddLineMode(const char* Code, int Index, QComboBox* Mode, QComboBox* Jack) {
   Bindings().AddCustom(
       Mode, Code,
-      [Mode, Jack](const TCmdData& B) {
+      [this, Index, Mode, Jack](const TCmdData& B) {
         LoadItem(Mode, B, 1, TItemConv::Index);
-        // The jack is only meaningful for a DIL line.
-        if (Mode->currentIndex() == kModeDIL)
+        // The jack is only meaningful for a DIL line. Lines whose jacks differ show none, and
+        // none is chosen for them until the mode is chosen again.
+        const bool dil = Mode->currentIndex() == kModeDIL;
+        fJackUndefined[static_cast<size_t>(Index)] = dil && B.Undefined[1];
+        if (dil)
           LoadItem(Jack, B, 2, TItemConv::Index1);
         else
           Jack->setCurrentIndex(-1);
@@ -287,8 +291,8 @@ void TCOprmDlg::AddLineMode(const char* Code, QComboBox* Mode, QComboBox* Jack) 
         if (mode < 0) return;
         if (mode == kModeDIL) {
           B.SetItemCount(2);
-          if (Jack->currentIndex() >= 0)
-            StoreValue(B, 2, TItemConv::Index1TwoDigit, Jack->currentIndex());
+          // No jack leaves each line's own (multi-edit) or the item as it is.
+          StoreValue(B, 2, TItemConv::Index1TwoDigit, Jack->currentIndex());
         } else {
           B.SetItemCount(1);
         }
@@ -342,7 +346,8 @@ void TCOprmDlg::UpdateEnabling() {
   QComboBox* dil[] = {fDILday, fDILnight, fDILlunch};
   for (int i = 0; i < 3; ++i) {
     dil[i]->setVisible(mode[i]->currentIndex() == kModeDIL);
-    if (!dil[i]->isHidden() && dil[i]->currentIndex() < 0) dil[i]->setCurrentIndex(0);
+    if (!dil[i]->isHidden() && dil[i]->currentIndex() < 0 && !fJackUndefined[static_cast<size_t>(i)])
+      dil[i]->setCurrentIndex(0);
   }
 }
 
@@ -380,7 +385,17 @@ void TCOprmDlg::LoadControls() {
   // One record shows every selected line; where their first items differ it shows undefined.
   TCOdata shown(fLines.First(), nullptr);
   shown.Assign(fWork.Lines(fLines.First()));
-  for (int i = 1; i < fLines.Count(); ++i) shown.MarkDifferences(fWork.Lines(fLines[i]));
+  for (int i = 1; i < fLines.Count(); ++i) {
+    const TCOdata& other = fWork.Lines(fLines[i]);
+    shown.MarkDifferences(other);
+    // The further items are compared too: a store copies whole blocks, so access codes or DIL
+    // jacks shown as the lowest line's although another line holds others would silently
+    // replace that line's own.
+    for (int k = 2; k <= kCodeRows; ++k)
+      shown.BlockOf("403C").MarkDifferent(other.BlockOf("403C"), k);
+    for (const char* code : {"414C", "415C", "416C"})
+      shown.BlockOf(code).MarkDifferent(other.BlockOf(code), 2);
+  }
   Bindings().Load([&](const std::string& Code) -> TCmdData& { return shown.BlockOf(Code); });
   UpdateEnabling();
 }

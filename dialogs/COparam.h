@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QStyledItemDelegate>
+#include <array>
 
 #include "COdata.h"
 #include "IntList.h"
@@ -58,7 +59,7 @@ class TCOprmDlg : public TProgDlg {
   void BuildMain(QWidget* Page);
   void BuildExtra(QWidget* Page);
   void DeclareBindings();
-  void AddLineMode(const char* Code, QComboBox* Mode, QComboBox* Jack);
+  void AddLineMode(const char* Code, int Index, QComboBox* Mode, QComboBox* Jack);
   void LoadCodes(const TCmdData& Block);
   void StoreCodes(TCmdData& Block);
   void LoadCPC(const TCmdData& Block);
@@ -70,6 +71,7 @@ class TCOprmDlg : public TProgDlg {
   TIntegerList fLines;
   TCOarray fWork;
   int fPrevTarget = 0, fNextTarget = 0;
+  std::array<bool, 3> fJackUndefined{};  // day, night, lunch: the lines' DIL jacks differ
 
   QTabWidget* fPages;
   QCheckBox *fConnected, *fLineAccess, *fCPCin, *fCPCout, *fReverse, *fCID, *fPayTone,

@@ -258,6 +258,39 @@ class COparamTest : public QObject {
     QCOMPARE(SysData().COLines.Lines(1).BlockOf("416C").Data(), std::string("416C1/1,24/"));
   }
 
+  void LinesWithDifferentFurtherItemsKeepThemUnlessSet() {
+    TEnv env(false);
+    env.Pbx.SetLine("403C1/9,81/");
+    env.Pbx.SetLine("403C2/9,82,7/");
+    env.Pbx.SetLine("414C1/1,05/");
+    env.Pbx.SetLine("414C2/1,07/");
+    env.Pbx.SetLine("415C1/1,03/");
+    env.Pbx.SetLine("415C2/1,04/");
+    env.Preload({1, 2});
+    QVERIFY(Run({1, 2}, [](TCOprmDlg* d) {
+      auto* grid = Find<QTableWidget>(d, "PbxCodesGrid");
+      QCOMPARE(grid->item(0, 1)->text(), QString("9"));
+      QCOMPARE(grid->item(1, 1)->text(), QString("???"));
+      QCOMPARE(grid->item(2, 1)->text(), QString("???"));
+      QCOMPARE(Find<QComboBox>(d, "LineModeDay")->currentIndex(), 1);
+      auto* dilDay = Find<QComboBox>(d, "DILday");
+      QVERIFY(!dilDay->isHidden());
+      QCOMPARE(dilDay->currentIndex(), -1);  // differing jacks: none chosen for them
+      Find<QComboBox>(d, "DILnight")->setCurrentIndex(9);  // chosen: both lines take it
+      Find<QComboBox>(d, "PauseTimeCB")->setCurrentIndex(0);
+      Click(d, "OkBtn");
+    }));
+    QCOMPARE(Item(1, "417C", 1), std::string("0"));
+    QCOMPARE(Item(2, "417C", 1), std::string("0"));
+    QCOMPARE(SysData().COLines.Lines(1).BlockOf("403C").Data(), std::string("403C1/9,81/"));
+    QCOMPARE(SysData().COLines.Lines(2).BlockOf("403C").Data(), std::string("403C2/9,82,7/"));
+    QCOMPARE(SysData().COLines.Lines(1).BlockOf("414C").Data(), std::string("414C1/1,05/"));
+    QCOMPARE(SysData().COLines.Lines(2).BlockOf("414C").Data(), std::string("414C2/1,07/"));
+    QCOMPARE(SysData().COLines.Lines(1).BlockOf("415C").Data(), std::string("415C1/1,10/"));
+    QCOMPARE(SysData().COLines.Lines(2).BlockOf("415C").Data(), std::string("415C2/1,10/"));
+    QCOMPARE(SysData().COLines.ChangedCount(), 4);  // 417C and 415C of both lines
+  }
+
   void CaptionsAndNavigationAtTheEnds() {
     TEnv env(false);
     env.Preload({1, 2, 3, 4, 5, 6});
