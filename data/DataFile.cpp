@@ -346,7 +346,8 @@ bool TSysData::LoadFromFile(const std::string& FileName) {
 
   std::string header, rest, error;
   {
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a named pipe given as the file is refused instead of waited on.
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
       ShowError(prefix + std::strerror(errno));

@@ -354,13 +354,13 @@ bool UploadChangedG(TSysData& S, bool ShowProgress) {
 
 // ---- Groups 1-3: the tables ------------------------------------------------------------
 
-bool ReadExtensions(TSysData& S, bool) { return S.Extensions.ReadAll(); }
+bool ReadExtensions(TSysData& S, bool P) { return S.Extensions.ReadAll(P); }
 bool UploadAllExtensions(TSysData& S, bool P) { return S.Extensions.UploadAll(P); }
 bool UploadChangedExtensions(TSysData& S, bool P) { return S.Extensions.UploadChanged(P); }
-bool ReadCOLines(TSysData& S, bool) { return S.COLines.ReadAll(); }
+bool ReadCOLines(TSysData& S, bool P) { return S.COLines.ReadAll(P); }
 bool UploadAllCOLines(TSysData& S, bool P) { return S.COLines.UploadAll(P); }
 bool UploadChangedCOLines(TSysData& S, bool P) { return S.COLines.UploadChanged(P); }
-bool ReadDSSConsoles(TSysData& S, bool) { return S.DSSConsoles.ReadAll(); }
+bool ReadDSSConsoles(TSysData& S, bool P) { return S.DSSConsoles.ReadAll(P); }
 bool UploadAllDSSConsoles(TSysData& S, bool P) { return S.DSSConsoles.UploadAll(P); }
 bool UploadChangedDSSConsoles(TSysData& S, bool P) { return S.DSSConsoles.UploadChanged(P); }
 

@@ -17,7 +17,7 @@
 
 // The 79 single blocks in catalogue order, which is also the data-file order. Each is named
 // Cmd + program code and read first with code + "//". Position 10 is program 509, the DISA
-// ringing time after intercept (see docs/store-notes.md).
+// ringing time after intercept (see docs/architecture.md).
 #define KXTA_SINGLE_BLOCKS(X)                                                                  \
   X(006S)                                                                                      \
   X(500S) X(502S) X(503S) X(504S) X(505S) X(506S) X(507S) X(508S) X(509S)                    \

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
@@ -263,6 +264,8 @@ TEST_F(DataFileTest, WrongHeadersAreRefusedWithTheirMessages) {
   ASSERT_EQ(feedback.Errors.size(), 1u);
   EXPECT_NE(feedback.Errors[0].find("missing.ta"), std::string::npos);
   EXPECT_FALSE(target.LoadFromFile(dir.Path()));
+  ASSERT_EQ(::mkfifo(dir.File("pipe.ta").c_str(), 0600), 0);
+  EXPECT_FALSE(target.LoadFromFile(dir.File("pipe.ta")));  // refused, not waited on
   EXPECT_EQ(StoreImage(target), image);
 }
 
