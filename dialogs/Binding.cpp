@@ -46,9 +46,12 @@ void TRadioGroup::SetItemIndex(int Index) {
 int ControlValue(const QWidget* Control) {
   if (auto* c = qobject_cast<const QCheckBox*>(Control)) {
     switch (c->checkState()) {
-      case Qt::Unchecked: return 0;
-      case Qt::Checked: return 1;
-      default: return 2;
+      case Qt::Unchecked:
+        return 0;
+      case Qt::Checked:
+        return 1;
+      default:
+        return 2;
     }
   }
   if (auto* c = qobject_cast<const QComboBox*>(Control)) return c->currentIndex();
@@ -85,10 +88,18 @@ void StoreValue(TCmdData& Block, int Item, TItemConv Conv, int Value) {
     return;
   }
   switch (Conv) {
-    case TItemConv::TwoDigit: Block.SetItem2d(Item, Value); break;
-    case TItemConv::Index1: Block.SetItemIndex(Item, Value); break;
-    case TItemConv::Index1TwoDigit: Block.SetItem2d(Item, Value + 1); break;
-    default: Block.SetItemInt(Item, Value); break;
+    case TItemConv::TwoDigit:
+      Block.SetItem2d(Item, Value);
+      break;
+    case TItemConv::Index1:
+      Block.SetItemIndex(Item, Value);
+      break;
+    case TItemConv::Index1TwoDigit:
+      Block.SetItem2d(Item, Value + 1);
+      break;
+    default:
+      Block.SetItemInt(Item, Value);
+      break;
   }
 }
 

@@ -50,9 +50,13 @@ QLabel* Label(const char* Caption, QWidget* Buddy, QWidget* Parent) {
 
 }  // namespace
 
-int CPCcodeOfMs(int Ms) { return (std::clamp(Ms, kMinCPCms, kMaxCPCms) - 14) / 8; }
+int CPCcodeOfMs(int Ms) {
+  return (std::clamp(Ms, kMinCPCms, kMaxCPCms) - 14) / 8;
+}
 
-int CPCmsOfCode(int Code) { return 8 * Code + 14; }
+int CPCmsOfCode(int Code) {
+  return 8 * Code + 14;
+}
 
 // ---- host PBX access code cells --------------------------------------------------------
 
@@ -71,8 +75,8 @@ bool TPbxCodeDelegate::eventFilter(QObject* Editor, QEvent* Event) {
     if (!t.isEmpty()) {
       const ushort c = t.at(0).unicode();
       // Backspace, Ctrl+C, Ctrl+V, Ctrl+X, and the keys that finish or leave the edit.
-      const bool control = c == 8 || c == 3 || c == 22 || c == 24 || c == '\r' || c == '\n' ||
-                           c == '\t' || c == 27;
+      const bool control =
+          c == 8 || c == 3 || c == 22 || c == 24 || c == '\r' || c == '\n' || c == '\t' || c == 27;
       // A digit passes while the code has room for it; typing over a selection replaces it.
       const bool digit = t.size() == 1 && c >= '0' && c <= '9' &&
                          edit->text().size() - edit->selectedText().size() < 2;
@@ -179,8 +183,7 @@ void TCOprmDlg::BuildMain(QWidget* Page) {
   g->addWidget(Label("Pause time:", fPauseTime, Page), 6, 0);
   g->addWidget(fPauseTime, 6, 1);
   fFlashTime = Combo("FlashTimeCB",
-                     {"80 ms", "100 ms", "160 ms", "300 ms", "600 ms", "900 ms", "1200 ms"},
-                     Page);
+                     {"80 ms", "100 ms", "160 ms", "300 ms", "600 ms", "900 ms", "1200 ms"}, Page);
   g->addWidget(Label("Flash time:", fFlashTime, Page), 7, 0);
   g->addWidget(fFlashTime, 7, 1);
   fLineAccess = Check("LineAccessCx", "Automatic Designated CO Line Access", Page);
@@ -327,9 +330,15 @@ void TCOprmDlg::LoadCPC(const TCmdData& Block) {
 
 void TCOprmDlg::StoreCPC(TCmdData& Block) {
   switch (ControlValue(fCPCin)) {
-    case 0: StoreValue(Block, 1, TItemConv::TwoDigit, 0); break;
-    case 1: StoreValue(Block, 1, TItemConv::TwoDigit, CPCcodeOfMs(fCPCms->IValue())); break;
-    default: StoreValue(Block, 1, TItemConv::TwoDigit, -1); break;
+    case 0:
+      StoreValue(Block, 1, TItemConv::TwoDigit, 0);
+      break;
+    case 1:
+      StoreValue(Block, 1, TItemConv::TwoDigit, CPCcodeOfMs(fCPCms->IValue()));
+      break;
+    default:
+      StoreValue(Block, 1, TItemConv::TwoDigit, -1);
+      break;
   }
 }
 
@@ -346,7 +355,8 @@ void TCOprmDlg::UpdateEnabling() {
   QComboBox* dil[] = {fDILday, fDILnight, fDILlunch};
   for (int i = 0; i < 3; ++i) {
     dil[i]->setVisible(mode[i]->currentIndex() == kModeDIL);
-    if (!dil[i]->isHidden() && dil[i]->currentIndex() < 0 && !fJackUndefined[static_cast<size_t>(i)])
+    if (!dil[i]->isHidden() && dil[i]->currentIndex() < 0 &&
+        !fJackUndefined[static_cast<size_t>(i)])
       dil[i]->setCurrentIndex(0);
   }
 }
@@ -379,7 +389,9 @@ void TCOprmDlg::Prepare() {
   RefreshFrame();
 }
 
-bool TCOprmDlg::HasData() const { return fWork.LinesHaveData(fLines); }
+bool TCOprmDlg::HasData() const {
+  return fWork.LinesHaveData(fLines);
+}
 
 void TCOprmDlg::LoadControls() {
   // One record shows every selected line; where their first items differ it shows undefined.
@@ -415,17 +427,26 @@ void TCOprmDlg::StoreControls() {
     before.Assign(line);
     line.AssignKnown(scratch);
     line.SetNumber(c);
-    for (int i = 0; i < TCOdata::kBlockCount; ++i) KeepUnchangedFlags(line.Block(i), before.Block(i));
+    for (int i = 0; i < TCOdata::kBlockCount; ++i)
+      KeepUnchangedFlags(line.Block(i), before.Block(i));
   }
 }
 
-void TCOprmDlg::Commit() { Store().COLines.Assign(fWork); }
+void TCOprmDlg::Commit() {
+  Store().COLines.Assign(fWork);
+}
 
-bool TCOprmDlg::HasChanges() const { return Store().COLines.HasChanges(); }
+bool TCOprmDlg::HasChanges() const {
+  return Store().COLines.HasChanges();
+}
 
-bool TCOprmDlg::UploadAll() { return Store().COLines.UploadLines(fLines, true); }
+bool TCOprmDlg::UploadAll() {
+  return Store().COLines.UploadLines(fLines, true);
+}
 
-bool TCOprmDlg::UploadChanged() { return Store().COLines.UploadChanged(true); }
+bool TCOprmDlg::UploadChanged() {
+  return Store().COLines.UploadChanged(true);
+}
 
 void TCOprmDlg::Navigate(int Target) {
   if (Target < 1 || Target > TCOarray::kLineCount) return;

@@ -74,11 +74,9 @@ class TCOprmDlg : public TProgDlg {
   std::array<bool, 3> fJackUndefined{};  // day, night, lunch: the lines' DIL jacks differ
 
   QTabWidget* fPages;
-  QCheckBox *fConnected, *fLineAccess, *fCPCin, *fCPCout, *fReverse, *fCID, *fPayTone,
-      *fPayFlash;
+  QCheckBox *fConnected, *fLineAccess, *fCPCin, *fCPCout, *fReverse, *fCID, *fPayTone, *fPayFlash;
   TRadioGroup* fDialMode;
-  QComboBox *fPulseSpeed, *fTRG, *fPauseTime, *fFlashTime, *fDisconTime, *fRingPattern,
-      *fCIDtype;
+  QComboBox *fPulseSpeed, *fTRG, *fPauseTime, *fFlashTime, *fDisconTime, *fRingPattern, *fCIDtype;
   QComboBox *fModeDay, *fModeNight, *fModeLunch, *fDILday, *fDILnight, *fDILlunch;
   QTableWidget* fCodes;
   TDgtEdit* fCPCms;

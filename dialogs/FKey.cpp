@@ -17,8 +17,7 @@ bool TFKeyTracker::eventFilter(QObject* Watched, QEvent* Event) {
     case QEvent::KeyRelease: {
       auto* k = static_cast<QKeyEvent*>(Event);
       // Auto-repeat sends release/press pairs while the key stays down.
-      if (k->key() == Qt::Key_F && !k->isAutoRepeat())
-        fHeld = Event->type() == QEvent::KeyPress;
+      if (k->key() == Qt::Key_F && !k->isAutoRepeat()) fHeld = Event->type() == QEvent::KeyPress;
       break;
     }
     case QEvent::ApplicationDeactivate:
@@ -42,4 +41,6 @@ bool FKeyHeld() {
   return gTracker && gTracker->Held();
 }
 
-void SetFKeyQuery(std::function<bool()> Query) { gQuery = std::move(Query); }
+void SetFKeyQuery(std::function<bool()> Query) {
+  gQuery = std::move(Query);
+}

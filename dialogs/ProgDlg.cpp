@@ -17,17 +17,25 @@ QHash<QString, int>& Pages() {
 
 }  // namespace
 
-TProgDlg::TProgDlg(QWidget* Parent) : QDialog(Parent) { InstallFKeyTracker(); }
+TProgDlg::TProgDlg(QWidget* Parent) : QDialog(Parent) {
+  InstallFKeyTracker();
+}
 
-int TProgDlg::RememberedPage(const QString& ClassName) { return Pages().value(ClassName, 0); }
+int TProgDlg::RememberedPage(const QString& ClassName) {
+  return Pages().value(ClassName, 0);
+}
 
 void TProgDlg::SetRememberedPage(const QString& ClassName, int Page) {
   Pages()[ClassName] = Page;
 }
 
-TSysData& TProgDlg::Store() const { return SysData(); }
+TSysData& TProgDlg::Store() const {
+  return SysData();
+}
 
-bool TProgDlg::OnLine() const { return SysData().OnLine; }
+bool TProgDlg::OnLine() const {
+  return SysData().OnLine;
+}
 
 bool TProgDlg::HandleFailure() {
   try {
@@ -78,7 +86,9 @@ void TProgDlg::PreRead(bool Force) {
   if (Force || !HasData()) Guarded([this] { return Group(*fGroup).Read(Store(), true); });
 }
 
-bool TProgDlg::HasData() const { return fGroup ? GroupHasData(Store(), *fGroup) : true; }
+bool TProgDlg::HasData() const {
+  return fGroup ? GroupHasData(Store(), *fGroup) : true;
+}
 
 namespace {
 
@@ -92,7 +102,8 @@ TCmdData& StoreBlock(TSysData& S, const std::string& Code) {
 }  // namespace
 
 void TProgDlg::LoadControls() {
-  fBindings.Load([this](const std::string& Code) -> TCmdData& { return StoreBlock(Store(), Code); });
+  fBindings.Load(
+      [this](const std::string& Code) -> TCmdData& { return StoreBlock(Store(), Code); });
 }
 
 void TProgDlg::StoreControls() {
@@ -104,7 +115,9 @@ bool TProgDlg::HasChanges() const {
   return fGroup ? GroupChangedCount(Store(), *fGroup) > 0 : false;
 }
 
-bool TProgDlg::UploadAll() { return fGroup ? Group(*fGroup).UploadAll(Store(), true) : true; }
+bool TProgDlg::UploadAll() {
+  return fGroup ? Group(*fGroup).UploadAll(Store(), true) : true;
+}
 
 bool TProgDlg::UploadChanged() {
   return fGroup ? Group(*fGroup).UploadChanged(Store(), true) : true;

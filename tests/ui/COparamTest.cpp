@@ -25,11 +25,11 @@ namespace {
 // Realistic lines of CO line c, as a PBX holds them after its defaults.
 void FillLine(TPbxModel& Pbx, int C) {
   const std::string c = std::to_string(C);
-  const char* lines[][2] = {{"400C", "1"}, {"401C", "0"},  {"402C", "0"}, {"403C", ""},
-                            {"404C", "1"}, {"414C", "0"},  {"415C", "0"}, {"416C", "0"},
-                            {"417C", "1"}, {"418C", "1"},  {"419C", "0"}, {"420C", "01"},
-                            {"421C", "0"}, {"422C", "1"},  {"423C", "0"}, {"424C", "0"},
-                            {"900C", "1"}, {"910C", "0"},  {"920C", "0"}, {"928C", "0"}};
+  const char* lines[][2] = {{"400C", "1"}, {"401C", "0"}, {"402C", "0"}, {"403C", ""},
+                            {"404C", "1"}, {"414C", "0"}, {"415C", "0"}, {"416C", "0"},
+                            {"417C", "1"}, {"418C", "1"}, {"419C", "0"}, {"420C", "01"},
+                            {"421C", "0"}, {"422C", "1"}, {"423C", "0"}, {"424C", "0"},
+                            {"900C", "1"}, {"910C", "0"}, {"920C", "0"}, {"928C", "0"}};
   for (auto& l : lines) Pbx.SetLine(std::string(l[0]) + c + "/" + l[1] + "/");
 }
 
@@ -275,7 +275,7 @@ class COparamTest : public QObject {
       QCOMPARE(Find<QComboBox>(d, "LineModeDay")->currentIndex(), 1);
       auto* dilDay = Find<QComboBox>(d, "DILday");
       QVERIFY(!dilDay->isHidden());
-      QCOMPARE(dilDay->currentIndex(), -1);  // differing jacks: none chosen for them
+      QCOMPARE(dilDay->currentIndex(), -1);                // differing jacks: none chosen for them
       Find<QComboBox>(d, "DILnight")->setCurrentIndex(9);  // chosen: both lines take it
       Find<QComboBox>(d, "PauseTimeCB")->setCurrentIndex(0);
       Click(d, "OkBtn");
@@ -419,8 +419,9 @@ class COparamTest : public QObject {
       Click(d, "OkBtn");
     }));
     QVERIFY(opened);
-    QCOMPARE(env.Fb.Infos,
-             (std::vector<std::string>{"No actual data!\rPlease, go On-Line or load saved disk file."}));
+    QCOMPARE(
+        env.Fb.Infos,
+        (std::vector<std::string>{"No actual data!\rPlease, go On-Line or load saved disk file."}));
     QVERIFY(env.Pbx.Sent.empty());
     QVERIFY(!SysData().COLines.HasChanges());  // empty blocks take no items
   }
