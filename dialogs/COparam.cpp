@@ -202,7 +202,11 @@ void TCOprmDlg::BuildExtra(QWidget* Page) {
   fCodes->verticalHeader()->hide();
   fCodes->setColumnWidth(0, 28);
   fCodes->setColumnWidth(1, 40);
-  fCodes->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+  fCodes->verticalHeader()->setDefaultSectionSize(22);
+  fCodes->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  fCodes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  fCodes->setFixedSize(28 + 40 + 2 * fCodes->frameWidth(),
+                       kCodeRows * 22 + 2 * fCodes->frameWidth());
   for (int r = 0; r < kCodeRows; ++r) {
     auto* label = new QTableWidgetItem;
     label->setFlags(Qt::ItemIsEnabled);
