@@ -1,0 +1,473 @@
+#include "COparam.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "DgtEdit.h"
+#include "FKey.h"
+#include "Feedback.h"
+#include "HelpContext.h"
+#include "Ranges.h"
+#include "SysData.h"
+#include "Text.h"
+
+namespace {
+
+constexpr int kCodeRows = 8;
+constexpr int kModeDIL = 1;
+constexpr int kMinCPCms = 22, kMaxCPCms = 614;
+
+QComboBox* Combo(const char* Name, const QStringList& Entries, QWidget* Parent) {
+  auto* cb = new QComboBox(Parent);
+  cb->setObjectName(Name);
+  cb->addItems(Entries);
+  cb->setCurrentIndex(-1);
+  return cb;
+}
+
+QCheckBox* Check(const char* Name, const char* Caption, QWidget* Parent) {
+  auto* c = new QCheckBox(Caption, Parent);
+  c->setObjectName(Name);
+  return c;
+}
+
+QLabel* Label(const char* Caption, QWidget* Buddy, QWidget* Parent) {
+  auto* l = new QLabel(Caption, Parent);
+  l->setBuddy(Buddy);
+  return l;
+}
+
+}  // namespace
+
+int CPCcodeOfMs(int Ms) {
+  return (std::clamp(Ms, kMinCPCms, kMaxCPCms) - 14) / 8;
+}
+
+int CPCmsOfCode(int Code) {
+  return 8 * Code + 14;
+}
+
+// ---- host PBX access code cells --------------------------------------------------------
+
+QWidget* TPbxCodeDelegate::createEditor(QWidget* Parent, const QStyleOptionViewItem& Option,
+                                        const QModelIndex& Index) const {
+  QWidget* w = QStyledItemDelegate::createEditor(Parent, Option, Index);
+  if (w) w->installEventFilter(const_cast<TPbxCodeDelegate*>(this));
+  return w;
+}
+
+bool TPbxCodeDelegate::eventFilter(QObject* Editor, QEvent* Event) {
+  auto* edit = qobject_cast<QLineEdit*>(Editor);
+  if (edit && Event->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(Event);
+    const QString t = k->text();
+    if (!t.isEmpty()) {
+      const ushort c = t.at(0).unicode();
+      // Backspace, Ctrl+C, Ctrl+V, Ctrl+X, and the keys that finish or leave the edit.
+      const bool control =
+          c == 8 || c == 3 || c == 22 || c == 24 || c == '\r' || c == '\n' || c == '\t' || c == 27;
+      // A digit passes while the code has room for it; typing over a selection replaces it.
+      const bool digit = t.size() == 1 && c >= '0' && c <= '9' &&
+                         edit->text().size() - edit->selectedText().size() < 2;
+      if (!control && !digit) return true;
+    }
+  }
+  return QStyledItemDelegate::eventFilter(Editor, Event);
+}
+
+// ---- the dialog ------------------------------------------------------------------------
+
+TCOprmDlg::TCOprmDlg(QWidget* Parent, const TIntegerList& Lines) : TProgDlg(Parent) {
+  setObjectName("COprmDlg");
+  fLines.Assign(Lines);
+  fLines.Sort();
+  // Numbers outside 1..6 cannot be edited; an empty selection edits line 1.
+  TIntegerList valid;
+  for (int c : fLines.Values())
+    if (c >= 1 && c <= TCOarray::kLineCount && valid.IndexOf(c) < 0) valid.Add(c);
+  if (valid.Count() == 0) valid.Add(1);
+  fLines.Assign(valid);
+
+  auto* top = new QVBoxLayout(this);
+  fPages = new QTabWidget(this);
+  fPages->setObjectName("PageControl1");
+  auto* main = new QWidget;
+  main->setObjectName("MainPage");
+  auto* extra = new QWidget;
+  extra->setObjectName("ExtraPage");
+  fPages->addTab(main, "Main");
+  fPages->addTab(extra, "Extra");
+  top->addWidget(fPages);
+  BuildMain(main);
+  BuildExtra(extra);
+
+  auto* buttons = new QHBoxLayout;
+  fPrev = new QPushButton("Prev CO", this);
+  fPrev->setObjectName("PrevCO");
+  fNext = new QPushButton("Next CO", this);
+  fNext->setObjectName("NextCO");
+  auto* ok = new QPushButton("OK", this);
+  ok->setObjectName("OkBtn");
+  ok->setDefault(true);
+  auto* cancel = new QPushButton("Cancel", this);
+  cancel->setObjectName("CancelBtn");
+  auto* help = new QPushButton("Help", this);
+  help->setObjectName("HelpBtn");
+  buttons->addWidget(fPrev);
+  buttons->addWidget(fNext);
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  buttons->addWidget(help);
+  top->addLayout(buttons);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpCOparams); });
+  connect(fPrev, &QPushButton::clicked, this, [this] { Navigate(fPrevTarget); });
+  connect(fNext, &QPushButton::clicked, this, [this] { Navigate(fNextTarget); });
+
+  SetPages(fPages);
+  DeclareBindings();
+}
+
+void TCOprmDlg::BuildMain(QWidget* Page) {
+  auto* g = new QGridLayout(Page);
+  fConnected = Check("ConnectedCx", "Line is connected", Page);
+  g->addWidget(fConnected, 0, 0, 1, 3);
+  fDialMode = new TRadioGroup("DialModeRB", "", {"DTMF", "Pulse", "Call Block"}, Page);
+  g->addWidget(fDialMode, 1, 0, 2, 1);
+  fPulseSpeed = Combo("PulseSpeedCB", {"10 pps", "20 pps"}, Page);
+  g->addWidget(fPulseSpeed, 1, 1, 1, 2);
+  fTRG = Combo("TRGcb", {"1", "2", "3", "4", "5", "6"}, Page);
+  g->addWidget(Label("CO line group:", fTRG, Page), 2, 1);
+  g->addWidget(fTRG, 2, 2);
+
+  QStringList jacks;
+  for (int j = 1; j <= 24; ++j) jacks << QString("Jack %1").arg(j, 2, 10, QChar('0'));
+  const QStringList modes{"Normal", "DIL", "DISA1", "DISA2", "UCD"};
+  fModeDay = Combo("LineModeDay", modes, Page);
+  fModeNight = Combo("LineModeNight", modes, Page);
+  fModeLunch = Combo("LineModeLunch", modes, Page);
+  fDILday = Combo("DILday", jacks, Page);
+  fDILnight = Combo("DILnight", jacks, Page);
+  fDILlunch = Combo("DILlunch", jacks, Page);
+  const char* captions[] = {"Day:", "Night:", "Lunch:"};
+  QComboBox* mode[] = {fModeDay, fModeNight, fModeLunch};
+  QComboBox* dil[] = {fDILday, fDILnight, fDILlunch};
+  for (int i = 0; i < 3; ++i) {
+    g->addWidget(Label(captions[i], mode[i], Page), 3 + i, 0);
+    g->addWidget(mode[i], 3 + i, 1);
+    g->addWidget(dil[i], 3 + i, 2);
+    dil[i]->hide();
+    QComboBox* m = mode[i];
+    QComboBox* d = dil[i];
+    connect(m, &QComboBox::currentIndexChanged, this, [this, i, m, d] {
+      fJackUndefined[static_cast<size_t>(i)] = false;
+      d->setVisible(m->currentIndex() == kModeDIL);
+      if (!d->isHidden() && d->currentIndex() < 0) d->setCurrentIndex(0);
+    });
+  }
+
+  fPauseTime = Combo("PauseTimeCB", {"1.5 sec", "2.5 sec", "3.5 sec", "4.5 sec"}, Page);
+  g->addWidget(Label("Pause time:", fPauseTime, Page), 6, 0);
+  g->addWidget(fPauseTime, 6, 1);
+  fFlashTime = Combo("FlashTimeCB",
+                     {"80 ms", "100 ms", "160 ms", "300 ms", "600 ms", "900 ms", "1200 ms"}, Page);
+  g->addWidget(Label("Flash time:", fFlashTime, Page), 7, 0);
+  g->addWidget(fFlashTime, 7, 1);
+  fLineAccess = Check("LineAccessCx", "Automatic Designated CO Line Access", Page);
+  g->addWidget(fLineAccess, 8, 0, 1, 3);
+  g->setRowStretch(9, 1);
+
+  connect(fDialMode, &TRadioGroup::Changed, this, [this] { UpdateEnabling(); });
+}
+
+void TCOprmDlg::BuildExtra(QWidget* Page) {
+  auto* g = new QGridLayout(Page);
+  fCodes = new QTableWidget(kCodeRows, 2, Page);
+  fCodes->setObjectName("PbxCodesGrid");
+  fCodes->setItemDelegateForColumn(1, new TPbxCodeDelegate(fCodes));
+  fCodes->horizontalHeader()->hide();
+  fCodes->verticalHeader()->hide();
+  fCodes->setColumnWidth(0, 28);
+  fCodes->setColumnWidth(1, 40);
+  fCodes->verticalHeader()->setDefaultSectionSize(22);
+  fCodes->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  fCodes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  fCodes->setFixedSize(28 + 40 + 2 * fCodes->frameWidth(),
+                       kCodeRows * 22 + 2 * fCodes->frameWidth());
+  for (int r = 0; r < kCodeRows; ++r) {
+    auto* label = new QTableWidgetItem;
+    label->setFlags(Qt::ItemIsEnabled);
+    fCodes->setItem(r, 0, label);
+    fCodes->setItem(r, 1, new QTableWidgetItem);
+  }
+  g->addWidget(Label("Host PBX access codes:", fCodes, Page), 0, 0);
+  g->addWidget(fCodes, 1, 0, 9, 1);
+
+  fCPCin = Check("CPCinCx", "Calling Party Control (CPC) Signal", Page);
+  g->addWidget(fCPCin, 0, 1, 1, 2);
+  fCPCinLbl = new QLabel("Minimum duration (22-614 ms):", Page);
+  fCPCinLbl->setObjectName("CPCinLbl");
+  fCPCms = new TDgtEdit(Page);
+  fCPCms->setObjectName("CPCinEdit");
+  fCPCms->setMaxLength(3);
+  fCPCinLbl->setBuddy(fCPCms);
+  g->addWidget(fCPCinLbl, 1, 1);
+  g->addWidget(fCPCms, 1, 2);
+  fCPCout = Check("CPCoutCx", "CPC Detection for Outgoing Calls", Page);
+  g->addWidget(fCPCout, 2, 1, 1, 2);
+  fDisconTime = Combo("DisconTimeCb", {"0.5 sec", "1.5 sec", "4.0 sec"}, Page);
+  g->addWidget(Label("Disconnect time:", fDisconTime, Page), 3, 1);
+  g->addWidget(fDisconTime, 3, 2);
+  fRingPattern = Combo("RingPatternCB", {"Single", "Double", "Triple"}, Page);
+  g->addWidget(fRingPattern, 4, 1, 1, 2);
+  fReverse = Check("ReverseCircuitCx", "Reverse (Polarity) Circuit Assignment", Page);
+  g->addWidget(fReverse, 5, 1, 1, 2);
+  fCID = Check("CIDcx", "Caller ID:", Page);
+  fCIDtype = Combo("CIDtypeCb", {"FSK", "DTMF"}, Page);
+  g->addWidget(fCID, 6, 1);
+  g->addWidget(fCIDtype, 6, 2);
+  fPayTone = Check("PayToneCx", "Pay-tone", Page);
+  g->addWidget(fPayTone, 7, 1, 1, 2);
+  fPayFlash = Check("PayFlashCx", "Pay-tone flash", Page);
+  g->addWidget(fPayFlash, 8, 1, 1, 2);
+  g->setRowStretch(9, 1);
+
+  connect(fCPCin, &QCheckBox::stateChanged, this, [this] { UpdateEnabling(); });
+  connect(fCID, &QCheckBox::stateChanged, this, [this] { UpdateEnabling(); });
+}
+
+void TCOprmDlg::DeclareBindings() {
+  TBindingTable& t = Bindings();
+  using C = TItemConv;
+  t.Add(fConnected, "400C", 1, C::Check);
+  t.Add(fDialMode, "401C", 1, C::Index);
+  t.Add(fPulseSpeed, "402C", 1, C::Index);
+  t.AddCustom(
+      fCodes, "403C", [this](const TCmdData& B) { LoadCodes(B); },
+      [this](TCmdData& B) { StoreCodes(B); });
+  t.Add(fTRG, "404C", 1, C::Index1);
+  AddLineMode("414C", 0, fModeDay, fDILday);
+  AddLineMode("415C", 1, fModeNight, fDILnight);
+  AddLineMode("416C", 2, fModeLunch, fDILlunch);
+  t.Add(fPauseTime, "417C", 1, C::Index);
+  t.Add(fFlashTime, "418C", 1, C::Index);
+  t.Add(fLineAccess, "419C", 1, C::Check);
+  t.AddCustom(
+      fCPCin, "420C", [this](const TCmdData& B) { LoadCPC(B); },
+      [this](TCmdData& B) { StoreCPC(B); });
+  t.Add(fCPCout, "421C", 1, C::Check);
+  t.Add(fDisconTime, "422C", 1, C::Index);
+  t.Add(fRingPattern, "423C", 1, C::Index);
+  t.Add(fReverse, "424C", 1, C::Check);
+  t.Add(fCID, "900C", 1, C::Check);
+  t.Add(fCIDtype, "910C", 1, C::Index);
+  t.Add(fPayTone, "920C", 1, C::Check);
+  t.Add(fPayFlash, "928C", 1, C::Check);
+}
+
+void TCOprmDlg::AddLineMode(const char* Code, int Index, QComboBox* Mode, QComboBox* Jack) {
+  Bindings().AddCustom(
+      Mode, Code,
+      [this, Index, Mode, Jack](const TCmdData& B) {
+        LoadItem(Mode, B, 1, TItemConv::Index);
+        // The jack is only meaningful for a DIL line. Lines whose jacks differ show none, and
+        // none is chosen for them until the mode is chosen again.
+        const bool dil = Mode->currentIndex() == kModeDIL;
+        fJackUndefined[static_cast<size_t>(Index)] = dil && B.Undefined[1];
+        if (dil)
+          LoadItem(Jack, B, 2, TItemConv::Index1);
+        else
+          Jack->setCurrentIndex(-1);
+      },
+      [Mode, Jack](TCmdData& B) {
+        const int mode = Mode->currentIndex();
+        StoreValue(B, 1, TItemConv::Index, mode);
+        if (mode < 0) return;
+        if (mode == kModeDIL) {
+          B.SetItemCount(2);
+          // No jack leaves each line's own (multi-edit) or the item as it is.
+          StoreValue(B, 2, TItemConv::Index1TwoDigit, Jack->currentIndex());
+        } else {
+          B.SetItemCount(1);
+        }
+      });
+}
+
+void TCOprmDlg::LoadCodes(const TCmdData& Block) {
+  for (int r = 0; r < kCodeRows; ++r) LoadCell(fCodes, r, 1, Block, r + 1);
+}
+
+void TCOprmDlg::StoreCodes(TCmdData& Block) {
+  // The PBX takes the codes as a list without gaps: blank rows go to the bottom.
+  QStringList codes;
+  for (int r = 0; r < kCodeRows; ++r) {
+    const QString t = fCodes->item(r, 1)->text().trimmed();
+    if (!t.isEmpty()) codes << t;
+  }
+  for (int r = 0; r < kCodeRows; ++r) fCodes->item(r, 1)->setText(r < codes.size() ? codes[r] : "");
+  Block.SetItemCount(std::max(1, static_cast<int>(codes.size())));
+  // Items past the count do not exist, so only the codes (or the empty mark) are written.
+  for (int r = 0; r < kCodeRows; ++r) StoreCell(fCodes, r, 1, Block, r + 1);
+}
+
+void TCOprmDlg::LoadCPC(const TCmdData& Block) {
+  const int code = Block.ItemInt(1);
+  SetControlValue(fCPCin, code < 0 ? 2 : code == 0 ? 0 : 1);
+  if (code < 0)
+    fCPCms->clear();
+  else
+    fCPCms->SetIValue(code == 0 ? 0 : CPCmsOfCode(code));
+}
+
+void TCOprmDlg::StoreCPC(TCmdData& Block) {
+  switch (ControlValue(fCPCin)) {
+    case 0:
+      StoreValue(Block, 1, TItemConv::TwoDigit, 0);
+      break;
+    case 1:
+      StoreValue(Block, 1, TItemConv::TwoDigit, CPCcodeOfMs(fCPCms->IValue()));
+      break;
+    default:
+      StoreValue(Block, 1, TItemConv::TwoDigit, -1);
+      break;
+  }
+}
+
+void TCOprmDlg::UpdateEnabling() {
+  const int dial = fDialMode->ItemIndex();
+  fPulseSpeed->setEnabled(dial == 1 || dial == 2);
+  const bool cpc = fCPCin->checkState() == Qt::Checked;
+  fCPCms->setEnabled(cpc);
+  QPalette p = fCPCinLbl->palette();
+  p.setColor(QPalette::WindowText, cpc ? QColor(Qt::black) : QColor(128, 128, 128));
+  fCPCinLbl->setPalette(p);
+  fCIDtype->setEnabled(fCID->checkState() == Qt::Checked);
+  QComboBox* mode[] = {fModeDay, fModeNight, fModeLunch};
+  QComboBox* dil[] = {fDILday, fDILnight, fDILlunch};
+  for (int i = 0; i < 3; ++i) {
+    dil[i]->setVisible(mode[i]->currentIndex() == kModeDIL);
+    if (!dil[i]->isHidden() && dil[i]->currentIndex() < 0 &&
+        !fJackUndefined[static_cast<size_t>(i)])
+      dil[i]->setCurrentIndex(0);
+  }
+}
+
+void TCOprmDlg::RefreshFrame() {
+  TIntegerList lines;
+  lines.Assign(fLines);
+  setWindowTitle(QString("CO %1").arg(QString::fromStdString(FormatRanges(lines))));
+  for (int r = 0; r < kCodeRows; ++r) fCodes->item(r, 0)->setText(QString(" %1").arg(r + 1));
+  const int low = fLines.First(), high = fLines.Last();
+  fPrevTarget = low > 1 ? low - 1 : 0;
+  fNextTarget = high < TCOarray::kLineCount ? high + 1 : 0;
+  fPrev->setEnabled(fPrevTarget != 0);
+  fPrev->setText(fPrevTarget ? QString("CO %1").arg(fPrevTarget) : QString("Prev CO"));
+  fNext->setEnabled(fNextTarget != 0);
+  fNext->setText(fNextTarget ? QString("CO %1").arg(fNextTarget) : QString("Next CO"));
+}
+
+void TCOprmDlg::PreRead(bool Force) {
+  TCOarray& store = Store().COLines;
+  if (!Force && store.LinesHaveData(fLines)) return;
+  TIntegerList read;
+  for (int c : fLines.Values())
+    if (Force || !store.Lines(c).HasActualData()) read.Add(c);
+  if (read.Count() > 0) Guarded([&] { return store.ReadLines(read, true); });
+}
+
+void TCOprmDlg::Prepare() {
+  fWork.Assign(Store().COLines);
+  RefreshFrame();
+}
+
+bool TCOprmDlg::HasData() const {
+  return fWork.LinesHaveData(fLines);
+}
+
+void TCOprmDlg::LoadControls() {
+  // One record shows every selected line; where their first items differ it shows undefined.
+  TCOdata shown(fLines.First(), nullptr);
+  shown.Assign(fWork.Lines(fLines.First()));
+  for (int i = 1; i < fLines.Count(); ++i) {
+    const TCOdata& other = fWork.Lines(fLines[i]);
+    shown.MarkDifferences(other);
+    // The further items are compared too: a store copies whole blocks, so access codes or DIL
+    // jacks shown as the lowest line's although another line holds others would silently
+    // replace that line's own.
+    for (int k = 2; k <= kCodeRows; ++k)
+      shown.BlockOf("403C").MarkDifferent(other.BlockOf("403C"), k);
+    for (const char* code : {"414C", "415C", "416C"})
+      shown.BlockOf(code).MarkDifferent(other.BlockOf(code), 2);
+  }
+  Bindings().Load([&](const std::string& Code) -> TCmdData& { return shown.BlockOf(Code); });
+  UpdateEnabling();
+}
+
+void TCOprmDlg::StoreControls() {
+  // What the controls leave undefined stays each line's own; every block the controls decide
+  // completely replaces that block of every selected line.
+  TCOdata scratch(fLines.First(), nullptr);
+  scratch.Assign(fWork.Lines(fLines.First()));
+  scratch.SetMultiEdit(true);
+  Bindings().Store([&](const std::string& Code) -> TCmdData& { return scratch.BlockOf(Code); });
+  // Renumbering a copied block alters its text, which alone must not make it an edit of the
+  // other lines: a block that comes out as it was keeps its flags.
+  for (int c : fLines.Values()) {
+    TCOdata& line = fWork.Lines(c);
+    TCOdata before(c, nullptr);
+    before.Assign(line);
+    line.AssignKnown(scratch);
+    line.SetNumber(c);
+    for (int i = 0; i < TCOdata::kBlockCount; ++i)
+      KeepUnchangedFlags(line.Block(i), before.Block(i));
+  }
+}
+
+void TCOprmDlg::Commit() {
+  Store().COLines.Assign(fWork);
+}
+
+bool TCOprmDlg::HasChanges() const {
+  return Store().COLines.HasChanges();
+}
+
+bool TCOprmDlg::UploadAll() {
+  return Store().COLines.UploadLines(fLines, true);
+}
+
+bool TCOprmDlg::UploadChanged() {
+  return Store().COLines.UploadChanged(true);
+}
+
+void TCOprmDlg::Navigate(int Target) {
+  if (Target < 1 || Target > TCOarray::kLineCount) return;
+  StoreControls();
+  fLines.Clear();
+  fLines.Add(Target);
+  TCOarray& store = Store().COLines;
+  if (OnLine() && (FKeyHeld() || !store.LinesHaveData(fLines))) {
+    const bool ok = Guarded([&] { return store.ReadLines(fLines, true); });
+    if (ok) fWork.Lines(Target).Assign(store.Lines(Target));
+  }
+  if (!HasData()) ShowNoData();
+  RefreshFrame();
+  LoadControls();
+}
+
+bool EditCOLines(QWidget* Parent, const TIntegerList& Lines) {
+  TCOprmDlg dlg(Parent, Lines);
+  return dlg.Execute();
+}

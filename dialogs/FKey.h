@@ -1,0 +1,31 @@
+// Whether the F key is held down. Holding F while a programming dialog opens forces a fresh
+// read of its programs; holding it while OK is pressed uploads all of them. Qt has no query
+// for the state of a single key, so an application-wide event filter follows its presses and
+// releases; tests replace the query.
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class TFKeyTracker : public QObject {
+  Q_OBJECT
+ public:
+  explicit TFKeyTracker(QObject* Parent = nullptr) : QObject(Parent) {}
+  bool Held() const { return fHeld; }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+ private:
+  bool fHeld = false;
+};
+
+// Installs the tracker on the application once (the first call after the QApplication exists;
+// later calls do nothing).
+void InstallFKeyTracker();
+
+// The F key state at this moment: the injected query when one is set, else the tracker (false
+// when none is installed).
+bool FKeyHeld();
+// Replaces the query; an empty function restores the tracker.
+void SetFKeyQuery(std::function<bool()> Query);

@@ -1,0 +1,124 @@
+#include "ProgDlg.h"
+
+#include <QHash>
+#include <QTabWidget>
+
+#include "Errors.h"
+#include "FKey.h"
+#include "Feedback.h"
+#include "SysData.h"
+
+namespace {
+
+QHash<QString, int>& Pages() {
+  static QHash<QString, int> pages;
+  return pages;
+}
+
+}  // namespace
+
+TProgDlg::TProgDlg(QWidget* Parent) : QDialog(Parent) {
+  InstallFKeyTracker();
+}
+
+int TProgDlg::RememberedPage(const QString& ClassName) {
+  return Pages().value(ClassName, 0);
+}
+
+void TProgDlg::SetRememberedPage(const QString& ClassName, int Page) {
+  Pages()[ClassName] = Page;
+}
+
+TSysData& TProgDlg::Store() const {
+  return SysData();
+}
+
+bool TProgDlg::OnLine() const {
+  return SysData().OnLine;
+}
+
+bool TProgDlg::HandleFailure() {
+  try {
+    throw;
+  } catch (const EAbortOperation&) {
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+  return false;
+}
+
+void KeepUnchangedFlags(TCmdData& Block, const TCmdData& Before) {
+  if (Block.Data() == Before.Data()) {
+    Block.Changed = Before.Changed;
+    Block.ReadTime = Before.ReadTime;
+  } else {
+    Block.Changed = true;
+  }
+}
+
+bool TProgDlg::Execute() {
+  const QString cls = metaObject()->className();
+  if (OnLine()) PreRead(FKeyHeld());
+  Prepare();
+  if (WarnsNoData() && !HasData()) ShowNoData();
+  if (fPages) {
+    const int page = RememberedPage(cls);
+    fPages->setCurrentIndex(page >= 0 && page < fPages->count() ? page : 0);
+  }
+  LoadControls();
+  const int result = exec();
+  if (fPages) SetRememberedPage(cls, fPages->currentIndex());
+  if (result != QDialog::Accepted) return false;
+  StoreControls();
+  Commit();
+  if (OnLine()) {
+    // The key is asked now, as OK is pressed, not when the dialog opened.
+    if (FKeyHeld())
+      Guarded([this] { return UploadAll(); });
+    else if (HasChanges())
+      Guarded([this] { return UploadChanged(); });
+  }
+  return true;
+}
+
+void TProgDlg::PreRead(bool Force) {
+  if (!fGroup) return;
+  if (Force || !HasData()) Guarded([this] { return Group(*fGroup).Read(Store(), true); });
+}
+
+bool TProgDlg::HasData() const {
+  return fGroup ? GroupHasData(Store(), *fGroup) : true;
+}
+
+namespace {
+
+// The store's blocks by program code, for dialogs whose programs are single blocks.
+TCmdData& StoreBlock(TSysData& S, const std::string& Code) {
+  for (int i = 0; i < kSingleBlockCount; ++i)
+    if (Code == BlockCode(static_cast<TBlockId>(i))) return S.Block(static_cast<TBlockId>(i));
+  throw Exception("No store block " + Code);
+}
+
+}  // namespace
+
+void TProgDlg::LoadControls() {
+  fBindings.Load(
+      [this](const std::string& Code) -> TCmdData& { return StoreBlock(Store(), Code); });
+}
+
+void TProgDlg::StoreControls() {
+  fBindings.Store(
+      [this](const std::string& Code) -> TCmdData& { return StoreBlock(Store(), Code); });
+}
+
+bool TProgDlg::HasChanges() const {
+  return fGroup ? GroupChangedCount(Store(), *fGroup) > 0 : false;
+}
+
+bool TProgDlg::UploadAll() {
+  return fGroup ? Group(*fGroup).UploadAll(Store(), true) : true;
+}
+
+bool TProgDlg::UploadChanged() {
+  return fGroup ? Group(*fGroup).UploadChanged(Store(), true) : true;
+}

@@ -1,0 +1,86 @@
+// The shared pattern of the programming dialogs: read the dialog's programs first when online
+// and they lack actual data (or the F key is held), load the controls, edit modally, store the
+// controls into the blocks on OK and upload when online: everything with F held on OK, else
+// only what changed. Cancel changes nothing. The active page is remembered per dialog class
+// for the life of the process.
+//
+// A dialog derives from TProgDlg, builds its controls, declares them in Bindings(), and either
+// names the store group whose routines read and upload its programs (SetGroup) or overrides the
+// data hooks, as dialogs over a working copy of a table do.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "Binding.h"
+#include "Groups.h"
+
+class QTabWidget;
+class TSysData;
+
+// After a multi-edit store replaced Block wholesale and renumbered it: when its text ended up
+// as it was Before, it is no edit, so the block keeps its own changed flag and read time.
+void KeepUnchangedFlags(TCmdData& Block, const TCmdData& Before);
+
+class TProgDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TProgDlg(QWidget* Parent = nullptr);
+
+  // Runs the whole pattern; true when the dialog was closed with OK.
+  bool Execute();
+
+  // The remembered page of a dialog class (its class name, e.g. "TCOprmDlg"); 0 at first.
+  static int RememberedPage(const QString& ClassName);
+  static void SetRememberedPage(const QString& ClassName, int Page);
+
+ protected:
+  TSysData& Store() const;
+  bool OnLine() const;
+
+  // The dialog's pages; when set, the remembered page is applied on opening and saved on
+  // closing, OK or Cancel.
+  void SetPages(QTabWidget* Pages) { fPages = Pages; }
+  // The store group whose routines read and upload the dialog's programs.
+  void SetGroup(TGroupId Id) { fGroup = Id; }
+
+  TBindingTable& Bindings() { return fBindings; }
+  const TBindingTable& Bindings() const { return fBindings; }
+
+  // Hooks, in the order Execute calls them. The defaults work on the group.
+  // Pre-read, only when online. Force: F was held as the dialog opened. The result does not
+  // stop the dialog.
+  virtual void PreRead(bool Force);
+  // After the pre-read: take the working copy, set captions and navigation.
+  virtual void Prepare() {}
+  virtual bool HasData() const;
+  // Whether the dialog tells the user when its programs lack actual data.
+  virtual bool WarnsNoData() const { return true; }
+  virtual void LoadControls();
+  virtual void StoreControls();
+  // After StoreControls on OK: the working copy goes back into the store.
+  virtual void Commit() {}
+  virtual bool HasChanges() const;
+  virtual bool UploadAll();
+  virtual bool UploadChanged();
+
+  // Runs a PBX operation of the dialog. The user's abort ends it quietly and any other error
+  // is shown: the dialog goes on with what the store holds.
+  template <class F>
+  static bool Guarded(F&& Fn) {
+    try {
+      return Fn();
+    } catch (...) {
+      return HandleFailure();
+    }
+  }
+
+ private:
+  static bool HandleFailure();
+
+  QTabWidget* fPages = nullptr;
+  std::optional<TGroupId> fGroup;
+  TBindingTable fBindings;
+};
