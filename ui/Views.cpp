@@ -1,5 +1,7 @@
 #include "Views.h"
 
+#include "FKey.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -626,29 +628,12 @@ TParamWnd::TParamWnd(QWidget* Parent) : TViewWindow(Parent) {
   }
   fTree->expandAll();
   WithLayout(this, fTree);
-  connect(fTree, &QTreeWidget::itemDoubleClicked, this, [this] { OpenSelected(fForceKey); });
-  qApp->installEventFilter(this);
+  // The F key is followed program-wide, since it may go down before the tree has the focus.
+  InstallFKeyTracker();
+  connect(fTree, &QTreeWidget::itemDoubleClicked, this, [this] { OpenSelected(FKeyHeld()); });
 }
 
-TParamWnd::~TParamWnd() { qApp->removeEventFilter(this); }
-
-bool TParamWnd::eventFilter(QObject* Watched, QEvent* Event) {
-  switch (Event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease: {
-      auto* key = static_cast<QKeyEvent*>(Event);
-      if (key->key() == Qt::Key_F && !key->isAutoRepeat())
-        fForceKey = Event->type() == QEvent::KeyPress;
-      break;
-    }
-    case QEvent::ApplicationDeactivate:
-      fForceKey = false;  // the release may go to another program
-      break;
-    default:
-      break;
-  }
-  return TViewWindow::eventFilter(Watched, Event);
-}
+TParamWnd::~TParamWnd() = default;
 
 int TParamWnd::EntryIndex(const QTreeWidgetItem* Item) const {
   if (!Item) return -1;

@@ -153,18 +153,11 @@ class TParamWnd : public TViewWindow {
   int EntryIndex(const QTreeWidgetItem* Item) const;
   // Opens the dialog of the selected entry.
   void OpenSelected(bool Force);
-  // The F key is held down (tracked program-wide, since the key may go down before the tree
-  // has the focus).
-  bool ForceKeyDown() const { return fForceKey; }
 
   QTreeWidget* Tree() const { return fTree; }
 
- protected:
-  bool eventFilter(QObject* Watched, QEvent* Event) override;
-
  private:
   QTreeWidget* fTree;
-  bool fForceKey = false;
 };
 
 struct TViews {
