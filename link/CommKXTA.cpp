@@ -1,0 +1,611 @@
+// The PBX session over the serial port. Every exchange runs on the user-interface thread; the
+// port's watcher only fills the ring, writes the dump and notes line events for this thread.
+#include "CommKXTA.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <thread>
+
+#include "DateTime.h"
+#include "Feedback.h"
+#include "Paths.h"
+#include "Text.h"
+
+namespace {
+
+// Signed distance from Since to now, robust against the 32-bit tick wrapping and against the
+// watcher stamping a time a little after this thread read the clock.
+int32_t Since(uint32_t Tick) { return static_cast<int32_t>(GetTickCount32() - Tick); }
+
+bool Contains(const std::string& Text, const std::string& What) {
+  return Text.find(What) != std::string::npos;
+}
+
+std::string UpperTrimmed(const std::string& S) {
+  std::string t = TrimBlanks(S);
+  for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return t;
+}
+
+void PlainSleep(int Ms) {
+  if (Ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+}
+
+const TBaudrate kSpeeds[] = {br1200, br2400, br4800, br9600};
+const TParity kParities[] = {paNone, paOdd, paEven, paMark, paSpace};
+const TDatabits kWordLens[] = {da7, da8};
+const TStopbits kStopBits[] = {sb10, sb20};
+
+template <typename T, size_t N>
+T Pick(const T (&Table)[N], int Index, T Default) {
+  return Index >= 0 && static_cast<size_t>(Index) < N ? Table[Index] : Default;
+}
+
+}  // namespace
+
+TKXTAcomm::TKXTAcomm() = default;
+
+TKXTAcomm::~TKXTAcomm() {
+  SetOnRxLine(nullptr);
+  ClosePort();
+  if (&PbxComm() == this) SetPbxComm(nullptr);
+}
+
+std::string TKXTAcomm::ErrorLogFile() const {
+  return fErrorLogFile.empty() ? AppPaths().ErrorLogFile() : fErrorLogFile;
+}
+
+// ---------------------------------------------------------------- receiving (watcher thread)
+
+void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
+  if (Count < 1) return;
+  fLastRxTime.store(GetTickCount32());
+  char piece[kReadPiece];
+  int remaining = Count;
+  while (remaining > 0) {
+    int n = 0;
+    try {
+      n = Port.Read(piece, std::min(kReadPiece, static_cast<size_t>(remaining)));
+    } catch (const ECommError&) {
+      break;
+    }
+    if (n <= 0) break;
+    remaining -= n;
+    {
+      std::unique_lock<std::mutex> lock(fRxLock);
+      for (int i = 0; i < n; ++i) {
+        uint32_t head = fRxHead.load(std::memory_order_relaxed);
+        fRxBuffer[head].store(static_cast<uint8_t>(piece[i]), std::memory_order_relaxed);
+        if (piece[i] == '\r' && HasOnRxLine()) {
+          // The receiver sees the ring up to, not including, this carriage return.
+          lock.unlock();
+          FireRxLine();
+          lock.lock();
+          head = fRxHead.load(std::memory_order_relaxed);
+        }
+        fRxHead.store((head + 1) % kRxBufferSize, std::memory_order_release);
+      }
+    }
+    {
+      std::lock_guard<std::mutex> g(fRxWaitLock);
+    }
+    fRxCond.notify_all();
+    Feedback().SignalActivity();
+  }
+}
+
+void TKXTAcomm::DsrChanged(TCustomComm& Port) {
+  // Only a lost DSR ends the session; a line coming up is no reason to hang up.
+  if (Port.ModemStatus(2)) return;
+  fLoggedIn = false;
+  fClosePending = true;
+  {
+    std::lock_guard<std::mutex> g(fRxWaitLock);
+  }
+  fRxCond.notify_all();
+  Feedback().SignalActivity();
+}
+
+void TKXTAcomm::CarrierChanged(TCustomComm& Port) {
+  if (fModemMode && !Port.ModemStatus(4)) fCarrierLostPending = true;
+  // The dial step waits for the carrier to come up: wake it either way.
+  Feedback().SignalActivity();
+}
+
+void TKXTAcomm::DumpWriter() {
+  std::lock_guard<std::mutex> g(fDumpLock);
+  if (!fDumpStream) return;
+  const uint32_t head = RxHead();
+  const uint32_t pos = fDumpPos.load();
+  if (pos == head) return;
+  const std::string bytes = RingText(pos, head);
+  fDumpStream->Write(bytes.data(), bytes.size());
+  fDumpPos.store(head);
+  fDumpLines.fetch_add(1);
+}
+
+std::string TKXTAcomm::RingText(uint32_t From, uint32_t To) const {
+  From %= kRxBufferSize;
+  To %= kRxBufferSize;
+  std::string s;
+  s.reserve((To + kRxBufferSize - From) % kRxBufferSize);
+  while (From != To) {
+    s += static_cast<char>(fRxBuffer[From].load(std::memory_order_relaxed));
+    From = (From + 1) % kRxBufferSize;
+  }
+  return s;
+}
+
+void TKXTAcomm::ResetRx() {
+  std::lock_guard<std::mutex> g(fRxLock);
+  for (auto& b : fRxBuffer) b.store(0, std::memory_order_relaxed);
+  fRxHead.store(0, std::memory_order_release);
+  fDumpPos.store(0);
+}
+
+// ---------------------------------------------------------------- waiting and line events
+
+bool TKXTAcomm::ServiceLineEvents() {
+  if (fCarrierLostPending.exchange(false) && fModemMode) {
+    CarrierLostCleanup();
+    return true;
+  }
+  if (fClosePending.exchange(false)) {
+    fLoggedIn = false;
+    ClosePort();
+  }
+  return false;
+}
+
+void TKXTAcomm::CarrierLostCleanup() {
+  ClosePort();
+  fModemMode = false;
+  fBusy = false;
+  fLoggedIn = false;
+  TNotifyEvent handler = std::move(OnCarrierLost);
+  OnCarrierLost = nullptr;
+  if (handler) handler();
+}
+
+void TKXTAcomm::Wait(int Ms) {
+  const uint32_t start = GetTickCount32();
+  for (;;) {
+    if (!fBusy) ServiceLineEvents();
+    const int32_t left = Ms - Since(start);
+    if (left <= 0) break;
+    Feedback().WaitForActivity(left);
+  }
+}
+
+void TKXTAcomm::WaitRx(int Ms, uint32_t SeenHead) {
+  std::unique_lock<std::mutex> lock(fRxWaitLock);
+  fRxCond.wait_for(lock, std::chrono::milliseconds(Ms),
+                   [&] { return RxHead() != SeenHead || fClosePending.load(); });
+}
+
+// ---------------------------------------------------------------- sending
+
+bool TKXTAcomm::SendChar(char C) {
+  if (!PortOpen()) return false;
+  try {
+    return fPort->Write(&C, 1) == 1;
+  } catch (const ECommError&) {
+    return false;
+  }
+}
+
+bool TKXTAcomm::SendString(const std::string& S) {
+  if (S.empty()) return true;
+  if (!PortOpen()) return false;
+  try {
+    return fPort->Write(S.data(), S.size()) == static_cast<int>(S.size());
+  } catch (const ECommError&) {
+    return false;
+  }
+}
+
+bool TKXTAcomm::SendSlow(const std::string& S, int Ms) {
+  bool ok = true;
+  for (char c : S) {
+    if (ok) ok = SendChar(c);
+    Wait(Ms);
+  }
+  return ok;
+}
+
+bool TKXTAcomm::SendEcho(const std::string& S) {
+  const size_t cr = S.find('\r');
+  const size_t typed = cr == std::string::npos ? S.size() : cr;
+  bool ok = true;
+  for (size_t i = 0; i < typed && ok; ++i) {
+    const uint32_t head = RxHead();
+    ok = SendChar(S[i]);
+    if (!ok) break;
+    const uint32_t start = GetTickCount32();
+    while (RxHead() == head) {
+      const int32_t left = Timing.EchoWait - Since(start);
+      if (left <= 0) break;
+      Feedback().WaitForActivity(left);
+    }
+  }
+  if (ok && cr != std::string::npos) ok = SendString(S.substr(cr, 2));
+  return ok;
+}
+
+// ---------------------------------------------------------------- the exchange
+
+int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::string& Reply,
+                        int SendMode, int PostDelay) {
+  if (fBusy) return 7;
+  ServiceLineEvents();
+  if (!PortOpen()) {
+    // Nothing can arrive without a port: fail now instead of after the silence timeout.
+    Reply.clear();
+    return 7;
+  }
+  fBusy = true;
+  const uint32_t start = RxHead();
+  switch (SendMode) {
+    case 0: SendString(Cmd); break;
+    case 1: SendEcho(Cmd); break;
+    default: SendSlow(Cmd, Timing.SlowPause); break;
+  }
+  fLastRxTime.store(GetTickCount32());
+  const uint32_t begun = GetTickCount32();
+  int result = 7;
+  for (;;) {
+    Reply = RingText(start, RxHead());
+    if (Contains(Reply, "Command error")) {
+      result = 8;
+      const uint32_t tail = GetTickCount32();
+      while (!Contains(Reply, ">")) {
+        const int32_t left = Timing.ErrorTail - Since(tail);
+        if (left <= 0) break;
+        WaitRx(left, RxHead());
+        Reply = RingText(start, RxHead());
+      }
+      break;
+    }
+    if (Contains(Reply, Prompt)) {
+      result = 0;
+      break;
+    }
+    if (fModemMode && Contains(Reply, CarrierLostText)) {
+      // The line is gone: tidy up completely, so the next Connect finds a closed port.
+      CarrierLostCleanup();
+      result = 9;
+      break;
+    }
+    if (fCarrierLostPending.load() && fModemMode) {
+      ServiceLineEvents();
+      result = 9;
+      break;
+    }
+    if (fClosePending.load()) {
+      ServiceLineEvents();
+      break;
+    }
+    const int32_t silence = Since(fLastRxTime.load());
+    const int32_t total = Since(begun);
+    if (silence > fRxTimeout || total >= Timing.ExchangeLimit) break;
+    Feedback().WaitForActivity(std::min(fRxTimeout - silence + 1, Timing.ExchangeLimit - total));
+  }
+  if (result == 0 && PostDelay > 0) Wait(PostDelay);
+  Reply = RingText(start, RxHead());
+  fBusy = false;
+  return result;
+}
+
+bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines,
+                            const std::string& Prompt) {
+  if (fAbortRequested.exchange(false)) throw EAbortOperation();
+  Lines.clear();
+  if (OnCommand) OnCommand(Cmd);
+  std::string reply;
+  const int r = Transact(Cmd + "\r", Prompt, reply, 1, 0);
+  if (r == 0) {
+    Lines = SplitLines(reply);
+    return true;
+  }
+  ShowError("Error in cmd: \r" + reply);
+  WriteErrorLog(reply, r);
+  return false;
+}
+
+void TKXTAcomm::WriteErrorLog(const std::string& Reply, int Result) {
+  const std::string path = ErrorLogFile();
+  FILE* f = std::fopen(path.c_str(), "ab");
+  if (!f && fErrorLogFile.empty()) {
+    EnsureAppDirs();
+    f = std::fopen(path.c_str(), "ab");
+  }
+  if (!f) return;  // a log that cannot be written is not worth a second error box
+  const std::string entry = DateTimeToDisplayString(Now()) + "\r\n" +
+                            Format("waResult=%d Buffer:", Result) + "\r\n" + Reply + "\r\n\r\n";
+  std::fwrite(entry.data(), 1, entry.size(), f);
+  std::fclose(f);
+}
+
+// ---------------------------------------------------------------- modes
+
+void TKXTAcomm::EndMode() {
+  std::string reply;
+  for (int i = 0; i < 2; ++i) Transact("END\r", ";>", reply, 1, Timing.PromptPause);
+}
+
+bool TKXTAcomm::EnterEditMode() {
+  std::string reply;
+  return Transact("EDT\r", ";>", reply, 1, 0) == 0 && Transact("INT\r", ";E>", reply, 1, 0) == 0;
+}
+
+bool TKXTAcomm::EnterShowMode() {
+  std::string reply;
+  return Transact("SHW\r", ";>", reply, 1, 0) == 0 && Transact("INT\r", ";S>", reply, 1, 0) == 0;
+}
+
+bool TKXTAcomm::EnterDumpMode() {
+  std::string reply;
+  return Transact("DMP\r", ";P", reply, 1, 0) == 0;
+}
+
+std::string TKXTAcomm::VersionText(const std::string& Reply) {
+  const size_t p = Reply.find(";=>");
+  if (p == std::string::npos) return std::string();
+  std::string v = Reply.substr(p + 3, 16);
+  const size_t end = v.find_first_of("\r\n");
+  if (end != std::string::npos) v.resize(end);
+  return v;
+}
+
+int TKXTAcomm::Login(const std::string& Password, int LineEndIndex) {
+  (void)LineEndIndex;  // the wake-up line always ends "\r\n"; the index shapes the goodbye
+  const int pause = Timing.PromptPause;
+  fBusy = false;
+  fLoggedIn = false;
+  fPbxVersion = "???";
+  ResetRx();
+  fLastRxTime.store(GetTickCount32());
+  if (!fPort || !fPort->ModemStatus(2)) return 6;
+  bool wasInMode = false;
+  std::string reply;
+  int r = Transact("TA616\r\n", ";>", reply, 2, pause);
+  if (r != 0) {
+    const bool hasPassword = Contains(reply, "Password");
+    if (!Contains(reply, ";>") && !Contains(reply, ";E>") && !Contains(reply, ";S>") &&
+        !Contains(reply, ";P>") && !hasPassword)
+      return 2;
+    wasInMode = true;
+    if (hasPassword && Transact(Password + "\r", ";>", reply, 1, pause) != 0) return 5;
+    EndMode();
+  }
+  r = Transact("VER\r", ";>", reply, 1, pause);
+  if (r != 0) return r;
+  fPbxVersion = VersionText(reply);
+  if (wasInMode) {
+    r = Transact("EDT\r", ";>", reply, 1, pause);
+    if (r != 0) return r;
+  } else {
+    r = Transact("EDT\r", "Password :", reply, 1, pause);
+    if (r != 0) return r;
+    if (Transact(Password + "\r", ";>", reply, 1, pause) != 0) return 5;
+  }
+  r = Transact("INT\r", ";E>", reply, 1, pause);
+  if (r != 0) return r;
+  fLoggedIn = true;
+  return wasInMode ? 3 : 0;
+}
+
+// ---------------------------------------------------------------- connection
+
+bool TKXTAcomm::OpenPort(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex,
+                         int WordLenIndex, int ParityIndex) {
+  if (!fPort) {
+    try {
+      fPort = fPortFactory ? fPortFactory() : std::make_unique<TComm>();
+    } catch (const std::exception&) {
+      fPort.reset();
+    }
+    if (!fPort) return false;
+    fPort->OnDsr = [this](TCustomComm& p) { DsrChanged(p); };
+    fPort->OnRxChar = [this](TCustomComm& p, int n) { Receive(p, n); };
+    fPort->OnRlsd = [this](TCustomComm& p) { CarrierChanged(p); };
+  }
+  try {
+    if (fPort->DeviceName() != DeviceName) {
+      fPort->Close();
+      PlainSleep(Timing.RenamePause);
+      fPort->SetDeviceName(DeviceName);
+    }
+    fPort->SetBaudRate(Pick(kSpeeds, SpeedIndex, br9600));
+    fPort->SetParity(Pick(kParities, ParityIndex, paNone));
+    fPort->SetDatabits(Pick(kWordLens, WordLenIndex, da8));
+    fPort->SetStopbits(Pick(kStopBits, StopBitsIndex, sb10));
+    // Carrier changes too, so that a modem line that drops is noticed without its text.
+    fPort->SetMonitorEvents({evDsr, evRxChar, evRlsd});
+    fPort->SetFlowControl(fcNone);
+    fPort->SetTraceFile(fTraceFile);
+    fPort->Open();
+    if (!fPort->Connected()) throw ECommError(kErrAccessDevice, -1);
+  } catch (const ECommError& e) {
+    fConnectErrorText = e.Detail().empty() ? std::string(e.what()) : e.Detail();
+    ClosePort();
+    return false;
+  }
+  return true;
+}
+
+void TKXTAcomm::ClosePort() {
+  if (!fPort) return;
+  try {
+    fPort->SetRTS(false);
+    fPort->SetDTR(false);
+    fPort->Close();
+    PlainSleep(Timing.ClosePause);
+  } catch (const ECommError&) {
+  }
+  // Freeing the port stops and joins its watcher before any hook goes away.
+  fPort.reset();
+  fClosePending = false;
+}
+
+int TKXTAcomm::Connect(int ComNo, int SpeedIndex, int StopBitsIndex, int WordLenIndex,
+                       int ParityIndex, const std::string& Password, int LineEndIndex,
+                       bool UseModem, const std::string& InitString,
+                       const std::string& DialNumber, int WaitCDtimeout, int& DialResult) {
+  return DoConnect(Format("COM%d", ComNo), SpeedIndex, StopBitsIndex, WordLenIndex, ParityIndex,
+                   Password, LineEndIndex, UseModem, InitString, DialNumber, WaitCDtimeout,
+                   DialResult);
+}
+
+int TKXTAcomm::ConnectDevice(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex,
+                             int WordLenIndex, int ParityIndex, const std::string& Password,
+                             int LineEndIndex, bool UseModem, const std::string& InitString,
+                             const std::string& DialNumber, int WaitCDtimeout, int& DialResult) {
+  return DoConnect(DeviceName, SpeedIndex, StopBitsIndex, WordLenIndex, ParityIndex, Password,
+                   LineEndIndex, UseModem, InitString, DialNumber, WaitCDtimeout, DialResult);
+}
+
+int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex,
+                         int WordLenIndex, int ParityIndex, const std::string& Password,
+                         int LineEndIndex, bool UseModem, const std::string& InitString,
+                         const std::string& DialNumber, int WaitCDtimeout, int& DialResult) {
+  fModemMode = false;
+  fRxTimeout = Timing.DirectTimeout;
+  fConnectErrorText.clear();
+  fClosePending = false;
+  fCarrierLostPending = false;
+  DialResult = 0;
+  if (!OpenPort(DeviceName, SpeedIndex, StopBitsIndex, WordLenIndex, ParityIndex)) return 1;
+  try {
+    fPort->SetDTR(true);
+    fPort->SetRTS(true);
+  } catch (const ECommError& e) {
+    fConnectErrorText = e.what();
+    ClosePort();
+    return 1;
+  }
+  Wait(Timing.OpenPause);
+  if (UseModem) {
+    fRxTimeout = Timing.ModemTimeout;
+    std::string response;
+    DialResult = Dial(InitString, DialNumber, WaitCDtimeout, response);
+    if (DialResult != 0) {
+      ClosePort();
+      return 4;
+    }
+    fModemMode = true;
+  }
+  int r = 2;
+  for (int attempt = 0; attempt < kLoginAttempts; ++attempt) {
+    r = Login(Password, LineEndIndex);
+    if (r == 0 || r == 3 || r == 5) break;
+    Wait(Timing.LoginPause);
+  }
+  if (r == 0 || r == 3) {
+    fConnectTime = Now();
+    return 0;
+  }
+  SendSlow(LineEndIndex == 1 ? "BYE\r" : "BYE\r\n", Timing.ByePause);
+  ClosePort();
+  fModemMode = false;
+  Wait(Timing.FailPause);
+  return r;
+}
+
+void TKXTAcomm::Disconnect() {
+  SendSlow("BYE\r", Timing.ByePause);
+  Wait(Timing.DisconnectPause);
+  fModemMode = false;
+  fBusy = false;
+  fLoggedIn = false;
+  ClosePort();
+  Wait(Timing.DisconnectTail);
+}
+
+int TKXTAcomm::Dial(const std::string& InitString, const std::string& DialNumber,
+                    int WaitCDtimeout, std::string& Response) {
+  if (!InitString.empty()) {
+    std::string s = UpperTrimmed(InitString);
+    if (s.empty() || s.back() != '\r') s += '\r';
+    if (s.rfind("AT", 0) != 0) s = "AT" + s;
+    std::string reply;
+    if (Transact(s, "OK", reply, 0, Timing.PromptPause) != 0) return 1;
+  }
+  std::string d = UpperTrimmed(DialNumber);
+  if (d.empty() || d.back() != '\r') d += '\r';
+  if (d.rfind("ATD", 0) != 0) d = "ATD" + d;
+  fDialPos = RxHead();
+  SendString(d);
+  const uint32_t start = GetTickCount32();
+  const int32_t waitMs = WaitCDtimeout * 1000;
+  int result = 3;
+  for (;;) {
+    const int32_t elapsed = Since(start);
+    if (elapsed > waitMs) break;
+    Response = RingText(fDialPos, RxHead());
+    if (elapsed > Timing.DialEchoLimit && RxHead() == fDialPos) {
+      result = 1;
+      break;
+    }
+    if (fPort && fPort->ModemStatus(4)) {
+      result = 0;
+      break;
+    }
+    if (Contains(Response, "NO DIAL")) {
+      result = 5;
+      break;
+    }
+    if (Contains(Response, "BUSY")) {
+      result = 4;
+      break;
+    }
+    if (Contains(Response, "NO CARRIER")) {
+      result = 2;
+      break;
+    }
+    int32_t next = waitMs - elapsed + 1;
+    if (elapsed <= Timing.DialEchoLimit) next = std::min(next, Timing.DialEchoLimit - elapsed + 1);
+    Feedback().WaitForActivity(next);
+  }
+  return result;
+}
+
+void TKXTAcomm::StoreDump(const std::string& Cmd, TStream& Stream) {
+  {
+    std::lock_guard<std::mutex> g(fDumpLock);
+    fDumpStream = &Stream;
+  }
+  fDumpLines = 0;
+  ProgressShow("Store dump", 3000, false);
+  EndMode();
+  EnterDumpMode();
+  fDumpPos = RxHead();
+  SetOnRxLine([this] { DumpWriter(); });
+  fLastRxTime.store(GetTickCount32());
+  SendEcho(Cmd + "\r");
+  // The watcher writes the lines; this thread only moves the progress bar and watches the time.
+  int shown = 0;
+  for (;;) {
+    const int n = fDumpLines.load();
+    if (n > shown) {
+      ProgressAdvance(n - shown);
+      shown = n;
+    }
+    ServiceLineEvents();
+    if (!PortOpen()) break;
+    const int32_t silence = Since(fLastRxTime.load());
+    if (silence > fRxTimeout) break;
+    Feedback().WaitForActivity(fRxTimeout - silence + 1);
+  }
+  SetOnRxLine(nullptr);
+  {
+    // A writer still running on the watcher finishes before the stream is let go.
+    std::lock_guard<std::mutex> g(fDumpLock);
+    fDumpStream = nullptr;
+  }
+  if (fDumpLines.load() > shown) ProgressAdvance(fDumpLines.load() - shown);
+  EndMode();
+  EnterEditMode();
+  ProgressClose();
+}

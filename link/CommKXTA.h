@@ -1,0 +1,155 @@
+// The conversation with the PBX over the serial port: wake-up and log-in, modes, the command
+// exchange with echo, the dump, the error log, and the modem dial step.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "CommInt.h"
+#include "Session.h"
+#include "Stream.h"
+
+// Every pause and time limit of the session, in milliseconds. Tests shrink them.
+struct TSessionTiming {
+  int DirectTimeout = 7000;    // silence that ends an exchange on a direct cable
+  int ModemTimeout = 10000;    // the same through a modem
+  int ExchangeLimit = 60000;   // absolute limit of one exchange
+  int ErrorTail = 500;         // extra wait for ">" after "Command error"
+  int EchoWait = 1000;         // wait for the echo of one typed character
+  int SlowPause = 200;         // after each character in slow sending
+  int OpenPause = 200;         // after the port is opened and DTR/RTS raised
+  int PromptPause = 200;       // after a prompt in login exchanges
+  int ByePause = 150;          // after each character of "BYE"
+  int LoginPause = 300;        // between login attempts
+  int FailPause = 1000;        // after a failed connection's goodbye
+  int DisconnectPause = 100;   // after the goodbye of a disconnect
+  int DisconnectTail = 500;    // after the port closed on disconnect
+  int ClosePause = 100;        // plain sleep after the port closed
+  int RenamePause = 100;       // after closing a port to change its device name
+  int DialEchoLimit = 2000;    // a modem silent this long after the dial command is absent
+};
+
+class TKXTAcomm : public TPbxSession {
+ public:
+  static constexpr uint32_t kRxBufferSize = 8192;
+  static constexpr int kLoginAttempts = 3;
+  static constexpr size_t kReadPiece = 100;
+
+  using TNotifyEvent = std::function<void()>;
+  // Makes the port for a connection; tests and the program may give their own.
+  using TPortFactory = std::function<std::unique_ptr<TCustomComm>()>;
+
+  TKXTAcomm();
+  ~TKXTAcomm() override;
+
+  // ---- the session's face ----
+  int Connect(int ComNo, int SpeedIndex, int StopBitsIndex, int WordLenIndex, int ParityIndex,
+              const std::string& Password, int LineEndIndex, bool UseModem,
+              const std::string& InitString, const std::string& DialNumber, int WaitCDtimeout,
+              int& DialResult);
+  // The same with a device name instead of "COM%d" (a path, "demo", a registered line).
+  int ConnectDevice(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex,
+                    int WordLenIndex, int ParityIndex, const std::string& Password,
+                    int LineEndIndex, bool UseModem, const std::string& InitString,
+                    const std::string& DialNumber, int WaitCDtimeout, int& DialResult);
+  void Disconnect();
+  bool SendCommand(const std::string& Cmd, TStringList& Lines, const std::string& Prompt) override;
+  void EndMode();
+  bool EnterEditMode();
+  bool EnterShowMode();
+  bool EnterDumpMode();
+  void StoreDump(const std::string& Cmd, TStream& Stream);
+
+  double ConnectTime() const override { return fConnectTime; }
+  bool LoggedIn() const override { return fLoggedIn.load(); }
+  std::string PbxVersion() const override { return fPbxVersion; }
+  bool ModemMode() const { return fModemMode; }
+  bool Busy() const { return fBusy; }
+  // Why the last Connect could not open the port, in words a user can act on; empty otherwise.
+  const std::string& ConnectErrorText() const { return fConnectErrorText; }
+
+  // The carrier-lost callback: fired once (on the user-interface thread), then cleared.
+  TNotifyEvent OnCarrierLost;
+
+  void SetErrorLogFile(const std::string& Path) { fErrorLogFile = Path; }
+  std::string ErrorLogFile() const;
+  // Records every byte on the line, with its time, from the next connection on; "" switches off.
+  void SetTraceFile(const std::string& Path) { fTraceFile = Path; }
+  void SetPortFactory(TPortFactory Factory) { fPortFactory = std::move(Factory); }
+
+  TSessionTiming Timing;
+  std::string CarrierLostText = "DISCONNECTED";
+
+  // ---- the steps, public for the modem dialog and for tests ----
+  int Login(const std::string& Password, int LineEndIndex);
+  int Transact(const std::string& Cmd, const std::string& Prompt, std::string& Reply, int SendMode,
+               int PostDelay);
+  int Dial(const std::string& InitString, const std::string& DialNumber, int WaitCDtimeout,
+           std::string& Response);
+  bool SendChar(char C);
+  bool SendString(const std::string& S);
+  bool SendSlow(const std::string& S, int Ms);
+  bool SendEcho(const std::string& S);
+  // Pumps (waits for activity) until Ms milliseconds have passed.
+  void Wait(int Ms);
+  std::string RingText(uint32_t From, uint32_t To) const;
+  uint32_t RxHead() const { return fRxHead.load(std::memory_order_acquire); }
+  bool PortOpen() const { return fPort && fPort->Connected(); }
+  // Version text of a reply to "VER\r": at most 16 characters after ";=>", up to a line end.
+  static std::string VersionText(const std::string& Reply);
+
+ private:
+  int DoConnect(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex,
+                int WordLenIndex, int ParityIndex, const std::string& Password, int LineEndIndex,
+                bool UseModem, const std::string& InitString, const std::string& DialNumber,
+                int WaitCDtimeout, int& DialResult);
+  bool OpenPort(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex,
+                int WordLenIndex, int ParityIndex);
+  void ClosePort();
+  // Runs what the watcher left for this thread: a close after DSR or carrier loss. True when
+  // the carrier was lost.
+  bool ServiceLineEvents();
+  void CarrierLostCleanup();
+  // Waits, without pumping, until the ring moves past SeenHead or Ms pass.
+  void WaitRx(int Ms, uint32_t SeenHead);
+  void WriteErrorLog(const std::string& Reply, int Result);
+  void ResetRx();
+
+  // watcher-thread handlers
+  void Receive(TCustomComm& Port, int Count);
+  void DsrChanged(TCustomComm& Port);
+  void CarrierChanged(TCustomComm& Port);
+  void DumpWriter();
+
+  std::unique_ptr<TCustomComm> fPort;
+  TPortFactory fPortFactory;
+  std::atomic<uint32_t> fLastRxTime{0};
+  std::array<std::atomic<uint8_t>, kRxBufferSize> fRxBuffer{};
+  std::atomic<uint32_t> fRxHead{0};
+  std::atomic<uint32_t> fDumpPos{0};
+  uint32_t fDialPos = 0;
+  bool fBusy = false;
+  std::atomic<bool> fModemMode{false};
+  std::string fErrorLogFile;
+  int fRxTimeout = 7000;
+  std::mutex fRxLock;  // the watcher's stores against a reset of the ring
+  std::mutex fRxWaitLock;
+  std::condition_variable fRxCond;
+  std::mutex fDumpLock;
+  TStream* fDumpStream = nullptr;
+  std::atomic<int> fDumpLines{0};
+  double fConnectTime = 0.0;
+  std::atomic<bool> fLoggedIn{false};
+  std::string fPbxVersion = "???";
+  std::string fConnectErrorText;
+  std::string fTraceFile;
+  // Set by the watcher, acted on by the user-interface thread.
+  std::atomic<bool> fClosePending{false};
+  std::atomic<bool> fCarrierLostPending{false};
+};

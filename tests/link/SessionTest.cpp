@@ -1,0 +1,410 @@
+// The PBX session against a scripted PBX on an in-memory line, with small timeouts.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "CommDevice.h"
+#include "CommKXTA.h"
+#include "DateTime.h"
+#include "support/RecordingFeedback.h"
+#include "support/ScriptedPbx.h"
+#include "Stream.h"
+#include "support/TempDir.h"
+
+namespace {
+
+// Records like the test feedback and can run one action inside the next wait, the way a
+// window event is handled while the session pumps messages.
+class TPumpingFeedback : public TRecordingFeedback {
+ public:
+  void WaitForActivity(int Ms) override {
+    if (DuringWait) {
+      auto f = std::move(DuringWait);
+      DuringWait = nullptr;
+      f();
+    }
+    TFeedback::WaitForActivity(Ms);
+  }
+  std::function<void()> DuringWait;
+};
+
+struct Session : ::testing::Test {
+  TPumpingFeedback Fb;
+  TTempDir Dir;
+  TScriptedPbx Pbx;
+  TKXTAcomm S;
+
+  Session() {
+    RegisterCommDevice("testpbx", [this] { return Pbx.Line.CreateDevice("testpbx"); });
+    TSessionTiming& t = S.Timing;
+    t.DirectTimeout = 150;
+    t.ModemTimeout = 150;
+    t.ExchangeLimit = 3000;
+    t.ErrorTail = 100;
+    t.EchoWait = 100;
+    t.SlowPause = 1;
+    t.OpenPause = 1;
+    t.PromptPause = 1;
+    t.ByePause = 1;
+    t.LoginPause = 5;
+    t.FailPause = 5;
+    t.DisconnectPause = 1;
+    t.DisconnectTail = 1;
+    t.ClosePause = 1;
+    t.RenamePause = 1;
+    t.DialEchoLimit = 100;
+    S.SetErrorLogFile(Dir.File("Error.log"));
+  }
+  ~Session() override {
+    S.Disconnect();
+    UnregisterCommDevice("testpbx");
+  }
+  int Connect(const std::string& Password = "1234") {
+    int dial = -1;
+    return S.ConnectDevice("testpbx", 3, 0, 1, 0, Password, 0, false, "", "", 0, dial);
+  }
+  int ConnectModem(const std::string& Init, const std::string& Number, int& Dial,
+                   int WaitCD = 1) {
+    Pbx.Modem = true;
+    return S.ConnectDevice("testpbx", 3, 0, 1, 0, "1234", 0, true, Init, Number, WaitCD, Dial);
+  }
+  using L = std::vector<std::string>;
+};
+
+TEST_F(Session, LoginWithAnIdlePbx) {
+  Pbx.Version = "KX-TA624 V2.01";
+  ASSERT_EQ(Connect(), 0);
+  EXPECT_TRUE(S.LoggedIn());
+  EXPECT_EQ(S.PbxVersion(), "KX-TA624 V2.01");
+  EXPECT_GT(S.ConnectTime(), 0.0);
+  EXPECT_FALSE(S.ModemMode());
+  EXPECT_EQ(Pbx.Received(), (L{"TA616", "VER", "EDT", "1234", "INT"}));
+  EXPECT_TRUE(Pbx.Line.Dtr());
+  EXPECT_TRUE(Pbx.Line.Rts());
+}
+
+TEST_F(Session, SilentPbxGivesNoReactionAfterThreeAttemptsAndAGoodbye) {
+  Pbx.Silent = true;
+  EXPECT_EQ(Connect(), 2);
+  EXPECT_EQ(Pbx.Received(), (L{"TA616", "TA616", "TA616", "BYE"}));
+  EXPECT_FALSE(Pbx.Line.HostIsOpen());
+  EXPECT_FALSE(S.LoggedIn());
+  EXPECT_EQ(S.ConnectTime(), 0.0);
+}
+
+TEST_F(Session, PbxLeftInEditModeLogsInWithoutPassword) {
+  Pbx.StartInEditMode = true;
+  ASSERT_EQ(Connect(), 0);  // Login itself said 3: logged in, was not idle
+  EXPECT_TRUE(S.LoggedIn());
+  EXPECT_EQ(Pbx.Received(), (L{"TA616", "END", "END", "VER", "EDT", "INT"}));
+  // The PBX is in edit mode now, so a fresh login reports the same.
+  EXPECT_EQ(S.Login("1234", 0), 3);
+}
+
+TEST_F(Session, PasswordAskedAtWakeUp) {
+  Pbx.PasswordAtWakeup = true;
+  ASSERT_EQ(Connect(), 0);
+  EXPECT_EQ(Pbx.Received(), (L{"TA616", "1234", "END", "END", "VER", "EDT", "INT"}));
+}
+
+TEST_F(Session, WrongPasswordEndsAtOnceWithoutRetry) {
+  Pbx.PasswordAtWakeup = true;
+  EXPECT_EQ(Connect("9999"), 5);
+  EXPECT_EQ(Pbx.Received(), (L{"TA616", "9999", "BYE"}));
+  EXPECT_FALSE(Pbx.Line.HostIsOpen());
+
+  Pbx.PasswordAtWakeup = false;
+  EXPECT_EQ(Connect("9999"), 5);  // rejected after EDT as well
+  const L r = Pbx.Received();
+  EXPECT_EQ(L(r.begin() + 3, r.end()), (L{"TA616", "VER", "EDT", "9999", "BYE"}));
+}
+
+TEST_F(Session, MissingDsrGivesSix) {
+  Pbx.Line.SetDsr(false);
+  EXPECT_EQ(Connect(), 6);
+  EXPECT_FALSE(Pbx.Line.HostIsOpen());
+}
+
+TEST_F(Session, UnknownDeviceGivesOneWithAReason) {
+  int dial = 0;
+  EXPECT_EQ(S.ConnectDevice("/dev/kxta-no-such-port", 3, 0, 1, 0, "1234", 0, false, "", "", 0,
+                            dial),
+            1);
+  EXPECT_NE(S.ConnectErrorText().find("no such device"), std::string::npos);
+  EXPECT_FALSE(S.PortOpen());
+}
+
+TEST_F(Session, CommandExchangeTypesWithEcho) {
+  Pbx.Data["604E01//"] = "604E01/1,2,3/";
+  ASSERT_EQ(Connect(), 0);
+  std::vector<std::string> sent;
+  S.OnCommand = [&](const std::string& c) { sent.push_back(c); };
+  TStringList lines;
+  ASSERT_TRUE(S.SendCommand("604E01//", lines, ";E>"));
+  EXPECT_EQ(sent, (L{"604E01//"}));
+  // The echoed "\r" and the PBX's own "\r\n" make an empty line, as on a real cable.
+  EXPECT_EQ(lines, (TStringList{"604E01//", "", ";=>604E01/1,2,3/", ";E>"}));
+  int first, last;
+  EXPECT_TRUE(TPbxSession::ExtractDataLines(lines, first, last));
+  EXPECT_EQ(first, 2);
+  EXPECT_EQ(last, 2);
+  EXPECT_TRUE(Fb.Errors.empty());
+  // Each typed character waited for its echo: turnarounds exist for every char but the first.
+  EXPECT_GE(Pbx.EchoTurnarounds().size(), 7u);
+}
+
+TEST_F(Session, RefusedCommandIsShownAndLogged) {
+  Pbx.Refuse.insert("999E01//");
+  ASSERT_EQ(Connect(), 0);
+  TStringList lines{"stale"};
+  EXPECT_FALSE(S.SendCommand("999E01//", lines, ";E>"));
+  EXPECT_TRUE(lines.empty());
+  const std::string reply = "999E01//\r\r\nCommand error\r\n;E>";
+  ASSERT_EQ(Fb.Errors.size(), 1u);
+  EXPECT_EQ(Fb.Errors[0], "Error in cmd: \r" + reply);
+  const std::string log = Dir.Read("Error.log");
+  const size_t first = log.find("\r\n");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_GT(first, 0u);  // the date and time
+  EXPECT_EQ(log.substr(first + 2), "waResult=8 Buffer:\r\n" + reply + "\r\n\r\n");
+  // The session stays online and the next command goes out normally.
+  EXPECT_TRUE(S.LoggedIn());
+  EXPECT_TRUE(S.SendCommand("604E01/1/", lines, ";E>"));
+}
+
+TEST_F(Session, CommandErrorWaitsBrieflyForThePrompt) {
+  Pbx.Replies["999E01//"] = "\r\nCommand error\r\n";
+  ASSERT_EQ(Connect(), 0);
+  std::string reply;
+  const unsigned t0 = GetTickCount32();
+  EXPECT_EQ(S.Transact("999E01//\r", ";E>", reply, 1, 0), 8);
+  EXPECT_GE(GetTickCount32() - t0, 90u);  // the tail ran out: no ">" came
+  // With the prompt arriving after a gap the tail ends when it comes.
+  Pbx.Refuse.insert("997E01//");
+  Pbx.PieceSize = 5;
+  Pbx.PieceGapMs = 20;
+  EXPECT_EQ(S.Transact("997E01//\r", ";E>", reply, 1, 0), 8);
+  EXPECT_NE(reply.find(";E>"), std::string::npos);
+}
+
+TEST_F(Session, ReplyInSmallPiecesKeepsTheExchangeAlive) {
+  Pbx.Data["604E01//"] = "604E01/1,2,3,4,5,6,7,8,9,10/";
+  ASSERT_EQ(Connect(), 0);
+  Pbx.PieceSize = 3;
+  Pbx.PieceGapMs = 20;  // well inside the 150 ms silence limit, 300 ms in all
+  TStringList lines;
+  ASSERT_TRUE(S.SendCommand("604E01//", lines, ";E>"));
+  EXPECT_EQ(lines.at(2), ";=>604E01/1,2,3,4,5,6,7,8,9,10/");
+
+  Pbx.PieceGapMs = 250;  // a gap longer than the silence limit ends it
+  EXPECT_FALSE(S.SendCommand("604E01//", lines, ";E>"));
+  EXPECT_NE(Dir.Read("Error.log").find("waResult=7 Buffer:"), std::string::npos);
+}
+
+TEST_F(Session, AbsoluteLimitEndsAnEndlessTrickle) {
+  Pbx.Data["604E01//"] = std::string(400, 'x');
+  ASSERT_EQ(Connect(), 0);
+  S.Timing.ExchangeLimit = 200;
+  Pbx.PieceSize = 1;
+  Pbx.PieceGapMs = 5;
+  std::string reply;
+  const unsigned t0 = GetTickCount32();
+  EXPECT_EQ(S.Transact("604E01//\r", ";E>", reply, 0, 0), 7);
+  const unsigned took = GetTickCount32() - t0;
+  EXPECT_GE(took, 190u);
+  EXPECT_LT(took, 1500u);
+}
+
+TEST_F(Session, AbortRaisesBeforeSendingAndIsConsumed) {
+  ASSERT_EQ(Connect(), 0);
+  const size_t before = Pbx.Received().size();
+  S.RequestAbort();
+  TStringList lines;
+  EXPECT_THROW(S.SendCommand("604E01/1/", lines, ";E>"), EAbortOperation);
+  EXPECT_EQ(Pbx.Received().size(), before);
+  EXPECT_FALSE(S.AbortRequested());
+  EXPECT_TRUE(S.SendCommand("604E01/1/", lines, ";E>"));
+}
+
+TEST_F(Session, DsrDropTakesTheSessionOfflineAndTheNextCommandFails) {
+  ASSERT_EQ(Connect(), 0);
+  Pbx.Line.SetDsr(false);
+  // The watcher notes the drop and wakes us; wait for that without sleeping blindly.
+  const unsigned t0 = GetTickCount32();
+  while (S.LoggedIn() && GetTickCount32() - t0 < 5000) Fb.WaitForActivity(100);
+  EXPECT_FALSE(S.LoggedIn());
+  TStringList lines;
+  EXPECT_FALSE(S.SendCommand("604E01/1/", lines, ";E>"));
+  EXPECT_FALSE(S.PortOpen());
+  EXPECT_FALSE(Pbx.Line.HostIsOpen());
+  EXPECT_NE(Dir.Read("Error.log").find("waResult=7 Buffer:"), std::string::npos);
+  // DSR back: a new connection works.
+  Pbx.Line.SetDsr(true);
+  EXPECT_EQ(Connect(), 0);
+}
+
+TEST_F(Session, NestedExchangeDuringAWaitIsRefusedAsBusy) {
+  ASSERT_EQ(Connect(), 0);
+  int nested = -1;
+  TStringList nestedLines{"x"};
+  bool nestedOk = true;
+  Fb.DuringWait = [&] {
+    std::string r;
+    nested = S.Transact("VER\r", ";>", r, 0, 0);
+    nestedOk = S.SendCommand("604E02/1/", nestedLines, ";E>");
+  };
+  TStringList lines;
+  EXPECT_TRUE(S.SendCommand("604E01/1/", lines, ";E>"));
+  EXPECT_EQ(nested, 7);
+  EXPECT_FALSE(nestedOk);
+  EXPECT_NE(Dir.Read("Error.log").find("waResult=7 Buffer:"), std::string::npos);
+  EXPECT_FALSE(S.Busy());
+}
+
+TEST_F(Session, VersionTextIsCutToSixteen) {
+  Pbx.Version = "ABCDEFGHIJKLMNOPQRST";
+  ASSERT_EQ(Connect(), 0);
+  EXPECT_EQ(S.PbxVersion(), "ABCDEFGHIJKLMNOP");
+  EXPECT_EQ(TKXTAcomm::VersionText("VER\r\r\n;=>V1\r\n;>"), "V1");
+  EXPECT_EQ(TKXTAcomm::VersionText("VER\r\n;>"), "");
+}
+
+TEST_F(Session, DumpLargerThanTheRingIsStoredWhole) {
+  std::string listing = "\r\n";
+  for (int i = 0; i < 500; ++i) {
+    Pbx.DumpLines.push_back(Format("%03dE%02d/1,2,3,4,5,6,7,8,9,10/ dump line", i % 1000, i % 24));
+    listing += Pbx.DumpLines.back() + "\r\n";
+  }
+  listing += ";P>";
+  ASSERT_GT(listing.size(), 2 * TKXTAcomm::kRxBufferSize);
+  ASSERT_EQ(Connect(), 0);
+  Pbx.PieceSize = 700;  // arrives in many reads, wrapping the ring several times
+  TMemoryStream out;
+  S.StoreDump("ALL", out);
+  // Everything from the echoed command up to, not including, the last carriage return.
+  std::string expect = "ALL\r" + listing;
+  expect.resize(expect.rfind('\r'));
+  EXPECT_EQ(out.AsString(), expect);
+  ASSERT_EQ(Fb.Progress.size(), 1u);
+  EXPECT_EQ(Fb.Progress[0].Caption, "Store dump");
+  EXPECT_EQ(Fb.Progress[0].Maximum, 3000);
+  EXPECT_FALSE(Fb.Progress[0].Hook);
+  EXPECT_GE(Fb.Progress[0].Advanced, 500);
+  EXPECT_TRUE(Fb.Progress[0].Closed);
+  EXPECT_FALSE(S.HasOnRxLine());
+  const L r = Pbx.Received();
+  ASSERT_GE(r.size(), 8u);
+  EXPECT_EQ(L(r.end() - 8, r.end()), (L{"END", "END", "DMP", "ALL", "END", "END", "EDT", "INT"}));
+  TStringList lines;
+  EXPECT_TRUE(S.SendCommand("604E01/1/", lines, ";E>"));  // back in edit mode
+}
+
+TEST_F(Session, ProgressCallbackFiresPerCarriageReturn) {
+  ASSERT_EQ(Connect(), 0);
+  std::atomic<int> lines{0};
+  S.SetOnRxLine([&] { ++lines; });
+  TStringList l;
+  ASSERT_TRUE(S.SendCommand("604E01/1/", l, ";E>"));
+  S.SetOnRxLine(nullptr);
+  // "604E01/1/" echo CR, "\r\n" before the data line, its own "\r\n".
+  EXPECT_EQ(lines.load(), 3);
+}
+
+TEST_F(Session, DisconnectSaysGoodbyeAndClosesThePort) {
+  ASSERT_EQ(Connect(), 0);
+  S.Disconnect();
+  EXPECT_EQ(Pbx.Received().back(), "BYE");
+  EXPECT_FALSE(S.LoggedIn());
+  EXPECT_FALSE(Pbx.Line.HostIsOpen());
+  EXPECT_FALSE(Pbx.Line.Dtr());
+}
+
+TEST_F(Session, TraceRecordsTheDialogue) {
+  S.SetTraceFile(Dir.File("trace.txt"));
+  ASSERT_EQ(Connect(), 0);
+  S.Disconnect();
+  const std::string t = Dir.Read("trace.txt");
+  EXPECT_NE(t.find(" TX T"), std::string::npos);
+  EXPECT_NE(t.find(" RX "), std::string::npos);
+  EXPECT_NE(t.find("DTR on"), std::string::npos);
+}
+
+// ---- modem ----
+
+TEST_F(Session, ModemDialsAndLogsIn) {
+  int dial = -1;
+  ASSERT_EQ(ConnectModem("&f", "atdt123", dial), 0);
+  EXPECT_EQ(dial, 0);
+  EXPECT_TRUE(S.ModemMode());
+  const L r = Pbx.Received();
+  ASSERT_GE(r.size(), 2u);
+  EXPECT_EQ(r[0], "AT&F");
+  EXPECT_EQ(r[1], "ATDT123");
+  EXPECT_EQ(r[2], "TA616");
+}
+
+TEST_F(Session, DialResults) {
+  int dial = -1;
+  EXPECT_EQ(ConnectModem("", "BUSY", dial), 4);
+  EXPECT_EQ(dial, 4);
+  EXPECT_FALSE(Pbx.Line.HostIsOpen());
+  EXPECT_EQ(ConnectModem("", "NODIAL", dial), 4);
+  EXPECT_EQ(dial, 5);  // "NO DIALTONE" begins with "NO DIAL"
+  EXPECT_EQ(ConnectModem("", "NOCARRIER", dial), 4);
+  EXPECT_EQ(dial, 2);
+  const unsigned t0 = GetTickCount32();
+  EXPECT_EQ(ConnectModem("", "SILENT", dial, 60), 4);
+  EXPECT_EQ(dial, 1);  // after the echo limit, not the whole wait
+  EXPECT_LT(GetTickCount32() - t0, 2000u);
+  const L r = Pbx.Received();
+  EXPECT_EQ(r[0], "ATDBUSY");  // an empty init string skips the "OK" exchange
+}
+
+TEST_F(Session, DialWithoutCarrierTimesOut) {
+  int dial = -1;
+  EXPECT_EQ(ConnectModem("", "WAIT", dial, 1), 4);
+  EXPECT_EQ(dial, 3);
+}
+
+TEST_F(Session, ModemInitWithoutOkFails) {
+  Pbx.Silent = true;
+  int dial = -1;
+  EXPECT_EQ(ConnectModem("Z", "123", dial), 4);
+  EXPECT_EQ(dial, 1);
+  EXPECT_EQ(Pbx.Received()[0], "ATZ");
+}
+
+TEST_F(Session, CarrierLostByTextCleansUpCompletely) {
+  int dial = -1;
+  ASSERT_EQ(ConnectModem("", "123", dial), 0);
+  Pbx.Replies["604E01//"] = "\r\nDISCONNECTED\r\n";
+  int lost = 0;
+  S.OnCarrierLost = [&] { ++lost; };
+  std::string reply;
+  EXPECT_EQ(S.Transact("604E01//\r", ";E>", reply, 1, 0), 9);
+  EXPECT_EQ(lost, 1);
+  EXPECT_FALSE(S.OnCarrierLost);
+  EXPECT_FALSE(S.ModemMode());
+  EXPECT_FALSE(S.LoggedIn());
+  EXPECT_FALSE(S.Busy());
+  EXPECT_FALSE(Pbx.Line.HostIsOpen());
+  // The next connection does not trip over a port left open.
+  Pbx.Line.SetCarrier(false);
+  EXPECT_EQ(Connect(), 0);
+}
+
+TEST_F(Session, CarrierLineDropIsNoticedWithoutText) {
+  int dial = -1;
+  ASSERT_EQ(ConnectModem("", "123", dial), 0);
+  int lost = 0;
+  S.OnCarrierLost = [&] { ++lost; };
+  Pbx.Line.SetCarrier(false);
+  const unsigned t0 = GetTickCount32();
+  while (lost == 0 && GetTickCount32() - t0 < 5000) S.Wait(20);
+  EXPECT_EQ(lost, 1);
+  EXPECT_FALSE(S.ModemMode());
+  EXPECT_FALSE(S.LoggedIn());
+  EXPECT_FALSE(S.PortOpen());
+}
+
+}  // namespace
