@@ -1,0 +1,514 @@
+// The program table of the simulated KX-TA624. Every program is one row: its code, its keys, its
+// item layout and its factory items; the rows are expanded into the catalogue once.
+#include "SimPrograms.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#include "Errors.h"  // Format
+#include "Text.h"
+
+namespace {
+
+// Key forms: "" a single block; "w:lo-hi" keys of w digits from lo to hi; "L:a,b,c" listed keys.
+// Item forms (";" between items): Nlo-hi number, Ww:lo-hi fixed-width number, T<max><set> text,
+// B<max> bit field, S<len><max> flag string, H time, Alo-hi "*" or number, X anything.
+// Text sets: D digits, S digits * #, X digits * # x, P digits * # P [ ], Q speed-dial digits,
+// N names. Defaults: %k is the key as a number, %K the key as written; overrides "keys=items|..".
+struct TRow {
+  const char* Code;
+  char Outer;  // 0, or 'J' for a code repeated per jack ("P%sBC"), 'D' per DSS console
+  const char* Keys;
+  int MinItems;
+  const char* Items;
+  const char* Default;
+  const char* Overrides;
+  TSimCheck Check;
+};
+
+constexpr TSimCheck kNone = TSimCheck::None;
+#define ONE(code, items, def) {code, 0, "", 1, items, def, "", kNone}
+#define JACK(code, items, def) {code, 0, "2:1-24", 1, items, def, "", kNone}
+#define CO(code, items, def) {code, 0, "1:1-6", 1, items, def, "", kNone}
+#define CO3(code, items, def) {code, 0, "1:1-6", 3, items, def, "", kNone}
+
+const TRow kRows[] = {
+    {"001S", 0, "2:0-99", 1, "T32Q", "^", "", kNone},
+    ONE("002S", "W4:0-9999", "7392"),
+    {"003D", 0, "1:1-2", 1, "W2:0-24", "00", "", kNone},
+    {"004D", 0, "1:1-2", 1, "W2:0-24", "00", "", kNone},
+    ONE("005S", "N0-1", "0"),
+    ONE("006S", "N0-1", "0"),
+    {"007S", 0, "1:1-7", 4, "H;H;H;H", "09000,05001,12001,01001", "", kNone},
+    ONE("008S", "W2:1-32", "01"),
+    {"009S", 0, "2:1-24", 1, "X", "", "", TSimCheck::Numbering},
+    ONE("010S", "N0-1", "0"),
+    {"011S", 0, "2:0-99", 1, "T16N", "^", "", kNone},
+    {"012S", 0, "2:50-59", 1, "T4S", "^", "", kNone},
+    ONE("100S", "B1", "1111 1111"),
+    ONE("101S", "B1", "0000 0000"),
+    {"102E", 0, "L:07,08,15,16", 1, "N0-1", "0", "", kNone},
+    ONE("103S", "N0-1", "0"),
+    ONE("104S", "N0-2", "0"),
+    ONE("105S", "N0-1", "1"),
+    ONE("106S", "N0-1", "0"),
+    ONE("107S", "S61", "111111"),
+    ONE("108S", "N0-1", "0"),
+    ONE("109S", "N0-1", "1"),
+    ONE("110S", "N0-1", "0"),
+    ONE("111S", "N0-2", "0"),
+    ONE("112S", "N0-1", "0"),
+    ONE("113S", "N0-3", "1"),
+    ONE("114S", "N0-1", "0"),
+    ONE("115S", "N0-2", "0"),
+    ONE("116S", "N0-3", "0"),
+    ONE("117S", "N0-1", "1"),
+    ONE("118S", "N0-1", "0"),
+    ONE("119S", "N0-1", "0"),
+    ONE("120S", "N0-1", "1"),
+    ONE("121S", "N0-1", "1"),
+    ONE("122S", "N0-1", "1"),
+    ONE("123S", "N0-1", "0"),
+    ONE("124S", "N0-1", "0"),
+    ONE("125S", "N0-1", "0"),
+    ONE("126S", "N0-1", "0"),
+    ONE("127S", "B1", "0000 0000"),
+    ONE("200S", "N0-8", "2"),
+    ONE("201S", "N0-3", "1"),
+    ONE("202S", "N0-3", "2"),
+    ONE("203S", "N0-3", "0"),
+    ONE("204S", "W2:0-10", "00"),
+    ONE("205S", "W2:1-32", "10"),
+    ONE("206S", "N0-6", "0"),
+    ONE("207S", "N0-4", "2"),
+    ONE("208S", "N0-3", "1"),
+    ONE("210S", "N0-1", "0"),
+    ONE("211S", "N0-1", "1"),
+    ONE("212S", "W2:1-32", "10"),
+    ONE("213S", "N0-2", "1"),
+    {"300S", 0, "2:1-20", 1, "T10X", "^", "", kNone},
+    ONE("301S", "N0-4", "0"),
+    {"302S", 0, "2:1-20", 1, "T11X", "^", "", kNone},
+    {"303S", 0, "2:1-20", 1, "T11X", "^", "", kNone},
+    {"304S", 0, "2:1-20", 1, "T11X", "^", "", kNone},
+    {"305S", 0, "2:1-20", 1, "T11X", "^", "", kNone},
+    {"306S", 0, "2:1-80", 1, "T11X", "^", "", kNone},
+    {"309S", 0, "1:1-5", 1, "T11D", "^", "", kNone},
+    {"310S", 0, "2:1-24", 1, "T4D", "^", "", kNone},
+    {"311S", 0, "2:1-40", 1, "T7S", "^", "", kNone},
+    ONE("312S", "N0-4", "0"),
+    {"350C", 0, "1:1-6", 1, "N0-1", "0", "", kNone},
+    {"351S", 0, "2:1-80", 1, "T7X", "^", "", kNone},
+    {"352S", 0, "2:1-80", 1, "T7X", "^", "", kNone},
+    {"353S", 0, "2:1-80", 1, "T7X", "^", "", kNone},
+    {"354S", 0, "2:1-80", 1, "T7X", "^", "", kNone},
+    {"355S", 0, "2:1-80", 1, "T7X", "^", "", kNone},
+    {"356S", 0, "2:1-80", 1, "T7X", "^", "", kNone},
+    {"357S", 0, "2:1-80", 1, "T7X", "^", "", kNone},
+    {"358S", 0, "2:1-80", 1, "T7X", "^", "", kNone},
+    ONE("359S", "T4X", "^"),
+    {"360S", 0, "1:1-4", 1, "N0-9", "0", "", kNone},
+    {"361S", 0, "1:1-4", 1, "T20X", "^", "", kNone},
+    ONE("362S", "N0-3", "0"),
+    ONE("363S", "W2:1-20", "05"),
+    {"364S", 0, "1:1-4", 1, "A1-6", "*", "", kNone},
+    JACK("389E", "X", "0"),
+    CO("400C", "N0-1", "1"),
+    CO("401C", "N0-2", "0"),
+    CO("402C", "N0-1", "0"),
+    {"403C", 0, "1:1-6", 1, "T2D;T2D;T2D;T2D;T2D;T2D;T2D;T2D", "^", "", kNone},
+    CO("404C", "N1-6", "1"),
+    CO3("405C", "B1;B1;B1", "1111 1111,1111 1111,1111 1111"),
+    CO3("406C", "B1;B1;B1", "1111 1111,1111 1111,1111 1111"),
+    CO3("407C", "B1;B1;B1", "1111 1111,1111 1111,1111 1111"),
+    CO3("408C", "B1;B1;B1", "1000 0000,0000 0000,0000 0000"),
+    CO3("409C", "B1;B1;B1", "1000 0000,0000 0000,0000 0000"),
+    CO3("410C", "B1;B1;B1", "1000 0000,0000 0000,0000 0000"),
+    CO3("411C", "B3;B3;B3", "0000 0000,0000 0000,0000 0000"),
+    CO3("412C", "B3;B3;B3", "0000 0000,0000 0000,0000 0000"),
+    CO3("413C", "B3;B3;B3", "0000 0000,0000 0000,0000 0000"),
+    {"414C", 0, "1:1-6", 1, "N0-4;W2:1-24", "0", "", TSimCheck::LineMode},
+    {"415C", 0, "1:1-6", 1, "N0-4;W2:1-24", "0", "", TSimCheck::LineMode},
+    {"416C", 0, "1:1-6", 1, "N0-4;W2:1-24", "0", "", TSimCheck::LineMode},
+    CO("417C", "N0-3", "0"),
+    CO("418C", "N0-6", "3"),
+    CO("419C", "N0-1", "1"),
+    CO("420C", "W2:0-75", "00"),
+    CO("421C", "N0-1", "0"),
+    CO("422C", "N0-2", "1"),
+    CO("423C", "N0-2", "0"),
+    CO("424C", "N0-1", "0"),
+    ONE("500S", "N0-1", "0"),
+    {"501S", 0, "1:0-9", 1, "N0-2;W2:1-24", "0", "", TSimCheck::AutoAttendant},
+    ONE("502S", "N0-5", "0"),
+    ONE("503S", "W2:0-24", "00"),
+    ONE("504S", "N0-3", "0"),
+    ONE("505S", "N0-3", "1"),
+    ONE("506S", "N0-2", "0"),
+    ONE("507S", "N1-2", "1"),
+    ONE("508S", "N0-5", "1"),
+    ONE("509S", "N0-5", "1"),
+    {"510S", 0, "1:1-2", 1, "N0-1", "0", "", kNone},
+    ONE("511S", "N0-2", "0"),
+    {"512S", 0, "1:1-4", 1, "T10D", "^", "", kNone},
+    ONE("513S", "N0-3", "0"),
+    ONE("514S", "N0-1", "0"),
+    ONE("515S", "N0-2", "0"),
+    {"516E", 0, "2:1-24", 1, "N0-1", "0", "1=1", kNone},
+    ONE("517S", "N0-4", "0"),
+    ONE("518S", "N0-1", "0"),
+    ONE("519S", "N0-3", "0"),
+    ONE("520S", "N0-7", "0"),
+    {"521S", 0, "", 2, "W2:1-59;N0-1", "01,0", "", TSimCheck::UcdBusyTime},
+    ONE("522S", "N0-3", "0"),
+    ONE("523S", "N0-1", "0"),
+    ONE("524S", "N0-1", "0"),
+    ONE("525S", "N0-5", "2"),
+    ONE("526S", "N0-5", "2"),
+    ONE("530S", "N0-6", "0"),
+    JACK("600E", "N1-8", "1"),
+    JACK("601E", "N1-5", "1"),
+    JACK("602E", "N1-5", "1"),
+    JACK("603E", "N1-5", "1"),
+    JACK("604E", "T10N", "^"),
+    JACK("605E", "N0-3", "0"),
+    JACK("606E", "N0-1", "1"),
+    JACK("607E", "N0-1", "1"),
+    JACK("608E", "N0-1", "0"),
+    JACK("609E", "N0-1", "0"),
+    JACK("610E", "N0-1", "0"),
+    JACK("611E", "N0-1", "0"),
+    JACK("612E", "N0-1", "0"),
+    JACK("613E", "N0-1", "0"),
+    JACK("614E", "N0-1", "0"),
+    JACK("615E", "N0-3", "0"),
+    JACK("617E", "N0-1", "0"),
+    JACK("620E", "N0-1", "0"),
+    {"700P", 0, "1:1-4", 3, "B1;B1;B1", "1000 0000,0000 0000,0000 0000", "", kNone},
+    {"701P", 0, "1:1-4", 3, "B1;B1;B1", "1000 0000,0000 0000,0000 0000", "", kNone},
+    {"702P", 0, "1:1-4", 3, "B1;B1;B1", "1000 0000,0000 0000,0000 0000", "", kNone},
+    {"703P", 0, "1:1-4", 3, "B1;B1;B1", "1111 1111,1111 1111,1111 1111", "", kNone},
+    {"704P", 0, "1:1-4", 3, "B1;B1;B1", "1111 1111,1111 1111,1111 1111", "", kNone},
+    {"705P", 0, "1:1-4", 3, "B1;B1;B1", "1111 1111,1111 1111,1111 1111", "", kNone},
+    {"801S", 0, "", 2, "W2:4-99;W2:0-95", "66,00", "", kNone},
+    {"802S", 0, "", 2, "N0-2;N0-1", "1,1", "", kNone},
+    ONE("803S", "N0-1", "0"),
+    ONE("805S", "N0-1", "0"),
+    ONE("806S", "N0-2", "0"),
+    CO("900C", "N0-1", "1"),
+    JACK("904E", "N0-1", "0"),
+    CO("910C", "N0-1", "0"),
+    CO("920C", "N0-1", "0"),
+    JACK("925E", "N0-1", "0"),
+    CO("928C", "N0-1", "0"),
+    {"P%sBM01", 'J', "", 1, "X;X", "5", "", TSimCheck::CoButton},
+    {"P%sBC", 'J', "2:1-24", 1, "X;X", "3,", "1-6=0,%k", TSimCheck::CoButton},
+    {"P%sBF", 'J', "2:1-24", 1, "T16P", "^", "", kNone},
+    {"D0%sBD", 'D', "2:1-32", 1, "X;X", "3,", "1-24=2,%K", TSimCheck::DssButton},
+    {"D0%sBF", 'D', "2:1-16", 1, "T16P", "^", "", kNone},
+};
+#undef ONE
+#undef JACK
+#undef CO
+#undef CO3
+
+const char kNameChars[] =
+    "1QqZz!?2AaBbCc3DdEeFf4GgHhIi5JjKkLl6MmNnOo7PpRrSs8TtUuVv9WwXxYy0 .':;*\"+-=<>#$%&@()";
+
+std::string CharSet(char Set) {
+  switch (Set) {
+    case 'D': return "0123456789";
+    case 'S': return "0123456789*#";
+    case 'X': return "0123456789*#x";
+    case 'P': return "0123456789*#P[]";
+    case 'Q': return "#*-0123456789FP[]";
+    case 'N': return kNameChars;  // the name table without its comma, which splits items
+    default: throw std::logic_error(std::string("unknown character set ") + Set);
+  }
+}
+
+bool ParseRange(const std::string& Text, int& Lo, int& Hi) {
+  const size_t dash = Text.find('-');
+  return dash != std::string::npos && TryStrToInt(Text.substr(0, dash), Lo) &&
+         TryStrToInt(Text.substr(dash + 1), Hi) && Lo <= Hi;
+}
+
+TSimItemSpec ParseItem(const std::string& T) {
+  TSimItemSpec s;
+  auto bad = [&]() { return std::logic_error("bad item form " + T); };
+  if (T.empty()) throw bad();
+  const std::string rest = T.substr(1);
+  switch (T[0]) {
+    case 'N':
+      s.Kind = TSimItemSpec::Number;
+      if (!ParseRange(rest, s.Lo, s.Hi)) throw bad();
+      break;
+    case 'W': {
+      s.Kind = TSimItemSpec::Fixed;
+      const size_t colon = rest.find(':');
+      if (colon == std::string::npos || !TryStrToInt(rest.substr(0, colon), s.Width) ||
+          !ParseRange(rest.substr(colon + 1), s.Lo, s.Hi))
+        throw bad();
+      break;
+    }
+    case 'T':
+      s.Kind = TSimItemSpec::Text;
+      if (rest.size() < 2 || !TryStrToInt(rest.substr(0, rest.size() - 1), s.Width)) throw bad();
+      s.Chars = CharSet(rest.back());
+      break;
+    case 'B':
+      s.Kind = TSimItemSpec::Bits;
+      if (!TryStrToInt(rest, s.Hi)) throw bad();
+      break;
+    case 'S':
+      s.Kind = TSimItemSpec::Flags;
+      if (rest.size() != 2) throw bad();
+      s.Width = rest[0] - '0';
+      s.Hi = rest[1] - '0';
+      break;
+    case 'H': s.Kind = TSimItemSpec::Time; break;
+    case 'A':
+      s.Kind = TSimItemSpec::StarNumber;
+      if (!ParseRange(rest, s.Lo, s.Hi)) throw bad();
+      break;
+    case 'X': s.Kind = TSimItemSpec::Free; break;
+    default: throw bad();
+  }
+  return s;
+}
+
+std::vector<std::string> ParseKeys(const std::string& Form) {
+  std::vector<std::string> keys;
+  if (Form.empty()) {
+    keys.emplace_back();
+    return keys;
+  }
+  if (Form.size() < 3 || Form[1] != ':') throw std::logic_error("bad key form " + Form);
+  const std::string rest = Form.substr(2);
+  if (Form[0] == 'L') {
+    for (int i = 1; i <= WordCount(rest, ","); ++i) keys.push_back(ExtractWord(rest, ",", i));
+    return keys;
+  }
+  int lo = 0, hi = 0;
+  const int width = Form[0] - '0';
+  if (width < 1 || width > 2 || !ParseRange(rest, lo, hi)) throw std::logic_error("bad key form " + Form);
+  for (int k = lo; k <= hi; ++k) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%.*d", width, k);
+    keys.emplace_back(buf);
+  }
+  return keys;
+}
+
+std::string Substitute(const std::string& Pattern, const std::string& Key) {
+  std::string out;
+  for (size_t i = 0; i < Pattern.size(); ++i) {
+    if (Pattern[i] == '%' && i + 1 < Pattern.size() && (Pattern[i + 1] == 'k' || Pattern[i + 1] == 'K')) {
+      out += Pattern[i + 1] == 'k' ? std::to_string(LeadingInt(Key)) : Key;
+      ++i;
+    } else {
+      out += Pattern[i];
+    }
+  }
+  return out;
+}
+
+bool AllDigits(const std::string& S) {
+  if (S.empty()) return false;
+  for (char c : S)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+bool NumberIn(const std::string& S, int Lo, int Hi) {
+  if (!AllDigits(S) || S.size() > 5) return false;
+  const int v = LeadingInt(S);
+  return v >= Lo && v <= Hi;
+}
+
+bool EmptyItem(const std::string& S) { return S.empty() || S == "^"; }
+
+// Item 2 of a button line for the codes that take one.
+bool ValidButtonParam(char Code, const std::string& P, bool Dss) {
+  static const TSimItemSpec kNumber{TSimItemSpec::Text, 0, 0, 16, "0123456789*#P[]"};
+  switch (Code) {
+    case '0': return !Dss && NumberIn(P, 1, 6);
+    case '1': return !Dss && NumberIn(P, 1, 5);
+    case '2': return P.size() == 2 && NumberIn(P, 1, 24);
+    case '3': return TSimCatalogue::ValidItem(kNumber, P);
+    case '6': return Dss ? P.size() == 2 && NumberIn(P, 1, 24) : EmptyItem(P);
+    default: return EmptyItem(P);
+  }
+}
+
+bool ValidButton(const std::vector<std::string>& It, bool Dss, std::string* Why) {
+  const std::string codes = Dss ? "0123456789A" : "01234567A";
+  if (It[0].size() != 1 || codes.find(It[0][0]) == std::string::npos) {
+    if (Why) *Why = "unknown button function";
+    return false;
+  }
+  const char c = It[0][0];
+  const bool needsParam = c == '0' || c == '1' || c == '2' || (Dss && c == '6');
+  if (It.size() < 2) {
+    if (needsParam && Why) *Why = "button function needs a parameter";
+    return !needsParam;
+  }
+  if (!ValidButtonParam(c, It[1], Dss)) {
+    if (Why) *Why = "button parameter out of range";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const TSimCatalogue& TSimCatalogue::Get() {
+  static const TSimCatalogue catalogue;
+  return catalogue;
+}
+
+TSimCatalogue::TSimCatalogue() {
+  for (const TRow& row : kRows) {
+    std::vector<std::string> outers;
+    if (row.Outer == 'J')
+      outers = ParseKeys("2:1-24");
+    else if (row.Outer == 'D')
+      outers = ParseKeys("1:1-2");
+    else
+      outers.emplace_back();
+    for (const std::string& outer : outers) {
+      TSimProgram p;
+      p.Code = row.Code;
+      if (row.Outer) p.Code.replace(p.Code.find("%s"), 2, outer);
+      p.Keys = ParseKeys(row.Keys);
+      p.MinItems = row.MinItems;
+      const std::string items = row.Items;
+      for (int i = 1; i <= WordCount(items, ";"); ++i) p.Items.push_back(ParseItem(ExtractWord(items, ";", i)));
+      if (p.Items.empty() || p.Items.size() > 10 || p.MinItems < 1 || p.MinItems > int(p.Items.size()))
+        throw std::logic_error("bad item layout of " + p.Code);
+      p.Check = row.Check;
+      for (const std::string& key : p.Keys) p.Defaults.push_back(Substitute(row.Default, key));
+      const std::string over = row.Overrides;
+      for (int i = 1; i <= WordCount(over, "|"); ++i) {
+        const std::string entry = ExtractWord(over, "|", i);
+        const size_t eq = entry.find('=');
+        int lo = 0, hi = 0;
+        const std::string keys = entry.substr(0, eq);
+        if (eq == std::string::npos || (!ParseRange(keys, lo, hi) && !TryStrToInt(keys, lo)))
+          throw std::logic_error("bad default override of " + p.Code);
+        if (keys.find('-') == std::string::npos) hi = lo;
+        for (size_t k = 0; k < p.Keys.size(); ++k) {
+          const int key = LeadingInt(p.Keys[k]);
+          if (key >= lo && key <= hi) p.Defaults[k] = Substitute(entry.substr(eq + 1), p.Keys[k]);
+        }
+      }
+      fPrograms.push_back(std::move(p));
+    }
+  }
+  for (size_t i = 0; i < fPrograms.size(); ++i) {
+    const TSimProgram& p = fPrograms[i];
+    if (!fCodes.emplace(p.Code, i).second) throw std::logic_error("duplicate program " + p.Code);
+    for (size_t k = 0; k < p.Keys.size(); ++k)
+      if (!fHeads.emplace(p.Head(k), std::make_pair(i, k)).second)
+        throw std::logic_error("ambiguous line head " + p.Head(k));
+  }
+}
+
+bool TSimCatalogue::FindHead(const std::string& Head, size_t& Program, size_t& Key) const {
+  auto it = fHeads.find(Head);
+  if (it == fHeads.end()) return false;
+  Program = it->second.first;
+  Key = it->second.second;
+  return true;
+}
+
+int TSimCatalogue::FindCode(const std::string& Code) const {
+  auto it = fCodes.find(Code);
+  return it == fCodes.end() ? -1 : int(it->second);
+}
+
+bool TSimCatalogue::ValidItem(const TSimItemSpec& Spec, const std::string& Item) {
+  switch (Spec.Kind) {
+    case TSimItemSpec::Number: return NumberIn(Item, Spec.Lo, Spec.Hi);
+    case TSimItemSpec::Fixed: return int(Item.size()) == Spec.Width && NumberIn(Item, Spec.Lo, Spec.Hi);
+    case TSimItemSpec::Text:
+      if (EmptyItem(Item)) return true;
+      if (int(Item.size()) > Spec.Width) return false;
+      for (char c : Item)
+        if (Spec.Chars.find(c) == std::string::npos) return false;
+      return true;
+    case TSimItemSpec::Bits:
+      if (Item.size() != 9 || Item[4] != ' ') return false;
+      for (size_t i = 0; i < 9; ++i)
+        if (i != 4 && (Item[i] < '0' || Item[i] > '0' + Spec.Hi)) return false;
+      return true;
+    case TSimItemSpec::Flags:
+      if (int(Item.size()) != Spec.Width) return false;
+      for (char c : Item)
+        if (c < '0' || c > '0' + Spec.Hi) return false;
+      return true;
+    case TSimItemSpec::Time: {
+      if (Item == "^") return true;
+      if (Item.size() != 5 || !AllDigits(Item)) return false;
+      const int hh = LeadingInt(Item.substr(0, 2)), mm = LeadingInt(Item.substr(2, 2));
+      return hh >= 1 && hh <= 12 && mm <= 59 && (Item[4] == '0' || Item[4] == '1');
+    }
+    case TSimItemSpec::StarNumber: return Item == "*" || NumberIn(Item, Spec.Lo, Spec.Hi);
+    case TSimItemSpec::Free: return Item.size() <= 32;
+  }
+  return false;
+}
+
+bool TSimCatalogue::ValidItems(const TSimProgram& Prog, const std::string& Items, std::string* Why) {
+  std::vector<std::string> it;
+  const int n = std::max(1, WordCount(Items, ","));
+  for (int i = 1; i <= n; ++i) it.push_back(ExtractWord(Items, ",", i));
+  if (n < Prog.MinItems || n > int(Prog.Items.size())) {
+    if (Why) *Why = Format("%d items, program %s takes %d to %d", n, Prog.Code.c_str(), Prog.MinItems,
+                           int(Prog.Items.size()));
+    return false;
+  }
+  if (Prog.Check == TSimCheck::CoButton || Prog.Check == TSimCheck::DssButton)
+    return ValidButton(it, Prog.Check == TSimCheck::DssButton, Why);
+  for (int i = 0; i < n; ++i) {
+    // An optional trailing item left empty is how a shortened line reads (DIL jack, AA target).
+    if (i >= Prog.MinItems && it[i].empty() && Prog.Check != TSimCheck::None) continue;
+    if (!ValidItem(Prog.Items[i], it[i])) {
+      if (Why) *Why = Format("item %d out of range", i + 1);
+      return false;
+    }
+  }
+  auto fail = [Why](const char* Reason) {
+    if (Why) *Why = Reason;
+    return false;
+  };
+  const bool second = n == 2 && !it[1].empty();
+  switch (Prog.Check) {
+    case TSimCheck::LineMode:
+      if (second && it[0] != "1") return fail("a jack is given only for DIL");
+      return true;
+    case TSimCheck::AutoAttendant:
+      if (it[0] == "0") return second ? fail("no target for 'none'") : true;
+      if (!second) return fail("missing target");
+      if (it[0] == "2" && LeadingInt(it[1]) > 8) return fail("extension group out of range");
+      return true;
+    case TSimCheck::UcdBusyTime:
+      if (it[1] == "0" && LeadingInt(it[0]) > 32) return fail("more than 32 minutes");
+      return true;
+    default: return true;
+  }
+}
+
+std::string SimDefaultNumber(int Plan, int Jack) {
+  if (Plan == 3) return std::to_string(9 + Jack);
+  return std::to_string((Plan == 2 ? 200 : 100) + Jack);
+}
+
+void SimPlanRange(int Plan, int& Lo, int& Hi, int& Digits) {
+  switch (Plan) {
+    case 2: Lo = 100, Hi = 499, Digits = 3; break;
+    case 3: Lo = 10, Hi = 49, Digits = 2; break;
+    default: Lo = 100, Hi = 199, Digits = 3; break;
+  }
+}

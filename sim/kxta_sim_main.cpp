@@ -1,0 +1,269 @@
+// kxta-sim: a simulated KX-TA624 programming port on a pseudo-terminal, to try the program and
+// a terminal program without a PBX, and for end-to-end tests of the serial backend.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "SimRunner.h"
+#include "Errors.h"  // Format
+#include "Text.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+// One direction of the line as readable text for --trace: control characters as <CR>, <LF>, <xx>.
+void Trace(const char* Dir, const char* Data, size_t Count) {
+  std::string t;
+  for (size_t i = 0; i < Count; ++i) {
+    const unsigned char c = static_cast<unsigned char>(Data[i]);
+    if (c == '\r')
+      t += "<CR>";
+    else if (c == '\n')
+      t += "<LF>";
+    else if (c < 0x20 || c >= 0x7f)
+      t += Format("<%.2x>", c);
+    else
+      t += char(c);
+  }
+  std::fprintf(stderr, "%s %s\n", Dir, t.c_str());
+}
+
+void OnSignal(int) {
+  const char c = 1;
+  (void)!write(gSignalPipe[1], &c, 1);
+}
+
+const char kUsage[] =
+    "Usage: kxta-sim --pty [options]\n"
+    "Serves a simulated Panasonic KX-TA624 programming port on a pseudo-terminal until killed.\n"
+    "The slave path is printed on the first line of standard output.\n"
+    "\n"
+    "  --pty                 open a pseudo-terminal (required)\n"
+    "  --link PATH           also make PATH a symbolic link to the slave (removed at exit)\n"
+    "  --password PW         system password, 4 digits (program 002S; default 7392)\n"
+    "  --wake-password       ask the password already at the wake-up line TA616\n"
+    "  --state FILE          load program lines from FILE at start, save them there at exit\n"
+    "  --baud N              pace both directions at N bit/s (default 9600, 0 = no pacing)\n"
+    "  --bits 10|11          bits per character on the line (default 10)\n"
+    "  --latency-ms MS       delay before each received character is acted on\n"
+    "  --silent-after N      answer nothing at all after N command lines\n"
+    "  --refuse CMD          answer \"Command error\" to every line beginning with CMD (repeatable)\n"
+    "  --split N --gap-ms M  send replies in pieces of N bytes, M ms apart\n"
+    "  --modem               put a Hayes modem in front: AT commands answer OK; ATD000 NO DIALTONE,\n"
+    "                        ATD111 BUSY, ATD222 NO CARRIER, ATD333 nothing, other numbers CONNECT\n"
+    "  --drop-dsr-after MS   drop DSR MS milliseconds after start (the PBX goes deaf)\n"
+    "  --drop-carrier-after MS  drop the modem carrier MS ms after start (\"DISCONNECTED\")\n"
+    "  --version-text TEXT   the answer to VER\n"
+    "  --trace               show both directions of the line on standard error\n"
+    "  --help                this text\n";
+
+bool IntArg(int argc, char** argv, int& i, int& Value) {
+  if (i + 1 >= argc || !TryStrToInt(argv[i + 1], Value) || Value < 0) {
+    std::fprintf(stderr, "kxta-sim: %s needs a number\n", argv[i]);
+    return false;
+  }
+  ++i;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool pty = false, modem = false, wakePassword = false, trace = false;
+  std::string linkPath, statePath, password, versionText;
+  int baud = 9600, bits = 10, latency = 0, silentAfter = -1, split = 0, gap = 0;
+  int dropDsr = -1, dropCarrier = -1;
+  std::vector<std::string> refused;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto text = [&](std::string& Out) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "kxta-sim: %s needs a value\n", a.c_str());
+        return false;
+      }
+      Out = argv[++i];
+      return true;
+    };
+    bool ok = true;
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (a == "--pty") {
+      pty = true;
+    } else if (a == "--trace") {
+      trace = true;
+    } else if (a == "--modem") {
+      modem = true;
+    } else if (a == "--wake-password") {
+      wakePassword = true;
+    } else if (a == "--link") {
+      ok = text(linkPath);
+    } else if (a == "--state") {
+      ok = text(statePath);
+    } else if (a == "--password") {
+      ok = text(password);
+    } else if (a == "--version-text") {
+      ok = text(versionText);
+    } else if (a == "--refuse") {
+      std::string r;
+      ok = text(r);
+      refused.push_back(r);
+    } else if (a == "--baud") {
+      ok = IntArg(argc, argv, i, baud);
+    } else if (a == "--bits") {
+      ok = IntArg(argc, argv, i, bits) && (bits == 10 || bits == 11);
+    } else if (a == "--latency-ms") {
+      ok = IntArg(argc, argv, i, latency);
+    } else if (a == "--silent-after") {
+      ok = IntArg(argc, argv, i, silentAfter);
+    } else if (a == "--split") {
+      ok = IntArg(argc, argv, i, split);
+    } else if (a == "--gap-ms") {
+      ok = IntArg(argc, argv, i, gap);
+    } else if (a == "--drop-dsr-after") {
+      ok = IntArg(argc, argv, i, dropDsr);
+    } else if (a == "--drop-carrier-after") {
+      ok = IntArg(argc, argv, i, dropCarrier);
+    } else {
+      std::fprintf(stderr, "kxta-sim: unknown option %s\n", a.c_str());
+      ok = false;
+    }
+    if (!ok) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  }
+  if (!pty) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+
+  TSimRunner runner;
+  bool setupOk = true;
+  runner.Control([&](TSimPbx& pbx) {
+    if (!statePath.empty() && access(statePath.c_str(), F_OK) == 0 && !pbx.LoadState(statePath))
+      std::fprintf(stderr, "kxta-sim: %s: some lines were refused and left at factory values\n",
+                   statePath.c_str());
+    if (!password.empty() && !pbx.SetPassword(password)) {
+      std::fprintf(stderr, "kxta-sim: the password must be 4 digits\n");
+      setupOk = false;
+    }
+    if (!versionText.empty()) pbx.SetVersionText(versionText);
+    pbx.SetAskPasswordAtWakeUp(wakePassword);
+    pbx.SetModemEnabled(modem);
+    pbx.SetConnectText("CONNECT " + std::to_string(baud > 0 ? baud : 9600));
+    pbx.SetSilentAfter(silentAfter);
+    for (const std::string& r : refused) pbx.AddRefusedCommand(r);
+  });
+  if (!setupOk) return 2;
+  runner.SetBitRate(baud, bits);
+  runner.SetLatencyMs(latency);
+  runner.SetSplit(size_t(split), gap);
+
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    std::fprintf(stderr, "kxta-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
+    return 1;
+  }
+  char slaveName[256];
+  if (ptsname_r(master, slaveName, sizeof slaveName) != 0) {
+    std::fprintf(stderr, "kxta-sim: ptsname: %s\n", std::strerror(errno));
+    return 1;
+  }
+  // Holding the slave open keeps the master readable between two clients (no EIO, no hang-up
+  // storm) and lets us put the line into raw mode before anybody connects.
+  const int slave = open(slaveName, O_RDWR | O_NOCTTY);
+  if (slave < 0) {
+    std::fprintf(stderr, "kxta-sim: %s: %s\n", slaveName, std::strerror(errno));
+    return 1;
+  }
+  termios tio{};
+  if (tcgetattr(slave, &tio) == 0) {
+    cfmakeraw(&tio);
+    tcsetattr(slave, TCSANOW, &tio);
+  }
+  if (!linkPath.empty()) {
+    struct stat st {};
+    if (lstat(linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) unlink(linkPath.c_str());
+    if (symlink(slaveName, linkPath.c_str()) != 0) {
+      std::fprintf(stderr, "kxta-sim: cannot link %s: %s\n", linkPath.c_str(), std::strerror(errno));
+      linkPath.clear();
+    }
+  }
+
+  runner.OnOutput = [master, trace](const char* Data, size_t Count) {
+    if (trace) Trace(">>", Data, Count);
+    while (Count > 0) {
+      const ssize_t n = write(master, Data, Count);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      Data += n;
+      Count -= size_t(n);
+    }
+  };
+  runner.OnLineChange = [](int Line, bool On) {
+    static const char* const kNames[] = {"?", "CTS", "DSR", "RING", "carrier"};
+    std::fprintf(stderr, "kxta-sim: %s %s\n", kNames[Line >= 1 && Line <= 4 ? Line : 0], On ? "on" : "off");
+  };
+
+  if (pipe(gSignalPipe) != 0) return 1;
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  runner.Start();
+  if (dropDsr >= 0) runner.ScheduleDsr(dropDsr, false);
+  if (dropCarrier >= 0) runner.ScheduleCarrierDrop(dropCarrier);
+  std::printf("%s\n", slaveName);
+  std::fflush(stdout);
+  std::fprintf(stderr, "kxta-sim: KX-TA624 on %s%s%s\n", slaveName, linkPath.empty() ? "" : " and ",
+               linkPath.c_str());
+
+  pollfd fds[2] = {{master, POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
+  char buf[512];
+  int rc = 0;
+  for (;;) {
+    const int n = poll(fds, 2, -1);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      rc = 1;
+      break;
+    }
+    if (fds[1].revents) break;
+    if (fds[0].revents & POLLIN) {
+      const ssize_t got = read(master, buf, sizeof buf);
+      if (got > 0) {
+        if (trace) Trace("<<", buf, size_t(got));
+        runner.Feed(buf, size_t(got));
+      }
+      else if (got < 0 && errno != EINTR && errno != EAGAIN && errno != EIO)
+        break;
+    } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+      break;  // cannot happen while we hold the slave; do not spin if it does
+    }
+  }
+  runner.Stop();
+  if (!statePath.empty()) {
+    bool saved = false;
+    runner.Control([&](TSimPbx& pbx) { saved = pbx.SaveState(statePath); });
+    if (!saved) std::fprintf(stderr, "kxta-sim: cannot save %s\n", statePath.c_str());
+  }
+  if (!linkPath.empty()) unlink(linkPath.c_str());
+  close(slave);
+  close(master);
+  return rc;
+}
