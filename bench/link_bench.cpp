@@ -24,7 +24,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double CpuSeconds() {
-  rusage u {};
+  rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
@@ -55,8 +55,8 @@ void MeasureSilentWait(TKXTAcomm& S, const char* What) {
   const int r = S.Transact("604E01//\r", ";E>", reply, 0, 0);
   const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
   const double cpu = CpuSeconds() - cpu0;
-  std::printf("%s: silent wait result %d, %.3f s wall, %.4f s CPU (%.3f %% of one core)\n", What,
-              r, wall, cpu, 100.0 * cpu / wall);
+  std::printf("%s: silent wait result %d, %.3f s wall, %.4f s CPU (%.3f %% of one core)\n", What, r,
+              wall, cpu, 100.0 * cpu / wall);
 }
 
 void MemoryLine() {
@@ -120,10 +120,14 @@ struct TPtyPbx {
           continue;
         }
         std::string a;
-        if (line == "TA616" || line == "1234" || line == "END") a = "\r\n;>";
-        else if (line == "VER") a = "\r\n;=>BENCH\r\n;>";
-        else if (line == "EDT") a = "\r\nPassword :";
-        else a = "\r\n;=>" + line + "\r\n;E>";
+        if (line == "TA616" || line == "1234" || line == "END")
+          a = "\r\n;>";
+        else if (line == "VER")
+          a = "\r\n;=>BENCH\r\n;>";
+        else if (line == "EDT")
+          a = "\r\nPassword :";
+        else
+          a = "\r\n;=>" + line + "\r\n;E>";
         line.clear();
         if (::write(Master, a.data(), a.size()) < 0) return;
       }

@@ -55,13 +55,20 @@ std::string ResolveDevicePath(const std::string& Name, const std::string& Settin
   return Format("/dev/ttyS%d", n - 1);
 }
 
+namespace {
+TCommDeviceFactory Registered(const std::string& Name) {
+  std::lock_guard<std::mutex> g(gRegistryLock);
+  auto it = Registry().find(LowerAscii(Name));
+  return it != Registry().end() ? it->second : TCommDeviceFactory();
+}
+}  // namespace
+
 std::unique_ptr<TCommDevice> CreateCommDevice(const std::string& Name) {
-  {
-    std::lock_guard<std::mutex> g(gRegistryLock);
-    auto it = Registry().find(LowerAscii(Name));
-    if (it != Registry().end() && it->second) return it->second();
-  }
-  return MakePosixCommDevice(ResolveDevicePath(Name, AppPaths().SettingsFile()));
+  if (TCommDeviceFactory f = Registered(Name)) return f();
+  // A COM entry of [Devices] may name a registered device too ("COM1=demo").
+  const std::string path = ResolveDevicePath(Name, AppPaths().SettingsFile());
+  if (TCommDeviceFactory f = Registered(path)) return f();
+  return MakePosixCommDevice(path);
 }
 
 std::string OpenFailureDetail(const std::string& Device, int Code) {
@@ -149,7 +156,8 @@ class TTraceDevice final : public TCommDevice {
     using namespace std::chrono;
     const auto now = system_clock::now();
     const time_t t = system_clock::to_time_t(now);
-    const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    const int ms =
+        static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     struct tm tmv {};
     localtime_r(&t, &tmv);
     char buf[32];

@@ -47,8 +47,8 @@ void UnregisterCommDevice(const std::string& Name);
 // name is taken as a path.
 std::string ResolveDevicePath(const std::string& Name, const std::string& SettingsFile);
 
-// A registered device for Name, or the terminal device it resolves to (settings file of the
-// program). Does not open it.
+// A registered device for Name, or for what Name resolves to (settings file of the program),
+// or else the terminal device at that path. Does not open it.
 std::unique_ptr<TCommDevice> CreateCommDevice(const std::string& Name);
 
 // A device that records every byte moved through Inner, with its time, into TraceFile.

@@ -13,10 +13,33 @@
 
 #include "Errors.h"
 
-enum TCommEventType { evBreak, evCts, evDsr, evError, evRing, evRlsd, evRxChar, evRxFlag, evTxEmpty };
+enum TCommEventType {
+  evBreak,
+  evCts,
+  evDsr,
+  evError,
+  evRing,
+  evRlsd,
+  evRxChar,
+  evRxFlag,
+  evTxEmpty
+};
 enum TBaudrate {
-  br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400, br56000,
-  br57600, br115200, br128000, br256000
+  br110,
+  br300,
+  br600,
+  br1200,
+  br2400,
+  br4800,
+  br9600,
+  br14400,
+  br19200,
+  br38400,
+  br56000,
+  br57600,
+  br115200,
+  br128000,
+  br256000
 };
 enum TParity { paNone, paOdd, paEven, paMark, paSpace };
 enum TStopbits { sb10, sb15, sb20 };
@@ -75,16 +98,16 @@ class ECommError : public Exception {
 };
 
 // The message texts of the port's failures.
-extern const char* const kErrPortOpen;        // "Port already assigned (open)"
-extern const char* const kErrAccessDevice;    // "Error accessing specified device"
-extern const char* const kErrInvalidHandle;   // "Invalid device handle, access denied"
-extern const char* const kErrBuffers;         // "Error initializing Read/Write Buffers"
-extern const char* const kErrTimeouts;        // "Error updating CommTimeouts"
-extern const char* const kErrLineState;       // "Error updating DataControlBlock"
-extern const char* const kErrWrite;           // "Write error"
-extern const char* const kErrRead;            // "Read error"
-extern const char* const kErrNotOpen;         // "Port not open, unable to complete operation"
-extern const char* const kErrEscape;          // "EscapeCommFunction failure"
+extern const char* const kErrPortOpen;       // "Port already assigned (open)"
+extern const char* const kErrAccessDevice;   // "Error accessing specified device"
+extern const char* const kErrInvalidHandle;  // "Invalid device handle, access denied"
+extern const char* const kErrBuffers;        // "Error initializing Read/Write Buffers"
+extern const char* const kErrTimeouts;       // "Error updating CommTimeouts"
+extern const char* const kErrLineState;      // "Error updating DataControlBlock"
+extern const char* const kErrWrite;          // "Write error"
+extern const char* const kErrRead;           // "Read error"
+extern const char* const kErrNotOpen;        // "Port not open, unable to complete operation"
+extern const char* const kErrEscape;         // "EscapeCommFunction failure"
 
 struct TCommEventChars {
   uint8_t XonChar = 17;

@@ -16,7 +16,9 @@ namespace {
 
 // Signed distance from Since to now, robust against the 32-bit tick wrapping and against the
 // watcher stamping a time a little after this thread read the clock.
-int32_t Since(uint32_t Tick) { return static_cast<int32_t>(GetTickCount32() - Tick); }
+int32_t Since(uint32_t Tick) {
+  return static_cast<int32_t>(GetTickCount32() - Tick);
+}
 
 bool Contains(const std::string& Text, const std::string& What) {
   return Text.find(What) != std::string::npos;
@@ -87,9 +89,7 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
         fRxHead.store((head + 1) % kRxBufferSize, std::memory_order_release);
       }
     }
-    {
-      std::lock_guard<std::mutex> g(fRxWaitLock);
-    }
+    { std::lock_guard<std::mutex> g(fRxWaitLock); }
     fRxCond.notify_all();
     Feedback().SignalActivity();
   }
@@ -100,9 +100,7 @@ void TKXTAcomm::DsrChanged(TCustomComm& Port) {
   if (Port.ModemStatus(2)) return;
   fLoggedIn = false;
   fClosePending = true;
-  {
-    std::lock_guard<std::mutex> g(fRxWaitLock);
-  }
+  { std::lock_guard<std::mutex> g(fRxWaitLock); }
   fRxCond.notify_all();
   Feedback().SignalActivity();
 }
@@ -247,9 +245,15 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   fBusy = true;
   const uint32_t start = RxHead();
   switch (SendMode) {
-    case 0: SendString(Cmd); break;
-    case 1: SendEcho(Cmd); break;
-    default: SendSlow(Cmd, Timing.SlowPause); break;
+    case 0:
+      SendString(Cmd);
+      break;
+    case 1:
+      SendEcho(Cmd);
+      break;
+    default:
+      SendSlow(Cmd, Timing.SlowPause);
+      break;
   }
   fLastRxTime.store(GetTickCount32());
   const uint32_t begun = GetTickCount32();
@@ -297,8 +301,7 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   return result;
 }
 
-bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines,
-                            const std::string& Prompt) {
+bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const std::string& Prompt) {
   if (fAbortRequested.exchange(false)) throw EAbortOperation();
   Lines.clear();
   if (OnCommand) OnCommand(Cmd);
@@ -451,8 +454,8 @@ void TKXTAcomm::ClosePort() {
 
 int TKXTAcomm::Connect(int ComNo, int SpeedIndex, int StopBitsIndex, int WordLenIndex,
                        int ParityIndex, const std::string& Password, int LineEndIndex,
-                       bool UseModem, const std::string& InitString,
-                       const std::string& DialNumber, int WaitCDtimeout, int& DialResult) {
+                       bool UseModem, const std::string& InitString, const std::string& DialNumber,
+                       int WaitCDtimeout, int& DialResult) {
   return DoConnect(Format("COM%d", ComNo), SpeedIndex, StopBitsIndex, WordLenIndex, ParityIndex,
                    Password, LineEndIndex, UseModem, InitString, DialNumber, WaitCDtimeout,
                    DialResult);
@@ -523,8 +526,8 @@ void TKXTAcomm::Disconnect() {
   Wait(Timing.DisconnectTail);
 }
 
-int TKXTAcomm::Dial(const std::string& InitString, const std::string& DialNumber,
-                    int WaitCDtimeout, std::string& Response) {
+int TKXTAcomm::Dial(const std::string& InitString, const std::string& DialNumber, int WaitCDtimeout,
+                    std::string& Response) {
   if (!InitString.empty()) {
     std::string s = UpperTrimmed(InitString);
     if (s.empty() || s.back() != '\r') s += '\r';

@@ -17,22 +17,22 @@
 
 // Every pause and time limit of the session, in milliseconds. Tests shrink them.
 struct TSessionTiming {
-  int DirectTimeout = 7000;    // silence that ends an exchange on a direct cable
-  int ModemTimeout = 10000;    // the same through a modem
-  int ExchangeLimit = 60000;   // absolute limit of one exchange
-  int ErrorTail = 500;         // extra wait for ">" after "Command error"
-  int EchoWait = 1000;         // wait for the echo of one typed character
-  int SlowPause = 200;         // after each character in slow sending
-  int OpenPause = 200;         // after the port is opened and DTR/RTS raised
-  int PromptPause = 200;       // after a prompt in login exchanges
-  int ByePause = 150;          // after each character of "BYE"
-  int LoginPause = 300;        // between login attempts
-  int FailPause = 1000;        // after a failed connection's goodbye
-  int DisconnectPause = 100;   // after the goodbye of a disconnect
-  int DisconnectTail = 500;    // after the port closed on disconnect
-  int ClosePause = 100;        // plain sleep after the port closed
-  int RenamePause = 100;       // after closing a port to change its device name
-  int DialEchoLimit = 2000;    // a modem silent this long after the dial command is absent
+  int DirectTimeout = 7000;   // silence that ends an exchange on a direct cable
+  int ModemTimeout = 10000;   // the same through a modem
+  int ExchangeLimit = 60000;  // absolute limit of one exchange
+  int ErrorTail = 500;        // extra wait for ">" after "Command error"
+  int EchoWait = 1000;        // wait for the echo of one typed character
+  int SlowPause = 200;        // after each character in slow sending
+  int OpenPause = 200;        // after the port is opened and DTR/RTS raised
+  int PromptPause = 200;      // after a prompt in login exchanges
+  int ByePause = 150;         // after each character of "BYE"
+  int LoginPause = 300;       // between login attempts
+  int FailPause = 1000;       // after a failed connection's goodbye
+  int DisconnectPause = 100;  // after the goodbye of a disconnect
+  int DisconnectTail = 500;   // after the port closed on disconnect
+  int ClosePause = 100;       // plain sleep after the port closed
+  int RenamePause = 100;      // after closing a port to change its device name
+  int DialEchoLimit = 2000;   // a modem silent this long after the dial command is absent
 };
 
 class TKXTAcomm : public TPbxSession {
@@ -105,12 +105,12 @@ class TKXTAcomm : public TPbxSession {
   static std::string VersionText(const std::string& Reply);
 
  private:
-  int DoConnect(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex,
-                int WordLenIndex, int ParityIndex, const std::string& Password, int LineEndIndex,
-                bool UseModem, const std::string& InitString, const std::string& DialNumber,
-                int WaitCDtimeout, int& DialResult);
-  bool OpenPort(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex,
-                int WordLenIndex, int ParityIndex);
+  int DoConnect(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex, int WordLenIndex,
+                int ParityIndex, const std::string& Password, int LineEndIndex, bool UseModem,
+                const std::string& InitString, const std::string& DialNumber, int WaitCDtimeout,
+                int& DialResult);
+  bool OpenPort(const std::string& DeviceName, int SpeedIndex, int StopBitsIndex, int WordLenIndex,
+                int ParityIndex);
   void ClosePort();
   // Runs what the watcher left for this thread: a close after DSR or carrier loss. True when
   // the carrier was lost.

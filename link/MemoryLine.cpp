@@ -4,7 +4,9 @@
 #include <cerrno>
 
 namespace {
-constexpr unsigned EvBit(TCommEventType e) { return 1u << static_cast<unsigned>(e); }
+constexpr unsigned EvBit(TCommEventType e) {
+  return 1u << static_cast<unsigned>(e);
+}
 }  // namespace
 
 class TMemoryCommDevice final : public TCommDevice {
@@ -17,8 +19,7 @@ class TMemoryCommDevice final : public TCommDevice {
   void Open() override {
     {
       std::lock_guard<std::mutex> g(fLine.fLock);
-      if (fLine.fOpen)
-        throw ECommError(kErrAccessDevice, EBUSY, OpenFailureDetail(fName, EBUSY));
+      if (fLine.fOpen) throw ECommError(kErrAccessDevice, EBUSY, OpenFailureDetail(fName, EBUSY));
       fLine.fOpen = true;
       fLine.fRx.clear();
       fLine.fPending = 0;
@@ -143,10 +144,18 @@ void TMemoryLine::SetLine(unsigned Bit, TCommEventType Event, bool On) {
   fCond.notify_all();
 }
 
-void TMemoryLine::SetDsr(bool On) { SetLine(kLineDsr, evDsr, On); }
-void TMemoryLine::SetCts(bool On) { SetLine(kLineCts, evCts, On); }
-void TMemoryLine::SetRing(bool On) { SetLine(kLineRing, evRing, On); }
-void TMemoryLine::SetCarrier(bool On) { SetLine(kLineCd, evRlsd, On); }
+void TMemoryLine::SetDsr(bool On) {
+  SetLine(kLineDsr, evDsr, On);
+}
+void TMemoryLine::SetCts(bool On) {
+  SetLine(kLineCts, evCts, On);
+}
+void TMemoryLine::SetRing(bool On) {
+  SetLine(kLineRing, evRing, On);
+}
+void TMemoryLine::SetCarrier(bool On) {
+  SetLine(kLineCd, evRlsd, On);
+}
 
 bool TMemoryLine::Dtr() const {
   std::lock_guard<std::mutex> g(fLock);

@@ -29,23 +29,37 @@ namespace {
 
 speed_t StandardSpeed(unsigned Rate) {
   switch (Rate) {
-    case 110: return B110;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
+    case 110:
+      return B110;
+    case 300:
+      return B300;
+    case 600:
+      return B600;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    default:
+      return B0;
   }
 }
 
 // The signal that interrupts a TIOCMIWAIT for closing; its handler does nothing.
-int WakeSignal() { return SIGRTMIN + 5; }
+int WakeSignal() {
+  return SIGRTMIN + 5;
+}
 
 void NoOpHandler(int) {}
 
@@ -101,7 +115,7 @@ class TPosixCommDevice final : public TCommDevice {
     } else {
       fLastLines = FromTiocm(bits);
     }
-    termios t {};
+    termios t{};
     if (::tcgetattr(fFd, &t) == 0) {
       ::cfmakeraw(&t);
       t.c_cflag |= CLOCAL | CREAD;
@@ -128,7 +142,7 @@ class TPosixCommDevice final : public TCommDevice {
   }
 
   void Configure(const TLineSettings& L) override {
-    termios t {};
+    termios t{};
     if (::tcgetattr(fFd, &t) != 0) throw ECommError(kErrLineState, errno);
     const unsigned rate = BaudRateValue(L.BaudRate);
     const speed_t sp = StandardSpeed(rate);
@@ -138,20 +152,38 @@ class TPosixCommDevice final : public TCommDevice {
     }
     t.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR | CSTOPB | CSIZE);
     switch (L.Parity) {
-      case paNone: break;
-      case paOdd: t.c_cflag |= PARENB | PARODD; break;
-      case paEven: t.c_cflag |= PARENB; break;
-      case paMark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-      case paSpace: t.c_cflag |= PARENB | CMSPAR; break;
+      case paNone:
+        break;
+      case paOdd:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+      case paEven:
+        t.c_cflag |= PARENB;
+        break;
+      case paMark:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+      case paSpace:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
     }
     // termios knows one or two stop bits; 1.5 is what the hardware makes of "two" at 5 bits.
     if (L.Stopbits != sb10) t.c_cflag |= CSTOPB;
     switch (L.Databits) {
-      case da4: throw ECommError(kErrLineState, EINVAL);
-      case da5: t.c_cflag |= CS5; break;
-      case da6: t.c_cflag |= CS6; break;
-      case da7: t.c_cflag |= CS7; break;
-      case da8: t.c_cflag |= CS8; break;
+      case da4:
+        throw ECommError(kErrLineState, EINVAL);
+      case da5:
+        t.c_cflag |= CS5;
+        break;
+      case da6:
+        t.c_cflag |= CS6;
+        break;
+      case da7:
+        t.c_cflag |= CS7;
+        break;
+      case da8:
+        t.c_cflag |= CS8;
+        break;
     }
     t.c_cc[VSTART] = L.EventChars.XonChar;
     t.c_cc[VSTOP] = L.EventChars.XoffChar;
@@ -160,10 +192,16 @@ class TPosixCommDevice final : public TCommDevice {
         t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
         t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
         break;
-      case fcCTS: t.c_cflag |= CRTSCTS; break;
-      case fcDTR: throw ECommError(kErrLineState, EINVAL);  // no DSR/DTR handshake in termios
-      case fcSoftware: t.c_iflag |= IXON | IXOFF; break;
-      case fcDefault: break;
+      case fcCTS:
+        t.c_cflag |= CRTSCTS;
+        break;
+      case fcDTR:
+        throw ECommError(kErrLineState, EINVAL);  // no DSR/DTR handshake in termios
+      case fcSoftware:
+        t.c_iflag |= IXON | IXOFF;
+        break;
+      case fcDefault:
+        break;
     }
     // Only parity checking has a termios counterpart; the other options have none.
     if (L.Options.Has(coParityCheck))
@@ -187,6 +225,7 @@ class TPosixCommDevice final : public TCommDevice {
 
   int Read(void* Buffer, size_t Count) override {
     const ssize_t n = ::read(fFd, Buffer, Count);
+    if (n > 0) fConsumed = true;
     if (n >= 0) return static_cast<int>(n);
     if (errno == EAGAIN || errno == EINTR) return 0;
     if (errno == EIO) return 0;  // the far end hung up; the watcher reports it
@@ -240,13 +279,20 @@ class TPosixCommDevice final : public TCommDevice {
   void SetRts(bool On) override { ModemBit(TIOCM_RTS, On); }
 
   TCommEventTypes WaitEvent(TCommEventTypes Mask) override {
-    const bool wantLines = Mask.Has(evCts) || Mask.Has(evDsr) || Mask.Has(evRing) ||
-                           Mask.Has(evRlsd);
+    const bool wantLines =
+        Mask.Has(evCts) || Mask.Has(evDsr) || Mask.Has(evRing) || Mask.Has(evRlsd);
     if (wantLines && !fNoModemLines) StartModemWatch();
     for (;;) {
-      const short want = Mask.Has(evRxChar) ? POLLIN : 0;
+      // poll is level-triggered, a received-characters event is not: bytes already reported
+      // and still unread (nobody hooked OnRxChar) are not reported again until more arrive,
+      // and meanwhile the queue is looked at now and then instead of spinning on POLLIN.
+      int queued = 0;
+      if (::ioctl(fFd, FIONREAD, &queued) != 0) queued = 0;
+      if (fConsumed.exchange(false) || queued == 0) fReported = false;
+      const bool stale = fReported && queued > 0;
+      const short want = Mask.Has(evRxChar) && !stale ? POLLIN : 0;
       pollfd pf[2] = {{fWakeFd, POLLIN, 0}, {fHungUp ? -1 : fFd, want, 0}};
-      const int timeout = fModemPolling ? kModemPollMs : -1;
+      const int timeout = fModemPolling || stale ? kModemPollMs : -1;
       const int r = ::poll(pf, 2, timeout);
       if (r < 0 && errno != EINTR) throw ECommError(kErrRead, errno);
       TCommEventTypes ev;
@@ -262,7 +308,16 @@ class TPosixCommDevice final : public TCommDevice {
         if (fNoModemLines) ev.Include(evDsr);
         ev.Include(evError);
       }
-      if (pf[1].revents & POLLIN) ev.Include(evRxChar);
+      if (pf[1].revents & POLLIN) {
+        ev.Include(evRxChar);
+        NoteReported();
+      } else if (stale && Mask.Has(evRxChar)) {
+        int now = 0;
+        if (::ioctl(fFd, FIONREAD, &now) == 0 && now > fReportedQueue) {
+          ev.Include(evRxChar);
+          NoteReported();
+        }
+      }
       const unsigned changed = fChangedLines.exchange(0);
       if (fModemPolling) PollLinesOnce();
       if (changed & kLineCts) ev.Include(evCts);
@@ -283,6 +338,12 @@ class TPosixCommDevice final : public TCommDevice {
 
  private:
   static constexpr int kModemPollMs = 100;
+
+  void NoteReported() {
+    fReported = true;
+    fConsumed = false;
+    if (::ioctl(fFd, FIONREAD, &fReportedQueue) != 0) fReportedQueue = 0;
+  }
 
   void ModemBit(int Bit, bool On) {
     if (fNoModemLines) return;
@@ -350,6 +411,10 @@ class TPosixCommDevice final : public TCommDevice {
   int fWakeFd = -1;
   bool fNoModemLines = false;
   bool fHungUp = false;
+  // The last received-characters event and whether anything was read since.
+  bool fReported = false;
+  int fReportedQueue = 0;
+  std::atomic<bool> fConsumed{false};
   std::atomic<unsigned> fLastLines{0};
   std::atomic<unsigned> fChangedLines{0};
   std::atomic<bool> fModemPolling{false};

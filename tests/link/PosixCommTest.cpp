@@ -8,6 +8,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -52,7 +54,7 @@ struct Pty : ::testing::Test {
     if (Master >= 0) ::close(Master);
   }
   termios MasterView() {
-    termios t {};
+    termios t{};
     EXPECT_EQ(::tcgetattr(Master, &t), 0);  // a pty master reports its slave's settings
     return t;
   }
@@ -209,6 +211,22 @@ TEST_F(Pty, CloseEndsAWaitingWatcherWithoutCallback) {
   EXPECT_EQ(DsrEvents, 0);
   Port.Open();  // the pty can be taken again: the exclusive lock was released
   EXPECT_TRUE(Port.Connected());
+}
+
+TEST_F(Pty, UnreadBytesDoNotSpinTheWatcher) {
+  // Nobody reads what arrives: the level-triggered poll must not turn that into a busy loop.
+  Port.OnRxChar = nullptr;
+  Port.Open();
+  ASSERT_EQ(::write(Master, "unread", 6), 6);
+  timespec c0{}, c1{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c0);
+  {
+    std::unique_lock<std::mutex> l(Lock);
+    Cond.wait_for(l, std::chrono::milliseconds(300), [] { return false; });  // a measured span
+  }
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c1);
+  const double cpuMs = (c1.tv_sec - c0.tv_sec) * 1e3 + (c1.tv_nsec - c0.tv_nsec) / 1e6;
+  EXPECT_LT(cpuMs, 30.0);
 }
 
 }  // namespace

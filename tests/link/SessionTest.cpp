@@ -1,14 +1,23 @@
 // The PBX session against a scripted PBX on an in-memory line, with small timeouts.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
 #include <functional>
 
 #include "CommDevice.h"
 #include "CommKXTA.h"
 #include "DateTime.h"
+#include "Paths.h"
+#include "Stream.h"
 #include "support/RecordingFeedback.h"
 #include "support/ScriptedPbx.h"
-#include "Stream.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -63,8 +72,7 @@ struct Session : ::testing::Test {
     int dial = -1;
     return S.ConnectDevice("testpbx", 3, 0, 1, 0, Password, 0, false, "", "", 0, dial);
   }
-  int ConnectModem(const std::string& Init, const std::string& Number, int& Dial,
-                   int WaitCD = 1) {
+  int ConnectModem(const std::string& Init, const std::string& Number, int& Dial, int WaitCD = 1) {
     Pbx.Modem = true;
     return S.ConnectDevice("testpbx", 3, 0, 1, 0, "1234", 0, true, Init, Number, WaitCD, Dial);
   }
@@ -127,9 +135,8 @@ TEST_F(Session, MissingDsrGivesSix) {
 
 TEST_F(Session, UnknownDeviceGivesOneWithAReason) {
   int dial = 0;
-  EXPECT_EQ(S.ConnectDevice("/dev/kxta-no-such-port", 3, 0, 1, 0, "1234", 0, false, "", "", 0,
-                            dial),
-            1);
+  EXPECT_EQ(
+      S.ConnectDevice("/dev/kxta-no-such-port", 3, 0, 1, 0, "1234", 0, false, "", "", 0, dial), 1);
   EXPECT_NE(S.ConnectErrorText().find("no such device"), std::string::npos);
   EXPECT_FALSE(S.PortOpen());
 }
@@ -407,4 +414,127 @@ TEST_F(Session, CarrierLineDropIsNoticedWithoutText) {
   EXPECT_FALSE(S.PortOpen());
 }
 
+TEST_F(Session, ComNumberMapsThroughTheDevicesSection) {
+  const TAppPaths saved = AppPaths();
+  TAppPaths p = saved;
+  p.ConfigDir = p.StateDir = Dir.Path();
+  SetAppPaths(p);
+  Dir.Write("TALVEN.INI", "[Devices]\r\nCOM7=testpbx\r\n");
+  TKXTAcomm fresh;
+  fresh.Timing = S.Timing;
+  int dial = 0;
+  EXPECT_EQ(fresh.Connect(7, 3, 0, 1, 0, "1234", 0, false, "", "", 0, dial), 0);
+  // Without a log path of its own the session logs into the program's state folder.
+  EXPECT_EQ(fresh.ErrorLogFile(), Dir.File("Error.log"));
+  fresh.Disconnect();
+  SetAppPaths(saved);
+}
+
+TEST_F(Session, ShowModeAndBackToEditMode) {
+  ASSERT_EQ(Connect(), 0);
+  S.EndMode();
+  EXPECT_TRUE(S.EnterShowMode());
+  S.EndMode();
+  EXPECT_TRUE(S.EnterEditMode());
+  const L r = Pbx.Received();
+  EXPECT_EQ(L(r.end() - 8, r.end()), (L{"END", "END", "SHW", "INT", "END", "END", "EDT", "INT"}));
+}
+
+TEST_F(Session, InstalledAsTheProgramsSessionUntilDestroyed) {
+  {
+    TKXTAcomm one;
+    SetPbxComm(&one);
+    EXPECT_EQ(&PbxComm(), &one);
+  }
+  EXPECT_FALSE(PbxComm().LoggedIn());  // the offline stand-in is back
+  TStringList lines;
+  EXPECT_FALSE(PbxComm().SendCommand("604E01//", lines, ";E>"));
+}
+
 }  // namespace
+
+// ---- the same session through the termios backend on a real pseudo-terminal ----
+
+namespace {
+
+// Carries the scripted PBX's line over a pty: bytes from the master go to the PBX as if the
+// program had written them, the PBX's answers go back out through the master.
+class TPtyBridge {
+ public:
+  explicit TPtyBridge(TScriptedPbx& Pbx) : fPbx(Pbx) {
+    fMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (fMaster < 0 || ::grantpt(fMaster) != 0 || ::unlockpt(fMaster) != 0) return;
+    if (::pipe(fStop) != 0) return;
+    SlavePath = ::ptsname(fMaster);
+    fDevice = fPbx.Line.CreateDevice("bridge");
+    fDevice->Open();
+    fToPbx = std::thread([this] { ToPbx(); });
+    fFromPbx = std::thread([this] { FromPbx(); });
+  }
+  ~TPtyBridge() { HangUp(); }
+  // Closes the master: the program's side sees the far end go away.
+  void HangUp() {
+    if (fMaster < 0) return;
+    fQuit = true;
+    if (::write(fStop[1], "x", 1) < 0) {
+    }
+    fDevice->Wake();
+    if (fToPbx.joinable()) fToPbx.join();
+    if (fFromPbx.joinable()) fFromPbx.join();
+    ::close(fMaster);
+    fMaster = -1;
+    ::close(fStop[0]);
+    ::close(fStop[1]);
+    fDevice->Close();
+  }
+  std::string SlavePath;
+
+ private:
+  void ToPbx() {
+    while (!fQuit) {
+      pollfd pf[2] = {{fMaster, POLLIN, 0}, {fStop[0], POLLIN, 0}};
+      if (::poll(pf, 2, -1) < 0 || (pf[1].revents & POLLIN)) return;
+      if (pf[0].revents & POLLIN) {
+        char buf[256];
+        const ssize_t n = ::read(fMaster, buf, sizeof buf);
+        if (n > 0) fDevice->Write(buf, static_cast<size_t>(n), 1000);
+      }
+    }
+  }
+  void FromPbx() {
+    while (!fQuit) {
+      fDevice->WaitEvent({evRxChar});
+      char buf[256];
+      int n;
+      while ((n = fDevice->Read(buf, sizeof buf)) > 0)
+        if (::write(fMaster, buf, static_cast<size_t>(n)) < 0) return;
+    }
+  }
+  TScriptedPbx& fPbx;
+  int fMaster = -1;
+  int fStop[2] = {-1, -1};
+  std::atomic<bool> fQuit{false};
+  std::unique_ptr<TCommDevice> fDevice;
+  std::thread fToPbx, fFromPbx;
+};
+
+}  // namespace
+
+TEST_F(Session, OverAPseudoTerminal) {
+  // Here the "host" of the memory line is the bridge, so the PBX sees the pty's traffic.
+  Pbx.Data["604E01//"] = "604E01/1,2,3/";  // before the bridge's threads read it
+  TPtyBridge bridge(Pbx);
+  ASSERT_FALSE(bridge.SlavePath.empty());
+  int dial = 0;
+  ASSERT_EQ(S.ConnectDevice(bridge.SlavePath, 3, 0, 1, 3, "1234", 0, false, "", "", 0, dial), 0);
+  TStringList lines;
+  ASSERT_TRUE(S.SendCommand("604E01//", lines, ";E>"));
+  EXPECT_EQ(lines.at(2), ";=>604E01/1,2,3/");
+  // The far end going away reads as DSR lost: offline, and the next command fails.
+  bridge.HangUp();
+  const unsigned t0 = GetTickCount32();
+  while (S.LoggedIn() && GetTickCount32() - t0 < 5000) Fb.WaitForActivity(100);
+  EXPECT_FALSE(S.LoggedIn());
+  EXPECT_FALSE(S.SendCommand("604E01//", lines, ";E>"));
+  EXPECT_FALSE(S.PortOpen());
+}

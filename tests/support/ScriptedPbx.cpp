@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
-TScriptedPbx::TScriptedPbx() { fThread = std::thread([this] { Run(); }); }
+TScriptedPbx::TScriptedPbx() {
+  fThread = std::thread([this] { Run(); });
+}
 
 TScriptedPbx::~TScriptedPbx() {
   {
@@ -93,12 +95,11 @@ void TScriptedPbx::HostWrite(const char* Bytes, size_t Count) {
   for (size_t i = 0; i < Count; ++i) {
     const char c = Bytes[i];
     if (fEchoOutstanding && c != '\r' && c != '\n') {
-      fTurnarounds.push_back(
-          std::chrono::duration<double, std::micro>(now - fEchoSent).count());
+      fTurnarounds.push_back(std::chrono::duration<double, std::micro>(now - fEchoSent).count());
     }
     fEchoOutstanding = false;
-    const bool silent = Silent || (SilentAfterLines >= 0 &&
-                                   static_cast<int>(fReceived.size()) >= SilentAfterLines);
+    const bool silent =
+        Silent || (SilentAfterLines >= 0 && static_cast<int>(fReceived.size()) >= SilentAfterLines);
     const bool modemCommand = Modem && !fCarrier;
     if (!silent && !modemCommand) Send(std::string(1, c), c != '\r' && c != '\n');
     if (c == '\n') continue;
@@ -142,7 +143,10 @@ void TScriptedPbx::ModemLine(const std::string& L) {
 }
 
 void TScriptedPbx::Line_(const std::string& L) {
-  const char* prompt = fMode == mEdit ? ";E>" : fMode == mShow ? ";S>" : fMode == mDump ? ";P>" : ";>";
+  const char* prompt = fMode == mEdit   ? ";E>"
+                       : fMode == mShow ? ";S>"
+                       : fMode == mDump ? ";P>"
+                                        : ";>";
   if (fAwait != aNone) {
     const TAwait was = fAwait;
     fAwait = aNone;
