@@ -447,14 +447,15 @@ int KxtaMain(int argc, char** argv) {
     return rc == 0 ? kExitOk : kExitUsage;
   }
 
-  if (*exportCmd) return CmdExport(file);
-  if (*diff) return CmdDiff(file, fileB);
-
   TTerminalFeedback fb(stderr, ::isatty(STDERR_FILENO) != 0, conn.Yes);
   SetFeedback(&fb);
   int rc = kExitUsage;
   try {
-    if (*read)
+    if (*exportCmd)
+      rc = CmdExport(file);
+    else if (*diff)
+      rc = CmdDiff(file, fileB);
+    else if (*read)
       rc = CmdRead(conn, output, fb);
     else if (*upload)
       rc = CmdUpload(conn, file, all, fb);
