@@ -57,6 +57,15 @@ std::string ShellPath(const std::string& Name) {
 
 bool FileReadable(const std::string& Path) { return ::access(Path.c_str(), R_OK) == 0; }
 
+// A read takes minutes on a real line: find out before it whether its result can be saved.
+bool FolderWritable(const std::string& Path, TTerminalFeedback& Fb) {
+  const size_t slash = Path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : Path.substr(0, slash + 1);
+  if (::access(folder.c_str(), W_OK) == 0) return true;
+  Fb.ShowError("Cannot write into the folder \"" + folder + "\" of \"" + Path + "\".");
+  return false;
+}
+
 // Counts what goes through, so that an empty dump is not mistaken for a listing.
 class TCountingStream : public TStream {
  public:
@@ -219,6 +228,8 @@ int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
   if (int r = conn.LoadSettings(store.Settings)) return r;
+  const std::string path = ShellPath(Output);
+  if (!FolderWritable(path, Fb)) return kExitFailed;
   auto watch = WatchInterrupts(conn.Comm(), Fb);
   if (int r = conn.Open(store)) return r;
   const TRunResult run = RunSteps(conn, store, TRunDirection::Read, Fb);
@@ -227,7 +238,6 @@ int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
     Fb.Note("Nothing was saved.");
     return kExitAborted;
   }
-  const std::string path = ShellPath(Output);
   if (!store.SaveToFile(path)) return kExitFailed;
   Fb.Note("Saved " + path);
   return run.Ok ? kExitOk : kExitFailed;

@@ -229,6 +229,13 @@ TEST_F(CliTest, ExportOfACorruptFileIsAClearErrorWithExitOne) {
   EXPECT_EQ(Kxta({"export", dir.File("missing.ta")}).Status, 1);
 }
 
+TEST_F(CliTest, ReadIntoAMissingFolderFailsBeforeConnecting) {
+  TRun r = Kxta({"read", "--port", "demo", "-o", dir.File("no/such/folder/a.ta")});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("Cannot write into the folder"), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Err.find("Connecting"), std::string::npos);
+}
+
 TEST_F(CliTest, DiffExitCodesAndLines) {
   ASSERT_EQ(Kxta({"read", "--port", "demo", "-o", dir.File("a.ta")}).Status, 0);
   {
