@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build needs, only those that are missing.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev zlib1g-dev
+packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev zlib1g-dev libcli11-dev
   qt6-base-dev qt6-multimedia-dev libgl-dev)
 missing=()
 for p in "${packages[@]}"; do

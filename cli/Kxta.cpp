@@ -1,0 +1,480 @@
+// kxta: the eighteen-step read and upload run, the dump, and the data-file commands, on the
+// same core as the desktop program. Messages go to standard error, export and diff output to
+// standard output.
+#include "Kxta.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+#include "CommDevice.h"
+#include "CommKXTA.h"
+#include "ConnectText.h"
+#include "DemoLine.h"
+#include "Errors.h"
+#include "FileBlocks.h"
+#include "Groups.h"
+#include "Interrupt.h"
+#include "Paths.h"
+#include "Settings.h"
+#include "Stream.h"
+#include "SysData.h"
+#include "TerminalFeedback.h"
+#include "Text.h"
+
+#ifndef KXTA_VERSION
+#define KXTA_VERSION "0.0.0"
+#endif
+
+namespace {
+
+const char* const kMsgReadAborted = "Read operation aborted.";
+const char* const kMsgSaveAborted = "Save operation aborted.";
+
+struct TConnOptions {
+  std::string Port;
+  std::string Password;
+  int Speed = 0;  // 0: from the settings
+  std::string Parity;
+  int DataBits = 0;
+  int StopBits = 0;
+  std::string Settings;
+  std::string ErrorLog;
+  std::string Trace;
+  bool Yes = false;
+};
+
+// A shell user means the current folder by a bare file name; the desktop program's rule (the
+// data folder) would hide the file somewhere else.
+std::string ShellPath(const std::string& Name) {
+  if (Name.empty() || Name.find('/') != std::string::npos) return Name;
+  return "./" + Name;
+}
+
+bool FileReadable(const std::string& Path) { return ::access(Path.c_str(), R_OK) == 0; }
+
+// A read takes minutes on a real line: find out before it whether its result can be saved.
+bool FolderWritable(const std::string& Path, TTerminalFeedback& Fb) {
+  const size_t slash = Path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : Path.substr(0, slash + 1);
+  if (::access(folder.c_str(), W_OK) == 0) return true;
+  Fb.ShowError("Cannot write into the folder \"" + folder + "\" of \"" + Path + "\".");
+  return false;
+}
+
+// Counts what goes through, so that an empty dump is not mistaken for a listing.
+class TCountingStream : public TStream {
+ public:
+  explicit TCountingStream(TStream& Inner) : fInner(Inner) {}
+  size_t Read(void* Buffer, size_t Count) override { return fInner.Read(Buffer, Count); }
+  size_t Write(const void* Buffer, size_t Count) override {
+    const size_t n = fInner.Write(Buffer, Count);
+    fWritten += n;
+    return n;
+  }
+  size_t Written() const { return fWritten; }
+
+ private:
+  TStream& fInner;
+  size_t fWritten = 0;
+};
+
+// One connection to the PBX for one command, closed with a clean goodbye whatever happens.
+class TCliConnection {
+ public:
+  TCliConnection(TTerminalFeedback& Feedback, const TConnOptions& Options)
+      : fFeedback(Feedback), fOptions(Options) {
+    SetPbxComm(&fComm);
+  }
+  ~TCliConnection() {
+    Close();
+    SetPbxComm(nullptr);
+  }
+
+  TKXTAcomm& Comm() { return fComm; }
+
+  // Settings file, then the options; returns an exit status (0 when Settings is usable).
+  int LoadSettings(TSettings& Settings) {
+    fSettingsFile = fOptions.Settings.empty() ? AppPaths().SettingsFile() : fOptions.Settings;
+    if (!fOptions.Settings.empty() && !FileReadable(fOptions.Settings)) {
+      fFeedback.ShowError("Cannot read the settings file \"" + fOptions.Settings + "\".");
+      return kExitFailed;
+    }
+    ::LoadSettings(Settings, fSettingsFile);
+    LoadComSettings(Settings.Com, fSettingsFile);
+    return kExitOk;
+  }
+
+  // Connects with the settings and the options; returns 0 or kExitNoConnection.
+  int Open(TSysData& Store) {
+    const TComSettings& com = Store.Settings.Com;
+    const std::string port =
+        fOptions.Port.empty() ? Format("COM%d", com.ComNumber()) : fOptions.Port;
+    if (SameTextAscii(port, "demo")) RegisterDemoLine();
+    // COMn through the [Devices] section of the settings file in use; paths and registered
+    // names stay as they are.
+    const std::string device = ResolveDevicePath(port, fSettingsFile);
+    const int speed = fOptions.Speed ? SpeedIndex(fOptions.Speed) : com.Speed;
+    const int parity = fOptions.Parity.empty() ? com.Parity : ParityIndex(fOptions.Parity);
+    const int wordLen = fOptions.DataBits ? (fOptions.DataBits == 7 ? 0 : 1) : com.WordLen;
+    const int stopBits = fOptions.StopBits ? (fOptions.StopBits == 2 ? 1 : 0) : com.StopBits;
+    const std::string password =
+        fOptions.Password.empty() ? Store.Settings.PbxPassword : fOptions.Password;
+
+    if (!fOptions.ErrorLog.empty()) fComm.SetErrorLogFile(fOptions.ErrorLog);
+    if (!fOptions.Trace.empty()) fComm.SetTraceFile(fOptions.Trace);
+    if (const char* spec = std::getenv("KXTA_SESSION_TIMING")) {
+      std::string error;
+      if (!ApplyTimingSpec(spec, fComm.Timing, error))
+        fFeedback.Note("kxta: KXTA_SESSION_TIMING: " + error);
+    }
+
+    fFeedback.Note("Connecting to " + (device == port ? port : port + " (" + device + ")") +
+                   "..");
+    int dialResult = 0;
+    const int r = fComm.ConnectDevice(device, speed, stopBits, wordLen, parity, password, 0,
+                                      false, "", "", 0, dialResult);
+    if (r != 0) {
+      std::string msg = ConnectResultMessage(r);
+      if (r == 1 && !fComm.ConnectErrorText().empty()) msg += "\r" + fComm.ConnectErrorText();
+      fFeedback.ShowError(msg);
+      return kExitNoConnection;
+    }
+    fOpen = true;
+    Store.OnLine = true;
+    Store.Version.SetModel(fComm.PbxVersion());
+    fStore = &Store;
+    fFeedback.Note("Connected: " + fComm.PbxVersion());
+    return kExitOk;
+  }
+
+  void Close() {
+    if (!fOpen) return;
+    fOpen = false;
+    fComm.OnCommand = nullptr;
+    fComm.SetOnRxLine(nullptr);
+    fComm.Disconnect();
+    if (fStore) fStore->OnLine = false;
+    fFeedback.Note("Disconnected.");
+  }
+
+ private:
+  static int SpeedIndex(int Speed) {
+    switch (Speed) {
+      case 1200: return 0;
+      case 2400: return 1;
+      case 4800: return 2;
+      default: return 3;
+    }
+  }
+  static int ParityIndex(const std::string& Parity) {
+    static const char* const kNames[] = {"none", "odd", "even", "mark", "space"};
+    for (int i = 0; i < 5; ++i)
+      if (SameTextAscii(Parity, kNames[i])) return i;
+    return 3;
+  }
+
+  TTerminalFeedback& fFeedback;
+  const TConnOptions& fOptions;
+  TKXTAcomm fComm;
+  std::string fSettingsFile;
+  bool fOpen = false;
+  TSysData* fStore = nullptr;
+};
+
+// The eighteen steps in one direction, with the step texts of the desktop run.
+TRunResult RunSteps(TCliConnection& Conn, TSysData& Store, TRunDirection Direction,
+                    TTerminalFeedback& Fb) {
+  const bool read = Direction == TRunDirection::Read;
+  TKXTAcomm& comm = Conn.Comm();
+  comm.OnCommand = [&Fb](const std::string& Cmd) { Fb.StepCommand(CommandCode(Cmd)); };
+  comm.SetOnRxLine([&Fb] { Fb.StepTick(); });
+  TRunEvents events;
+  events.OnStepStart = [&](const TGroup& G) {
+    Fb.StepStart(Format(read ? "Read %s data" : "Save %s data", G.Title),
+                 read ? G.ReadMax : G.UploadMax);
+  };
+  events.OnStepEnd = [&](const TGroup& G, bool Ok) {
+    Fb.StepEnd(std::string(G.Title) + (Ok ? " - Ok" : " - errors!"));
+  };
+  const TRunResult r = RunGroups(Store, Direction, events);
+  comm.OnCommand = nullptr;
+  comm.SetOnRxLine(nullptr);
+  if (r.Aborted) {
+    Fb.ProgressClose();
+    Fb.ShowInformation(read ? kMsgReadAborted : kMsgSaveAborted);
+  }
+  return r;
+}
+
+// Ctrl-C asks the session to abort before its next command and wakes its wait.
+std::unique_ptr<TInterruptWatch> WatchInterrupts(TKXTAcomm& Comm, TTerminalFeedback& Fb) {
+  return std::make_unique<TInterruptWatch>([&Comm, &Fb] {
+    if (TInterruptWatch::Count() == 1) {
+      Comm.RequestAbort();
+      Fb.ShowAbortPending();
+    } else {
+      Fb.Note("Press Ctrl-C once more to quit at once (without a goodbye to the PBX).");
+    }
+    Feedback().SignalActivity();
+  });
+}
+
+int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
+  TSysData& store = SysData();
+  TCliConnection conn(Fb, Opt);
+  if (int r = conn.LoadSettings(store.Settings)) return r;
+  const std::string path = ShellPath(Output);
+  if (!FolderWritable(path, Fb)) return kExitFailed;
+  auto watch = WatchInterrupts(conn.Comm(), Fb);
+  if (int r = conn.Open(store)) return r;
+  const TRunResult run = RunSteps(conn, store, TRunDirection::Read, Fb);
+  conn.Close();
+  if (run.Aborted) {
+    Fb.Note("Nothing was saved.");
+    return kExitAborted;
+  }
+  if (!store.SaveToFile(path)) return kExitFailed;
+  Fb.Note("Saved " + path);
+  return run.Ok ? kExitOk : kExitFailed;
+}
+
+int CmdUpload(const TConnOptions& Opt, const std::string& File, bool All,
+              TTerminalFeedback& Fb) {
+  TSysData& store = SysData();
+  TCliConnection conn(Fb, Opt);
+  if (int r = conn.LoadSettings(store.Settings)) return r;
+  // A loaded file marks every block changed, so "changed" sends all of it as well.
+  if (!store.LoadFromFile(ShellPath(File))) return kExitFailed;
+  if (!Fb.Confirm("Upload data to PBX?")) return kExitFailed;
+  auto watch = WatchInterrupts(conn.Comm(), Fb);
+  if (int r = conn.Open(store)) return r;
+  const TRunResult run =
+      RunSteps(conn, store, All ? TRunDirection::UploadAll : TRunDirection::UploadChanged, Fb);
+  conn.Close();
+  if (run.Aborted) return kExitAborted;
+  return run.Ok ? kExitOk : kExitFailed;
+}
+
+int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
+  TSysData& store = SysData();
+  TCliConnection conn(Fb, Opt);
+  if (int r = conn.LoadSettings(store.Settings)) return r;
+  // Written beside the target and renamed over it, so an older dump stays whole until the new
+  // one is complete.
+  const std::string path = ShellPath(Output);
+  TFileStream file;
+  if (!file.Create(path)) {
+    Fb.ShowError("Cannot create the dump file\r" + path + "\r" + file.ErrorText());
+    return kExitFailed;
+  }
+  auto watch = WatchInterrupts(conn.Comm(), Fb);
+  if (int r = conn.Open(store)) {
+    file.Abandon();
+    return r;
+  }
+  TCountingStream counted(file);
+  conn.Comm().StoreDump("ALL", counted);
+  const bool aborted = conn.Comm().AbortRequested();
+  conn.Comm().ClearAbort();
+  conn.Close();
+  if (aborted) {
+    file.Abandon();
+    Fb.ShowInformation("Dump aborted; nothing was saved.");
+    return kExitAborted;
+  }
+  if (counted.Written() == 0) {
+    file.Abandon();
+    Fb.ShowError("The PBX sent no listing; the dump file was not written.");
+    return kExitFailed;
+  }
+  if (!file.Commit()) {
+    Fb.ShowError("The dump file could not be written completely:\r" + path + "\r" +
+                 file.ErrorText());
+    return kExitFailed;
+  }
+  Fb.Note(Format("Saved %s (%zu bytes)", path.c_str(), counted.Written()));
+  return kExitOk;
+}
+
+int CmdExport(const std::string& File) {
+  TSysData store;
+  if (!store.LoadFromFile(ShellPath(File))) return kExitFailed;
+  for (const std::string& line : FileBlockTexts(store)) std::printf("%s\n", line.c_str());
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailed;
+}
+
+// 0 equal, 1 different; 2 when a file cannot be read, as diff(1) does, so that a script can
+// tell "changed" from "not compared".
+int CmdDiff(const std::string& FileA, const std::string& FileB) {
+  TSysData a, b;
+  if (!a.LoadFromFile(ShellPath(FileA)) || !b.LoadFromFile(ShellPath(FileB))) return kExitUsage;
+  const auto diffs = DiffBlockTexts(FileBlockTexts(a), FileBlockTexts(b));
+  for (const TBlockDiff& d : diffs) {
+    if (!d.A.empty()) std::printf("- %s\n", d.A.c_str());
+    if (!d.B.empty()) std::printf("+ %s\n", d.B.c_str());
+  }
+  std::fflush(stdout);
+  return diffs.empty() ? kExitOk : kExitFailed;
+}
+
+void AddConnectionOptions(CLI::App* Cmd, TConnOptions& O) {
+  Cmd->add_option("--port", O.Port, "COMn, a device path (/dev/ttyUSB0, /dev/pts/3) or demo")
+      ->group("CONNECTION");
+  Cmd->add_option("--password", O.Password, "PBX system password")->group("CONNECTION");
+  Cmd->add_option("--speed", O.Speed, "bit rate")
+      ->check(CLI::IsMember({1200, 2400, 4800, 9600}))
+      ->group("CONNECTION");
+  Cmd->add_option("--parity", O.Parity, "none, odd, even, mark or space")
+      ->check(CLI::IsMember({"none", "odd", "even", "mark", "space"}, CLI::ignore_case))
+      ->group("CONNECTION");
+  Cmd->add_option("--data-bits", O.DataBits, "7 or 8")
+      ->check(CLI::IsMember({7, 8}))
+      ->group("CONNECTION");
+  Cmd->add_option("--stop-bits", O.StopBits, "1 or 2")
+      ->check(CLI::IsMember({1, 2}))
+      ->group("CONNECTION");
+  Cmd->add_option("--settings", O.Settings, "use this settings file instead of TALVEN.INI")
+      ->group("CONNECTION");
+  Cmd->add_option("--error-log", O.ErrorLog,
+                  "where refused commands are logged (default: the program's Error.log)")
+      ->group("CONNECTION");
+  Cmd->add_option("--trace", O.Trace, "record every byte sent and received, with times")
+      ->group("CONNECTION");
+  Cmd->add_flag("-y,--yes", O.Yes, "answer every question with yes");
+}
+
+const char* const kFooter =
+    "CONNECTION defaults to the settings of TALVEN.INI, as the desktop program uses them.\n"
+    "\n"
+    "Exit status: 0 every step succeeded; 1 a step ended \" - errors!\" (a read still saves\n"
+    "what it got), a file could not be read or written, or a question was answered no;\n"
+    "2 usage error (diff: a file could not be read); 3 no connection; 130 aborted (Ctrl-C).\n"
+    "diff: 0 equal, 1 different.\n"
+    "\n"
+    "Without a PBX: kxta read --port demo -o demo.ta";
+
+}  // namespace
+
+std::string CommandCode(const std::string& Cmd) {
+  size_t cut = Cmd.find('*');
+  if (cut == std::string::npos) cut = Cmd.find('/');
+  return cut == std::string::npos ? Cmd : Cmd.substr(0, cut);
+}
+
+bool ApplyTimingSpec(const std::string& Spec, TSessionTiming& Timing, std::string& Error) {
+  const std::map<std::string, int TSessionTiming::*> fields = {
+      {"DirectTimeout", &TSessionTiming::DirectTimeout},
+      {"ModemTimeout", &TSessionTiming::ModemTimeout},
+      {"ExchangeLimit", &TSessionTiming::ExchangeLimit},
+      {"ErrorTail", &TSessionTiming::ErrorTail},
+      {"EchoWait", &TSessionTiming::EchoWait},
+      {"SlowPause", &TSessionTiming::SlowPause},
+      {"OpenPause", &TSessionTiming::OpenPause},
+      {"PromptPause", &TSessionTiming::PromptPause},
+      {"ByePause", &TSessionTiming::ByePause},
+      {"LoginPause", &TSessionTiming::LoginPause},
+      {"FailPause", &TSessionTiming::FailPause},
+      {"DisconnectPause", &TSessionTiming::DisconnectPause},
+      {"DisconnectTail", &TSessionTiming::DisconnectTail},
+      {"ClosePause", &TSessionTiming::ClosePause},
+      {"RenamePause", &TSessionTiming::RenamePause},
+      {"DialEchoLimit", &TSessionTiming::DialEchoLimit},
+  };
+  TSessionTiming t = Timing;
+  const int n = WordCount(Spec, ",");
+  for (int i = 1; i <= n; ++i) {
+    const std::string item = TrimBlanks(ExtractWord(Spec, ",", i));
+    if (item.empty()) continue;
+    const std::string name = TrimBlanks(ExtractWord(item, "=", 1));
+    int value = 0;
+    auto it = fields.find(name);
+    if (it == fields.end()) {
+      Error = "unknown name \"" + name + "\"";
+      return false;
+    }
+    if (WordCount(item, "=") != 2 || !TryStrToInt(ExtractWord(item, "=", 2), value) ||
+        value < 0) {
+      Error = "\"" + item + "\" is not Name=milliseconds";
+      return false;
+    }
+    t.*(it->second) = value;
+  }
+  Timing = t;
+  return true;
+}
+
+int KxtaMain(int argc, char** argv) {
+  InitAppPaths(argc > 0 ? argv[0] : nullptr);
+
+  CLI::App app{
+      "kxta: read, upload and dump the configuration of a Panasonic KX-TA308/616/624 PBX, and\n"
+      "print or compare configuration data files (.ta).",
+      "kxta"};
+  app.set_version_flag("--version", std::string("kxta ") + KXTA_VERSION);
+  app.require_subcommand(1);
+  app.footer(kFooter);
+
+  TConnOptions conn;
+  std::string output, file, fileB;
+  bool all = false;
+
+  CLI::App* read = app.add_subcommand(
+      "read", "read the whole configuration and save it as a data file");
+  AddConnectionOptions(read, conn);
+  read->add_option("-o,--output", output, "the data file to write (FILE.ta)")->required();
+
+  CLI::App* upload = app.add_subcommand(
+      "upload",
+      "load the file and upload its changed blocks (a loaded file counts as all changed)");
+  upload->add_option("file", file, "the data file (FILE.ta)")->required();
+  upload->add_flag("--all", all, "upload every block");
+  AddConnectionOptions(upload, conn);
+
+  CLI::App* dump = app.add_subcommand("dump", "store the PBX's complete listing (\"ALL\")");
+  AddConnectionOptions(dump, conn);
+  dump->add_option("-o,--output", output, "the file to write")->required();
+
+  CLI::App* exportCmd = app.add_subcommand(
+      "export", "print every non-empty block text of the file, one per line, in file order");
+  exportCmd->add_option("file", file, "the data file (FILE.ta)")->required();
+
+  CLI::App* diff = app.add_subcommand(
+      "diff",
+      "print the blocks whose text differs, by head (\"- \" A's line, \"+ \" B's line); exit 0 "
+      "when equal, 1 when different");
+  diff->add_option("a", file, "first data file (A.ta)")->required();
+  diff->add_option("b", fileB, "second data file (B.ta)")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int rc = app.exit(e);
+    return rc == 0 ? kExitOk : kExitUsage;
+  }
+
+  TTerminalFeedback fb(stderr, ::isatty(STDERR_FILENO) != 0, conn.Yes);
+  SetFeedback(&fb);
+  int rc = kExitUsage;
+  try {
+    if (*exportCmd)
+      rc = CmdExport(file);
+    else if (*diff)
+      rc = CmdDiff(file, fileB);
+    else if (*read)
+      rc = CmdRead(conn, output, fb);
+    else if (*upload)
+      rc = CmdUpload(conn, file, all, fb);
+    else if (*dump)
+      rc = CmdDump(conn, output, fb);
+  } catch (const std::exception& e) {
+    fb.ShowError(e.what());
+    rc = kExitFailed;
+  }
+  SetFeedback(nullptr);
+  return rc;
+}

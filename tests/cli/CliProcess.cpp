@@ -1,0 +1,187 @@
+#include "CliProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+int MsLeft(TClock::time_point End) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(End - TClock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+std::vector<std::string> Environment(const std::vector<std::string>& Extra) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const std::string& x : Extra)
+      if (entry.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0) replaced = true;
+    if (!replaced) env.push_back(entry);
+  }
+  env.insert(env.end(), Extra.begin(), Extra.end());
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& Strings) {
+  std::vector<char*> p;
+  for (std::string& s : Strings) p.push_back(s.data());
+  p.push_back(nullptr);
+  return p;
+}
+
+int Decode(int Status) {
+  if (WIFEXITED(Status)) return WEXITSTATUS(Status);
+  if (WIFSIGNALED(Status)) return 128 + WTERMSIG(Status);
+  return -1;
+}
+
+}  // namespace
+
+TChild::TChild(const std::string& Exe, const std::vector<std::string>& Args,
+               const std::vector<std::string>& Env, const std::string& OutFile, bool ErrOnPty) {
+  std::vector<std::string> argv{Exe};
+  argv.insert(argv.end(), Args.begin(), Args.end());
+  std::vector<std::string> env = Environment(Env);
+  std::vector<char*> argp = Pointers(argv), envp = Pointers(env);
+
+  int errRead = -1, errWrite = -1;
+  if (ErrOnPty) {
+    if (openpty(&errRead, &errWrite, nullptr, nullptr, nullptr) != 0) return;
+  } else {
+    int p[2];
+    if (pipe2(p, O_CLOEXEC) != 0) return;
+    errRead = p[0];
+    errWrite = p[1];
+  }
+  const int out = ::open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  fPid = fork();
+  if (fPid == 0) {
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(errWrite, 2);
+    execve(Exe.c_str(), argp.data(), envp.data());
+    _exit(127);
+  }
+  ::close(in);
+  ::close(out);
+  ::close(errWrite);
+  fErrFd = errRead;
+}
+
+TChild::~TChild() {
+  if (fPid > 0 && !fReaped) {
+    kill(fPid, SIGKILL);
+    waitpid(fPid, nullptr, 0);
+  }
+  if (fErrFd >= 0) ::close(fErrFd);
+}
+
+void TChild::Signal(int Sig) {
+  if (fPid > 0 && !fReaped) kill(fPid, Sig);
+}
+
+bool TChild::ReadSome(int TimeoutMs) {
+  if (fErrFd < 0) return false;
+  pollfd p{fErrFd, POLLIN, 0};
+  if (poll(&p, 1, TimeoutMs) <= 0) return false;
+  char buf[4096];
+  const ssize_t n = ::read(fErrFd, buf, sizeof buf);
+  if (n <= 0) {
+    // End of the pipe, or EIO on a pseudo-terminal whose child side has closed.
+    ::close(fErrFd);
+    fErrFd = -1;
+    return false;
+  }
+  fErr.append(buf, static_cast<size_t>(n));
+  return true;
+}
+
+bool TChild::WaitForErr(const std::string& Needle, int TimeoutMs) {
+  const auto end = TClock::now() + std::chrono::milliseconds(TimeoutMs);
+  while (fErr.find(Needle) == std::string::npos) {
+    const int left = MsLeft(end);
+    if (left == 0 || (!ReadSome(left) && fErrFd < 0)) break;
+  }
+  return fErr.find(Needle) != std::string::npos;
+}
+
+int TChild::Finish(int TimeoutMs) {
+  if (fPid <= 0) return -1;
+  const auto end = TClock::now() + std::chrono::milliseconds(TimeoutMs);
+  while (fErrFd >= 0 && MsLeft(end) > 0) ReadSome(MsLeft(end));
+  if (fErrFd >= 0) kill(fPid, SIGKILL);  // still talking after the time limit: a hang
+  int status = 0;
+  waitpid(fPid, &status, 0);
+  fReaped = true;
+  fStatus = Decode(status);
+  return fStatus;
+}
+
+TSim::TSim(const std::vector<std::string>& Args, const std::string& ErrFile) {
+  int p[2];
+  if (pipe2(p, O_CLOEXEC) != 0) return;
+  std::vector<std::string> argv{KXTA_SIM_EXE, "--pty"};
+  argv.insert(argv.end(), Args.begin(), Args.end());
+  std::vector<char*> argp = Pointers(argv);
+  const int err = ::open(ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  fPid = fork();
+  if (fPid == 0) {
+    dup2(p[1], 1);
+    dup2(err, 2);
+    execv(argp[0], argp.data());
+    _exit(127);
+  }
+  ::close(p[1]);
+  ::close(err);
+  // The first line of its output is the slave path.
+  const auto end = TClock::now() + std::chrono::seconds(5);
+  char c;
+  std::string line;
+  while (MsLeft(end) > 0) {
+    pollfd pf{p[0], POLLIN, 0};
+    if (poll(&pf, 1, MsLeft(end)) <= 0 || ::read(p[0], &c, 1) != 1 || c == '\n') break;
+    line += c;
+  }
+  ::close(p[0]);
+  fPath = line;
+}
+
+TSim::~TSim() { Stop(); }
+
+int TSim::Stop() {
+  if (fPid <= 0) return -1;
+  kill(fPid, SIGTERM);
+  int status = 0;
+  waitpid(fPid, &status, 0);
+  fPid = -1;
+  return Decode(status);
+}
+
+std::string ReadFile(const std::string& Path) {
+  std::ifstream f(Path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+bool FileExists(const std::string& Path) {
+  struct stat st {};
+  return ::stat(Path.c_str(), &st) == 0;
+}

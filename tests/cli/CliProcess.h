@@ -1,0 +1,54 @@
+// Running kxta and kxta-sim as processes for the command-line tests: a child with its standard
+// error on a pipe (or a pseudo-terminal) that can be read while it runs, and the simulator on
+// its own pseudo-terminal.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+class TChild {
+ public:
+  // Starts Exe with Args; Env entries ("NAME=value") are added to this process's environment.
+  // Standard output goes to OutFile, standard input comes from /dev/null. With ErrOnPty the
+  // child's standard error is a pseudo-terminal (so it draws its progress bars), else a pipe.
+  TChild(const std::string& Exe, const std::vector<std::string>& Args,
+         const std::vector<std::string>& Env, const std::string& OutFile, bool ErrOnPty = false);
+  ~TChild();
+  TChild(const TChild&) = delete;
+  TChild& operator=(const TChild&) = delete;
+
+  pid_t Pid() const { return fPid; }
+  // Reads standard error until it holds Needle or TimeoutMs pass; true when it was seen.
+  bool WaitForErr(const std::string& Needle, int TimeoutMs);
+  // Reads standard error to its end and reaps the child: its exit status, or 128 + signal.
+  int Finish(int TimeoutMs);
+  const std::string& Err() const { return fErr; }
+  void Signal(int Sig);
+
+ private:
+  bool ReadSome(int TimeoutMs);
+  pid_t fPid = -1;
+  int fErrFd = -1;
+  bool fReaped = false;
+  int fStatus = -1;
+  std::string fErr;
+};
+
+// kxta-sim --pty with Args, its standard error (the --trace output) in ErrFile.
+class TSim {
+ public:
+  TSim(const std::vector<std::string>& Args, const std::string& ErrFile);
+  ~TSim();
+  const std::string& Path() const { return fPath; }  // the slave side, "" when it did not start
+  // Ends it with SIGTERM (it saves its --state file) and waits; its exit status.
+  int Stop();
+
+ private:
+  pid_t fPid = -1;
+  std::string fPath;
+};
+
+std::string ReadFile(const std::string& Path);
+bool FileExists(const std::string& Path);

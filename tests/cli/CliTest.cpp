@@ -1,0 +1,276 @@
+// kxta as a user runs it: against kxta-sim on a real pseudo-terminal, and on data files.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "CliProcess.h"
+#include "Feedback.h"
+#include "SysData.h"
+#include "support/TempDir.h"
+
+namespace {
+
+// The session's pauses shrunk so that a whole read takes well under a second on a pty.
+const std::string kFast =
+    "KXTA_SESSION_TIMING=SlowPause=2,OpenPause=10,PromptPause=5,ByePause=2,LoginPause=10,"
+    "FailPause=10,DisconnectPause=10,DisconnectTail=10,ClosePause=5,DirectTimeout=1500";
+
+struct TRun {
+  int Status;
+  std::string Out, Err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  TRun Kxta(const std::vector<std::string>& Args, const std::vector<std::string>& Env = {kFast}) {
+    TChild c(KXTA_EXE, Args, Env, dir.File("stdout"));
+    const int status = c.Finish(30000);
+    return {status, ReadFile(dir.File("stdout")), c.Err()};
+  }
+  static std::vector<std::string> Lines(const std::string& Text) {
+    std::vector<std::string> l;
+    size_t p = 0;
+    while (p < Text.size()) {
+      const size_t e = Text.find('\n', p);
+      l.push_back(Text.substr(p, e == std::string::npos ? std::string::npos : e - p));
+      if (e == std::string::npos) break;
+      p = e + 1;
+    }
+    return l;
+  }
+  // Program lines of a kxta-sim state file.
+  static std::vector<std::string> StateLines(const std::string& File) {
+    std::vector<std::string> l;
+    for (const std::string& s : Lines(ReadFile(File)))
+      if (!s.empty() && s[0] != '#') l.push_back(s);
+    return l;
+  }
+  TTempDir dir;
+};
+
+TEST_F(CliTest, ReadThenExportGivesTheSimulatorsLines) {
+  TSim sim({"--baud", "0", "--state", dir.File("state.txt")}, dir.File("sim.err"));
+  ASSERT_FALSE(sim.Path().empty());
+  const auto start = std::chrono::steady_clock::now();
+  TRun r = Kxta({"read", "--port", sim.Path(), "-o", dir.File("a.ta")});
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_LT(ms, 15000);
+  // Plain lines off a terminal: every step text and its outcome, in run order.
+  const size_t first = r.Err.find("Read Extensions data\nExtensions - Ok\n");
+  const size_t last = r.Err.find("Read Day/Night/Lunch data\nDay/Night/Lunch - Ok\n");
+  EXPECT_NE(first, std::string::npos) << r.Err;
+  EXPECT_NE(last, std::string::npos) << r.Err;
+  EXPECT_LT(first, last);
+  EXPECT_EQ(r.Err.find(" - errors!"), std::string::npos);
+  EXPECT_NE(r.Err.find("Disconnected."), std::string::npos);
+
+  TRun e = Kxta({"export", dir.File("a.ta")});
+  ASSERT_EQ(e.Status, 0) << e.Err;
+  std::vector<std::string> exported = Lines(e.Out);
+  ASSERT_EQ(sim.Stop(), 0);
+  std::vector<std::string> held = StateLines(dir.File("state.txt"));
+  // Two lines the simulator holds are not read by design: the numbering-plan line of plan 1
+  // (plan 1 cannot be told from the numbers) and program 123S, which no KX-TA model has.
+  held.erase(std::remove_if(held.begin(), held.end(),
+                            [](const std::string& s) {
+                              return s == "009S00/1/" || s.rfind("123S/", 0) == 0;
+                            }),
+             held.end());
+  std::sort(held.begin(), held.end());
+  std::vector<std::string> sorted = exported;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_GT(held.size(), 3000u);
+  EXPECT_EQ(sorted, held);
+  // Data-file record order: the extension table comes first, the block lists last.
+  ASSERT_FALSE(exported.empty());
+  EXPECT_EQ(exported.front().rfind("600E01/", 0), 0u) << exported.front();
+}
+
+TEST_F(CliTest, UploadOfAnEditedFileLeavesTheEditsInThePbx) {
+  TSim sim({"--baud", "0", "--state", dir.File("state.txt")}, dir.File("sim.err"));
+  ASSERT_FALSE(sim.Path().empty());
+  ASSERT_EQ(Kxta({"read", "--port", sim.Path(), "-o", dir.File("a.ta")}).Status, 0);
+  {
+    THeadlessFeedback quiet;
+    SetFeedback(&quiet);
+    TSysData store;
+    ASSERT_TRUE(store.LoadFromFile(dir.File("a.ta")));
+    store.Extensions.Jacks(1).BlockOf("604E").SetItemStr(1, "Reception");
+    // Jacks 1 and 2 swap their extension numbers: the PBX refuses a number another port
+    // holds, so this only lands when the upload moves one port aside first.
+    TCmd009S& numbers = store.Extensions.Cmd009;
+    ASSERT_GE(numbers.Count(), 2);
+    ASSERT_EQ(numbers.Items(0).Data(), "009S01/101/");
+    numbers.Items(0).SetData("009S01/102/");
+    numbers.Items(1).SetData("009S02/101/");
+    ASSERT_TRUE(store.SaveToFile(dir.File("b.ta")));
+    SetFeedback(nullptr);
+  }
+  // Without --yes and without a terminal the question is answered no: nothing is sent.
+  TRun no = Kxta({"upload", dir.File("b.ta"), "--port", sim.Path()});
+  EXPECT_EQ(no.Status, 1);
+  EXPECT_NE(no.Err.find("Upload data to PBX?"), std::string::npos);
+  EXPECT_EQ(no.Err.find("Connecting"), std::string::npos);
+
+  TRun up = Kxta({"upload", dir.File("b.ta"), "--yes", "--port", sim.Path()});
+  ASSERT_EQ(up.Status, 0) << up.Err;
+  EXPECT_NE(up.Err.find("Save Extensions data\nExtensions - Ok\n"), std::string::npos) << up.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+  const std::vector<std::string> held = StateLines(dir.File("state.txt"));
+  auto holds = [&](const std::string& L) {
+    return std::find(held.begin(), held.end(), L) != held.end();
+  };
+  EXPECT_TRUE(holds("009S01/102/"));
+  EXPECT_TRUE(holds("009S02/101/"));
+  const auto name = std::find_if(held.begin(), held.end(),
+                                 [](const std::string& s) { return s.rfind("604E01/", 0) == 0; });
+  ASSERT_NE(name, held.end());
+  EXPECT_NE(name->find("Reception"), std::string::npos) << *name;
+}
+
+TEST_F(CliTest, RefusedCommandGivesErrorsStepExitOneAndALogEntry) {
+  TSim sim({"--baud", "0", "--refuse", "604E01"}, dir.File("sim.err"));
+  ASSERT_FALSE(sim.Path().empty());
+  TRun r = Kxta({"read", "--port", sim.Path(), "-o", dir.File("a.ta"), "--error-log",
+                 dir.File("Error.log")});
+  EXPECT_EQ(r.Status, 1) << r.Err;
+  EXPECT_NE(r.Err.find("Extensions - errors!"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("Error in cmd:"), std::string::npos);
+  // The later steps still ran, and what was read is saved.
+  EXPECT_NE(r.Err.find("CO lines - Ok"), std::string::npos);
+  EXPECT_TRUE(FileExists(dir.File("a.ta")));
+  const std::string log = ReadFile(dir.File("Error.log"));
+  EXPECT_NE(log.find("waResult=8 Buffer:"), std::string::npos) << log;
+  EXPECT_NE(log.find("604E01"), std::string::npos);
+  EXPECT_NE(log.find("Command error"), std::string::npos);
+}
+
+TEST_F(CliTest, SilentPbxGivesExitThreeWithNoPbxReaction) {
+  TSim sim({"--baud", "0", "--silent-after", "0"}, dir.File("sim.err"));
+  ASSERT_FALSE(sim.Path().empty());
+  TRun r = Kxta({"read", "--port", sim.Path(), "-o", dir.File("a.ta")},
+                {kFast + ",DirectTimeout=200"});
+  EXPECT_EQ(r.Status, 3) << r.Err;
+  EXPECT_NE(r.Err.find("No PBX reaction!"), std::string::npos) << r.Err;
+  EXPECT_FALSE(FileExists(dir.File("a.ta")));
+}
+
+TEST_F(CliTest, MissingDeviceGivesExitThreeWithTheReason) {
+  TRun r = Kxta({"read", "--port", dir.File("no-such-tty"), "-o", dir.File("a.ta")});
+  EXPECT_EQ(r.Status, 3);
+  EXPECT_NE(r.Err.find("Failed do initialize COM-port!"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("no such device"), std::string::npos) << r.Err;
+}
+
+TEST_F(CliTest, CtrlCDuringAReadAbortsWithExit130AndAGoodbye) {
+  // Paced at 9600 bit/s the first step alone takes many seconds.
+  TSim sim({"--baud", "9600", "--trace"}, dir.File("sim.err"));
+  ASSERT_FALSE(sim.Path().empty());
+  TChild c(KXTA_EXE, {"read", "--port", sim.Path(), "-o", dir.File("a.ta")}, {kFast},
+           dir.File("stdout"));
+  ASSERT_TRUE(c.WaitForErr("Read Extensions data", 10000)) << c.Err();
+  c.Signal(SIGINT);
+  EXPECT_EQ(c.Finish(20000), 130) << c.Err();
+  EXPECT_NE(c.Err().find("Wait for abort.."), std::string::npos);
+  EXPECT_NE(c.Err().find("Read operation aborted."), std::string::npos) << c.Err();
+  EXPECT_NE(c.Err().find("Disconnected."), std::string::npos);
+  EXPECT_EQ(c.Err().find("Extensions - Ok"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir.File("a.ta")));  // an aborted read replaces no backup
+  sim.Stop();
+  // The PBX saw the goodbye: the trace shows what it received, one piece per line.
+  std::string received;
+  for (const std::string& l : Lines(ReadFile(dir.File("sim.err"))))
+    if (l.rfind("<< ", 0) == 0) received += l.substr(3);
+  EXPECT_NE(received.find("BYE<CR>"), std::string::npos) << received.substr(received.size() > 300 ? received.size() - 300 : 0);
+}
+
+TEST_F(CliTest, ProgressBarIsDrawnOnATerminal) {
+  TChild c(KXTA_EXE, {"read", "--port", "demo", "-o", dir.File("d.ta")}, {kFast},
+           dir.File("stdout"), true);
+  EXPECT_EQ(c.Finish(30000), 0) << c.Err();
+  EXPECT_NE(c.Err().find("\r\x1b[K"), std::string::npos);
+  // The step text carries the command in progress, followed by its bar.
+  const size_t step = c.Err().find("Read Extensions data (600E01) [");
+  EXPECT_NE(step, std::string::npos) << c.Err().substr(0, 400);
+  EXPECT_NE(c.Err().find("[#", step), std::string::npos);  // and it moves
+  EXPECT_NE(c.Err().find("Extensions - Ok"), std::string::npos);
+  EXPECT_TRUE(FileExists(dir.File("d.ta")));
+}
+
+TEST_F(CliTest, DumpStoresTheListing) {
+  TRun r = Kxta({"dump", "--port", "demo", "-o", dir.File("dump.txt")},
+                {kFast + ",DirectTimeout=300"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  const std::string dump = ReadFile(dir.File("dump.txt"));
+  EXPECT_GT(dump.size(), 1000u);
+  EXPECT_NE(dump.find("604E01"), std::string::npos);
+}
+
+TEST_F(CliTest, ExportOfACorruptFileIsAClearErrorWithExitOne) {
+  ASSERT_EQ(Kxta({"read", "--port", "demo", "-o", dir.File("a.ta")}).Status, 0);
+  const std::string good = ReadFile(dir.File("a.ta"));
+  dir.Write("cut.ta", good.substr(0, good.size() / 2));
+  TRun cut = Kxta({"export", dir.File("cut.ta")});
+  EXPECT_EQ(cut.Status, 1);
+  EXPECT_TRUE(cut.Out.empty());
+  EXPECT_NE(cut.Err.find("Cannot load data file"), std::string::npos) << cut.Err;
+  EXPECT_NE(cut.Err.find("cut short"), std::string::npos) << cut.Err;
+
+  dir.Write("text.ta", "604E01/Reception/\n604E02/Office/\n");
+  TRun text = Kxta({"export", dir.File("text.ta")});
+  EXPECT_EQ(text.Status, 1);
+  EXPECT_NE(text.Err.find("It is not PANASONIC KX-TA data file!"), std::string::npos);
+
+  EXPECT_EQ(Kxta({"export", dir.File("missing.ta")}).Status, 1);
+}
+
+TEST_F(CliTest, ReadIntoAMissingFolderFailsBeforeConnecting) {
+  TRun r = Kxta({"read", "--port", "demo", "-o", dir.File("no/such/folder/a.ta")});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("Cannot write into the folder"), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Err.find("Connecting"), std::string::npos);
+}
+
+TEST_F(CliTest, DiffExitCodesAndLines) {
+  ASSERT_EQ(Kxta({"read", "--port", "demo", "-o", dir.File("a.ta")}).Status, 0);
+  {
+    THeadlessFeedback quiet;
+    SetFeedback(&quiet);
+    TSysData store;
+    ASSERT_TRUE(store.LoadFromFile(dir.File("a.ta")));
+    store.Extensions.Jacks(2).BlockOf("604E").SetItemStr(1, "Office");
+    ASSERT_TRUE(store.SaveToFile(dir.File("b.ta")));
+    SetFeedback(nullptr);
+  }
+  TRun same = Kxta({"diff", dir.File("a.ta"), dir.File("a.ta")});
+  EXPECT_EQ(same.Status, 0);
+  EXPECT_TRUE(same.Out.empty());
+  TRun differ = Kxta({"diff", dir.File("a.ta"), dir.File("b.ta")});
+  EXPECT_EQ(differ.Status, 1);
+  const std::vector<std::string> lines = Lines(differ.Out);
+  ASSERT_EQ(lines.size(), 2u) << differ.Out;
+  EXPECT_EQ(lines[0], "- 604E02/^/");
+  EXPECT_EQ(lines[1].rfind("+ 604E02/Office", 0), 0u) << lines[1];
+  EXPECT_EQ(Kxta({"diff", dir.File("a.ta"), dir.File("missing.ta")}).Status, 2);
+}
+
+TEST_F(CliTest, UsageErrorsExitTwoAndHelpNamesEveryCommand) {
+  EXPECT_EQ(Kxta({}).Status, 2);
+  EXPECT_EQ(Kxta({"read", "--port", "demo"}).Status, 2);  // no -o
+  EXPECT_EQ(Kxta({"read", "--speed", "300", "-o", "x.ta"}).Status, 2);
+  EXPECT_EQ(Kxta({"frobnicate"}).Status, 2);
+  TRun help = Kxta({"--help"});
+  EXPECT_EQ(help.Status, 0);
+  for (const char* cmd : {"read", "upload", "dump", "export", "diff"})
+    EXPECT_NE(help.Out.find(cmd), std::string::npos) << cmd;
+  TRun version = Kxta({"--version"});
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_EQ(version.Out.rfind("kxta ", 0), 0u);
+}
+
+}  // namespace
