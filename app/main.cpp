@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "CommDevice.h"
+#include "COparam.h"
 #include "CommKXTA.h"
 #include "DemoLine.h"
+#include "FKey.h"
 #include "Main.h"
 #include "ModemDlg.h"
 #include "Paths.h"
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion("1.00.02");
   TQtFeedback feedback;
   SetFeedback(&feedback);
+  InstallFKeyTracker();
 
   TSysData& store = SysData();
   LoadSettings(store.Settings);
@@ -87,6 +90,9 @@ int main(int argc, char** argv) {
   mainWindow = &main;
   feedback.SetMainWindow(&main);
   store.OnDataChanged = [&main] { main.PostDataChanged(); };
+  ViewDialogs().COLines = [](QWidget* Parent, const TIntegerList& Lines) {
+    return EditCOLines(Parent, Lines);
+  };
   CreateViews(main);
   main.resize(900, 640);
   main.show();

@@ -8,9 +8,8 @@
 #include <atomic>
 
 #include "Feedback.h"
-
-class TMyProgressBar;
-class TTopInfo;
+#include "Infotop.h"
+#include "Progress.h"
 
 class TQtFeedback : public QObject, public TFeedback {
   Q_OBJECT
