@@ -127,9 +127,9 @@ class TCliConnection {
 
     if (!fOptions.ErrorLog.empty()) fComm.SetErrorLogFile(fOptions.ErrorLog);
     if (!fOptions.Trace.empty()) fComm.SetTraceFile(fOptions.Trace);
-    if (const char* spec = std::getenv("KXTA_SESSION_TIMING")) {
+    if (const char* timings = std::getenv("KXTA_SESSION_TIMING")) {
       std::string error;
-      if (!ApplyTimingSpec(spec, fComm.Timing, error))
+      if (!ApplyTimingText(timings, fComm.Timing, error))
         fFeedback.Note("kxta: KXTA_SESSION_TIMING: " + error);
     }
 
@@ -366,7 +366,7 @@ std::string CommandCode(const std::string& Cmd) {
   return cut == std::string::npos ? Cmd : Cmd.substr(0, cut);
 }
 
-bool ApplyTimingSpec(const std::string& Spec, TSessionTiming& Timing, std::string& Error) {
+bool ApplyTimingText(const std::string& Text, TSessionTiming& Timing, std::string& Error) {
   const std::map<std::string, int TSessionTiming::*> fields = {
       {"DirectTimeout", &TSessionTiming::DirectTimeout},
       {"ModemTimeout", &TSessionTiming::ModemTimeout},
@@ -386,9 +386,9 @@ bool ApplyTimingSpec(const std::string& Spec, TSessionTiming& Timing, std::strin
       {"DialEchoLimit", &TSessionTiming::DialEchoLimit},
   };
   TSessionTiming t = Timing;
-  const int n = WordCount(Spec, ",");
+  const int n = WordCount(Text, ",");
   for (int i = 1; i <= n; ++i) {
-    const std::string item = TrimBlanks(ExtractWord(Spec, ",", i));
+    const std::string item = TrimBlanks(ExtractWord(Text, ",", i));
     if (item.empty()) continue;
     const std::string name = TrimBlanks(ExtractWord(item, "=", 1));
     int value = 0;

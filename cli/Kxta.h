@@ -18,7 +18,7 @@ int KxtaMain(int argc, char** argv);
 
 // Applies "Name=ms,Name=ms" to the session's pauses and limits (the names of TSessionTiming's
 // fields). Tests use it through KXTA_SESSION_TIMING to run against a simulator in seconds.
-bool ApplyTimingSpec(const std::string& Spec, TSessionTiming& Timing, std::string& Error);
+bool ApplyTimingText(const std::string& Text, TSessionTiming& Timing, std::string& Error);
 
 // The command code the run shows for a command: cut before its first "*", else before its
 // first "/", else the whole command.

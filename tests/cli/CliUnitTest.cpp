@@ -36,16 +36,16 @@ TEST(CliUnit, CommandCodeCutsAtStarThenSlash) {
 TEST(CliUnit, TimingSpecSetsNamedFieldsOrChangesNothing) {
   TSessionTiming t;
   std::string error;
-  EXPECT_TRUE(ApplyTimingSpec("DirectTimeout=300, SlowPause=2", t, error));
+  EXPECT_TRUE(ApplyTimingText("DirectTimeout=300, SlowPause=2", t, error));
   EXPECT_EQ(t.DirectTimeout, 300);
   EXPECT_EQ(t.SlowPause, 2);
   EXPECT_EQ(t.EchoWait, 1000);
   TSessionTiming u;
-  EXPECT_FALSE(ApplyTimingSpec("SlowPause=2,Bogus=1", u, error));
+  EXPECT_FALSE(ApplyTimingText("SlowPause=2,Bogus=1", u, error));
   EXPECT_NE(error.find("Bogus"), std::string::npos);
-  EXPECT_EQ(u.SlowPause, 200);  // a bad spec changes nothing
-  EXPECT_FALSE(ApplyTimingSpec("SlowPause=-5", u, error));
-  EXPECT_FALSE(ApplyTimingSpec("SlowPause", u, error));
+  EXPECT_EQ(u.SlowPause, 200);  // a bad timing text changes nothing
+  EXPECT_FALSE(ApplyTimingText("SlowPause=-5", u, error));
+  EXPECT_FALSE(ApplyTimingText("SlowPause", u, error));
 }
 
 TEST(CliUnit, FileBlockWalkFollowsTheDataFileRecords) {
