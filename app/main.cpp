@@ -1,18 +1,20 @@
 // The desktop program: start-up and shut-down in the order the rest of the program relies on.
 #include <QApplication>
 #include <QIcon>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
+#include <cstdio>
 #include <cstring>
 
-#include "CommDevice.h"
 #include "COparam.h"
 #include "CommKXTA.h"
 #include "DemoLine.h"
 #include "FKey.h"
 #include "Main.h"
-#include "ModemDlg.h"
 #include "Paths.h"
 #include "QtFeedback.h"
+#include "SessionActions.h"
 #include "Settings.h"
 #include "SysData.h"
 #include "Text.h"
@@ -24,6 +26,25 @@ bool HasArg(int Argc, char** Argv, const char* Name) {
   for (int i = 1; i < Argc; ++i)
     if (SameTextAscii(Argv[i], Name)) return true;
   return false;
+}
+
+// The word after option Name, or "" when the option is not given.
+std::string ArgValue(int Argc, char** Argv, const char* Name) {
+  for (int i = 1; i + 1 < Argc; ++i)
+    if (SameTextAscii(Argv[i], Name)) return Argv[i + 1];
+  return std::string();
+}
+
+// The frame as the screen shows it (the window system's pixels where it gives them, else
+// Qt's own rendering), saved as a picture file.
+bool SaveScreenshot(QWidget& Window, const QString& File) {
+  QPixmap shot;
+  if (QScreen* s = Window.screen()) {
+    const QRect r = Window.frameGeometry();
+    shot = s->grabWindow(0, r.x(), r.y(), r.width(), r.height());
+  }
+  if (shot.isNull()) shot = Window.grab();
+  return shot.save(File);
 }
 
 }  // namespace
@@ -50,44 +71,11 @@ int main(int argc, char** argv) {
   LoadSettings(store.Settings);
   LoadComSettings(store.Settings.Com);
 
-  TPbxActions actions;
-  const auto& com = store.Settings.Com;
-  actions.Connect = [&] {
-    int dialResult = 0;
-    const std::string device = demo ? std::string("demo") : Format("COM%d", com.ComNumber());
-    return comm.ConnectDevice(device, com.Speed, com.StopBits, com.WordLen, com.Parity,
-                              store.Settings.PbxPassword, 0, false, "", "", 0, dialResult);
-  };
-  actions.Disconnect = [&] { comm.Disconnect(); };
-  actions.StoreDump = [&](TStream& S) { comm.StoreDump("ALL", S); };
-  actions.PbxVersion = [&] { return comm.PbxVersion(); };
-  actions.ConnectErrorText = [&] { return comm.ConnectErrorText(); };
-  actions.SetOnCarrierLost = [&](std::function<void()> F) { comm.OnCarrierLost = std::move(F); };
-
-  TMainForm* mainWindow = nullptr;  // the modem dialog's parent and online switch
-  actions.ModemDialog = [&](QWidget* Parent) {
-    TModemConnectDlg dlg(
-        Parent, AppPaths().SettingsFile(),
-        [&](const std::string& Init, const std::string& Number, int WaitCD,
-            const std::string& Password, int& DialResult) {
-          const std::string device =
-              demo ? std::string("demo") : Format("COM%d", com.ComNumber());
-          // A modem connection always runs without parity.
-          return comm.ConnectDevice(device, com.Speed, com.StopBits, com.WordLen, 0, Password, 0,
-                                    true, Init, Number, WaitCD, DialResult);
-        },
-        [&] {
-          comm.OnCarrierLost = [&] { mainWindow->CarrierLost(); };
-          mainWindow->SetOnline(true);
-          store.Version.SetModel(comm.PbxVersion());
-        });
-    dlg.exec();
-  };
+  TPbxActions actions = SessionActions(comm, store, demo ? "demo" : "");
 
   // "dump" as the first argument shows the Store dump action.
   const bool showDump = argc > 1 && SameTextAscii(argv[1], "dump");
   TMainForm main(store, std::move(actions), showDump);
-  mainWindow = &main;
   feedback.SetMainWindow(&main);
   store.OnDataChanged = [&main] { main.PostDataChanged(); };
   ViewDialogs().COLines = [](QWidget* Parent, const TIntegerList& Lines) {
@@ -96,7 +84,34 @@ int main(int argc, char** argv) {
   CreateViews(main);
   main.resize(900, 640);
   main.show();
-  const int rc = app.exec();
+
+  // Hooks for scripts (scripts/screenshot): "--autorun read" connects and reads everything
+  // once the window is up; "--screenshot FILE" then saves the window as a picture and quits.
+  const std::string autorun = ArgValue(argc, argv, "--autorun");
+  const QString screenshot = QString::fromStdString(ArgValue(argc, argv, "--screenshot"));
+  if (!autorun.empty() && !SameTextAscii(autorun, "read")) {
+    std::fprintf(stderr, "kxta-config: --autorun knows only \"read\"\n");
+    return 2;
+  }
+  int hookResult = 0;
+  if (!autorun.empty() || !screenshot.isEmpty()) QTimer::singleShot(200, &main, [&] {
+    if (!autorun.empty()) {
+      if (main.Connect())
+        main.ReadFromPbx();
+      else
+        hookResult = 1;
+      std::printf("autorun: %s\n", hookResult == 0 ? "read done" : "connect failed");
+      std::fflush(stdout);
+    }
+    if (screenshot.isEmpty()) return;
+    // Let the views rebuild and paint before the picture is taken.
+    QTimer::singleShot(500, &main, [&] {
+      if (!SaveScreenshot(main, screenshot)) hookResult = 1;
+      main.close();
+    });
+  });
+  int rc = app.exec();
+  if (rc == 0) rc = hookResult;
 
   SaveSettings(store.Settings);
   SetFeedback(nullptr);

@@ -11,7 +11,7 @@
 
 #include "Paths.h"
 #include "PosixComm.h"
-#include "Profile.h"
+#include "SerialPorts.h"
 #include "Text.h"
 
 namespace {
@@ -48,12 +48,13 @@ std::string ResolveDevicePath(const std::string& Name, const std::string& Settin
   const int n = ComNumber(Name);
   if (n == 0) return Name;
   if (!SettingsFile.empty()) {
-    const TIniFile ini(SettingsFile);
-    const std::string mapped = TrimBlanks(ini.ReadString("Devices", Format("COM%d", n), ""));
+    const std::string mapped = ComDeviceMapping(SettingsFile, n);
     if (!mapped.empty()) return mapped;
   }
-  return Format("/dev/ttyS%d", n - 1);
+  return DefaultComDevice(n);
 }
+
+std::string DefaultComDevice(int ComNo) { return Format("/dev/ttyS%d", ComNo - 1); }
 
 namespace {
 TCommDeviceFactory Registered(const std::string& Name) {

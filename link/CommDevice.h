@@ -45,6 +45,8 @@ void UnregisterCommDevice(const std::string& Name);
 
 // "COM5" through the [Devices] section of SettingsFile, else COMn -> /dev/ttyS(n-1); any other
 // name is taken as a path.
+// The device of COMn when [Devices] names none: /dev/ttyS(n-1).
+std::string DefaultComDevice(int ComNo);
 std::string ResolveDevicePath(const std::string& Name, const std::string& SettingsFile);
 
 // A registered device for Name, or for what Name resolves to (settings file of the program),

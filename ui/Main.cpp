@@ -385,7 +385,10 @@ void TMainForm::StoreDump() {
                               name.toStdString() + "\r" + out.ErrorText());
 }
 
-void TMainForm::ComPortSetup() { ComSetupDialog(this, fStore.Settings.Com); }
+void TMainForm::ComPortSetup() {
+  ComSetupDialog(this, fStore.Settings.Com,
+                 fActions.ComDevices ? fActions.ComDevices() : TComDevices());
+}
 
 void TMainForm::SystemSetup() {
   bool modelChanged = false;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "ComSetup.h"
 #include "LastFile.h"
 
 class QAction;
@@ -30,6 +31,8 @@ struct TPbxActions {
   std::function<std::string()> ConnectErrorText;
   // The session's carrier-lost slot (set by the modem dialog, cleared on disconnect).
   std::function<void(std::function<void()>)> SetOnCarrierLost;
+  // The devices behind the COM entries and those present, for the COM port dialog.
+  std::function<TComDevices()> ComDevices;
   // Opens the modem dialog.
   std::function<void(QWidget* Parent)> ModemDialog;
 };

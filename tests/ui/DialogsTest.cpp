@@ -2,6 +2,10 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -9,9 +13,22 @@
 
 #include "ComSetup.h"
 #include "LastFile.h"
+#include "Paths.h"
 #include "Profile.h"
 #include "SysSetup.h"
 #include "TempDir.h"
+#include "WhenModal.h"
+
+namespace {
+
+// Runs Checks on an open dialog, then presses OK, or Cancel when a check failed.
+void ClickAfter(QWidget* Dialog, const std::function<void(QWidget*)>& Checks) {
+  Checks(Dialog);
+  auto* box = Dialog->findChild<QDialogButtonBox*>();
+  box->button(QTest::currentTestFailed() ? QDialogButtonBox::Cancel : QDialogButtonBox::Ok)->click();
+}
+
+}  // namespace
 
 class DialogsTest : public QObject {
   Q_OBJECT
@@ -37,10 +54,13 @@ class DialogsTest : public QObject {
   void ComSetupLabelsEntriesFromFirstComNumber() {
     TComSettings c;
     c.FirstCOMno = 3;
-    TComSetupDlg dlg(nullptr, c, [](int n) { return n == 4 ? std::string("/dev/ttyUSB0") : ""; });
+    TComDevices devices;
+    devices.DeviceOf = [](int n) { return n == 4 ? std::string("/dev/ttyUSB0") : ""; };
+    TComSetupDlg dlg(nullptr, c, devices);
     QCOMPARE(dlg.windowTitle(), QString("COM port setup"));
     QCOMPARE(dlg.findChild<QRadioButton*>("ComPortRG_0")->text(), QString("COM3"));
-    QCOMPARE(dlg.findChild<QRadioButton*>("ComPortRG_1")->text(), QString("COM4  (/dev/ttyUSB0)"));
+    QCOMPARE(dlg.findChild<QRadioButton*>("ComPortRG_1")->text(), QString("COM4"));
+    QCOMPARE(dlg.findChild<QLabel*>("ComDeviceLbl_1")->text(), QString("/dev/ttyUSB0"));
     QCOMPARE(dlg.findChild<QRadioButton*>("ComPortRG_3")->text(), QString("COM6"));
     QVERIFY(dlg.findChild<QRadioButton*>("ParityRG_3")->isChecked());  // mark by default
     QVERIFY(dlg.findChild<QRadioButton*>("SpeedRG_3")->isChecked());
@@ -50,6 +70,66 @@ class DialogsTest : public QObject {
     QCOMPARE(c.ComNumber(), 4);
     QCOMPARE(c.Parity, 0);
     QCOMPARE(c.FirstCOMno, 3);
+  }
+
+  // The chooser edits the device of the selected entry; OK writes only the entries changed
+  // into [Devices], beside the communication keys, and leaves the other lines alone.
+  void ComSetupMapsEntriesToDevicesPresent() {
+    TTempDir d;
+    TAppPaths p;
+    p.ProgramDir = p.ConfigDir = p.StateDir = p.DataDir = d.Path();
+    SetAppPaths(p);
+    d.Write("TALVEN.INI", "; kept\n[Devices]\nCOM2=/dev/ttyACM0\nCOM3=/dev/ttyUSB3\n");
+    TComDevices devices = MachineComDevices();
+    devices.Present = {{"/dev/serial/by-id/usb-FTDI-port0", "/dev/ttyUSB0"}, {"/dev/ttyUSB0", ""}};
+    TComSettings c;
+    c.ComPort = 1;
+
+    auto lbl = [](QWidget* w, int i) {
+      return w->findChild<QLabel*>(QString("ComDeviceLbl_%1").arg(i));
+    };
+    auto drive = [&](QWidget* w) {
+      auto* cb = w->findChild<QComboBox*>("ComDeviceCB");
+      QCOMPARE(lbl(w, 0)->text(), QString("/dev/ttyS0"));  // unmapped: the default
+      QCOMPARE(lbl(w, 1)->text(), QString("/dev/ttyACM0"));
+      QCOMPARE(cb->currentText(), QString("/dev/ttyACM0"));  // the selected entry's device
+      QCOMPARE(cb->count(), 2);
+      cb->setCurrentIndex(0);  // a stable name for COM2
+      QCOMPARE(lbl(w, 1)->text(), QString("/dev/serial/by-id/usb-FTDI-port0"));
+      // The keyboard: the arrow moves to COM3, whose device is blanked back to the default.
+      auto* com2 = w->findChild<QRadioButton*>("ComPortRG_1");
+      w->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(w));
+      com2->setFocus();
+      QTest::keyClick(com2, Qt::Key_Down);
+      QVERIFY(w->findChild<QRadioButton*>("ComPortRG_2")->isChecked());
+      QCOMPARE(cb->currentText(), QString("/dev/ttyUSB3"));
+      cb->lineEdit()->clear();
+      QCOMPARE(lbl(w, 2)->text(), QString("/dev/ttyS2"));
+      QCOMPARE(lbl(w, 1)->text(), QString("/dev/serial/by-id/usb-FTDI-port0"));
+    };
+    WhenModal([&](QWidget* w) { ClickAfter(w, drive); });
+    QVERIFY(ComSetupDialog(nullptr, c, devices));
+    QVERIFY(!QTest::currentTestFailed());
+    QCOMPARE(c.ComNumber(), 3);
+    const std::string ini = d.Read("TALVEN.INI");
+    QVERIFY2(ini.rfind("; kept\n[Devices]\nCOM2=/dev/serial/by-id/usb-FTDI-port0\n", 0) == 0,
+             ini.c_str());
+    QVERIFY(ini.find("COM3") == std::string::npos);
+    QVERIFY(ini.find("COM1") == std::string::npos);
+    QVERIFY(ini.find("ComPort=2") != std::string::npos);
+
+    // Shown only (the demo program): a changed text is not stored.
+    devices.Editable = false;
+    WhenModal([&](QWidget* w) {
+      ClickAfter(w, [](QWidget* dlg) {
+        auto* cb = dlg->findChild<QComboBox*>("ComDeviceCB");
+        QVERIFY(!cb->isEnabled());
+        cb->setEditText("/dev/ttyUSB9");
+      });
+    });
+    QVERIFY(ComSetupDialog(nullptr, c, devices));
+    QCOMPARE(d.Read("TALVEN.INI"), ini);
   }
 
   void RecentFilesSwapAddDropAndLimit() {

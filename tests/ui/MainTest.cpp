@@ -11,20 +11,9 @@
 #include "Stream.h"
 #include "SysData.h"
 #include "TempDir.h"
+#include "TestMainForm.h"
 
 namespace {
-
-// Answers the file choosers without a dialog.
-class TTestMainForm : public TMainForm {
- public:
-  using TMainForm::TMainForm;
-  QString NextFile;
-
- protected:
-  QString ChooseOpenFile() override { return NextFile; }
-  QString ChooseSaveFile() override { return NextFile; }
-  QString ChooseDumpFile() override { return NextFile; }
-};
 
 struct TFakePbx {
   int Result = 0;

@@ -17,20 +17,9 @@
 #include "Progress.h"
 #include "QtFeedback.h"
 #include "ShowWarn.h"
+#include "WhenModal.h"
 
 namespace {
-
-// Runs Action on the next modal widget that opens (from inside its exec()).
-void WhenModal(std::function<void(QWidget*)> Action) {
-  QTimer::singleShot(0, [Action] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (!w) {
-      WhenModal(Action);
-      return;
-    }
-    Action(w);
-  });
-}
 
 double CpuSeconds() {
   rusage u{};

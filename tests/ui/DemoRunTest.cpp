@@ -1,0 +1,221 @@
+// The desktop program end to end: the real frame, session, run window and Qt waiting against
+// the in-process demo PBX, from Connect to Disconnect, and the connect failures a PBX and a port
+// give.
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "CommKXTA.h"
+#include "DemoLine.h"
+#include "Paths.h"
+#include "QtFeedback.h"
+#include "ReadAll.h"
+#include "SessionActions.h"
+#include "SimPbx.h"
+#include "SysData.h"
+#include "TempDir.h"
+#include "TestMainForm.h"
+
+namespace {
+
+// The Qt feedback with its boxes recorded and answered Yes instead of shown; waiting, the
+// information panel and the progress window are the real ones.
+class TAnsweringFeedback : public TQtFeedback {
+ public:
+  TAnsweringFeedback() { SetFeedback(this); }
+  ~TAnsweringFeedback() override { SetFeedback(nullptr); }
+  void ShowError(const std::string& Text) override { Errors.push_back(Text); }
+  bool Confirm(const std::string& Text) override {
+    Questions.push_back(Text);
+    return true;
+  }
+  void ShowInformation(const std::string& Text) override { Infos.push_back(Text); }
+  bool ShowMsgAgain(const std::string& Text, bool&, bool YesNo) override {
+    Warnings.push_back(Text);
+    return YesNo;
+  }
+  std::vector<std::string> Errors, Questions, Infos, Warnings;
+};
+
+// Keeps the title and lines of the last run window as they stood at its last change.
+class TRunWatcher : public QObject {
+ public:
+  TRunWatcher() { qApp->installEventFilter(this); }
+  QString Title;
+  QStringList Lines;
+
+  bool AllEndWith(const QString& Tail) const {
+    for (const QString& l : Lines)
+      if (!l.endsWith(Tail)) return false;
+    return Lines.size() == 18;
+  }
+
+ protected:
+  bool eventFilter(QObject* Object, QEvent* Event) override {
+    auto* dlg = qobject_cast<TReadAllDlg*>(Object);
+    if (dlg && Event->type() == QEvent::Show) {
+      Title = dlg->windowTitle();
+      Lines = dlg->LineTexts();
+      connect(dlg->findChild<QListWidget*>("StepList")->model(),
+              &QAbstractItemModel::dataChanged, dlg, [this, dlg] { Lines = dlg->LineTexts(); });
+    }
+    return false;
+  }
+};
+
+std::string SimLine(const std::string& Head) {
+  std::string line;
+  DemoLine().Control([&](TSimPbx& P) { line = P.Line(Head); });
+  return line;
+}
+
+}  // namespace
+
+class DemoRunTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TTempDir> fDir;
+  std::unique_ptr<TKXTAcomm> fComm;
+
+ private slots:
+  void initTestCase() { RegisterDemoLine(); }
+
+  void init() {
+    fDir = std::make_unique<TTempDir>();
+    TAppPaths p;
+    p.ProgramDir = p.ConfigDir = p.StateDir = p.DataDir = fDir->Path();
+    p.Portable = true;
+    SetAppPaths(p);
+    SysData().ClearData();
+    SysData().OnLine = false;
+    SysData().HaveFileData = false;
+    SysData().Settings = TSettings();
+    DemoLine().Control([](TSimPbx& P) {
+      P.ResetToFactory();
+      P.ClearFaults();
+      P.SetDsr(true);
+    });
+    fComm = std::make_unique<TKXTAcomm>();
+    TSessionTiming& t = fComm->Timing;
+    t.SlowPause = t.ByePause = 2;
+    t.OpenPause = t.LoginPause = t.FailPause = t.DisconnectPause = t.DisconnectTail = 10;
+    t.PromptPause = t.ClosePause = 5;
+    t.DirectTimeout = 1500;
+    fComm->SetErrorLogFile(fDir->File("Error.log"));
+    SetPbxComm(fComm.get());
+  }
+
+  void cleanup() {
+    SetPbxComm(nullptr);
+    fComm.reset();
+  }
+
+  void ConnectReadSaveOpenUploadDumpDisconnect() {
+    TAnsweringFeedback f;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), true);
+    f.SetMainWindow(&m);
+    m.show();
+    QSignalSpy changed(&m, &TMainForm::DataChanged);
+    TRunWatcher run;
+
+    QVERIFY(m.Connect());
+    QCOMPARE(f.Warnings.size(), size_t(1));
+    QVERIFY(f.Warnings[0].rfind("Connecting KX-TA PBX will stop all current talks.", 0) == 0);
+    QVERIFY(SysData().Settings.ShowConnectWarn);  // answered Yes with the box left checked
+    QCOMPARE(m.StatusText(0), QString("ON LINE"));
+    QVERIFY2(m.StatusText(1).contains("KX-TA624"), qPrintable(m.StatusText(1)));
+    QVERIFY(!m.Action("ConnectAct")->isEnabled());
+    QVERIFY(m.Action("ReadAct")->isEnabled() && m.Action("StoreDumpAct")->isEnabled());
+
+    m.ReadFromPbx();
+    QCOMPARE(run.Title, QString("Read PBX configuration"));
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QVERIFY(f.Questions.empty());  // nothing loaded before: no re-read question
+    QCOMPARE(SysData().Extensions.Cmd009.Count(), 24);
+    QTRY_COMPARE(changed.count(), 1);
+
+    // An edit, saved (Save without a name is Save As), the store emptied, the file opened.
+    SysData().Cmd103S.SetItemInt(1, SysData().Cmd103S.ItemInt(1) == 1 ? 2 : 1);
+    const std::string edited = SysData().Cmd103S.Data();
+    QVERIFY(edited != SimLine("103S"));
+    m.NextFile = QString::fromStdString(fDir->File("site.ta"));
+    QVERIFY(m.Save());
+    QCOMPARE(m.StatusText(2), QString("site.ta"));
+    m.New();
+    QCOMPARE(SysData().Cmd103S.Data(), std::string());
+    QVERIFY(m.OpenFile(fDir->File("site.ta")));
+    QCOMPARE(SysData().Cmd103S.Data(), edited);
+
+    m.UploadToPbx();
+    QCOMPARE(f.Questions, (std::vector<std::string>{"Upload data to PBX?"}));
+    QCOMPARE(run.Title, QString("Save PBX configuration"));
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QCOMPARE(SimLine("103S"), edited);
+
+    m.NextFile = QString::fromStdString(fDir->File("site.log"));
+    m.StoreDump();
+    const std::string dump = fDir->Read("site.log");
+    QVERIFY2(dump.find(edited) != std::string::npos, dump.substr(0, 400).c_str());
+    QVERIFY(dump.find("009S24") != std::string::npos);
+
+    m.Disconnect();
+    QVERIFY(!SysData().OnLine);
+    QCOMPARE(m.StatusText(0), QString("OFF LINE"));
+    QVERIFY(m.Action("ConnectAct")->isEnabled() && !m.Action("ReadAct")->isEnabled());
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+    QVERIFY(f.Infos.empty());
+  }
+
+  void ConnectFailuresGiveTheirMessages() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    fComm->Timing.DirectTimeout = 300;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+
+    SysData().Settings.PbxPassword = "0000";
+    QVERIFY(!m.Connect());
+    QCOMPARE(f.Errors.back(), std::string("Bad access password!\rPlease, set correct one in the "
+                                          "dialog \"Settings->System\""));
+    SysData().Settings.PbxPassword = "7392";
+
+    DemoLine().Control([](TSimPbx& P) { P.SetSilentAfter(0); });
+    QVERIFY(!m.Connect());
+    QCOMPARE(f.Errors.back(), std::string("No PBX reaction!\rPlease, check hardware."));
+    DemoLine().Control([](TSimPbx& P) {
+      P.ClearFaults();
+      P.SetDsr(false);
+    });
+    QVERIFY(!m.Connect());
+    QCOMPARE(f.Errors.back(),
+             std::string("No DSR signal!\rPlease, check hardware or set correct COM-port number "
+                         "in the dialog \"Settings->COM-port\""));
+    QVERIFY(!SysData().OnLine);
+    QCOMPARE(m.StatusText(0), QString("OFF LINE"));
+
+    // A port another program holds.
+    int master = -1, slave = -1;
+    char name[128] = {};
+    QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
+    const int holder = ::open(name, O_RDWR | O_NOCTTY);
+    QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+    TTestMainForm busy(SysData(), SessionActions(*fComm, SysData(), name), false);
+    QVERIFY(!busy.Connect());
+    QVERIFY2(f.Errors.back().rfind("Failed do initialize COM-port!\rMay be already used by "
+                                   "another program?\r\r", 0) == 0 &&
+                 f.Errors.back().find("busy") != std::string::npos,
+             f.Errors.back().c_str());
+    ::close(holder);
+    ::close(slave);
+    ::close(master);
+    QCOMPARE(f.Errors.size(), size_t(4));
+  }
+};
+
+QTEST_MAIN(DemoRunTest)
+#include "DemoRunTest.moc"
