@@ -87,14 +87,7 @@ class DemoRunTest : public QObject {
 
   void init() {
     fDir = std::make_unique<TTempDir>();
-    TAppPaths p;
-    p.ProgramDir = p.ConfigDir = p.StateDir = p.DataDir = fDir->Path();
-    p.Portable = true;
-    SetAppPaths(p);
-    SysData().ClearData();
-    SysData().OnLine = false;
-    SysData().HaveFileData = false;
-    SysData().Settings = TSettings();
+    FreshProgramState(*fDir);
     DemoLine().Control([](TSimPbx& P) {
       P.ResetToFactory();
       P.ClearFaults();

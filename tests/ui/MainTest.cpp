@@ -48,14 +48,7 @@ class MainTest : public QObject {
  private slots:
   void init() {
     fDir = std::make_unique<TTempDir>();
-    TAppPaths p;
-    p.ProgramDir = p.ConfigDir = p.StateDir = p.DataDir = fDir->Path();
-    p.Portable = true;
-    SetAppPaths(p);
-    SysData().ClearData();
-    SysData().OnLine = false;
-    SysData().HaveFileData = false;
-    SysData().Settings = TSettings();
+    FreshProgramState(*fDir);
   }
 
   void EnabledStatesFollowTheOnlineFlag() {

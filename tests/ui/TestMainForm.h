@@ -2,6 +2,22 @@
 #pragma once
 
 #include "Main.h"
+#include "Paths.h"
+#include "SysData.h"
+#include "TempDir.h"
+
+// Every folder of the program in Dir (portable use), and an empty, offline store with the
+// default settings.
+inline void FreshProgramState(const TTempDir& Dir) {
+  TAppPaths p;
+  p.ProgramDir = p.ConfigDir = p.StateDir = p.DataDir = Dir.Path();
+  p.Portable = true;
+  SetAppPaths(p);
+  SysData().ClearData();
+  SysData().OnLine = false;
+  SysData().HaveFileData = false;
+  SysData().Settings = TSettings();
+}
 
 class TTestMainForm : public TMainForm {
  public:

@@ -15,6 +15,7 @@
 #include "RecordingFeedback.h"
 #include "SysData.h"
 #include "TempDir.h"
+#include "TestMainForm.h"
 #include "Views.h"
 
 namespace {
@@ -71,12 +72,7 @@ class ViewsTest : public QObject {
  private slots:
   void init() {
     fDir = std::make_unique<TTempDir>();
-    TAppPaths p;
-    p.ProgramDir = p.ConfigDir = p.StateDir = p.DataDir = fDir->Path();
-    p.Portable = true;
-    SetAppPaths(p);
-    SysData().ClearData();
-    SysData().Settings = TSettings();
+    FreshProgramState(*fDir);
     ViewDialogs() = TViewDialogs();
     fPbx = std::make_unique<TPbxModel>();
   }
