@@ -52,6 +52,14 @@ bool SaveScreenshot(QWidget& Window, const QString& File) {
 int main(int argc, char** argv) {
   InitAppPaths(argc > 0 ? argv[0] : nullptr);
   EnsureAppDirs();
+  // Hooks for scripts (scripts/screenshot): "--autorun read" connects and reads everything
+  // once the window is up; "--screenshot FILE" then saves the window as a picture and quits.
+  const std::string autorun = ArgValue(argc, argv, "--autorun");
+  const std::string screenshot = ArgValue(argc, argv, "--screenshot");
+  if (!autorun.empty() && !SameTextAscii(autorun, "read")) {
+    std::fprintf(stderr, "kxta-config: --autorun knows only \"read\"\n");
+    return 2;
+  }
   // The session exists before anything else and goes last.
   TKXTAcomm comm;
   comm.SetErrorLogFile(AppPaths().ErrorLogFile());
@@ -85,31 +93,24 @@ int main(int argc, char** argv) {
   main.resize(900, 640);
   main.show();
 
-  // Hooks for scripts (scripts/screenshot): "--autorun read" connects and reads everything
-  // once the window is up; "--screenshot FILE" then saves the window as a picture and quits.
-  const std::string autorun = ArgValue(argc, argv, "--autorun");
-  const QString screenshot = QString::fromStdString(ArgValue(argc, argv, "--screenshot"));
-  if (!autorun.empty() && !SameTextAscii(autorun, "read")) {
-    std::fprintf(stderr, "kxta-config: --autorun knows only \"read\"\n");
-    return 2;
-  }
   int hookResult = 0;
-  if (!autorun.empty() || !screenshot.isEmpty()) QTimer::singleShot(200, &main, [&] {
-    if (!autorun.empty()) {
-      if (main.Connect())
-        main.ReadFromPbx();
-      else
-        hookResult = 1;
-      std::printf("autorun: %s\n", hookResult == 0 ? "read done" : "connect failed");
-      std::fflush(stdout);
-    }
-    if (screenshot.isEmpty()) return;
-    // Let the views rebuild and paint before the picture is taken.
-    QTimer::singleShot(500, &main, [&] {
-      if (!SaveScreenshot(main, screenshot)) hookResult = 1;
-      main.close();
+  if (!autorun.empty() || !screenshot.empty())
+    QTimer::singleShot(200, &main, [&] {
+      if (!autorun.empty()) {
+        if (main.Connect())
+          main.ReadFromPbx();
+        else
+          hookResult = 1;
+        std::printf("autorun: %s\n", hookResult == 0 ? "read done" : "connect failed");
+        std::fflush(stdout);
+      }
+      if (screenshot.empty()) return;
+      // Let the views rebuild and paint before the picture is taken.
+      QTimer::singleShot(500, &main, [&] {
+        if (!SaveScreenshot(main, QString::fromStdString(screenshot))) hookResult = 1;
+        main.close();
+      });
     });
-  });
   int rc = app.exec();
   if (rc == 0) rc = hookResult;
 

@@ -40,8 +40,8 @@ TPbxActions SessionActions(TKXTAcomm& Comm, TSysData& Store, const std::string& 
                                 const std::string& Password, int& DialResult) {
           const TComSettings& c = Store.Settings.Com;
           // A modem connection always runs without parity.
-          return Comm.ConnectDevice(device(), c.Speed, c.StopBits, c.WordLen, 0, Password, 0,
-                                    true, Init, Number, WaitCD, DialResult);
+          return Comm.ConnectDevice(device(), c.Speed, c.StopBits, c.WordLen, 0, Password, 0, true,
+                                    Init, Number, WaitCD, DialResult);
         },
         [&Comm, &Store, frame] {
           if (!frame) return;

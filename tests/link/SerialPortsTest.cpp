@@ -40,11 +40,11 @@ TEST(SerialPorts, StableNamesFirstThenEachKindInNumberOrder) {
   const std::string root = d.Path().substr(0, d.Path().size() - 1);
 
   const auto ports = ListSerialPorts(d.Path());
-  EXPECT_EQ(Paths(ports), (std::vector<std::string>{
-                              root + "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0",
-                              root + "/dev/ttyUSB1", root + "/dev/ttyUSB2", root + "/dev/ttyUSB10",
-                              root + "/dev/ttyACM0", root + "/dev/ttyS0", root + "/dev/ttyS1",
-                              root + "/dev/ttyS12"}));
+  EXPECT_EQ(Paths(ports),
+            (std::vector<std::string>{
+                root + "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0", root + "/dev/ttyUSB1",
+                root + "/dev/ttyUSB2", root + "/dev/ttyUSB10", root + "/dev/ttyACM0",
+                root + "/dev/ttyS0", root + "/dev/ttyS1", root + "/dev/ttyS12"}));
   EXPECT_EQ(ports[0].Target, fs::canonical(root + "/dev/ttyUSB1").string());
   EXPECT_EQ(ports[1].Target, "");
 

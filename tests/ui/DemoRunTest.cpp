@@ -48,6 +48,7 @@ class TRunWatcher : public QObject {
   TRunWatcher() { qApp->installEventFilter(this); }
   QString Title;
   QStringList Lines;
+  std::function<void(TReadAllDlg*)> OnShown;
 
   bool AllEndWith(const QString& Tail) const {
     for (const QString& l : Lines)
@@ -61,8 +62,9 @@ class TRunWatcher : public QObject {
     if (dlg && Event->type() == QEvent::Show) {
       Title = dlg->windowTitle();
       Lines = dlg->LineTexts();
-      connect(dlg->findChild<QListWidget*>("StepList")->model(),
-              &QAbstractItemModel::dataChanged, dlg, [this, dlg] { Lines = dlg->LineTexts(); });
+      connect(dlg->findChild<QListWidget*>("StepList")->model(), &QAbstractItemModel::dataChanged,
+              dlg, [this, dlg] { Lines = dlg->LineTexts(); });
+      if (OnShown) OnShown(dlg);
     }
     return false;
   }
@@ -104,6 +106,7 @@ class DemoRunTest : public QObject {
   }
 
   void cleanup() {
+    if (fComm->LoggedIn()) fComm->Disconnect();  // a failed test leaves the demo PBX logged out
     SetPbxComm(nullptr);
     fComm.reset();
   }
@@ -164,6 +167,32 @@ class DemoRunTest : public QObject {
     QVERIFY(f.Infos.empty());
   }
 
+  // Stop pressed as the run window opens: the read ends at once, says so, still has the views
+  // rebuilt, and leaves the session fit for the next run.
+  void StoppedReadRebuildsTheViewsAndTheNextReadWorks() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    QSignalSpy changed(&m, &TMainForm::DataChanged);
+    TRunWatcher run;
+    QVERIFY(m.Connect());
+    run.OnShown = [](TReadAllDlg* Dlg) { Dlg->Stop(); };
+    m.ReadFromPbx();
+    QCOMPARE(f.Infos, (std::vector<std::string>{"Read operation aborted."}));
+    QCOMPARE(run.Lines.size(), 19);  // pressed before any step: a line of its own
+    QCOMPARE(run.Lines.last(), QString("Wait for abort.."));
+    QVERIFY(!run.Lines[0].endsWith(" - Ok"));
+    QTRY_COMPARE(changed.count(), 1);
+
+    run.OnShown = nullptr;
+    m.ReadFromPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QTRY_COMPARE(changed.count(), 2);
+    m.Disconnect();
+    QVERIFY(f.Errors.empty());
+  }
+
   void ConnectFailuresGiveTheirMessages() {
     TAnsweringFeedback f;
     SysData().Settings.ShowConnectWarn = false;
@@ -200,7 +229,8 @@ class DemoRunTest : public QObject {
     TTestMainForm busy(SysData(), SessionActions(*fComm, SysData(), name), false);
     QVERIFY(!busy.Connect());
     QVERIFY2(f.Errors.back().rfind("Failed do initialize COM-port!\rMay be already used by "
-                                   "another program?\r\r", 0) == 0 &&
+                                   "another program?\r\r",
+                                   0) == 0 &&
                  f.Errors.back().find("busy") != std::string::npos,
              f.Errors.back().c_str());
     ::close(holder);

@@ -25,7 +25,8 @@ namespace {
 void ClickAfter(QWidget* Dialog, const std::function<void(QWidget*)>& Checks) {
   Checks(Dialog);
   auto* box = Dialog->findChild<QDialogButtonBox*>();
-  box->button(QTest::currentTestFailed() ? QDialogButtonBox::Cancel : QDialogButtonBox::Ok)->click();
+  const auto which = QTest::currentTestFailed() ? QDialogButtonBox::Cancel : QDialogButtonBox::Ok;
+  box->button(which)->click();
 }
 
 }  // namespace
