@@ -63,12 +63,14 @@ void TSimRunner::QueueOutput(const std::string& Bytes) {
   const auto ct = CharTime();
   for (char c : Bytes) {
     auto due = std::max(now, fLastOut) + ct;
+    bool pieceStart = false;
     if (fPieceSize > 0 && ++fPieceCount > fPieceSize) {
       due += std::chrono::milliseconds(fGapMs);
       fPieceCount = 1;
+      pieceStart = true;
     }
     fLastOut = due;
-    fOut.push_back({c, 0, false, due});
+    fOut.push_back({c, 0, false, due, pieceStart});
   }
 }
 
@@ -144,14 +146,22 @@ void TSimRunner::Run() {
         fPbx.DropCarrier();
     }
     // Hand over everything that is due, in order, outside the lock. A line change ends a batch
-    // so that the bytes before it reach the program first.
-    while (!fOut.empty() && fOut.front().Due <= now) {
+    // so that the bytes before it reach the program first; so does the start of a split piece,
+    // so that a late wake-up never merges two pieces into one.
+    auto dueAt = [this](const TOutItem& It) {
+      return It.PieceStart ? std::max(It.Due, fPieceHold) : It.Due;
+    };
+    while (!fOut.empty() && dueAt(fOut.front()) <= now) {
       batch.clear();
       lines.clear();
-      while (!fOut.empty() && fOut.front().Due <= now && fOut.front().Line == 0) {
+      while (!fOut.empty() && fOut.front().Due <= now && fOut.front().Line == 0 &&
+             (batch.empty() || !fOut.front().PieceStart)) {
         batch += fOut.front().C;
         fOut.pop_front();
       }
+      // The gap before the next piece counts from this hand-over, even when this one was late.
+      if (!batch.empty() && !fOut.empty() && fOut.front().PieceStart)
+        fPieceHold = now + std::chrono::milliseconds(fGapMs);
       if (batch.empty() && !fOut.empty() && fOut.front().Due <= now) {
         lines.emplace_back(fOut.front().Line, fOut.front().On);
         fOut.pop_front();
@@ -170,7 +180,7 @@ void TSimRunner::Run() {
     if (IdleLocked()) fIdle.notify_all();
     TClock::time_point next = TClock::time_point::max();
     if (!fIn.empty()) next = std::min(next, fIn.front().Due);
-    if (!fOut.empty()) next = std::min(next, fOut.front().Due);
+    if (!fOut.empty()) next = std::min(next, dueAt(fOut.front()));
     for (const TFault& f : fFaults) next = std::min(next, f.Due);
     // Input that arrives meanwhile notifies fWake, which ends the wait early.
     if (next == TClock::time_point::max())

@@ -58,6 +58,7 @@ class TSimRunner {
     int Line;  // 0 for a byte; else a modem-line change to On
     bool On;
     TClock::time_point Due;
+    bool PieceStart = false;  // first byte of a split piece: never handed over with the one before
   };
   struct TFault {
     TClock::time_point Due;
@@ -89,4 +90,5 @@ class TSimRunner {
   std::vector<TFault> fFaults;
   TClock::time_point fLastIn{};
   TClock::time_point fLastOut{};
+  TClock::time_point fPieceHold{};  // a split piece is not handed over before this
 };
