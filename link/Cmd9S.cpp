@@ -176,9 +176,22 @@ void TCmd009S::ForgetPbxNumbers() {
 }
 
 bool TCmd009S::UploadSteps(bool ChangedOnly) {
-  if (Count() == 0 || !IsActual(kPortCount)) return true;
+  if (Count() == 0) return true;
   // Nothing to send: no reason to talk to the PBX at all.
   if (ChangedOnly && ChangedCountAll() == 0) return true;
+  // Every port's number must be known: read in this connection, or changed and waiting to be
+  // sent (a line whose write failed is no longer actual, yet it is exactly what must go out).
+  bool complete = Count() >= kPortCount;
+  for (int i = 0; i < Count() && complete; ++i)
+    complete = !Items(i).Data().empty() && (Items(i).IsActual() || Items(i).Changed);
+  if (!complete) {
+    // Without changes there is nothing to lose; with them, saying "Ok" would hide that they
+    // were not sent.
+    if (ChangedCountAll() == 0) return true;
+    ShowError("Cmd 009: the extension numbers are not complete - read them from the PBX again; "
+              "the changed numbers were not sent.");
+    return false;
+  }
   if (!PbxNumbers.IsActual(kPortCount)) {
     PbxNumbers.ReadPBX(kQuery);
     if (!PbxNumbers.IsActual(kPortCount)) return false;
