@@ -10,7 +10,9 @@
 #include <set>
 
 #include "CliProcess.h"
+#include "CommDevice.h"
 #include "CommKXTA.h"
+#include "DemoLine.h"
 #include "FaultSupport.h"
 #include "FileBlocks.h"
 #include "Groups.h"
@@ -299,7 +301,9 @@ TEST_F(UploadSafetyTest, UploadCutAfterNCommandsIsFinishedByTheNextUploadOfChang
   ASSERT_GT(total, 500);
   // Log-in: TA616, VER, EDT, the password, INT.
   constexpr int kLogin = 5;
-  for (int n : {0, 1, total / 5, first009 + 2, total / 2, total - 40, total - 1}) {
+  // Cuts spread over the whole upload, two of them inside program 009: between the temporary
+  // numbers, and on a final line (whose failed write must not hide it from the next upload).
+  for (int n : {0, total / 5, first009 + 2, first009 + 5, total * 3 / 4, total - 1}) {
     SCOPED_TRACE("cut after " + std::to_string(n) + " of " + std::to_string(total));
     const auto t0 = TClock::now();
     feedback.Errors.clear();
@@ -350,6 +354,126 @@ TEST_F(UploadSafetyTest, UploadCutAfterNCommandsIsFinishedByTheNextUploadOfChang
     EXPECT_GT(compared, 3000);
     EXPECT_EQ(before.size(), size_t(compared));
   }
+}
+
+// ---- Modem-control lines: the in-process simulator ----------------------------------------
+// A pseudo-terminal has no DSR or carrier, so these faults run on the simulator's in-memory
+// line (TDemoLine: the same session, port and watcher code, a memory device under them).
+
+class FaultLineTest : public FaultPtyTest {
+ protected:
+  void SetUp() override {
+    FaultPtyTest::SetUp();
+    RegisterCommDevice("faultline", [this] { return line.Line().CreateDevice("faultline"); });
+  }
+  void TearDown() override {
+    FaultPtyTest::TearDown();
+    UnregisterCommDevice("faultline");
+  }
+  int ConnectModem(TSysData& Store) {
+    int dial = 0;
+    const int r = comm.ConnectDevice("faultline", 3, 0, 1, 0, "7392", 0, true, "", "123", 2, dial);
+    if (r == 0) Store.Version.SetModel(comm.PbxVersion());
+    return r;
+  }
+  std::string PbxLine(const std::string& Head) {
+    std::string l;
+    line.Control([&](TSimPbx& P) { l = P.Line(Head); });
+    return l;
+  }
+  // Runs F on the PBX when the session is about to send its N-th command of the run.
+  void AtCommand(int N, std::function<void(TSimPbx&)> F) {
+    auto count = std::make_shared<int>(0);
+    comm.OnCommand = [this, N, F, count](const std::string& C) {
+      sent.All.push_back(C);
+      if (++*count == N) line.Control(F);
+    };
+  }
+  TDemoLine line;
+};
+
+TEST_F(FaultLineTest, DsrDroppedWhileOnlineEndsTheReadAtOnceAndTheNextConnectionWorks) {
+  TSysData store;
+  ASSERT_EQ(Connect("faultline", store), 0);
+  sent = TSentLog();
+  AtCommand(200, [](TSimPbx& P) { P.SetDsr(false); });
+  const auto t0 = TClock::now();
+  const TRunResult r = RunGroups(store, TRunDirection::Read);
+  comm.OnCommand = nullptr;
+  EXPECT_FALSE(r.Ok);
+  EXPECT_LT(SecondsSince(t0), 3.0);
+  EXPECT_TRUE(comm.LineLost());
+  EXPECT_FALSE(comm.PortOpen());
+  EXPECT_EQ(sent.All.size(), 200u);  // nothing is sent after the command that met the drop
+  ASSERT_EQ(feedback.Errors.size(), 1u);
+  EXPECT_NE(feedback.Errors[0].find("dropped DSR"), std::string::npos) << feedback.Errors[0];
+  const TTally t = Tally(store, factoryLine);
+  EXPECT_TRUE(t.Wrong.empty()) << t.Wrong.front();
+  EXPECT_GT(t.Actual, 199);  // lists give several blocks per command
+  // The cable is back: the same session connects and reads everything.
+  line.Control([](TSimPbx& P) { P.SetDsr(true); });
+  feedback.Errors.clear();
+  ASSERT_EQ(Connect("faultline", store), 0);
+  EXPECT_TRUE(Run(store, TRunDirection::Read).Ok);
+  const TTally all = Tally(store, factoryLine);
+  EXPECT_EQ(all.Stale, 0);
+  EXPECT_TRUE(all.Wrong.empty());
+  comm.Disconnect();
+}
+
+TEST_F(FaultLineTest, CarrierLostDuringAnUploadKeepsTheRestChangedForTheNextCall) {
+  line.Control([](TSimPbx& P) { P.SetModemEnabled(true); });
+  // The site: the PBX read through the modem, then edited and saved.
+  {
+    TSysData s;
+    ASSERT_EQ(ConnectModem(s), 0);
+    ASSERT_TRUE(Run(s, TRunDirection::Read).Ok);
+    comm.Disconnect();
+    for (int j : {2, 9, 20}) s.Extensions.Jacks(j).BlockOf("604E").SetItemStr(1, "Desk" + std::to_string(j));
+    s.Extensions.Cmd009.Items(2).SetItemStr(1, "104");
+    s.Extensions.Cmd009.Items(3).SetItemStr(1, "103");
+    s.Block(idCmd103S).SetItemInt(1, 1 - s.Block(idCmd103S).ItemInt(1));
+    ASSERT_TRUE(s.SaveToFile(dir.File("site.ta")));
+  }
+  TSysData store;
+  ASSERT_TRUE(store.LoadFromFile(dir.File("site.ta")));
+  const size_t all = ChangedHeads(store).size();
+  int lost = 0;
+  comm.OnCarrierLost = [&lost] { ++lost; };
+  ASSERT_EQ(ConnectModem(store), 0);
+  sent = TSentLog();
+  AtCommand(1000, [](TSimPbx& P) { P.DropCarrier(); });
+  EXPECT_FALSE(RunGroups(store, TRunDirection::UploadChanged).Ok);
+  comm.OnCommand = nullptr;
+  EXPECT_EQ(lost, 1);
+  EXPECT_TRUE(comm.LineLost());
+  EXPECT_FALSE(comm.ModemMode());
+  EXPECT_EQ(sent.All.size(), 1000u);
+  ASSERT_EQ(feedback.Errors.size(), 1u);
+  EXPECT_NE(feedback.Errors[0].find("carrier is lost"), std::string::npos) << feedback.Errors[0];
+  // 999 writes were answered; the one that met the drop and everything after it is changed.
+  EXPECT_EQ(ChangedHeads(store).size(), all - 999);
+
+  // A second call finishes the job with exactly the rest.
+  feedback.Errors.clear();
+  const std::vector<std::string> left = ChangedHeads(store);
+  ASSERT_EQ(ConnectModem(store), 0);
+  EXPECT_TRUE(Run(store, TRunDirection::UploadChanged).Ok)
+      << (feedback.Errors.empty() ? "" : feedback.Errors[0]);
+  EXPECT_TRUE(ChangedHeads(store).empty());
+  std::multiset<std::string> rest(left.begin(), left.end()), got;
+  for (const std::string& h : sent.WrittenHeads()) got.insert(h);
+  for (auto it = rest.begin(); it != rest.end();) it = it->rfind("009S", 0) == 0 ? rest.erase(it) : ++it;
+  for (auto it = got.begin(); it != got.end();) it = it->rfind("009S", 0) == 0 ? got.erase(it) : ++it;
+  EXPECT_EQ(got, rest);
+  comm.Disconnect();
+  TSysData wanted;
+  ASSERT_TRUE(wanted.LoadFromFile(dir.File("site.ta")));
+  ForEachFileBlock(wanted, [&](const TCmdData& B) {
+    if (!B.Data().empty()) {
+      EXPECT_EQ(PbxLine(HeadOf(B.Data())), B.Data());
+    }
+  });
 }
 
 }  // namespace
