@@ -27,7 +27,9 @@ void SetPlan(TCmdData& PlanBlock, int Plan) {
 }  // namespace
 
 bool TCmd009S::ReadPBX(const std::string& Query) {
-  const bool ok = TCmdList::ReadPBX(Query);
+  // On failure the list keeps its lines, which may be the user's wishes: they must not become
+  // the copy of what the PBX holds.
+  if (!TCmdList::ReadPBX(Query)) return false;
   PbxNumbers.Assign(*this);
   int plan;
   if (DetectPlan(plan)) {
@@ -37,7 +39,7 @@ bool TCmd009S::ReadPBX(const std::string& Query) {
     PlanBlock.SetData(std::string());
   }
   PlanBlock.Changed = false;
-  return ok;
+  return true;
 }
 
 void TCmd009S::Clear() {

@@ -377,7 +377,8 @@ void TCmdList::ParseReply(const TStringList& Lines) {
 }
 
 bool TCmdList::ReadPBX(const std::string& Query) {
-  Clear();
+  // A failed read keeps what the list held, as a block keeps its text: lines of an earlier
+  // connection stay (not actual), instead of being lost to a fault on the line.
   TStringList lines;
   const bool ok = PbxComm().SendCommand(Query, lines, kEditPrompt);
   if (!ok) return false;
@@ -392,7 +393,7 @@ bool TCmdList::ReadPBX(const std::string& Query) {
         throw Exception("The PBX's answer for " + Query + " is damaged and was not taken: " +
                         DataLineText(line));
     }
-  ParseReply(lines);
+  ParseReply(lines);  // clears the list first
   return true;
 }
 
