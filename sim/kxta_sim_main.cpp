@@ -280,8 +280,9 @@ int main(int argc, char** argv) {
       if (read(gSignalPipe[0], &sig, 1) == 1 && sig == 2) {
         runner.Control([](TSimPbx& pbx) { pbx.ClearFaults(); });
         runner.SetSplit(0, 0);
+        std::fprintf(stderr, "kxta-sim: line mended, faults cleared (%zu noise bytes were sent)\n",
+                     runner.NoiseBytes());
         runner.SetNoise(0.0, 0);
-        std::fprintf(stderr, "kxta-sim: line mended, faults cleared\n");
         continue;
       }
       break;

@@ -171,9 +171,14 @@ TEST_F(FaultPtyTest, LineNoiseNeverMakesAStructurallyBrokenLineActual) {
     EXPECT_TRUE(oneInserted) << w;
     EXPECT_EQ(std::count(held.begin(), held.end(), '/'), 2) << w;
   }
-  std::printf("noise: %d actual, %zu wrong (printable byte inside items), %zu errors reported\n",
-              t.Actual, t.Wrong.size(), feedback.Errors.size());
+  const size_t errors = feedback.Errors.size();
   ExpectNextConnectionReadsAll(sim, store);
+  const std::string err = ReadFile(dir.File("sim.err"));
+  const size_t at = err.find("faults cleared (");
+  std::printf("noise: %s; %d blocks actual, %zu wrong (a printable byte inside the items), "
+              "%zu errors reported\n",
+              at == std::string::npos ? "?" : err.substr(at + 16, err.find(')', at) - at - 16).c_str(),
+              t.Actual, t.Wrong.size(), errors);
 }
 
 TEST_F(FaultPtyTest, CommandErrorOnOneProgramFailsOnlyItsStepAndItsBlocks) {
