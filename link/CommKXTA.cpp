@@ -74,6 +74,8 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     }
     if (n <= 0) break;
     remaining -= n;
+    // Counted before the bytes are stored: whoever sees a head sees at least its count.
+    fRxCount.fetch_add(static_cast<uint32_t>(n), std::memory_order_release);
     {
       std::unique_lock<std::mutex> lock(fRxLock);
       for (int i = 0; i < n; ++i) {
@@ -88,7 +90,6 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
         }
         fRxHead.store((head + 1) % kRxBufferSize, std::memory_order_release);
       }
-      fRxCount.fetch_add(static_cast<uint32_t>(n), std::memory_order_release);
     }
     { std::lock_guard<std::mutex> g(fRxWaitLock); }
     fRxCond.notify_all();
@@ -158,6 +159,7 @@ bool TKXTAcomm::ServiceLineEvents() {
 }
 
 void TKXTAcomm::CarrierLostCleanup() {
+  fCarrierWasLost = true;
   ClosePort();
   fModemMode = false;
   fBusy = false;
@@ -267,8 +269,10 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   const uint32_t begun = GetTickCount32();
   int result = 7;
   for (;;) {
+    // The head first, then the count: the count then covers every byte up to that head, so a
+    // text that has wrapped is never taken for the answer.
+    const uint32_t head = RxHead();
     if (overrun()) {
-      const uint32_t head = RxHead();
       Reply = RingText(head + 1, head);
       if (Contains(Reply, Prompt) || Since(fLastRxTime.load()) > fRxTimeout ||
           Since(begun) >= Timing.ExchangeLimit || fClosePending.load() || !PortOpen()) {
@@ -278,7 +282,7 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
       Feedback().WaitForActivity(fRxTimeout);
       continue;
     }
-    Reply = RingText(start, RxHead());
+    Reply = RingText(start, head);
     if (Contains(Reply, "Command error")) {
       result = 8;
       const uint32_t tail = GetTickCount32();
@@ -339,8 +343,11 @@ bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const st
     why = Format("\rThe answer was longer than the receive buffer (%u bytes) and was not taken.",
                  kRxBufferSize);
   } else if (r == 9 || !PortOpen()) {
-    why = std::string(r == 9 ? "\rThe modem carrier is lost" : wasOpen ? "\rThe PBX dropped DSR"
-                                                                       : "\rThe port is closed") +
+    // The loss may have been handled just before the exchange began (then the result is 7).
+    const char* cause = r == 9 || fCarrierWasLost ? "\rThe modem carrier is lost"
+                        : wasOpen                   ? "\rThe PBX dropped DSR"
+                                                    : "\rThe port is closed";
+    why = std::string(cause) +
           ": the connection is lost. The commands that follow are not sent; connect again.";
     fLineLost = true;
   } else if (r == 7 && reply.empty()) {
@@ -513,6 +520,7 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
                          const std::string& DialNumber, int WaitCDtimeout, int& DialResult) {
   fModemMode = false;
   fLineLost = false;
+  fCarrierWasLost = false;
   fRxTimeout = Timing.DirectTimeout;
   fConnectErrorText.clear();
   fClosePending = false;

@@ -143,6 +143,7 @@ class TKXTAcomm : public TPbxSession {
   bool fBusy = false;
   std::atomic<bool> fModemMode{false};
   bool fLineLost = false;
+  bool fCarrierWasLost = false;  // since the last Connect
   std::string fErrorLogFile;
   int fRxTimeout = 7000;
   std::mutex fRxLock;  // the watcher's stores against a reset of the ring
