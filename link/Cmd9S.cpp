@@ -27,7 +27,9 @@ void SetPlan(TCmdData& PlanBlock, int Plan) {
 }  // namespace
 
 bool TCmd009S::ReadPBX(const std::string& Query) {
-  const bool ok = TCmdList::ReadPBX(Query);
+  // On failure the list keeps its lines, which may be the user's wishes: they must not become
+  // the copy of what the PBX holds.
+  if (!TCmdList::ReadPBX(Query)) return false;
   PbxNumbers.Assign(*this);
   int plan;
   if (DetectPlan(plan)) {
@@ -37,7 +39,7 @@ bool TCmd009S::ReadPBX(const std::string& Query) {
     PlanBlock.SetData(std::string());
   }
   PlanBlock.Changed = false;
-  return ok;
+  return true;
 }
 
 void TCmd009S::Clear() {
@@ -176,9 +178,22 @@ void TCmd009S::ForgetPbxNumbers() {
 }
 
 bool TCmd009S::UploadSteps(bool ChangedOnly) {
-  if (Count() == 0 || !IsActual(kPortCount)) return true;
+  if (Count() == 0) return true;
   // Nothing to send: no reason to talk to the PBX at all.
   if (ChangedOnly && ChangedCountAll() == 0) return true;
+  // Every port's number must be known: read in this connection, or changed and waiting to be
+  // sent (a line whose write failed is no longer actual, yet it is exactly what must go out).
+  bool complete = Count() >= kPortCount;
+  for (int i = 0; i < Count() && complete; ++i)
+    complete = !Items(i).Data().empty() && (Items(i).IsActual() || Items(i).Changed);
+  if (!complete) {
+    // Without changes there is nothing to lose; with them, saying "Ok" would hide that they
+    // were not sent.
+    if (ChangedCountAll() == 0) return true;
+    ShowError("Cmd 009: the extension numbers are not complete - read them from the PBX again; "
+              "the changed numbers were not sent.");
+    return false;
+  }
   if (!PbxNumbers.IsActual(kPortCount)) {
     PbxNumbers.ReadPBX(kQuery);
     if (!PbxNumbers.IsActual(kPortCount)) return false;

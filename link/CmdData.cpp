@@ -2,6 +2,7 @@
 #include "CmdData.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "DateTime.h"
@@ -18,6 +19,32 @@ constexpr int kMaxItemCount = static_cast<int>(kMaxBlockText);
 
 bool HasLineBreak(const std::string& Text) {
   return Text.find_first_of("\r\n") != std::string::npos;
+}
+
+// A data line as the PBX sends it for the program Code (the head, or the start of every head
+// of a whole-program query): printable characters only, Code and the rest of the head, then
+// the items between two "/". A byte of line noise, a line break inside the line, or a stale
+// line of an earlier command that arrives late fails this, so it never becomes block text.
+bool SoundDataLine(const std::string& Line, const std::string& Code, bool WholeHead) {
+  // The whole line is judged; the block takes at most kMaxBlockText characters of it.
+  const size_t marker = Line.find(";=>");
+  const std::string Text = marker == std::string::npos ? std::string() : Line.substr(marker + 3);
+  for (char c : Text)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) return false;
+  const size_t first = Text.find('/');
+  if (first == std::string::npos || first < Code.size() || (WholeHead && first != Code.size()))
+    return false;
+  if (LowerAscii(Text.substr(0, Code.size())) != LowerAscii(Code)) return false;
+  for (size_t i = Code.size(); i < first; ++i)
+    if (!std::isalnum(static_cast<unsigned char>(Text[i]))) return false;
+  const size_t last = Text.find_last_not_of(' ');
+  return Text.find('/', first + 1) == last;
+}
+
+// The head a reply must carry: the block's own head, or the query's without its "//".
+std::string HeadOf(const std::string& Text) {
+  const size_t slash = Text.find('/');
+  return slash == std::string::npos ? Text : Text.substr(0, slash);
 }
 
 }  // namespace
@@ -229,10 +256,14 @@ void TCmdData::SetItemCount(int N) {
 
 // ---- TCmdData: PBX exchange --------------------------------------------------------------
 
-bool TCmdData::TakeReply(const TStringList& Lines, const char* NoDataMessage) {
+bool TCmdData::TakeReply(const TStringList& Lines, const std::string& Head,
+                         const char* NoDataMessage) {
   int first, last;
   if (!TPbxSession::ExtractDataLines(Lines, first, last)) throw Exception(NoDataMessage);
-  SetData(DataLineText(Lines[static_cast<size_t>(first)]));
+  const std::string text = DataLineText(Lines[static_cast<size_t>(first)]);
+  if (!SoundDataLine(Lines[static_cast<size_t>(first)], Head, true))
+    throw Exception("The PBX's answer for " + Head + " is damaged and was not taken: " + text);
+  SetData(text);
   return true;
 }
 
@@ -242,7 +273,7 @@ bool TCmdData::ReadPBX(const std::string& Query) {
   TStringList lines;
   const bool ok = PbxComm().SendCommand(cmd, lines, kEditPrompt);
   if (ok) {
-    TakeReply(lines, "Cant't extract data (1)!");
+    TakeReply(lines, HeadOf(cmd), "Cant't extract data (1)!");
     Stamp();
     Changed = false;
   }
@@ -260,7 +291,7 @@ bool TCmdData::WritePBX() {
     TStringList lines;
     ok = PbxComm().SendCommand(fData, lines, kEditPrompt);
     if (ok) {
-      TakeReply(lines, "Cant't extract data (2)!");
+      TakeReply(lines, HeadOf(fData), "Cant't extract data (2)!");
       Changed = false;
     }
   }
@@ -346,11 +377,24 @@ void TCmdList::ParseReply(const TStringList& Lines) {
 }
 
 bool TCmdList::ReadPBX(const std::string& Query) {
-  Clear();
+  // A failed read keeps what the list held, as a block keeps its text: lines of an earlier
+  // connection stay (not actual), instead of being lost to a fault on the line.
   TStringList lines;
   const bool ok = PbxComm().SendCommand(Query, lines, kEditPrompt);
-  if (ok) ParseReply(lines);
-  return ok;
+  if (!ok) return false;
+  // Every line must belong to the program asked for; one damaged line fails the whole list
+  // rather than leaving it with a line missing or wrong.
+  const std::string code = Query.substr(0, Query.find_first_of("*/"));
+  int first, last;
+  if (TPbxSession::ExtractDataLines(lines, first, last))
+    for (int i = first; i <= last; ++i) {
+      const std::string& line = lines[static_cast<size_t>(i)];
+      if (!SoundDataLine(line, code, false))
+        throw Exception("The PBX's answer for " + Query + " is damaged and was not taken: " +
+                        DataLineText(line));
+    }
+  ParseReply(lines);  // clears the list first
+  return true;
 }
 
 bool TCmdList::WriteAll() {

@@ -70,7 +70,7 @@ class TCmdData {
   void CheckItemNo(int ItemNo) const;
   void CheckBitNo(int BitNo) const;
   void WriteNumber(int ItemNo, int Value, bool TwoDigits);
-  bool TakeReply(const TStringList& Lines, const char* NoDataMessage);
+  bool TakeReply(const TStringList& Lines, const std::string& Head, const char* NoDataMessage);
 
   std::string fData;
 };

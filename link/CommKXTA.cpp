@@ -74,6 +74,8 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     }
     if (n <= 0) break;
     remaining -= n;
+    // Counted before the bytes are stored: whoever sees a head sees at least its count.
+    fRxCount.fetch_add(static_cast<uint32_t>(n), std::memory_order_release);
     {
       std::unique_lock<std::mutex> lock(fRxLock);
       for (int i = 0; i < n; ++i) {
@@ -157,6 +159,7 @@ bool TKXTAcomm::ServiceLineEvents() {
 }
 
 void TKXTAcomm::CarrierLostCleanup() {
+  fCarrierWasLost = true;
   ClosePort();
   fModemMode = false;
   fBusy = false;
@@ -244,6 +247,13 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   }
   fBusy = true;
   const uint32_t start = RxHead();
+  const uint32_t startCount = fRxCount.load(std::memory_order_acquire);
+  // More than the ring holds has come since the command: its start is overwritten. The
+  // exchange still waits for the prompt at the end of the ring, so that the rest of this
+  // answer cannot be taken for the next command's.
+  auto overrun = [&] {
+    return fRxCount.load(std::memory_order_acquire) - startCount >= kRxBufferSize;
+  };
   switch (SendMode) {
     case 0:
       SendString(Cmd);
@@ -259,7 +269,20 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   const uint32_t begun = GetTickCount32();
   int result = 7;
   for (;;) {
-    Reply = RingText(start, RxHead());
+    // The head first, then the count: the count then covers every byte up to that head, so a
+    // text that has wrapped is never taken for the answer.
+    const uint32_t head = RxHead();
+    if (overrun()) {
+      Reply = RingText(head + 1, head);
+      if (Contains(Reply, Prompt) || Since(fLastRxTime.load()) > fRxTimeout ||
+          Since(begun) >= Timing.ExchangeLimit || fClosePending.load() || !PortOpen()) {
+        result = kResultOverrun;
+        break;
+      }
+      Feedback().WaitForActivity(fRxTimeout);
+      continue;
+    }
+    Reply = RingText(start, head);
     if (Contains(Reply, "Command error")) {
       result = 8;
       const uint32_t tail = GetTickCount32();
@@ -296,7 +319,7 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
     Feedback().WaitForActivity(std::min(fRxTimeout - silence + 1, Timing.ExchangeLimit - total));
   }
   if (result == 0 && PostDelay > 0) Wait(PostDelay);
-  Reply = RingText(start, RxHead());
+  if (result != kResultOverrun) Reply = RingText(start, RxHead());
   fBusy = false;
   return result;
 }
@@ -304,14 +327,36 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
 bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const std::string& Prompt) {
   if (fAbortRequested.exchange(false)) throw EAbortOperation();
   Lines.clear();
+  // Told once when it was lost; a run of hundreds of commands must not repeat the error box
+  // (and the silence timeout) for each of them.
+  if (fLineLost) return false;
   if (OnCommand) OnCommand(Cmd);
   std::string reply;
+  const bool wasOpen = PortOpen();
   const int r = Transact(Cmd + "\r", Prompt, reply, 1, 0);
   if (r == 0) {
     Lines = SplitLines(reply);
     return true;
   }
-  ShowError("Error in cmd: \r" + reply);
+  std::string why;
+  if (r == kResultOverrun) {
+    why = Format("\rThe answer was longer than the receive buffer (%u bytes) and was not taken.",
+                 kRxBufferSize);
+  } else if (r == 9 || !PortOpen()) {
+    // The loss may have been handled just before the exchange began (then the result is 7).
+    const char* cause = r == 9 || fCarrierWasLost ? "\rThe modem carrier is lost"
+                        : wasOpen                   ? "\rThe PBX dropped DSR"
+                                                    : "\rThe port is closed";
+    why = std::string(cause) +
+          ": the connection is lost. The commands that follow are not sent; connect again.";
+    fLineLost = true;
+  } else if (r == 7 && reply.empty()) {
+    why = Format("\rThe PBX has not answered for %d ms: the connection is lost. The commands "
+                 "that follow are not sent; connect again.", fRxTimeout);
+    fLineLost = true;
+  }
+  if (fLineLost) fLoggedIn = false;
+  ShowError("Error in cmd: \r" + (why.empty() || !reply.empty() ? reply : Cmd) + why);
   WriteErrorLog(reply, r);
   return false;
 }
@@ -474,11 +519,16 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
                          int LineEndIndex, bool UseModem, const std::string& InitString,
                          const std::string& DialNumber, int WaitCDtimeout, int& DialResult) {
   fModemMode = false;
+  fLineLost = false;
+  fCarrierWasLost = false;
   fRxTimeout = Timing.DirectTimeout;
   fConnectErrorText.clear();
   fClosePending = false;
   fCarrierLostPending = false;
   DialResult = 0;
+  // A port left open by a connection that was lost (silence, a dropped line) is closed first:
+  // opening it again would fail once and leave the user guessing.
+  if (PortOpen()) ClosePort();
   if (!OpenPort(DeviceName, SpeedIndex, StopBitsIndex, WordLenIndex, ParityIndex)) return 1;
   try {
     fPort->SetDTR(true);

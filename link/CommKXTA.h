@@ -40,6 +40,8 @@ class TKXTAcomm : public TPbxSession {
   static constexpr uint32_t kRxBufferSize = 8192;
   static constexpr int kLoginAttempts = 3;
   static constexpr size_t kReadPiece = 100;
+  // Transact's result when an answer overran the receive ring (the others are 0 to 9).
+  static constexpr int kResultOverrun = 10;
 
   using TNotifyEvent = std::function<void()>;
   // Makes the port for a connection; tests and the program may give their own.
@@ -70,6 +72,9 @@ class TKXTAcomm : public TPbxSession {
   bool LoggedIn() const override { return fLoggedIn.load(); }
   std::string PbxVersion() const override { return fPbxVersion; }
   bool ModemMode() const { return fModemMode; }
+  // The connection was found lost (the PBX fell silent, DSR or the carrier dropped): reported
+  // once, and every later command fails at once without being sent, until the next Connect.
+  bool LineLost() const { return fLineLost; }
   bool Busy() const { return fBusy; }
   // Why the last Connect could not open the port, in words a user can act on; empty otherwise.
   const std::string& ConnectErrorText() const { return fConnectErrorText; }
@@ -132,10 +137,13 @@ class TKXTAcomm : public TPbxSession {
   std::atomic<uint32_t> fLastRxTime{0};
   std::array<std::atomic<uint8_t>, kRxBufferSize> fRxBuffer{};
   std::atomic<uint32_t> fRxHead{0};
+  std::atomic<uint32_t> fRxCount{0};  // bytes received in all (wraps), to see a ring overrun
   std::atomic<uint32_t> fDumpPos{0};
   uint32_t fDialPos = 0;
   bool fBusy = false;
   std::atomic<bool> fModemMode{false};
+  bool fLineLost = false;
+  bool fCarrierWasLost = false;  // since the last Connect
   std::string fErrorLogFile;
   int fRxTimeout = 7000;
   std::mutex fRxLock;  // the watcher's stores against a reset of the ring

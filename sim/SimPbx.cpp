@@ -52,7 +52,11 @@ void TSimPbx::ResetNumbers(int Plan) {
 // ---- output and lines ----
 
 void TSimPbx::Send(const std::string& Bytes) {
-  if (!Bytes.empty() && OnOutput) OnOutput(Bytes);
+  if (Bytes.empty() || LineCut()) return;
+  std::string out = Bytes;
+  if (fCutAfter >= 0 && fSentBytes + long(out.size()) > fCutAfter) out.resize(size_t(fCutAfter - fSentBytes));
+  fSentBytes += long(out.size());
+  if (OnOutput) OnOutput(out);
 }
 
 bool TSimPbx::LineState(int LineNo) const { return LineNo >= 1 && LineNo <= 4 && fLines[LineNo]; }
@@ -103,9 +107,26 @@ void TSimPbx::AddRefusedCommand(const std::string& Prefix) {
   if (!Prefix.empty()) fRefused.push_back(LowerAscii(Prefix));
 }
 
+void TSimPbx::SetOversizedReply(const std::string& Prefix, size_t Bytes) {
+  fOversizePrefix = LowerAscii(Prefix);
+  fOversizeBytes = Bytes;
+}
+
 void TSimPbx::ClearFaults() {
   fSilentAfter = -1;
   fRefused.clear();
+  fCutAfter = -1;
+  fOversizePrefix.clear();
+  fOversizeBytes = 0;
+}
+
+std::string TSimPbx::Oversized(const std::string& Reply) const {
+  const size_t prompt = Reply.rfind(";");
+  const std::string data = prompt == std::string::npos ? Reply : Reply.substr(0, prompt);
+  if (data.find(";=>") == std::string::npos) return Reply;
+  std::string out;
+  while (out.size() <= fOversizeBytes) out += data;
+  return out + Reply.substr(data.size());
 }
 
 bool TSimPbx::Refused(const std::string& Cmd) const {
@@ -121,6 +142,7 @@ void TSimPbx::Receive(const char* Data, size_t Count) {
   for (size_t i = 0; i < Count; ++i) {
     if (!fLines[LineDsr]) return;
     if (fSilentAfter >= 0 && fCommands >= fSilentAfter) return;
+    if (LineCut()) return;
     const char c = Data[i];
     const bool modemCommands = fModem && !fLines[LineCarrier];
     if (c == '\n') continue;  // CR LF is one line end
@@ -306,7 +328,13 @@ void TSimPbx::HandleLine(const std::string& Raw) {
       }
       break;
     case TMode::Edit:
-    case TMode::Show: Send(EditCommand(cmd, fMode == TMode::Show, Prompt())); break;
+    case TMode::Show: {
+      const std::string reply = EditCommand(cmd, fMode == TMode::Show, Prompt());
+      const bool oversize = !fOversizePrefix.empty() &&
+                            LowerAscii(cmd).compare(0, fOversizePrefix.size(), fOversizePrefix) == 0;
+      Send(oversize ? Oversized(reply) : reply);
+      break;
+    }
     case TMode::Dump:
       if (word == "ALL") {
         std::string out;

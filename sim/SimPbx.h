@@ -49,6 +49,14 @@ class TSimPbx {
   // A refused command is any line beginning with the given text (letter case ignored).
   void SetSilentAfter(int Commands) { fSilentAfter = Commands; }
   void AddRefusedCommand(const std::string& Prefix);
+  // CutAfter: the line breaks after that many bytes sent in all (-1 off): the byte stream ends
+  // there, wherever it is, and the PBX hears nothing more.
+  void SetCutAfterBytes(long Bytes) { fCutAfter = Bytes; }
+  bool LineCut() const { return fCutAfter >= 0 && fSentBytes >= fCutAfter; }
+  long SentBytes() const { return fSentBytes; }
+  // The reply to a line beginning with Prefix repeats its data lines until it holds more than
+  // Bytes bytes (a listing larger than any receive buffer), then ends with the prompt as usual.
+  void SetOversizedReply(const std::string& Prefix, size_t Bytes);
   void ClearFaults();
   int CommandCount() const { return fCommands; }
 
@@ -80,6 +88,7 @@ class TSimPbx {
   std::string ClockText() const;
   bool SetClock(const std::string& Items);
   bool Refused(const std::string& Cmd) const;
+  std::string Oversized(const std::string& Reply) const;
   void GoToSleep();
 
   std::vector<std::vector<std::string>> fText;  // per catalogue program, per key: the line
@@ -98,6 +107,10 @@ class TSimPbx {
   int fSilentAfter = -1;
   int fCommands = 0;
   std::vector<std::string> fRefused;
+  long fCutAfter = -1;
+  long fSentBytes = 0;
+  std::string fOversizePrefix;
+  size_t fOversizeBytes = 0;
 
   bool fLines[5] = {false, true, true, false, false};
   bool fModem = false;

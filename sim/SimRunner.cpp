@@ -29,6 +29,17 @@ void TSimRunner::SetSplit(size_t PieceSize, int GapMs) {
   fPieceCount = 0;
 }
 
+void TSimRunner::SetNoise(double Rate, unsigned Seed) {
+  std::lock_guard<std::mutex> g(fLock);
+  fNoiseRate = std::clamp(Rate, 0.0, 1.0);
+  fNoise.seed(Seed);
+}
+
+size_t TSimRunner::NoiseBytes() const {
+  std::lock_guard<std::mutex> g(fLock);
+  return fNoiseBytes;
+}
+
 double TSimRunner::CharTimeMs() const {
   std::lock_guard<std::mutex> g(fLock);
   return std::chrono::duration<double, std::milli>(CharTime()).count();
@@ -61,7 +72,19 @@ void TSimRunner::Control(const std::function<void(TSimPbx&)>& F) {
 void TSimRunner::QueueOutput(const std::string& Bytes) {
   const auto now = TClock::now();
   const auto ct = CharTime();
-  for (char c : Bytes) {
+  std::string noisy;
+  if (fNoiseRate > 0.0) {
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (char c : Bytes) {
+      if (chance(fNoise) < fNoiseRate) {
+        noisy += static_cast<char>(byte(fNoise));
+        ++fNoiseBytes;
+      }
+      noisy += c;
+    }
+  }
+  for (char c : fNoiseRate > 0.0 ? noisy : Bytes) {
     auto due = std::max(now, fLastOut) + ct;
     bool pieceStart = false;
     if (fPieceSize > 0 && ++fPieceCount > fPieceSize) {

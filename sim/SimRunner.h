@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +33,10 @@ class TSimRunner {
   void SetLatencyMs(int Ms);                   // delay before each received byte is acted on
   void SetSplit(size_t PieceSize, int GapMs);  // 0: replies are not split
   double CharTimeMs() const;
+  // Line noise: before each byte the PBX sends, a random byte (0 to 255) is inserted with the
+  // probability Rate; Seed makes the noise repeatable. Rate 0 switches it off.
+  void SetNoise(double Rate, unsigned Seed);
+  size_t NoiseBytes() const;  // inserted so far
 
   // Timed faults, counted from the call.
   void ScheduleDsr(int AfterMs, bool On);
@@ -85,6 +90,9 @@ class TSimRunner {
   size_t fPieceSize = 0;
   int fGapMs = 0;
   size_t fPieceCount = 0;
+  double fNoiseRate = 0.0;
+  std::mt19937 fNoise;
+  size_t fNoiseBytes = 0;
   std::deque<TInByte> fIn;
   std::deque<TOutItem> fOut;
   std::vector<TFault> fFaults;

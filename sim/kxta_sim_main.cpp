@@ -39,8 +39,9 @@ void Trace(const char* Dir, const char* Data, size_t Count) {
   std::fprintf(stderr, "%s %s\n", Dir, t.c_str());
 }
 
-void OnSignal(int) {
-  const char c = 1;
+// 1: stop; 2: mend the line (SIGUSR1).
+void OnSignal(int Sig) {
+  const char c = Sig == SIGUSR1 ? 2 : 1;
   (void)!write(gSignalPipe[1], &c, 1);
 }
 
@@ -60,6 +61,14 @@ const char kUsage[] =
     "  --silent-after N      answer nothing at all after N command lines\n"
     "  --refuse CMD          answer \"Command error\" to every line beginning with CMD (repeatable)\n"
     "  --split N --gap-ms M  send replies in pieces of N bytes, M ms apart\n"
+    "  --noise RATE          insert a random byte before each byte sent with probability RATE\n"
+    "                        (0 to 1, e.g. 0.002)\n"
+    "  --seed S              seed of the noise (default 1): the same seed gives the same noise\n"
+    "  --cut-after BYTES     the line breaks after BYTES bytes sent: nothing more goes either way\n"
+    "  --oversize CMD        the reply to lines beginning with CMD repeats its data lines past\n"
+    "                        --oversize-bytes N bytes (default 9000), then gives the prompt\n"
+    "  SIGUSR1               mends the line: every fault above (silent, refuse, split, noise, cut,\n"
+    "                        oversize) ends; the PBX keeps its lines and its mode\n"
     "  --modem               put a Hayes modem in front: AT commands answer OK; ATD000 NO DIALTONE,\n"
     "                        ATD111 BUSY, ATD222 NO CARRIER, ATD333 nothing, other numbers CONNECT\n"
     "  --drop-dsr-after MS   drop DSR MS milliseconds after start (the PBX goes deaf)\n"
@@ -83,7 +92,9 @@ int main(int argc, char** argv) {
   bool pty = false, modem = false, wakePassword = false, trace = false;
   std::string linkPath, statePath, password, versionText;
   int baud = 9600, bits = 10, latency = 0, silentAfter = -1, split = 0, gap = 0;
-  int dropDsr = -1, dropCarrier = -1;
+  int dropDsr = -1, dropCarrier = -1, seed = 1, cutAfter = -1, oversizeBytes = 9000;
+  double noise = 0.0;
+  std::string oversize;
   std::vector<std::string> refused;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -131,6 +142,23 @@ int main(int argc, char** argv) {
       ok = IntArg(argc, argv, i, split);
     } else if (a == "--gap-ms") {
       ok = IntArg(argc, argv, i, gap);
+    } else if (a == "--noise") {
+      std::string r;
+      char* end = nullptr;
+      ok = text(r);
+      if (ok) noise = std::strtod(r.c_str(), &end);
+      if (ok && (end == r.c_str() || *end != 0 || !(noise >= 0.0 && noise <= 1.0))) {
+        std::fprintf(stderr, "kxta-sim: --noise needs a rate from 0 to 1\n");
+        ok = false;
+      }
+    } else if (a == "--seed") {
+      ok = IntArg(argc, argv, i, seed);
+    } else if (a == "--cut-after") {
+      ok = IntArg(argc, argv, i, cutAfter);
+    } else if (a == "--oversize") {
+      ok = text(oversize);
+    } else if (a == "--oversize-bytes") {
+      ok = IntArg(argc, argv, i, oversizeBytes);
     } else if (a == "--drop-dsr-after") {
       ok = IntArg(argc, argv, i, dropDsr);
     } else if (a == "--drop-carrier-after") {
@@ -165,11 +193,14 @@ int main(int argc, char** argv) {
     pbx.SetConnectText("CONNECT " + std::to_string(baud > 0 ? baud : 9600));
     pbx.SetSilentAfter(silentAfter);
     for (const std::string& r : refused) pbx.AddRefusedCommand(r);
+    pbx.SetCutAfterBytes(cutAfter);
+    if (!oversize.empty()) pbx.SetOversizedReply(oversize, size_t(oversizeBytes));
   });
   if (!setupOk) return 2;
   runner.SetBitRate(baud, bits);
   runner.SetLatencyMs(latency);
   runner.SetSplit(size_t(split), gap);
+  runner.SetNoise(noise, unsigned(seed));
 
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -223,6 +254,7 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
+  sigaction(SIGUSR1, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
   runner.Start();
@@ -243,7 +275,18 @@ int main(int argc, char** argv) {
       rc = 1;
       break;
     }
-    if (fds[1].revents) break;
+    if (fds[1].revents) {
+      char sig = 1;
+      if (read(gSignalPipe[0], &sig, 1) == 1 && sig == 2) {
+        runner.Control([](TSimPbx& pbx) { pbx.ClearFaults(); });
+        runner.SetSplit(0, 0);
+        std::fprintf(stderr, "kxta-sim: line mended, faults cleared (%zu noise bytes were sent)\n",
+                     runner.NoiseBytes());
+        runner.SetNoise(0.0, 0);
+        continue;
+      }
+      break;
+    }
     if (fds[0].revents & POLLIN) {
       const ssize_t got = read(master, buf, sizeof buf);
       if (got > 0) {

@@ -134,7 +134,7 @@ int TChild::Finish(int TimeoutMs) {
   return fStatus;
 }
 
-TSim::TSim(const std::vector<std::string>& Args, const std::string& ErrFile) {
+TSim::TSim(const std::vector<std::string>& Args, const std::string& ErrFile) : fErrFile(ErrFile) {
   int p[2];
   if (pipe2(p, O_CLOEXEC) != 0) return;
   std::vector<std::string> argv{KXTA_SIM_EXE, "--pty"};
@@ -172,6 +172,23 @@ int TSim::Stop() {
   waitpid(fPid, &status, 0);
   fPid = -1;
   return Decode(status);
+}
+
+bool TSim::Mend() {
+  if (fPid <= 0) return false;
+  kill(fPid, SIGUSR1);
+  ++fMended;
+  // Its message on standard error tells that the faults are off; a test then reconnects.
+  const std::string done = "line mended";
+  const auto end = TClock::now() + std::chrono::seconds(5);
+  while (MsLeft(end) > 0) {
+    const std::string err = ReadFile(fErrFile);
+    int seen = 0;
+    for (size_t p = err.find(done); p != std::string::npos; p = err.find(done, p + 1)) ++seen;
+    if (seen >= fMended) return true;
+    usleep(10000);
+  }
+  return false;
 }
 
 std::string ReadFile(const std::string& Path) {

@@ -44,10 +44,14 @@ class TSim {
   const std::string& Path() const { return fPath; }  // the slave side, "" when it did not start
   // Ends it with SIGTERM (it saves its --state file) and waits; its exit status.
   int Stop();
+  // Mends the line (SIGUSR1: every fault ends) and waits until the simulator says so.
+  bool Mend();
 
  private:
   pid_t fPid = -1;
   std::string fPath;
+  std::string fErrFile;
+  int fMended = 0;
 };
 
 std::string ReadFile(const std::string& Path);

@@ -181,7 +181,8 @@ TEST_F(Cmd009Test, IncompleteOrUnchangedListSendsNothing) {
   EXPECT_TRUE(list.WriteChanged());  // nothing changed
   TCmd009S shortList;
   shortList.Add().SetData("009S01/150/");
-  EXPECT_TRUE(shortList.WriteAll());
+  // An edit that cannot be sent is no success.
+  EXPECT_FALSE(shortList.WriteAll());
   EXPECT_TRUE(Sent().empty());
 }
 
@@ -194,12 +195,18 @@ TEST_F(Cmd009Test, StaleReferenceCopyIsReadAgain) {
   const std::vector<std::string> expected = {"009S*//", "009S04/150/"};
   EXPECT_EQ(Sent(), expected);
 
-  // A list that is not actual itself sends nothing at all.
+  // A list that is not actual itself sends nothing at all, and says so.
   Want(5, "151");
   list.Items(0).ReadTime = 0.0;
   const size_t before = pbx.Sent.size();
-  EXPECT_TRUE(list.WriteChanged());
+  EXPECT_FALSE(list.WriteChanged());
   EXPECT_EQ(pbx.Sent.size(), before);
+  // A line whose write failed is not actual any more, but changed: it is sent next time.
+  list.Items(0).ReadTime = kLoadedFromFile;
+  list.Items(4).ReadTime = 0.0;
+  ASSERT_TRUE(list.Items(4).Changed);
+  EXPECT_TRUE(list.WriteChanged());
+  EXPECT_EQ(pbx.Sent.back(), "009S05/151/");
 }
 
 TEST_F(Cmd009Test, ClearKeepsReferenceCopyAndAssignCopiesPlan) {
