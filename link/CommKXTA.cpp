@@ -30,8 +30,10 @@ std::string UpperTrimmed(const std::string& S) {
   return t;
 }
 
-void PlainSleep(int Ms) {
-  if (Ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+uint64_t MicrosSince(std::chrono::steady_clock::time_point T0) {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                   std::chrono::steady_clock::now() - T0)
+                                   .count());
 }
 
 const TBaudrate kSpeeds[] = {br1200, br2400, br4800, br9600};
@@ -46,12 +48,39 @@ T Pick(const T (&Table)[N], int Index, T Default) {
 
 }  // namespace
 
+TReplyScan::TReplyScan(std::initializer_list<std::string> Marks) : fMarks(Marks) {
+  // An empty mark is in every text, as std::string::find has it.
+  for (const std::string& m : fMarks) fFound.push_back(m.empty());
+}
+
+void TReplyScan::Append(const std::string& Bytes) {
+  const size_t old = fText.size();
+  fText += Bytes;
+  for (size_t i = 0; i < fMarks.size(); ++i) {
+    if (fFound[i]) continue;
+    // Only an occurrence that ends in the new bytes can be new.
+    const size_t len = fMarks[i].size();
+    const size_t from = old >= len ? old - len + 1 : 0;
+    fFound[i] = fText.find(fMarks[i], from) != std::string::npos;
+  }
+}
+
 TKXTAcomm::TKXTAcomm() = default;
 
 TKXTAcomm::~TKXTAcomm() {
   SetOnRxLine(nullptr);
   ClosePort();
   if (&PbxComm() == this) SetPbxComm(nullptr);
+}
+
+TLineCounters TKXTAcomm::Counters() const {
+  TLineCounters c;
+  c.BytesSent = fBytesSent;
+  c.BytesReceived = fBytesReceived.load(std::memory_order_relaxed);
+  c.Exchanges = fExchanges;
+  c.Commands = fCommands;
+  c.PauseMicros = fPauseMicros;
+  return c;
 }
 
 std::string TKXTAcomm::ErrorLogFile() const {
@@ -74,6 +103,7 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     }
     if (n <= 0) break;
     remaining -= n;
+    fBytesReceived.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
     {
       std::unique_lock<std::mutex> lock(fRxLock);
       for (int i = 0; i < n; ++i) {
@@ -167,6 +197,7 @@ void TKXTAcomm::CarrierLostCleanup() {
 }
 
 void TKXTAcomm::Wait(int Ms) {
+  const auto t0 = std::chrono::steady_clock::now();
   const uint32_t start = GetTickCount32();
   for (;;) {
     if (!fBusy) ServiceLineEvents();
@@ -174,6 +205,21 @@ void TKXTAcomm::Wait(int Ms) {
     if (left <= 0) break;
     Feedback().WaitForActivity(left);
   }
+  fPauseMicros += MicrosSince(t0);
+}
+
+void TKXTAcomm::Sleep(int Ms) {
+  if (Ms <= 0) return;
+  const auto t0 = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+  fPauseMicros += MicrosSince(t0);
+}
+
+void TKXTAcomm::TakeRx(TReplyScan& Scan, uint32_t& Seen) const {
+  const uint32_t head = RxHead();
+  if (head == Seen) return;
+  Scan.Append(RingText(Seen, head));
+  Seen = head;
 }
 
 void TKXTAcomm::WaitRx(int Ms, uint32_t SeenHead) {
@@ -187,7 +233,9 @@ void TKXTAcomm::WaitRx(int Ms, uint32_t SeenHead) {
 bool TKXTAcomm::SendChar(char C) {
   if (!PortOpen()) return false;
   try {
-    return fPort->Write(&C, 1) == 1;
+    if (fPort->Write(&C, 1) != 1) return false;
+    ++fBytesSent;
+    return true;
   } catch (const ECommError&) {
     return false;
   }
@@ -197,7 +245,9 @@ bool TKXTAcomm::SendString(const std::string& S) {
   if (S.empty()) return true;
   if (!PortOpen()) return false;
   try {
-    return fPort->Write(S.data(), S.size()) == static_cast<int>(S.size());
+    const int n = fPort->Write(S.data(), S.size());
+    if (n > 0) fBytesSent += static_cast<uint64_t>(n);
+    return n == static_cast<int>(S.size());
   } catch (const ECommError&) {
     return false;
   }
@@ -243,6 +293,7 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
     return 7;
   }
   fBusy = true;
+  ++fExchanges;
   const uint32_t start = RxHead();
   switch (SendMode) {
     case 0:
@@ -257,25 +308,28 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   }
   fLastRxTime.store(GetTickCount32());
   const uint32_t begun = GetTickCount32();
+  enum { kError, kPrompt, kCarrierLost, kAnyPrompt };
+  TReplyScan scan({"Command error", Prompt, CarrierLostText, ">"});
+  uint32_t seen = start;
   int result = 7;
   for (;;) {
-    Reply = RingText(start, RxHead());
-    if (Contains(Reply, "Command error")) {
+    TakeRx(scan, seen);
+    if (scan.Found(kError)) {
       result = 8;
       const uint32_t tail = GetTickCount32();
-      while (!Contains(Reply, ">")) {
+      while (!scan.Found(kAnyPrompt)) {
         const int32_t left = Timing.ErrorTail - Since(tail);
         if (left <= 0) break;
-        WaitRx(left, RxHead());
-        Reply = RingText(start, RxHead());
+        WaitRx(left, seen);
+        TakeRx(scan, seen);
       }
       break;
     }
-    if (Contains(Reply, Prompt)) {
+    if (scan.Found(kPrompt)) {
       result = 0;
       break;
     }
-    if (fModemMode && Contains(Reply, CarrierLostText)) {
+    if (fModemMode && scan.Found(kCarrierLost)) {
       // The line is gone: tidy up completely, so the next Connect finds a closed port.
       CarrierLostCleanup();
       result = 9;
@@ -296,13 +350,15 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
     Feedback().WaitForActivity(std::min(fRxTimeout - silence + 1, Timing.ExchangeLimit - total));
   }
   if (result == 0 && PostDelay > 0) Wait(PostDelay);
-  Reply = RingText(start, RxHead());
+  TakeRx(scan, seen);
+  Reply = scan.Text();
   fBusy = false;
   return result;
 }
 
 bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const std::string& Prompt) {
   if (fAbortRequested.exchange(false)) throw EAbortOperation();
+  ++fCommands;
   Lines.clear();
   if (OnCommand) OnCommand(Cmd);
   std::string reply;
@@ -417,7 +473,7 @@ bool TKXTAcomm::OpenPort(const std::string& DeviceName, int SpeedIndex, int Stop
   try {
     if (fPort->DeviceName() != DeviceName) {
       fPort->Close();
-      PlainSleep(Timing.RenamePause);
+      Sleep(Timing.RenamePause);
       fPort->SetDeviceName(DeviceName);
     }
     fPort->SetBaudRate(Pick(kSpeeds, SpeedIndex, br9600));
@@ -444,7 +500,7 @@ void TKXTAcomm::ClosePort() {
     fPort->SetRTS(false);
     fPort->SetDTR(false);
     fPort->Close();
-    PlainSleep(Timing.ClosePause);
+    Sleep(Timing.ClosePause);
   } catch (const ECommError&) {
   }
   // Freeing the port stops and joins its watcher before any hook goes away.
