@@ -7,10 +7,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,6 +42,47 @@ void Trace(const char* Dir, const char* Data, size_t Count) {
   std::fprintf(stderr, "%s %s\n", Dir, t.c_str());
 }
 
+// --stats: when a lone byte comes in after the port wrote something (the typed character after
+// its echo), the time since that write: the far side's turnaround, both pty transits included.
+// And the port's own reaction: from a byte coming in to the next write.
+class TLineStats {
+ public:
+  using TClock = std::chrono::steady_clock;
+  void Wrote() {
+    std::lock_guard<std::mutex> g(fLock);
+    const auto now = TClock::now();
+    if (fLastWasRead) fReaction.push_back(Us(now - fLastRead));
+    fLastWrite = now;
+    fLastWasRead = false;
+    fWritten = true;
+  }
+  void Read(size_t Count) {
+    std::lock_guard<std::mutex> g(fLock);
+    const auto now = TClock::now();
+    if (Count == 1 && fWritten && !fLastWasRead) fTurnaround.push_back(Us(now - fLastWrite));
+    fLastRead = now;
+    fLastWasRead = true;
+  }
+  void Print() {
+    std::lock_guard<std::mutex> g(fLock);
+    std::fprintf(stderr, "kxta-sim: stats: far-side turnaround %s; own reaction %s\n",
+                 Describe(fTurnaround).c_str(), Describe(fReaction).c_str());
+  }
+
+ private:
+  static double Us(TClock::duration D) { return std::chrono::duration<double, std::micro>(D).count(); }
+  static std::string Describe(std::vector<double> V) {
+    if (V.empty()) return "no samples";
+    std::sort(V.begin(), V.end());
+    return Format("%zu samples median %.1f us p90 %.1f us", V.size(), V[V.size() / 2],
+                  V[V.size() * 9 / 10]);
+  }
+  std::mutex fLock;
+  TClock::time_point fLastWrite{}, fLastRead{};
+  bool fLastWasRead = false, fWritten = false;
+  std::vector<double> fTurnaround, fReaction;
+};
+
 void OnSignal(int) {
   const char c = 1;
   (void)!write(gSignalPipe[1], &c, 1);
@@ -66,6 +110,7 @@ const char kUsage[] =
     "  --drop-carrier-after MS  drop the modem carrier MS ms after start (\"DISCONNECTED\")\n"
     "  --version-text TEXT   the answer to VER\n"
     "  --trace               show both directions of the line on standard error\n"
+    "  --stats               at exit, print turnaround times of the line on standard error\n"
     "  --help                this text\n";
 
 bool IntArg(int argc, char** argv, int& i, int& Value) {
@@ -80,7 +125,7 @@ bool IntArg(int argc, char** argv, int& i, int& Value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool pty = false, modem = false, wakePassword = false, trace = false;
+  bool pty = false, modem = false, wakePassword = false, trace = false, stats = false;
   std::string linkPath, statePath, password, versionText;
   int baud = 9600, bits = 10, latency = 0, silentAfter = -1, split = 0, gap = 0;
   int dropDsr = -1, dropCarrier = -1;
@@ -103,6 +148,8 @@ int main(int argc, char** argv) {
       pty = true;
     } else if (a == "--trace") {
       trace = true;
+    } else if (a == "--stats") {
+      stats = true;
     } else if (a == "--modem") {
       modem = true;
     } else if (a == "--wake-password") {
@@ -202,8 +249,10 @@ int main(int argc, char** argv) {
     }
   }
 
-  runner.OnOutput = [master, trace](const char* Data, size_t Count) {
+  TLineStats lineStats;
+  runner.OnOutput = [master, trace, stats, &lineStats](const char* Data, size_t Count) {
     if (trace) Trace(">>", Data, Count);
+    if (stats) lineStats.Wrote();
     while (Count > 0) {
       const ssize_t n = write(master, Data, Count);
       if (n < 0 && errno == EINTR) continue;
@@ -248,6 +297,7 @@ int main(int argc, char** argv) {
       const ssize_t got = read(master, buf, sizeof buf);
       if (got > 0) {
         if (trace) Trace("<<", buf, size_t(got));
+        if (stats) lineStats.Read(size_t(got));
         runner.Feed(buf, size_t(got));
       }
       else if (got < 0 && errno != EINTR && errno != EAGAIN && errno != EIO)
@@ -257,6 +307,7 @@ int main(int argc, char** argv) {
     }
   }
   runner.Stop();
+  if (stats) lineStats.Print();
   if (!statePath.empty()) {
     bool saved = false;
     runner.Control([&](TSimPbx& pbx) { saved = pbx.SaveState(statePath); });
