@@ -65,6 +65,16 @@ void TReplyScan::Append(const std::string& Bytes) {
   }
 }
 
+std::array<uint64_t, 4> TReplyScan::Completing() const {
+  std::array<uint64_t, 4> set{};
+  for (size_t i = 0; i < fMarks.size(); ++i) {
+    if (fFound[i]) continue;
+    const auto last = static_cast<unsigned char>(fMarks[i].back());
+    set[last / 64] |= uint64_t{1} << (last % 64);
+  }
+  return set;
+}
+
 TKXTAcomm::TKXTAcomm() = default;
 
 TKXTAcomm::~TKXTAcomm() {
@@ -104,9 +114,13 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     if (n <= 0) break;
     remaining -= n;
     fBytesReceived.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+    bool wake = fWakeOnAll.load();
     {
       std::unique_lock<std::mutex> lock(fRxLock);
       for (int i = 0; i < n; ++i) {
+        const auto byte = static_cast<unsigned char>(piece[i]);
+        if (!wake && (fWakeSet[byte / 64].load(std::memory_order_relaxed) >> (byte % 64) & 1u))
+          wake = true;
         uint32_t head = fRxHead.load(std::memory_order_relaxed);
         fRxBuffer[head].store(static_cast<uint8_t>(piece[i]), std::memory_order_relaxed);
         if (piece[i] == '\r' && HasOnRxLine()) {
@@ -121,7 +135,7 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     }
     { std::lock_guard<std::mutex> g(fRxWaitLock); }
     fRxCond.notify_all();
-    Feedback().SignalActivity();
+    if (wake) Feedback().SignalActivity();
   }
 }
 
@@ -213,6 +227,12 @@ void TKXTAcomm::Sleep(int Ms) {
   const auto t0 = std::chrono::steady_clock::now();
   std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
   fPauseMicros += MicrosSince(t0);
+}
+
+void TKXTAcomm::WakeOn(bool All, const std::array<uint64_t, 4>& Set) {
+  for (size_t i = 0; i < Set.size(); ++i) fWakeSet[i].store(Set[i], std::memory_order_relaxed);
+  // Published after the set: the watcher that sees the flag cleared sees the new set.
+  fWakeOnAll.store(All);
 }
 
 void TKXTAcomm::TakeRx(TReplyScan& Scan, uint32_t& Seen) const {
@@ -312,6 +332,9 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   TReplyScan scan({"Command error", Prompt, CarrierLostText, ">"});
   uint32_t seen = start;
   int result = 7;
+  // From here on only a byte that can complete a mark needs this thread; the set is in place
+  // before the first look at the ring, so no such byte can slip by unnoticed.
+  WakeOn(false, scan.Completing());
   for (;;) {
     TakeRx(scan, seen);
     if (scan.Found(kError)) {
@@ -349,6 +372,7 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
     if (silence > fRxTimeout || total >= Timing.ExchangeLimit) break;
     Feedback().WaitForActivity(std::min(fRxTimeout - silence + 1, Timing.ExchangeLimit - total));
   }
+  WakeOn(true);
   if (result == 0 && PostDelay > 0) Wait(PostDelay);
   TakeRx(scan, seen);
   Reply = scan.Text();

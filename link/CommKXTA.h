@@ -59,6 +59,8 @@ class TReplyScan {
   void Append(const std::string& Bytes);
   bool Found(size_t Mark) const { return fFound[Mark]; }
   const std::string& Text() const { return fText; }
+  // The bytes that can complete a mark not found yet: only their arrival can change a result.
+  std::array<uint64_t, 4> Completing() const;
 
  private:
   std::string fText;
@@ -150,6 +152,8 @@ class TKXTAcomm : public TPbxSession {
   void CarrierLostCleanup();
   // A plain sleep (no pumping) that counts as a fixed pause.
   void Sleep(int Ms);
+  // Which received bytes wake this thread: every byte (All), or only those of Set.
+  void WakeOn(bool All, const std::array<uint64_t, 4>& Set = {});
   // Appends to Scan what the ring received after Seen, and moves Seen to the head.
   void TakeRx(TReplyScan& Scan, uint32_t& Seen) const;
   // Waits, without pumping, until the ring moves past SeenHead or Ms pass.
@@ -190,6 +194,11 @@ class TKXTAcomm : public TPbxSession {
   std::atomic<bool> fCarrierLostPending{false};
   // Counters: received bytes are counted on the watcher, the rest on this thread.
   std::atomic<uint64_t> fBytesReceived{0};
+  // The watcher wakes this thread for every received piece, or, while an exchange waits for
+  // its reply, only for a piece holding a byte that can complete a mark (the last byte of the
+  // prompt, of "Command error", of the carrier-lost text). The progress callback fires anyway.
+  std::atomic<bool> fWakeOnAll{true};
+  std::array<std::atomic<uint64_t>, 4> fWakeSet{};
   uint64_t fBytesSent = 0;
   uint64_t fExchanges = 0;
   uint64_t fCommands = 0;
