@@ -260,6 +260,7 @@ class TPosixCommDevice final : public TCommDevice {
   int ClearErrors(int& InputCount) override {
     int n = 0;
     InputCount = (fFd >= 0 && ::ioctl(fFd, FIONREAD, &n) == 0) ? n : 0;
+    if (fReportedQueue < 0) fReportedQueue = InputCount;
     return 0;
   }
 
@@ -344,7 +345,9 @@ class TPosixCommDevice final : public TCommDevice {
   void NoteReported() {
     fReported = true;
     fConsumed = false;
-    if (::ioctl(fFd, FIONREAD, &fReportedQueue) != 0) fReportedQueue = 0;
+    // The dispatch that follows asks for the queue length anyway (ClearErrors, on this same
+    // thread); it is taken from there instead of by a second request.
+    fReportedQueue = -1;
   }
 
   void ModemBit(int Bit, bool On) {
