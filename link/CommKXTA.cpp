@@ -335,6 +335,10 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   // From here on only a byte that can complete a mark needs this thread; the set is in place
   // before the first look at the ring, so no such byte can slip by unnoticed.
   WakeOn(false, scan.Completing());
+  struct TWakeAll {
+    TKXTAcomm& Comm;
+    ~TWakeAll() { Comm.WakeOn(true); }  // also when a carrier-lost handler throws
+  } wakeAll{*this};
   for (;;) {
     TakeRx(scan, seen);
     if (scan.Found(kError)) {
