@@ -488,6 +488,9 @@ int main(int argc, char** argv) {
     if (!readOnly) Summarise(all, "upload", rate);
   }
   for (const std::string& s : gSummary) std::printf("%s\n", s.c_str());
+  if (getloadavg(load, 3) > 0)
+    std::printf("load average at the end: %.2f %.2f %.2f (wall times grow with it)\n", load[0],
+                load[1], load[2]);
   if (!keptDir.empty()) {
     if (keep)
       std::printf("work folder kept: %s\n", keptDir.c_str());
