@@ -19,6 +19,7 @@
 #include "FileBlocks.h"
 #include "Groups.h"
 #include "Interrupt.h"
+#include "Measure.h"
 #include "Paths.h"
 #include "Settings.h"
 #include "Stream.h"
@@ -45,6 +46,7 @@ struct TConnOptions {
   std::string Settings;
   std::string ErrorLog;
   std::string Trace;
+  std::string Measure;
   bool Yes = false;
 };
 
@@ -188,17 +190,19 @@ class TCliConnection {
 
 // The eighteen steps in one direction, with the step texts of the desktop run.
 TRunResult RunSteps(TCliConnection& Conn, TSysData& Store, TRunDirection Direction,
-                    TTerminalFeedback& Fb) {
+                    TTerminalFeedback& Fb, TRunMeasure* Measure) {
   const bool read = Direction == TRunDirection::Read;
   TKXTAcomm& comm = Conn.Comm();
   comm.OnCommand = [&Fb](const std::string& Cmd) { Fb.StepCommand(CommandCode(Cmd)); };
   comm.SetOnRxLine([&Fb] { Fb.StepTick(); });
   TRunEvents events;
   events.OnStepStart = [&](const TGroup& G) {
+    if (Measure) Measure->Begin();
     Fb.StepStart(Format(read ? "Read %s data" : "Save %s data", G.Title),
                  read ? G.ReadMax : G.UploadMax);
   };
   events.OnStepEnd = [&](const TGroup& G, bool Ok) {
+    if (Measure) Measure->End("step", static_cast<int>(G.Id), G.Title, Ok);
     Fb.StepEnd(std::string(G.Title) + (Ok ? " - Ok" : " - errors!"));
   };
   const TRunResult r = RunGroups(Store, Direction, events);
@@ -224,6 +228,30 @@ std::unique_ptr<TInterruptWatch> WatchInterrupts(TKXTAcomm& Comm, TTerminalFeedb
   });
 }
 
+// Connects, runs the steps and says goodbye; with --measure each phase is measured and the
+// phases are written to its file. Returns 0 or the exit status of a failure to connect or to
+// write the measurements.
+int ConnectAndRun(TCliConnection& Conn, TSysData& Store, TRunDirection Direction,
+                  const TConnOptions& Opt, TTerminalFeedback& Fb, TRunResult& Run) {
+  std::unique_ptr<TRunMeasure> measure;
+  if (!Opt.Measure.empty()) measure = std::make_unique<TRunMeasure>(Conn.Comm());
+  if (measure) measure->Begin();
+  int rc = Conn.Open(Store);
+  if (measure) measure->End("connect", 0, "Connect", rc == kExitOk);
+  if (rc == kExitOk) {
+    Run = RunSteps(Conn, Store, Direction, Fb, measure.get());
+    if (measure) measure->Begin();
+    Conn.Close();
+    if (measure) measure->End("disconnect", 0, "Disconnect", true);
+  }
+  std::string error;
+  if (measure && !measure->Write(ShellPath(Opt.Measure), error)) {
+    Fb.ShowError("Cannot write the measurements: " + error);
+    if (rc == kExitOk) rc = kExitFailed;
+  }
+  return rc;
+}
+
 int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
@@ -231,9 +259,8 @@ int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
   const std::string path = ShellPath(Output);
   if (!FolderWritable(path, Fb)) return kExitFailed;
   auto watch = WatchInterrupts(conn.Comm(), Fb);
-  if (int r = conn.Open(store)) return r;
-  const TRunResult run = RunSteps(conn, store, TRunDirection::Read, Fb);
-  conn.Close();
+  TRunResult run;
+  if (int r = ConnectAndRun(conn, store, TRunDirection::Read, Opt, Fb, run)) return r;
   if (run.Aborted) {
     Fb.Note("Nothing was saved.");
     return kExitAborted;
@@ -252,10 +279,11 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, bool All,
   if (!store.LoadFromFile(ShellPath(File))) return kExitFailed;
   if (!Fb.Confirm("Upload data to PBX?")) return kExitFailed;
   auto watch = WatchInterrupts(conn.Comm(), Fb);
-  if (int r = conn.Open(store)) return r;
-  const TRunResult run =
-      RunSteps(conn, store, All ? TRunDirection::UploadAll : TRunDirection::UploadChanged, Fb);
-  conn.Close();
+  TRunResult run;
+  if (int r = ConnectAndRun(conn, store,
+                            All ? TRunDirection::UploadAll : TRunDirection::UploadChanged, Opt,
+                            Fb, run))
+    return r;
   if (run.Aborted) return kExitAborted;
   return run.Ok ? kExitOk : kExitFailed;
 }
@@ -423,9 +451,14 @@ int KxtaMain(int argc, char** argv) {
   std::string output, file, fileB;
   bool all = false;
 
+  const auto addMeasure = [&conn](CLI::App* Cmd) {
+    Cmd->add_option("--measure", conn.Measure,
+                    "write the time, CPU, bytes and commands of every phase to this file");
+  };
   CLI::App* read = app.add_subcommand(
       "read", "read the whole configuration and save it as a data file");
   AddConnectionOptions(read, conn);
+  addMeasure(read);
   read->add_option("-o,--output", output, "the data file to write (FILE.ta)")->required();
 
   CLI::App* upload = app.add_subcommand(
@@ -434,6 +467,7 @@ int KxtaMain(int argc, char** argv) {
   upload->add_option("file", file, "the data file (FILE.ta)")->required();
   upload->add_flag("--all", all, "upload every block");
   AddConnectionOptions(upload, conn);
+  addMeasure(upload);
 
   CLI::App* dump = app.add_subcommand("dump", "store the PBX's complete listing (\"ALL\")");
   AddConnectionOptions(dump, conn);

@@ -30,8 +30,10 @@ std::string UpperTrimmed(const std::string& S) {
   return t;
 }
 
-void PlainSleep(int Ms) {
-  if (Ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+uint64_t MicrosSince(std::chrono::steady_clock::time_point T0) {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                   std::chrono::steady_clock::now() - T0)
+                                   .count());
 }
 
 const TBaudrate kSpeeds[] = {br1200, br2400, br4800, br9600};
@@ -46,12 +48,49 @@ T Pick(const T (&Table)[N], int Index, T Default) {
 
 }  // namespace
 
+TReplyScan::TReplyScan(std::initializer_list<std::string> Marks) : fMarks(Marks) {
+  // An empty mark is in every text, as std::string::find has it.
+  for (const std::string& m : fMarks) fFound.push_back(m.empty());
+}
+
+void TReplyScan::Append(const std::string& Bytes) {
+  const size_t old = fText.size();
+  fText += Bytes;
+  for (size_t i = 0; i < fMarks.size(); ++i) {
+    if (fFound[i]) continue;
+    // Only an occurrence that ends in the new bytes can be new.
+    const size_t len = fMarks[i].size();
+    const size_t from = old >= len ? old - len + 1 : 0;
+    fFound[i] = fText.find(fMarks[i], from) != std::string::npos;
+  }
+}
+
+std::array<uint64_t, 4> TReplyScan::Completing() const {
+  std::array<uint64_t, 4> set{};
+  for (size_t i = 0; i < fMarks.size(); ++i) {
+    if (fFound[i]) continue;
+    const auto last = static_cast<unsigned char>(fMarks[i].back());
+    set[last / 64] |= uint64_t{1} << (last % 64);
+  }
+  return set;
+}
+
 TKXTAcomm::TKXTAcomm() = default;
 
 TKXTAcomm::~TKXTAcomm() {
   SetOnRxLine(nullptr);
   ClosePort();
   if (&PbxComm() == this) SetPbxComm(nullptr);
+}
+
+TLineCounters TKXTAcomm::Counters() const {
+  TLineCounters c;
+  c.BytesSent = fBytesSent;
+  c.BytesReceived = fBytesReceived.load(std::memory_order_relaxed);
+  c.Exchanges = fExchanges;
+  c.Commands = fCommands;
+  c.PauseMicros = fPauseMicros;
+  return c;
 }
 
 std::string TKXTAcomm::ErrorLogFile() const {
@@ -76,9 +115,14 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     remaining -= n;
     // Counted before the bytes are stored: whoever sees a head sees at least its count.
     fRxCount.fetch_add(static_cast<uint32_t>(n), std::memory_order_release);
+    fBytesReceived.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+    bool wake = fWakeOnAll.load();
     {
       std::unique_lock<std::mutex> lock(fRxLock);
       for (int i = 0; i < n; ++i) {
+        const auto byte = static_cast<unsigned char>(piece[i]);
+        if (!wake && (fWakeSet[byte / 64].load(std::memory_order_relaxed) >> (byte % 64) & 1u))
+          wake = true;
         uint32_t head = fRxHead.load(std::memory_order_relaxed);
         fRxBuffer[head].store(static_cast<uint8_t>(piece[i]), std::memory_order_relaxed);
         if (piece[i] == '\r' && HasOnRxLine()) {
@@ -93,7 +137,7 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     }
     { std::lock_guard<std::mutex> g(fRxWaitLock); }
     fRxCond.notify_all();
-    Feedback().SignalActivity();
+    if (wake) Feedback().SignalActivity();
   }
 }
 
@@ -170,6 +214,7 @@ void TKXTAcomm::CarrierLostCleanup() {
 }
 
 void TKXTAcomm::Wait(int Ms) {
+  const auto t0 = std::chrono::steady_clock::now();
   const uint32_t start = GetTickCount32();
   for (;;) {
     if (!fBusy) ServiceLineEvents();
@@ -177,6 +222,26 @@ void TKXTAcomm::Wait(int Ms) {
     if (left <= 0) break;
     Feedback().WaitForActivity(left);
   }
+  fPauseMicros += MicrosSince(t0);
+}
+
+void TKXTAcomm::Sleep(int Ms) {
+  if (Ms <= 0) return;
+  const auto t0 = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+  fPauseMicros += MicrosSince(t0);
+}
+
+void TKXTAcomm::WakeOn(bool All, const std::array<uint64_t, 4>& Set) {
+  for (size_t i = 0; i < Set.size(); ++i) fWakeSet[i].store(Set[i], std::memory_order_relaxed);
+  // Published after the set: the watcher that sees the flag cleared sees the new set.
+  fWakeOnAll.store(All);
+}
+
+void TKXTAcomm::TakeRx(TReplyScan& Scan, uint32_t& Seen, uint32_t Head) const {
+  if (Head == Seen) return;
+  Scan.Append(RingText(Seen, Head));
+  Seen = Head;
 }
 
 void TKXTAcomm::WaitRx(int Ms, uint32_t SeenHead) {
@@ -190,7 +255,9 @@ void TKXTAcomm::WaitRx(int Ms, uint32_t SeenHead) {
 bool TKXTAcomm::SendChar(char C) {
   if (!PortOpen()) return false;
   try {
-    return fPort->Write(&C, 1) == 1;
+    if (fPort->Write(&C, 1) != 1) return false;
+    ++fBytesSent;
+    return true;
   } catch (const ECommError&) {
     return false;
   }
@@ -200,7 +267,9 @@ bool TKXTAcomm::SendString(const std::string& S) {
   if (S.empty()) return true;
   if (!PortOpen()) return false;
   try {
-    return fPort->Write(S.data(), S.size()) == static_cast<int>(S.size());
+    const int n = fPort->Write(S.data(), S.size());
+    if (n > 0) fBytesSent += static_cast<uint64_t>(n);
+    return n == static_cast<int>(S.size());
   } catch (const ECommError&) {
     return false;
   }
@@ -246,6 +315,7 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
     return 7;
   }
   fBusy = true;
+  ++fExchanges;
   const uint32_t start = RxHead();
   const uint32_t startCount = fRxCount.load(std::memory_order_acquire);
   // More than the ring holds has come since the command: its start is overwritten. The
@@ -267,38 +337,49 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   }
   fLastRxTime.store(GetTickCount32());
   const uint32_t begun = GetTickCount32();
+  enum { kError, kPrompt, kCarrierLost, kAnyPrompt };
+  TReplyScan scan({"Command error", Prompt, CarrierLostText, ">"});
+  uint32_t seen = start;
   int result = 7;
+  // From here on only a byte that can complete a mark needs this thread; the set is in place
+  // before the first look at the ring, so no such byte can slip by unnoticed.
+  WakeOn(false, scan.Completing());
+  struct TWakeAll {
+    TKXTAcomm& Comm;
+    ~TWakeAll() { Comm.WakeOn(true); }  // also when a carrier-lost handler throws
+  } wakeAll{*this};
   for (;;) {
     // The head first, then the count: the count then covers every byte up to that head, so a
     // text that has wrapped is never taken for the answer.
     const uint32_t head = RxHead();
     if (overrun()) {
-      Reply = RingText(head + 1, head);
-      if (Contains(Reply, Prompt) || Since(fLastRxTime.load()) > fRxTimeout ||
+      const std::string ring = RingText(head + 1, head);
+      if (Contains(ring, Prompt) || Since(fLastRxTime.load()) > fRxTimeout ||
           Since(begun) >= Timing.ExchangeLimit || fClosePending.load() || !PortOpen()) {
+        Reply = ring;
         result = kResultOverrun;
         break;
       }
       Feedback().WaitForActivity(fRxTimeout);
       continue;
     }
-    Reply = RingText(start, head);
-    if (Contains(Reply, "Command error")) {
+    TakeRx(scan, seen, head);
+    if (scan.Found(kError)) {
       result = 8;
       const uint32_t tail = GetTickCount32();
-      while (!Contains(Reply, ">")) {
+      while (!scan.Found(kAnyPrompt)) {
         const int32_t left = Timing.ErrorTail - Since(tail);
         if (left <= 0) break;
-        WaitRx(left, RxHead());
-        Reply = RingText(start, RxHead());
+        WaitRx(left, seen);
+        TakeRx(scan, seen, RxHead());
       }
       break;
     }
-    if (Contains(Reply, Prompt)) {
+    if (scan.Found(kPrompt)) {
       result = 0;
       break;
     }
-    if (fModemMode && Contains(Reply, CarrierLostText)) {
+    if (fModemMode && scan.Found(kCarrierLost)) {
       // The line is gone: tidy up completely, so the next Connect finds a closed port.
       CarrierLostCleanup();
       result = 9;
@@ -318,14 +399,19 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
     if (silence > fRxTimeout || total >= Timing.ExchangeLimit) break;
     Feedback().WaitForActivity(std::min(fRxTimeout - silence + 1, Timing.ExchangeLimit - total));
   }
+  WakeOn(true);
   if (result == 0 && PostDelay > 0) Wait(PostDelay);
-  if (result != kResultOverrun) Reply = RingText(start, RxHead());
+  if (result != kResultOverrun) {
+    TakeRx(scan, seen, RxHead());
+    Reply = scan.Text();
+  }
   fBusy = false;
   return result;
 }
 
 bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const std::string& Prompt) {
   if (fAbortRequested.exchange(false)) throw EAbortOperation();
+  ++fCommands;
   Lines.clear();
   // Told once when it was lost; a run of hundreds of commands must not repeat the error box
   // (and the silence timeout) for each of them.
@@ -462,7 +548,7 @@ bool TKXTAcomm::OpenPort(const std::string& DeviceName, int SpeedIndex, int Stop
   try {
     if (fPort->DeviceName() != DeviceName) {
       fPort->Close();
-      PlainSleep(Timing.RenamePause);
+      Sleep(Timing.RenamePause);
       fPort->SetDeviceName(DeviceName);
     }
     fPort->SetBaudRate(Pick(kSpeeds, SpeedIndex, br9600));
@@ -489,7 +575,7 @@ void TKXTAcomm::ClosePort() {
     fPort->SetRTS(false);
     fPort->SetDTR(false);
     fPort->Close();
-    PlainSleep(Timing.ClosePause);
+    Sleep(Timing.ClosePause);
   } catch (const ECommError&) {
   }
   // Freeing the port stops and joins its watcher before any hook goes away.

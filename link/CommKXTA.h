@@ -7,9 +7,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "CommInt.h"
 #include "Session.h"
@@ -33,6 +35,37 @@ struct TSessionTiming {
   int ClosePause = 100;       // plain sleep after the port closed
   int RenamePause = 100;      // after closing a port to change its device name
   int DialEchoLimit = 2000;   // a modem silent this long after the dial command is absent
+};
+
+// What went over the line since the session was made, for measuring a run: bytes each way,
+// exchanges (every Transact, log-in and mode changes included), commands (SendCommand), and the
+// time spent in the session's fixed pauses (slow typing, after prompts, around opening and
+// closing the port, the goodbye).
+struct TLineCounters {
+  uint64_t BytesSent = 0;
+  uint64_t BytesReceived = 0;
+  uint64_t Exchanges = 0;
+  uint64_t Commands = 0;
+  uint64_t PauseMicros = 0;
+};
+
+// The text received since an exchange began, taken from the ring as it grows, and the marks
+// the exchange looks for. Every byte is copied and searched once (a mark that straddles two
+// pieces included), so the cost of a wake-up does not grow with what an exchange received.
+class TReplyScan {
+ public:
+  explicit TReplyScan(std::initializer_list<std::string> Marks);
+  // Appends Bytes and notes the marks that now occur in the text.
+  void Append(const std::string& Bytes);
+  bool Found(size_t Mark) const { return fFound[Mark]; }
+  const std::string& Text() const { return fText; }
+  // The bytes that can complete a mark not found yet: only their arrival can change a result.
+  std::array<uint64_t, 4> Completing() const;
+
+ private:
+  std::string fText;
+  std::vector<std::string> fMarks;
+  std::vector<bool> fFound;
 };
 
 class TKXTAcomm : public TPbxSession {
@@ -87,6 +120,7 @@ class TKXTAcomm : public TPbxSession {
   // Records every byte on the line, with its time, from the next connection on; "" switches off.
   void SetTraceFile(const std::string& Path) { fTraceFile = Path; }
   void SetPortFactory(TPortFactory Factory) { fPortFactory = std::move(Factory); }
+  TLineCounters Counters() const;
 
   TSessionTiming Timing;
   std::string CarrierLostText = "DISCONNECTED";
@@ -121,6 +155,12 @@ class TKXTAcomm : public TPbxSession {
   // the carrier was lost.
   bool ServiceLineEvents();
   void CarrierLostCleanup();
+  // A plain sleep (no pumping) that counts as a fixed pause.
+  void Sleep(int Ms);
+  // Which received bytes wake this thread: every byte (All), or only those of Set.
+  void WakeOn(bool All, const std::array<uint64_t, 4>& Set = {});
+  // Appends to Scan what the ring received after Seen up to Head, and moves Seen to Head.
+  void TakeRx(TReplyScan& Scan, uint32_t& Seen, uint32_t Head) const;
   // Waits, without pumping, until the ring moves past SeenHead or Ms pass.
   void WaitRx(int Ms, uint32_t SeenHead);
   void WriteErrorLog(const std::string& Reply, int Result);
@@ -160,4 +200,15 @@ class TKXTAcomm : public TPbxSession {
   // Set by the watcher, acted on by the user-interface thread.
   std::atomic<bool> fClosePending{false};
   std::atomic<bool> fCarrierLostPending{false};
+  // Counters: received bytes are counted on the watcher, the rest on this thread.
+  std::atomic<uint64_t> fBytesReceived{0};
+  // The watcher wakes this thread for every received piece, or, while an exchange waits for
+  // its reply, only for a piece holding a byte that can complete a mark (the last byte of the
+  // prompt, of "Command error", of the carrier-lost text). The progress callback fires anyway.
+  std::atomic<bool> fWakeOnAll{true};
+  std::array<std::atomic<uint64_t>, 4> fWakeSet{};
+  uint64_t fBytesSent = 0;
+  uint64_t fExchanges = 0;
+  uint64_t fCommands = 0;
+  uint64_t fPauseMicros = 0;
 };

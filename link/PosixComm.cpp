@@ -260,6 +260,7 @@ class TPosixCommDevice final : public TCommDevice {
   int ClearErrors(int& InputCount) override {
     int n = 0;
     InputCount = (fFd >= 0 && ::ioctl(fFd, FIONREAD, &n) == 0) ? n : 0;
+    if (fReportedQueue < 0) fReportedQueue = InputCount;
     return 0;
   }
 
@@ -286,9 +287,11 @@ class TPosixCommDevice final : public TCommDevice {
       // poll is level-triggered, a received-characters event is not: bytes already reported
       // and still unread (nobody hooked OnRxChar) are not reported again until more arrive,
       // and meanwhile the queue is looked at now and then instead of spinning on POLLIN.
+      // The queue is looked at only when it matters: after a report nobody has read from.
+      if (fConsumed.exchange(false)) fReported = false;
       int queued = 0;
-      if (::ioctl(fFd, FIONREAD, &queued) != 0) queued = 0;
-      if (fConsumed.exchange(false) || queued == 0) fReported = false;
+      if (fReported && ::ioctl(fFd, FIONREAD, &queued) != 0) queued = 0;
+      if (queued == 0) fReported = false;
       const bool stale = fReported && queued > 0;
       const short want = Mask.Has(evRxChar) && !stale ? POLLIN : 0;
       pollfd pf[2] = {{fWakeFd, POLLIN, 0}, {fHungUp ? -1 : fFd, want, 0}};
@@ -342,7 +345,9 @@ class TPosixCommDevice final : public TCommDevice {
   void NoteReported() {
     fReported = true;
     fConsumed = false;
-    if (::ioctl(fFd, FIONREAD, &fReportedQueue) != 0) fReportedQueue = 0;
+    // The dispatch that follows asks for the queue length anyway (ClearErrors, on this same
+    // thread); it is taken from there instead of by a second request.
+    fReportedQueue = -1;
   }
 
   void ModemBit(int Bit, bool On) {

@@ -3,14 +3,18 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -38,6 +42,47 @@ void Trace(const char* Dir, const char* Data, size_t Count) {
   }
   std::fprintf(stderr, "%s %s\n", Dir, t.c_str());
 }
+
+// --stats: when a lone byte comes in after the port wrote something (the typed character after
+// its echo), the time since that write: the far side's turnaround, both pty transits included.
+// And the port's own reaction: from a byte coming in to the next write.
+class TLineStats {
+ public:
+  using TClock = std::chrono::steady_clock;
+  void Wrote() {
+    std::lock_guard<std::mutex> g(fLock);
+    const auto now = TClock::now();
+    if (fLastWasRead) fReaction.push_back(Us(now - fLastRead));
+    fLastWrite = now;
+    fLastWasRead = false;
+    fWritten = true;
+  }
+  void Read(size_t Count) {
+    std::lock_guard<std::mutex> g(fLock);
+    const auto now = TClock::now();
+    if (Count == 1 && fWritten && !fLastWasRead) fTurnaround.push_back(Us(now - fLastWrite));
+    fLastRead = now;
+    fLastWasRead = true;
+  }
+  void Print() {
+    std::lock_guard<std::mutex> g(fLock);
+    std::fprintf(stderr, "kxta-sim: stats: far-side turnaround %s; own reaction %s\n",
+                 Describe(fTurnaround).c_str(), Describe(fReaction).c_str());
+  }
+
+ private:
+  static double Us(TClock::duration D) { return std::chrono::duration<double, std::micro>(D).count(); }
+  static std::string Describe(std::vector<double> V) {
+    if (V.empty()) return "no samples";
+    std::sort(V.begin(), V.end());
+    return Format("%zu samples median %.1f us p90 %.1f us", V.size(), V[V.size() / 2],
+                  V[V.size() * 9 / 10]);
+  }
+  std::mutex fLock;
+  TClock::time_point fLastWrite{}, fLastRead{};
+  bool fLastWasRead = false, fWritten = false;
+  std::vector<double> fTurnaround, fReaction;
+};
 
 // 1: stop; 2: mend the line (SIGUSR1).
 void OnSignal(int Sig) {
@@ -75,6 +120,7 @@ const char kUsage[] =
     "  --drop-carrier-after MS  drop the modem carrier MS ms after start (\"DISCONNECTED\")\n"
     "  --version-text TEXT   the answer to VER\n"
     "  --trace               show both directions of the line on standard error\n"
+    "  --stats               at exit, print turnaround times of the line on standard error\n"
     "  --help                this text\n";
 
 bool IntArg(int argc, char** argv, int& i, int& Value) {
@@ -89,7 +135,7 @@ bool IntArg(int argc, char** argv, int& i, int& Value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool pty = false, modem = false, wakePassword = false, trace = false;
+  bool pty = false, modem = false, wakePassword = false, trace = false, stats = false;
   std::string linkPath, statePath, password, versionText;
   int baud = 9600, bits = 10, latency = 0, silentAfter = -1, split = 0, gap = 0;
   int dropDsr = -1, dropCarrier = -1, seed = 1, cutAfter = -1, oversizeBytes = 9000;
@@ -114,6 +160,8 @@ int main(int argc, char** argv) {
       pty = true;
     } else if (a == "--trace") {
       trace = true;
+    } else if (a == "--stats") {
+      stats = true;
     } else if (a == "--modem") {
       modem = true;
     } else if (a == "--wake-password") {
@@ -177,6 +225,9 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // The runner paces every byte with a timed wait; the kernel's default slack of 50 us on each
+  // would make the simulated line slower than a real one. The runner's thread inherits this.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   TSimRunner runner;
   bool setupOk = true;
   runner.Control([&](TSimPbx& pbx) {
@@ -233,8 +284,10 @@ int main(int argc, char** argv) {
     }
   }
 
-  runner.OnOutput = [master, trace](const char* Data, size_t Count) {
+  TLineStats lineStats;
+  runner.OnOutput = [master, trace, stats, &lineStats](const char* Data, size_t Count) {
     if (trace) Trace(">>", Data, Count);
+    if (stats) lineStats.Wrote();
     while (Count > 0) {
       const ssize_t n = write(master, Data, Count);
       if (n < 0 && errno == EINTR) continue;
@@ -291,6 +344,7 @@ int main(int argc, char** argv) {
       const ssize_t got = read(master, buf, sizeof buf);
       if (got > 0) {
         if (trace) Trace("<<", buf, size_t(got));
+        if (stats) lineStats.Read(size_t(got));
         runner.Feed(buf, size_t(got));
       }
       else if (got < 0 && errno != EINTR && errno != EAGAIN && errno != EIO)
@@ -300,6 +354,7 @@ int main(int argc, char** argv) {
     }
   }
   runner.Stop();
+  if (stats) lineStats.Print();
   if (!statePath.empty()) {
     bool saved = false;
     runner.Control([&](TSimPbx& pbx) { saved = pbx.SaveState(statePath); });

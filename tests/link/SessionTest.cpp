@@ -222,6 +222,46 @@ TEST_F(Session, AbsoluteLimitEndsAnEndlessTrickle) {
   EXPECT_LT(took, 1500u);
 }
 
+// The reply is searched piece by piece: a mark split over pieces is found, a mark is not found
+// before its last byte has come, and an empty mark is in every text.
+TEST(ReplyScan, FindsMarksAcrossPieces) {
+  TReplyScan scan({"Command error", ";E>", ""});
+  EXPECT_TRUE(scan.Found(2));
+  scan.Append("604E01//\r\r\n;=>604E01/");
+  scan.Append("1/\r\nCommand e");
+  EXPECT_FALSE(scan.Found(0));
+  scan.Append("rror\r\n;");
+  EXPECT_TRUE(scan.Found(0));
+  scan.Append("E");
+  EXPECT_FALSE(scan.Found(1));
+  scan.Append(">");
+  EXPECT_TRUE(scan.Found(1));
+  EXPECT_EQ(scan.Text(), "604E01//\r\r\n;=>604E01/1/\r\nCommand error\r\n;E>");
+}
+
+TEST_F(Session, PromptInOneBytePiecesAndTheLineCounters) {
+  Pbx.Data["604E01//"] = "604E01/1,2,3/";
+  S.Timing.DirectTimeout = 2000;
+  ASSERT_EQ(Connect(), 0);
+  const TLineCounters before = S.Counters();
+  EXPECT_GT(before.PauseMicros, 0u);  // the slow wake-up line and the pauses after prompts
+  Pbx.PieceSize = 1;
+  Pbx.PieceGapMs = 2;
+  TStringList lines;
+  const unsigned t0 = GetTickCount32();
+  ASSERT_TRUE(S.SendCommand("604E01//", lines, ";E>"));
+  // The prompt's last byte wakes the exchange: it does not sit out the silence limit.
+  EXPECT_LT(GetTickCount32() - t0, 1000u);
+  EXPECT_EQ(lines, (TStringList{"604E01//", "", ";=>604E01/1,2,3/", ";E>"}));
+  const TLineCounters after = S.Counters();
+  EXPECT_EQ(after.Commands - before.Commands, 1u);
+  EXPECT_EQ(after.Exchanges - before.Exchanges, 1u);
+  EXPECT_EQ(after.BytesSent - before.BytesSent, 9u);  // "604E01//\r"
+  EXPECT_EQ(after.BytesReceived - before.BytesReceived,
+            std::string("604E01//\r\r\n;=>604E01/1,2,3/\r\n;E>").size());
+  EXPECT_EQ(after.PauseMicros, before.PauseMicros);  // a command has no fixed pause
+}
+
 TEST_F(Session, AbortRaisesBeforeSendingAndIsConsumed) {
   ASSERT_EQ(Connect(), 0);
   const size_t before = Pbx.Received().size();

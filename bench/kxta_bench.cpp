@@ -1,0 +1,501 @@
+// kxta-bench: a full read and upload through the real serial backend against kxta-sim on a
+// pseudo-terminal, measured against the time the line itself needs, and the data file's load and
+// save. Run by bench/run (docs/benchmark.md).
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "SysData.h"
+
+#ifndef KXTA_EXE
+#define KXTA_EXE "kxta"
+#endif
+#ifndef KXTA_SIM_EXE
+#define KXTA_SIM_EXE "kxta-sim"
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBitsPerChar = 10;
+const char* const kPassword = "7392";  // the simulator's factory system password
+
+double Seconds(Clock::duration D) { return std::chrono::duration<double>(D).count(); }
+
+double Median(std::vector<double> V) {
+  if (V.empty()) return 0.0;
+  std::sort(V.begin(), V.end());
+  const size_t n = V.size();
+  return n % 2 ? V[n / 2] : (V[n / 2 - 1] + V[n / 2]) / 2.0;
+}
+
+// One phase of a kxta run, as kxta --measure writes it.
+struct TPhase {
+  std::string Kind;
+  int Index = 0;
+  double StartS = 0, WallS = 0, CpuS = 0, PauseS = 0;
+  long long Sent = 0, Received = 0, Exchanges = 0, Commands = 0;
+  bool Ok = false;
+  std::string Title;
+};
+
+bool ReadPhases(const std::string& Path, std::vector<TPhase>& Phases) {
+  std::ifstream in(Path);
+  if (!in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> f;
+    std::stringstream ss(line);
+    std::string cell;
+    while (std::getline(ss, cell, '\t')) f.push_back(cell);
+    if (f.size() < 12) return false;
+    TPhase p;
+    p.Kind = f[0];
+    p.Index = std::atoi(f[1].c_str());
+    p.StartS = std::atof(f[2].c_str()) / 1e6;
+    p.WallS = std::atof(f[3].c_str()) / 1e6;
+    p.CpuS = std::atof(f[4].c_str()) / 1e6;
+    p.Sent = std::atoll(f[5].c_str());
+    p.Received = std::atoll(f[6].c_str());
+    p.Exchanges = std::atoll(f[7].c_str());
+    p.Commands = std::atoll(f[8].c_str());
+    p.PauseS = std::atof(f[9].c_str()) / 1e6;
+    p.Ok = f[10] == "1";
+    p.Title = f[11];
+    Phases.push_back(p);
+  }
+  return !Phases.empty();
+}
+
+// What one kxta process did.
+struct TRun {
+  std::string Op;  // "read" or "upload"
+  int Rate = 0;    // bit/s, 0 unpaced
+  int Exit = -1;
+  double WallS = 0, CpuS = 0;  // the process, from fork to exit (getrusage of the child)
+  long MaxRssKiB = 0;
+  std::vector<TPhase> Phases;
+
+  std::vector<const TPhase*> Steps() const {
+    std::vector<const TPhase*> s;
+    for (const TPhase& p : Phases)
+      if (p.Kind == "step") s.push_back(&p);
+    return s;
+  }
+  const TPhase* Find(const char* Kind) const {
+    for (const TPhase& p : Phases)
+      if (p.Kind == Kind) return &p;
+    return nullptr;
+  }
+  double StepsWall() const {
+    double t = 0;
+    for (const TPhase* p : Steps()) t += p->WallS;
+    return t;
+  }
+  double StepsCpu() const {
+    double t = 0;
+    for (const TPhase* p : Steps()) t += p->CpuS;
+    return t;
+  }
+  long long StepsSum(long long TPhase::*Field) const {
+    long long t = 0;
+    for (const TPhase* p : Steps()) t += p->*Field;
+    return t;
+  }
+  // Every byte of both directions at the line rate: typing waits for each echo, so nothing
+  // overlaps.
+  double Bound(long long Bytes) const {
+    return Rate > 0 ? double(Bytes) * kBitsPerChar / double(Rate) : 0.0;
+  }
+  double StepsBound() const { return Bound(StepsSum(&TPhase::Sent) + StepsSum(&TPhase::Received)); }
+  double Ratio() const { return Rate > 0 ? StepsWall() / StepsBound() : 0.0; }
+};
+
+// ---------------------------------------------------------------- processes
+
+struct TSim {
+  pid_t Pid = -1;
+  std::string Pty;
+};
+
+bool StartSim(int Rate, const std::string& Dir, TSim& Sim) {
+  int out[2];
+  if (pipe(out) != 0) return false;
+  const std::string rate = std::to_string(Rate), bits = std::to_string(kBitsPerChar);
+  const std::string log = Dir + "/sim.log";
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    const int err = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (err >= 0) dup2(err, STDERR_FILENO);
+    close(out[0]);
+    execl(KXTA_SIM_EXE, KXTA_SIM_EXE, "--pty", "--baud", rate.c_str(), "--bits", bits.c_str(),
+          "--stats", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  Sim.Pid = pid;
+  std::string line;
+  pollfd pf{out[0], POLLIN, 0};
+  while (line.find('\n') == std::string::npos && poll(&pf, 1, 5000) > 0) {
+    char buf[256];
+    const ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
+    line.append(buf, size_t(n));
+  }
+  close(out[0]);
+  const size_t nl = line.find('\n');
+  if (nl == std::string::npos || line.rfind("/dev/", 0) != 0) return false;
+  Sim.Pty = line.substr(0, nl);
+  return true;
+}
+
+// Stops the simulator and returns its line statistics (the --stats line of its log).
+std::string StopSim(TSim& Sim, const std::string& Dir) {
+  if (Sim.Pid <= 0) return std::string();
+  kill(Sim.Pid, SIGTERM);
+  int status = 0;
+  waitpid(Sim.Pid, &status, 0);
+  Sim.Pid = -1;
+  std::ifstream in(Dir + "/sim.log");
+  std::string line, stats;
+  while (std::getline(in, line))
+    if (line.find("stats:") != std::string::npos) stats = line.substr(line.find("stats:") + 7);
+  return stats;
+}
+
+// Runs kxta with Args, output to Dir/<Op>.log, and takes the child's resource use.
+bool RunKxta(const std::vector<std::string>& Args, const std::string& Dir, TRun& Run) {
+  const std::string log = Dir + "/" + Run.Op + ".log";
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(KXTA_EXE));
+  for (const std::string& a : Args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const auto t0 = Clock::now();
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+      dup2(fd, STDOUT_FILENO);
+      dup2(fd, STDERR_FILENO);
+    }
+    execv(KXTA_EXE, argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage ru{};
+  if (wait4(pid, &status, 0, &ru) != pid) return false;
+  Run.WallS = Seconds(Clock::now() - t0);
+  Run.CpuS = double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+             double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  Run.MaxRssKiB = ru.ru_maxrss;
+  Run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return true;
+}
+
+std::string RateName(int Rate) { return Rate > 0 ? std::to_string(Rate) : "unpaced"; }
+
+// ---------------------------------------------------------------- report
+
+void PrintRun(const TRun& R, int RunNo) {
+  std::printf("\n== %s at %s bit/s, run %d: exit %d, %.2f s wall ==\n", R.Op.c_str(),
+              RateName(R.Rate).c_str(), RunNo, R.Exit, R.WallS);
+  std::printf("  %-2s %-28s %8s %8s %8s %10s %10s %7s\n", "#", "step", "commands", "PC sent",
+              "PBX sent", "bound ms", "measured", "ratio");
+  for (const TPhase* p : R.Steps()) {
+    const double bound = R.Bound(p->Sent + p->Received);
+    std::printf("  %-2d %-28s %8lld %8lld %8lld %10.1f %10.1f %7s\n", p->Index, p->Title.c_str(),
+                p->Commands, p->Sent, p->Received, bound * 1e3, p->WallS * 1e3,
+                R.Rate > 0 ? std::to_string(p->WallS / bound).substr(0, 5).c_str() : "-");
+  }
+  const long long sent = R.StepsSum(&TPhase::Sent), recv = R.StepsSum(&TPhase::Received);
+  const long long cmds = R.StepsSum(&TPhase::Commands);
+  std::printf("  %-31s %8lld %8lld %8lld %10.1f %10.1f %7s\n", "   eighteen steps", cmds, sent,
+              recv, R.StepsBound() * 1e3, R.StepsWall() * 1e3,
+              R.Rate > 0 ? std::to_string(R.Ratio()).substr(0, 5).c_str() : "-");
+  for (const char* kind : {"connect", "disconnect"}) {
+    if (const TPhase* p = R.Find(kind)) {
+      std::printf(
+          "  %-10s %8.1f ms, of which fixed pauses %8.1f ms; %lld exchanges, PC sent %lld, PBX "
+          "sent %lld (line time %.1f ms); rest %.1f ms\n",
+          kind, p->WallS * 1e3, p->PauseS * 1e3, p->Exchanges, p->Sent, p->Received,
+          R.Bound(p->Sent + p->Received) * 1e3, (p->WallS - p->PauseS) * 1e3);
+    }
+  }
+  const double steps = R.StepsWall();
+  std::printf(
+      "  commands/s %.0f; program CPU %.3f s = %.2f %% of its %.2f s wall (steps only: %.2f %%, "
+      "%.0f us per command); peak RSS %.1f MiB\n",
+      steps > 0 ? double(cmds) / steps : 0.0, R.CpuS, 100.0 * R.CpuS / R.WallS, R.WallS,
+      steps > 0 ? 100.0 * R.StepsCpu() / steps : 0.0,
+      cmds > 0 ? 1e6 * R.StepsCpu() / double(cmds) : 0.0, double(R.MaxRssKiB) / 1024.0);
+}
+
+std::vector<std::string> gSummary;
+
+void Summary(const std::string& Figure, double Value, const char* Unit, const std::string& Target,
+             int Verdict /* -1 none, 0 ok, 1 missed, 2 over the hard limit */) {
+  static const char* const kVerdicts[] = {"ok", "MISSED", "OVER HARD LIMIT"};
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "SUMMARY %-34s %12.3f %-6s %s%s%s", Figure.c_str(), Value, Unit,
+                Target.c_str(), Verdict >= 0 ? " : " : "", Verdict >= 0 ? kVerdicts[Verdict] : "");
+  gSummary.push_back(buf);
+}
+
+int Verdict(double Value, double Target, double Hard, bool AtMost) {
+  const auto within = [&](double Limit) { return AtMost ? Value <= Limit : Value >= Limit; };
+  if (within(Target)) return 0;
+  return Hard > 0 && !within(Hard) ? 2 : 1;
+}
+
+void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
+  std::vector<double> steps, bound, ratio, cmds, sent, recv, conn, connPause, disc, discPause,
+      cpu, stepsCpu, perSec, rss, usPerCmd;
+  for (const TRun& r : Runs) {
+    if (r.Op != Op || r.Rate != Rate || r.Exit != 0) continue;
+    steps.push_back(r.StepsWall());
+    bound.push_back(r.StepsBound());
+    ratio.push_back(r.Ratio());
+    const double c = double(r.StepsSum(&TPhase::Commands));
+    cmds.push_back(c);
+    sent.push_back(double(r.StepsSum(&TPhase::Sent)));
+    recv.push_back(double(r.StepsSum(&TPhase::Received)));
+    if (const TPhase* p = r.Find("connect")) {
+      conn.push_back(p->WallS);
+      connPause.push_back(p->PauseS);
+    }
+    if (const TPhase* p = r.Find("disconnect")) {
+      disc.push_back(p->WallS);
+      discPause.push_back(p->PauseS);
+    }
+    cpu.push_back(100.0 * r.CpuS / r.WallS);
+    stepsCpu.push_back(100.0 * r.StepsCpu() / r.StepsWall());
+    perSec.push_back(c / r.StepsWall());
+    rss.push_back(double(r.MaxRssKiB) / 1024.0);
+    usPerCmd.push_back(1e6 * r.StepsCpu() / c);
+  }
+  if (steps.empty()) return;
+  const std::string k = Op + "@" + RateName(Rate) + " ";
+  const std::string runs = "(median of " + std::to_string(steps.size()) + ")";
+  Summary(k + "commands", Median(cmds), "", "", -1);
+  Summary(k + "bytes sent by the PC", Median(sent), "bytes", "", -1);
+  Summary(k + "bytes sent by the PBX", Median(recv), "bytes", "", -1);
+  Summary(k + "connect", Median(conn), "s", "", -1);
+  Summary(k + "connect fixed pauses", Median(connPause), "s", "", -1);
+  Summary(k + "disconnect", Median(disc), "s", "", -1);
+  Summary(k + "disconnect fixed pauses", Median(discPause), "s", "", -1);
+  Summary(k + "eighteen steps", Median(steps), "s", runs, -1);
+  if (Rate > 0) {
+    Summary(k + "line-time bound", Median(bound), "s", "", -1);
+    const double r = Median(ratio);
+    Summary(k + "ratio measured/bound", r, "", Rate == 9600 ? "target <= 1.05, hard 1.15" : "",
+            Rate == 9600 ? Verdict(r, 1.05, 1.15, true) : -1);
+  }
+  const double share = Median(cpu);
+  const bool pacedRead = Op == "read" && Rate > 0;
+  Summary(k + "CPU share of wall (process)", share, "%",
+          pacedRead ? "target <= 2, hard 5" : "", pacedRead ? Verdict(share, 2, 5, true) : -1);
+  Summary(k + "CPU share of wall (steps)", Median(stepsCpu), "%", "", -1);
+  Summary(k + "CPU per command (steps)", Median(usPerCmd), "us", "", -1);
+  const double ps = Median(perSec);
+  Summary(k + "commands per second", ps, "/s", Rate == 0 ? "target >= 2000" : "",
+          Rate == 0 ? Verdict(ps, 2000, 0, false) : -1);
+  const double m = Median(rss);
+  Summary(k + "peak RSS", m, "MiB", Op == "read" ? "target < 20" : "",
+          Op == "read" ? (m < 20 ? 0 : 1) : -1);
+}
+
+// Data file load and save of a full configuration, in this process. The save syncs the file and
+// its folder to the disk before it returns; saving into a tmpfs folder as well shows how much of
+// it is the program's own work and how much the disk's flush.
+void MeasureDataFile(const std::string& File, const std::string& Dir, int Repeats) {
+  std::string shm;
+  char tmpl[] = "/dev/shm/kxta-bench.XXXXXX";
+  if (mkdtemp(tmpl)) shm = tmpl;
+  std::vector<double> load, save, saveShm;
+  bool ok = true;
+  for (int i = 0; i < Repeats && ok; ++i) {
+    TSysData store;
+    const auto t0 = Clock::now();
+    ok = store.LoadFromFile(File);
+    const auto t1 = Clock::now();
+    ok = ok && store.SaveToFile(Dir + "/saved.ta");
+    const auto t2 = Clock::now();
+    load.push_back(Seconds(t1 - t0) * 1e3);
+    save.push_back(Seconds(t2 - t1) * 1e3);
+    if (!shm.empty() && ok) {
+      const auto t3 = Clock::now();
+      ok = store.SaveToFile(shm + "/saved.ta");
+      saveShm.push_back(Seconds(Clock::now() - t3) * 1e3);
+    }
+  }
+  if (!shm.empty()) std::system(("rm -rf '" + shm + "'").c_str());
+  if (!ok) {
+    std::printf("\ndata file: load or save of %s failed\n", File.c_str());
+    Summary("data file load/save", 0, "", "FAILED", 1);
+    return;
+  }
+  struct stat st {};
+  stat(File.c_str(), &st);
+  std::printf("\n== data file %s (%lld bytes), %d loads and saves ==\n", File.c_str(),
+              static_cast<long long>(st.st_size), Repeats);
+  std::printf("  load median %.3f ms, max %.3f ms; save median %.3f ms, max %.3f ms\n",
+              Median(load), *std::max_element(load.begin(), load.end()), Median(save),
+              *std::max_element(save.begin(), save.end()));
+  const double l = Median(load), s = Median(save);
+  Summary("data file load", l, "ms", "target < 5", l < 5 ? 0 : 1);
+  Summary("data file save (disk, synced)", s, "ms", "target < 5", s < 5 ? 0 : 1);
+  if (!saveShm.empty()) {
+    const double m = Median(saveShm);
+    std::printf("  save into tmpfs (the flush costs nothing there) median %.3f ms\n", m);
+    Summary("data file save (tmpfs)", m, "ms", "target < 5", m < 5 ? 0 : 1);
+  }
+}
+
+const char kUsage[] =
+    "Usage: kxta-bench [--rates LIST] [--runs N] [--read-only] [--keep]\n"
+    "Reads the simulated KX-TA624 (kxta-sim on a pseudo-terminal, factory configuration) with\n"
+    "kxta read, uploads the file just read with kxta upload --all, and measures both against\n"
+    "the line time; then loads and saves that data file.\n"
+    "\n"
+    "  --rates LIST   bit rates to pace the line at, comma separated; 0 = unpaced\n"
+    "                 (default 9600,0)\n"
+    "  --runs N       runs per rate (default 3); the summary gives medians\n"
+    "  --read-only    skip the upload\n"
+    "  --keep         keep the work folders (their paths are printed)\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<int> rates{9600, 0};
+  int runs = 3;
+  bool readOnly = false, keep = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--rates" && i + 1 < argc) {
+      rates.clear();
+      std::stringstream ss(argv[++i]);
+      std::string r;
+      while (std::getline(ss, r, ',')) rates.push_back(std::atoi(r.c_str()));
+    } else if (a == "--runs" && i + 1 < argc) {
+      runs = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--read-only") {
+      readOnly = true;
+    } else if (a == "--keep") {
+      keep = true;
+    } else {
+      std::fputs(kUsage, a == "--help" || a == "-h" ? stdout : stderr);
+      return a == "--help" || a == "-h" ? 0 : 2;
+    }
+  }
+  std::printf("kxta-bench: %s against %s, %d bits per character, %d run(s) per rate\n", KXTA_EXE,
+              KXTA_SIM_EXE, kBitsPerChar, runs);
+  double load[3] = {0, 0, 0};
+  if (getloadavg(load, 3) > 0)
+    std::printf("load average at start: %.2f %.2f %.2f on %ld processors\n", load[0], load[1],
+                load[2], sysconf(_SC_NPROCESSORS_ONLN));
+  std::fflush(stdout);
+
+  std::vector<TRun> all;
+  std::string keptFile, keptDir;
+  bool failed = false;
+  for (int rate : rates) {
+    for (int run = 1; run <= runs; ++run) {
+      char tmpl[] = "/tmp/kxta-bench.XXXXXX";
+      if (!mkdtemp(tmpl)) {
+        std::perror("mkdtemp");
+        return 1;
+      }
+      const std::string dir = tmpl;
+      { std::ofstream(dir + "/TALVEN.INI"); }
+      TSim sim;
+      if (!StartSim(rate, dir, sim)) {
+        std::printf("kxta-sim did not start (see %s/sim.log)\n", dir.c_str());
+        StopSim(sim, dir);
+        return 1;
+      }
+      const std::string speed = rate == 1200 || rate == 2400 || rate == 4800 ? std::to_string(rate)
+                                                                              : "9600";
+      const std::vector<std::string> conn = {"--port",     sim.Pty,    "--speed",
+                                             speed,        "--password", kPassword,
+                                             "--settings", dir + "/TALVEN.INI",
+                                             "--error-log", dir + "/Error.log"};
+      const std::string file = dir + "/site.ta";
+      for (const char* op : {"read", "upload"}) {
+        if (readOnly && std::string(op) == "upload") break;
+        TRun r;
+        r.Op = op;
+        r.Rate = rate;
+        std::vector<std::string> args;
+        if (r.Op == "read")
+          args = {"read", "-o", file};
+        else
+          args = {"upload", file, "--all", "--yes"};
+        args.insert(args.end(), conn.begin(), conn.end());
+        args.push_back("--measure");
+        args.push_back(dir + "/" + r.Op + ".measure");
+        if (!RunKxta(args, dir, r) || !ReadPhases(dir + "/" + r.Op + ".measure", r.Phases) ||
+            r.Exit != 0) {
+          std::printf("\n%s at %s bit/s, run %d FAILED (exit %d; see %s/%s.log)\n", op,
+                      RateName(rate).c_str(), run, r.Exit, dir.c_str(), op);
+          failed = true;
+          keep = true;
+          r.Exit = r.Exit == 0 ? 1 : r.Exit;
+          all.push_back(r);
+          break;
+        }
+        PrintRun(r, run);
+        std::fflush(stdout);
+        all.push_back(r);
+      }
+      const std::string stats = StopSim(sim, dir);
+      if (!stats.empty())
+        std::printf("\n  line as seen by kxta-sim (read and upload): %s\n", stats.c_str());
+      if (keptFile.empty() && access(file.c_str(), R_OK) == 0) {
+        keptFile = file;
+        keptDir = dir;
+      } else if (!keep) {
+        std::system(("rm -rf '" + dir + "'").c_str());
+      } else {
+        std::printf("  work folder kept: %s\n", dir.c_str());
+      }
+    }
+  }
+  if (!keptFile.empty()) MeasureDataFile(keptFile, keptDir, 50);
+
+  std::printf("\n");
+  for (int rate : rates) {
+    Summarise(all, "read", rate);
+    if (!readOnly) Summarise(all, "upload", rate);
+  }
+  for (const std::string& s : gSummary) std::printf("%s\n", s.c_str());
+  if (getloadavg(load, 3) > 0)
+    std::printf("load average at the end: %.2f %.2f %.2f (wall times grow with it)\n", load[0],
+                load[1], load[2]);
+  if (!keptDir.empty()) {
+    if (keep)
+      std::printf("work folder kept: %s\n", keptDir.c_str());
+    else
+      std::system(("rm -rf '" + keptDir + "'").c_str());
+  }
+  return failed ? 1 : 0;
+}

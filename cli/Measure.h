@@ -1,0 +1,44 @@
+// What each phase of a read or upload took: the connection, the eighteen steps and the goodbye,
+// each with its wall and CPU time, the bytes each way, exchanges, commands and the session's
+// fixed pauses. kxta writes it with --measure FILE; the benchmark (bench/) reads it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CommKXTA.h"
+
+class TRunMeasure {
+ public:
+  explicit TRunMeasure(const TKXTAcomm& Comm) : fComm(Comm) {}
+
+  // A phase begins now; End closes it. Kind is "connect", "step" or "disconnect".
+  void Begin();
+  void End(const std::string& Kind, int Index, const std::string& Title, bool Ok);
+
+  // One header line, then one tab-separated line per phase (title last). False with Error
+  // when the file cannot be written.
+  bool Write(const std::string& Path, std::string& Error) const;
+
+ private:
+  struct TMark {
+    std::chrono::steady_clock::time_point Time;
+    uint64_t CpuMicros = 0;
+    TLineCounters Line;
+  };
+  struct TPhase {
+    std::string Kind;
+    int Index = 0;
+    std::string Title;
+    bool Ok = false;
+    TMark From, To;
+  };
+  TMark Now() const;
+
+  const TKXTAcomm& fComm;
+  TMark fBegun;
+  bool fOpen = false;
+  std::vector<TPhase> fPhases;
+};
