@@ -308,43 +308,57 @@ bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std:
 
 // ---- The store's file operations ----------------------------------------------------------
 
+std::string DataFileImage(TSysData& Store, bool Packed) {
+  TMemoryStream payload;
+  if (!SaveDataPayload(Store, payload)) throw Exception("the data could not be written.");
+  std::string bytes;
+  PutInt32(bytes, static_cast<int32_t>(kDataFileMagic));
+  bytes += kDataFileVersion;
+  bytes += static_cast<char>(Packed ? 1 : 0);
+  PutInt32(bytes, kDataFileReserved);
+  PutInt32(bytes, kSingleBlockSpan);
+  PutInt32(bytes, kBlockListSpan);
+  bytes += Packed ? PackBytes(payload.AsString()) : payload.AsString();
+  return bytes;
+}
+
 bool TSysData::SaveToFile(const std::string& FileName) {
   const std::string path = AppPaths().ResolveDataFile(FileName);
-  const char* const prefix = "Cannot save data file \"";
+  const std::string prefix = "Cannot save data file \"" + path + "\":\r";
   try {
-    TMemoryStream payload;
-    if (!SaveDataPayload(*this, payload)) {
-      ShowError(prefix + path + "\":\rthe data could not be written.");
-      return false;
-    }
-    std::string bytes;
-    PutInt32(bytes, static_cast<int32_t>(kDataFileMagic));
-    bytes += kDataFileVersion;
-    bytes += static_cast<char>(Settings.PackedFile ? 1 : 0);
-    PutInt32(bytes, kDataFileReserved);
-    PutInt32(bytes, kSingleBlockSpan);
-    PutInt32(bytes, kBlockListSpan);
-    if (Settings.PackedFile)
-      bytes += PackBytes(payload.AsString());
-    else
-      bytes += payload.AsString();
+    const std::string bytes = DataFileImage(*this, Settings.PackedFile);
     std::string error;
     if (!ReplaceFileContents(path, bytes, error)) {
-      ShowError(prefix + path + "\":\r" + error);
+      ShowError(prefix + error);
       return false;
     }
   } catch (const std::exception& e) {
-    ShowError(prefix + path + "\":\r" + e.what());
+    ShowError(prefix + e.what());
     return false;
   }
   return true;
 }
 
+namespace {
+
+// What is wrong with a data file header, or "" for a good one. Shared by both loaders.
+std::string HeaderProblem(const std::string& Header) {
+  if (Header.size() < kDataFileHeaderSize)
+    return "the file is " + std::to_string(Header.size()) +
+           " bytes long, shorter than a data file header.";
+  const auto* h = reinterpret_cast<const unsigned char*>(Header.data());
+  if (static_cast<uint32_t>(GetInt32(h)) != kDataFileMagic) return kMsgNotDataFile;
+  if (Header.compare(4, 4, kDataFileVersion) != 0) return kMsgBadFileVersion;
+  return std::string();
+}
+
+}  // namespace
+
 bool TSysData::LoadFromFile(const std::string& FileName) {
   const std::string path = AppPaths().ResolveDataFile(FileName);
   const std::string prefix = "Cannot load data file \"" + path + "\":\r";
 
-  std::string header, rest, error;
+  std::string bytes, error;
   {
     // Non-blocking, so that a named pipe given as the file is refused instead of waited on.
     TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -357,34 +371,37 @@ bool TSysData::LoadFromFile(const std::string& FileName) {
       ShowError(prefix + "it is not a file.");
       return false;
     }
-    if (!ReadUpTo(fd.Get(), kDataFileHeaderSize - 1, header, error)) {
+    if (!ReadUpTo(fd.Get(), kDataFileHeaderSize - 1, bytes, error)) {
       ShowError(prefix + error);
       return false;
     }
-    if (header.size() < kDataFileHeaderSize) {
-      ShowError(prefix + "the file is " + std::to_string(header.size()) +
-                " bytes long, shorter than a data file header.");
-      return false;
-    }
-    const auto* h = reinterpret_cast<const unsigned char*>(header.data());
-    if (static_cast<uint32_t>(GetInt32(h)) != kDataFileMagic) {
-      ShowError(kMsgNotDataFile);
-      return false;
-    }
-    if (header.compare(4, 4, kDataFileVersion) != 0) {
-      ShowError(kMsgBadFileVersion);
-      return false;
-    }
+    // A file that is no data file is refused (and reported there) before the rest is read.
+    if (!HeaderProblem(bytes).empty()) return LoadFromBytes(bytes, path);
+    std::string rest;
     if (!ReadUpTo(fd.Get(), kMaxPayloadBytes, rest, error)) {
       ShowError(prefix + error);
       return false;
     }
+    bytes += rest;
   }
-  if (rest.size() > kMaxPayloadBytes) {
+  return LoadFromBytes(bytes, path);
+}
+
+bool TSysData::LoadFromBytes(const std::string& Bytes, const std::string& Name) {
+  const std::string prefix = "Cannot load data file \"" + Name + "\":\r";
+  const std::string header = Bytes.substr(0, kDataFileHeaderSize);
+  const std::string problem = HeaderProblem(header);
+  if (!problem.empty()) {
+    ShowError(problem == kMsgNotDataFile || problem == kMsgBadFileVersion ? problem
+                                                                          : prefix + problem);
+    return false;
+  }
+  if (Bytes.size() - kDataFileHeaderSize > kMaxPayloadBytes) {
     ShowError(prefix + "the file is larger than any KX-TA data file (more than " +
               std::to_string(kMaxPayloadBytes) + " bytes of data).");
     return false;
   }
+  const std::string rest = Bytes.substr(kDataFileHeaderSize);
 
   const auto* h = reinterpret_cast<const unsigned char*>(header.data());
   const bool packed = h[8] != 0;

@@ -32,6 +32,10 @@ class EDataFileError : public Exception {
   explicit EDataFileError(const std::string& Message) : Exception(Message) {}
 };
 
+// The whole data file of Store as SaveToFile writes it: header, then the payload, packed or
+// not. Throws Exception when the payload cannot be built.
+std::string DataFileImage(TSysData& Store, bool Packed);
+
 // The payload records of Store (capability record, tables, single blocks, lists).
 bool SaveDataPayload(TSysData& Store, TStream& Stream);
 
