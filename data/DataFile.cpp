@@ -15,6 +15,7 @@
 
 #include "Feedback.h"
 #include "Paths.h"
+#include "SafeFile.h"
 #include "Stream.h"
 #include "SysData.h"
 
@@ -112,11 +113,6 @@ class TFd {
   TFd(const TFd&) = delete;
   TFd& operator=(const TFd&) = delete;
   int Get() const { return fFd; }
-  int Release() {
-    const int fd = fFd;
-    fFd = -1;
-    return fd;
-  }
 
  private:
   int fFd;
@@ -229,81 +225,6 @@ std::string UnpackBytes(const std::string& Packed, size_t MaxOut) {
   }
   inflateEnd(&z);
   return out;
-}
-
-// ---- Safe replacement of a file -----------------------------------------------------------
-
-bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error) {
-  // Replace what a link points at, not the link.
-  std::string target = Path;
-  struct stat st {};
-  if (::lstat(Path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char* real = ::realpath(Path.c_str(), nullptr);
-    if (real) {
-      target = real;
-      std::free(real);
-    }
-  }
-  // A write-protected file stays protected, although replacing it would be possible.
-  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
-    Error = ErrnoText("the file cannot be written");
-    return false;
-  }
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string tmp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
-
-  TFd fd(::mkstemp(tmp.data()));
-  if (fd.Get() < 0) {
-    Error = ErrnoText("cannot create a temporary file in the folder");
-    return false;
-  }
-  auto fail = [&](const char* What) {
-    Error = ErrnoText(What);
-    ::close(fd.Release());
-    ::unlink(tmp.c_str());
-    return false;
-  };
-
-  // The new file keeps the old one's permissions; a new one gets the usual ones.
-  mode_t mode;
-  if (::stat(target.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  if (::fchmod(fd.Get(), mode) != 0) return fail("cannot set the file permissions");
-
-  size_t done = 0;
-  while (done < Bytes.size()) {
-    const ssize_t n = ::write(fd.Get(), Bytes.data() + done, Bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail("write failed");
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd.Get()) != 0) return fail("cannot flush the file to disk");
-  if (::close(fd.Release()) != 0) {
-    Error = ErrnoText("write failed");
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  if (::rename(tmp.c_str(), target.c_str()) != 0) {
-    Error = ErrnoText("cannot replace the file");
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  // Make the rename itself durable; a folder that cannot be synced still holds the new file.
-  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
-  return true;
 }
 
 // ---- The store's file operations ----------------------------------------------------------

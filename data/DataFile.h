@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Errors.h"
+#include "SafeFile.h"
 
 class TStream;
 class TSysData;
@@ -55,7 +56,5 @@ TPayloadInfo LoadDataPayload(TSysData& Store, TStream& Stream, int32_t SingleSpa
 std::string PackBytes(const std::string& Bytes);
 std::string UnpackBytes(const std::string& Packed, size_t MaxOut);
 
-// Replaces the file at Path with Bytes without ever leaving a half-written file there: writes a
-// temporary file in the same folder, syncs it, then renames it over Path. On failure Path is
-// untouched, the temporary file removed, and Error says what failed.
-bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error);
+// ReplaceFileContents (SafeFile.h) writes the file: the old one stays until the new is whole.
+
