@@ -123,11 +123,11 @@ TEST(SaveSafety, DataFileWriteFailingAtEveryOffsetKeepsTheOldFile) {
   for (const bool packed : {false, true}) {
     TSysData store;
     store.Settings.PackedFile = packed;
-    Fill(store, 40, "old");
+    Fill(store, 10, "old");
     ASSERT_TRUE(store.SaveToFile(file));
     const std::string old = dir.Read("site.ta");
     const auto before = Entries(dir);
-    Fill(store, 60, "new");
+    Fill(store, 20, "new");
     const size_t size = DataFileImage(store, packed).size();
     for (size_t at = 0; at < size; ++at) {
       SetFileFaults(TFileFaults{static_cast<int64_t>(at), false, false});
