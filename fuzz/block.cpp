@@ -29,7 +29,8 @@ class TChoices {
     return static_cast<int>(v);
   }
   std::string Text(size_t Max) {
-    const size_t n = std::min(Left(), static_cast<size_t>(In(0, static_cast<int>(Max))));
+    const size_t want = static_cast<size_t>(In(0, static_cast<int>(Max)));  // consumes bytes
+    const size_t n = std::min(Left(), want);
     std::string t = fBytes.substr(fPos, n);
     fPos += n;
     return t;

@@ -31,8 +31,9 @@ std::vector<std::string> Entries(const TTempDir& Dir) {
   return names;
 }
 
-// A store like a site's: every single block and list filled, Lines blocks in list 001S.
-void Fill(TSysData& S, int Lines, const std::string& Tag) {
+// A store like a site's: every single block and list filled, Lines blocks in list 001S, each
+// list line carrying Width characters more.
+void Fill(TSysData& S, int Lines, const std::string& Tag, size_t Width = 120) {
   for (int i = 0; i < kSingleBlockCount; ++i) {
     const TBlockId id = static_cast<TBlockId>(i);
     S.Block(id).SetData(std::string(BlockCode(id)) + "/" + Tag + ",1,0101 1100/");
@@ -43,7 +44,7 @@ void Fill(TSysData& S, int Lines, const std::string& Tag) {
     const int n = id == idList001S ? Lines : 3;
     for (int k = 1; k <= n; ++k)
       S.List(id).Add().SetData(ListCode(id) + std::to_string(k) + "/" + Tag + "," +
-                               std::string(120, 'x') + "/");
+                               std::string(Width, 'x') + "/");
   }
 }
 
@@ -123,12 +124,13 @@ TEST(SaveSafety, DataFileWriteFailingAtEveryOffsetKeepsTheOldFile) {
   for (const bool packed : {false, true}) {
     TSysData store;
     store.Settings.PackedFile = packed;
-    Fill(store, 10, "old");
+    Fill(store, 10, "old", 16);
     ASSERT_TRUE(store.SaveToFile(file));
     const std::string old = dir.Read("site.ta");
     const auto before = Entries(dir);
-    Fill(store, 20, "new");
+    Fill(store, 20, "new", 16);
     const size_t size = DataFileImage(store, packed).size();
+    RecordProperty(packed ? "packed_bytes" : "unpacked_bytes", static_cast<int>(size));
     for (size_t at = 0; at < size; ++at) {
       SetFileFaults(TFileFaults{static_cast<int64_t>(at), false, false});
       feedback.Errors.clear();
@@ -155,9 +157,9 @@ TEST(SaveSafety, DataFileSaveKilledAtAnyMomentLeavesOldOrNewFile) {
   TRecordingFeedback feedback;
   TTempDir dir;
   TSysData a, b;
-  // About 2 MB, so that a save takes long enough to be killed inside.
-  Fill(a, 15000, "one");
-  Fill(b, 15000, "two");
+  // About 1 MB, so that a save takes long enough to be killed inside.
+  Fill(a, 7500, "one");
+  Fill(b, 7500, "two");
   a.Settings.PackedFile = b.Settings.PackedFile = false;
   const std::string file = dir.File("site.ta");
   const std::string imageA = DataFileImage(a, false), imageB = DataFileImage(b, false);
@@ -263,7 +265,7 @@ TEST(SaveSafety, DumpWriteFailingAtEveryOffsetKeepsTheOldDump) {
   TTempDir dir;
   FaultGuard guard;
   const std::string file = dir.File("pbx.dmp");
-  const std::string old = Listing("100S", 200), fresh = Listing("200S", 300);
+  const std::string old = Listing("100S", 60), fresh = Listing("200S", 100);
   ASSERT_TRUE(WriteDump(file, old));
   const auto before = Entries(dir);
   for (size_t at = 0; at < fresh.size(); ++at) {
