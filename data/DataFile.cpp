@@ -15,6 +15,7 @@
 
 #include "Feedback.h"
 #include "Paths.h"
+#include "SafeFile.h"
 #include "Stream.h"
 #include "SysData.h"
 
@@ -112,11 +113,6 @@ class TFd {
   TFd(const TFd&) = delete;
   TFd& operator=(const TFd&) = delete;
   int Get() const { return fFd; }
-  int Release() {
-    const int fd = fFd;
-    fFd = -1;
-    return fd;
-  }
 
  private:
   int fFd;
@@ -231,120 +227,59 @@ std::string UnpackBytes(const std::string& Packed, size_t MaxOut) {
   return out;
 }
 
-// ---- Safe replacement of a file -----------------------------------------------------------
-
-bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error) {
-  // Replace what a link points at, not the link.
-  std::string target = Path;
-  struct stat st {};
-  if (::lstat(Path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char* real = ::realpath(Path.c_str(), nullptr);
-    if (real) {
-      target = real;
-      std::free(real);
-    }
-  }
-  // A write-protected file stays protected, although replacing it would be possible.
-  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
-    Error = ErrnoText("the file cannot be written");
-    return false;
-  }
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string tmp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
-
-  TFd fd(::mkstemp(tmp.data()));
-  if (fd.Get() < 0) {
-    Error = ErrnoText("cannot create a temporary file in the folder");
-    return false;
-  }
-  auto fail = [&](const char* What) {
-    Error = ErrnoText(What);
-    ::close(fd.Release());
-    ::unlink(tmp.c_str());
-    return false;
-  };
-
-  // The new file keeps the old one's permissions; a new one gets the usual ones.
-  mode_t mode;
-  if (::stat(target.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  if (::fchmod(fd.Get(), mode) != 0) return fail("cannot set the file permissions");
-
-  size_t done = 0;
-  while (done < Bytes.size()) {
-    const ssize_t n = ::write(fd.Get(), Bytes.data() + done, Bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail("write failed");
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd.Get()) != 0) return fail("cannot flush the file to disk");
-  if (::close(fd.Release()) != 0) {
-    Error = ErrnoText("write failed");
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  if (::rename(tmp.c_str(), target.c_str()) != 0) {
-    Error = ErrnoText("cannot replace the file");
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  // Make the rename itself durable; a folder that cannot be synced still holds the new file.
-  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
-  return true;
-}
-
 // ---- The store's file operations ----------------------------------------------------------
+
+std::string DataFileImage(TSysData& Store, bool Packed) {
+  TMemoryStream payload;
+  if (!SaveDataPayload(Store, payload)) throw Exception("the data could not be written.");
+  std::string bytes;
+  PutInt32(bytes, static_cast<int32_t>(kDataFileMagic));
+  bytes += kDataFileVersion;
+  bytes += static_cast<char>(Packed ? 1 : 0);
+  PutInt32(bytes, kDataFileReserved);
+  PutInt32(bytes, kSingleBlockSpan);
+  PutInt32(bytes, kBlockListSpan);
+  bytes += Packed ? PackBytes(payload.AsString()) : payload.AsString();
+  return bytes;
+}
 
 bool TSysData::SaveToFile(const std::string& FileName) {
   const std::string path = AppPaths().ResolveDataFile(FileName);
-  const char* const prefix = "Cannot save data file \"";
+  const std::string prefix = "Cannot save data file \"" + path + "\":\r";
   try {
-    TMemoryStream payload;
-    if (!SaveDataPayload(*this, payload)) {
-      ShowError(prefix + path + "\":\rthe data could not be written.");
-      return false;
-    }
-    std::string bytes;
-    PutInt32(bytes, static_cast<int32_t>(kDataFileMagic));
-    bytes += kDataFileVersion;
-    bytes += static_cast<char>(Settings.PackedFile ? 1 : 0);
-    PutInt32(bytes, kDataFileReserved);
-    PutInt32(bytes, kSingleBlockSpan);
-    PutInt32(bytes, kBlockListSpan);
-    if (Settings.PackedFile)
-      bytes += PackBytes(payload.AsString());
-    else
-      bytes += payload.AsString();
+    const std::string bytes = DataFileImage(*this, Settings.PackedFile);
     std::string error;
     if (!ReplaceFileContents(path, bytes, error)) {
-      ShowError(prefix + path + "\":\r" + error);
+      ShowError(prefix + error);
       return false;
     }
   } catch (const std::exception& e) {
-    ShowError(prefix + path + "\":\r" + e.what());
+    ShowError(prefix + e.what());
     return false;
   }
   return true;
 }
+
+namespace {
+
+// What is wrong with a data file header, or "" for a good one. Shared by both loaders.
+std::string HeaderProblem(const std::string& Header) {
+  if (Header.size() < kDataFileHeaderSize)
+    return "the file is " + std::to_string(Header.size()) +
+           " bytes long, shorter than a data file header.";
+  const auto* h = reinterpret_cast<const unsigned char*>(Header.data());
+  if (static_cast<uint32_t>(GetInt32(h)) != kDataFileMagic) return kMsgNotDataFile;
+  if (Header.compare(4, 4, kDataFileVersion) != 0) return kMsgBadFileVersion;
+  return std::string();
+}
+
+}  // namespace
 
 bool TSysData::LoadFromFile(const std::string& FileName) {
   const std::string path = AppPaths().ResolveDataFile(FileName);
   const std::string prefix = "Cannot load data file \"" + path + "\":\r";
 
-  std::string header, rest, error;
+  std::string bytes, error;
   {
     // Non-blocking, so that a named pipe given as the file is refused instead of waited on.
     TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -357,34 +292,37 @@ bool TSysData::LoadFromFile(const std::string& FileName) {
       ShowError(prefix + "it is not a file.");
       return false;
     }
-    if (!ReadUpTo(fd.Get(), kDataFileHeaderSize - 1, header, error)) {
+    if (!ReadUpTo(fd.Get(), kDataFileHeaderSize - 1, bytes, error)) {
       ShowError(prefix + error);
       return false;
     }
-    if (header.size() < kDataFileHeaderSize) {
-      ShowError(prefix + "the file is " + std::to_string(header.size()) +
-                " bytes long, shorter than a data file header.");
-      return false;
-    }
-    const auto* h = reinterpret_cast<const unsigned char*>(header.data());
-    if (static_cast<uint32_t>(GetInt32(h)) != kDataFileMagic) {
-      ShowError(kMsgNotDataFile);
-      return false;
-    }
-    if (header.compare(4, 4, kDataFileVersion) != 0) {
-      ShowError(kMsgBadFileVersion);
-      return false;
-    }
+    // A file that is no data file is refused (and reported there) before the rest is read.
+    if (!HeaderProblem(bytes).empty()) return LoadFromBytes(bytes, path);
+    std::string rest;
     if (!ReadUpTo(fd.Get(), kMaxPayloadBytes, rest, error)) {
       ShowError(prefix + error);
       return false;
     }
+    bytes += rest;
   }
-  if (rest.size() > kMaxPayloadBytes) {
+  return LoadFromBytes(bytes, path);
+}
+
+bool TSysData::LoadFromBytes(const std::string& Bytes, const std::string& Name) {
+  const std::string prefix = "Cannot load data file \"" + Name + "\":\r";
+  const std::string header = Bytes.substr(0, kDataFileHeaderSize);
+  const std::string problem = HeaderProblem(header);
+  if (!problem.empty()) {
+    ShowError(problem == kMsgNotDataFile || problem == kMsgBadFileVersion ? problem
+                                                                          : prefix + problem);
+    return false;
+  }
+  if (Bytes.size() - kDataFileHeaderSize > kMaxPayloadBytes) {
     ShowError(prefix + "the file is larger than any KX-TA data file (more than " +
               std::to_string(kMaxPayloadBytes) + " bytes of data).");
     return false;
   }
+  const std::string rest = Bytes.substr(kDataFileHeaderSize);
 
   const auto* h = reinterpret_cast<const unsigned char*>(header.data());
   const bool packed = h[8] != 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Errors.h"
+#include "SafeFile.h"
 
 class TStream;
 class TSysData;
@@ -32,6 +33,10 @@ class EDataFileError : public Exception {
   explicit EDataFileError(const std::string& Message) : Exception(Message) {}
 };
 
+// The whole data file of Store as SaveToFile writes it: header, then the payload, packed or
+// not. Throws Exception when the payload cannot be built.
+std::string DataFileImage(TSysData& Store, bool Packed);
+
 // The payload records of Store (capability record, tables, single blocks, lists).
 bool SaveDataPayload(TSysData& Store, TStream& Stream);
 
@@ -51,7 +56,5 @@ TPayloadInfo LoadDataPayload(TSysData& Store, TStream& Stream, int32_t SingleSpa
 std::string PackBytes(const std::string& Bytes);
 std::string UnpackBytes(const std::string& Packed, size_t MaxOut);
 
-// Replaces the file at Path with Bytes without ever leaving a half-written file there: writes a
-// temporary file in the same folder, syncs it, then renames it over Path. On failure Path is
-// untouched, the temporary file removed, and Error says what failed.
-bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error);
+// ReplaceFileContents (SafeFile.h) writes the file: the old one stays until the new is whole.
+

@@ -136,6 +136,8 @@ class TSysData {
   // A failed load leaves the store exactly as it was; a failed save leaves the old file.
   bool LoadFromFile(const std::string& FileName);
   bool SaveToFile(const std::string& FileName);
+  // The loader behind LoadFromFile, on the file's bytes; Name is the file named in messages.
+  bool LoadFromBytes(const std::string& Bytes, const std::string& Name);
 };
 
 // The program's one store, created on first use and kept until exit.

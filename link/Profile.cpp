@@ -2,23 +2,22 @@
 // line ends); a write edits the one line it concerns and replaces the file atomically.
 #include "Profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <optional>
 
+#include "SafeFile.h"
 #include "Text.h"
 
-namespace {
-
-struct TProfileText {
+struct TIniFile::TText {
   std::vector<std::string> Lines;  // without their line ends
   std::string LineEnd = "\n";      // the file's own style, kept on writing
   bool Exists = false;
 };
+
+namespace {
+
+using TProfileText = TIniFile::TText;
 
 // Reads the whole file. Fails (nullopt) only for a file that exists and cannot be taken: not
 // readable, or too large to be a settings file. A missing file is an empty text.
@@ -104,43 +103,55 @@ bool FindKey(const TProfileText& T, size_t Begin, size_t End, const std::string&
   return false;
 }
 
-// Writes the text beside the file, syncs it and renames it over the file, so that a failed
-// write never leaves a half-written settings file.
+// Replaces the file (SafeFile.h), so that a failed write never leaves a half-written file.
 bool Store(const std::string& FileName, const TProfileText& T) {
   std::string all;
   for (const auto& l : T.Lines) {
     all += l;
     all += T.LineEnd;
   }
-  const std::string tmp = FileName + ".tmp" + std::to_string(getpid());
-  mode_t mode = 0644;
-  struct stat st {};
-  if (::stat(FileName.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-  if (fd < 0) return false;
-  size_t done = 0;
-  bool ok = true;
-  while (done < all.size()) {
-    const ssize_t w = ::write(fd, all.data() + done, all.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(w);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(tmp.c_str(), FileName.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
+  std::string error;
+  return ReplaceFileContents(FileName, all, error);
 }
 
 }  // namespace
 
+std::optional<TProfileText> TIniFile::Current() const {
+  if (fUpdating) {
+    if (!fPending) return std::nullopt;
+    return *fPending;
+  }
+  return Load(fFileName);
+}
+
+bool TIniFile::Save(const TProfileText& Text) {
+  if (!fUpdating) return Store(fFileName, Text);
+  if (!fPending) return false;
+  *fPending = Text;
+  fPendingDirty = true;
+  return true;
+}
+
+void TIniFile::BeginUpdate() {
+  if (fUpdating) return;
+  fUpdating = true;
+  fPendingDirty = false;
+  auto t = Load(fFileName);
+  fPendingFailed = !t;
+  fPending = t ? std::make_shared<TProfileText>(std::move(*t)) : nullptr;
+}
+
+bool TIniFile::EndUpdate() {
+  if (!fUpdating) return true;
+  fUpdating = false;
+  const bool ok = !fPendingFailed && (!fPendingDirty || Store(fFileName, *fPending));
+  fPending.reset();
+  return ok;
+}
+
 std::string TIniFile::ReadString(const std::string& Section, const std::string& Key,
                                  const std::string& Default) const {
-  const auto t = Load(fFileName);
+  const auto t = Current();
   if (!t) return Default;
   size_t header, end, line;
   std::string value;
@@ -162,7 +173,7 @@ bool TIniFile::ReadBool(const std::string& Section, const std::string& Key, bool
 std::vector<std::pair<std::string, std::string>> TIniFile::ReadSection(
     const std::string& Section) const {
   std::vector<std::pair<std::string, std::string>> out;
-  const auto t = Load(fFileName);
+  const auto t = Current();
   size_t header, end;
   if (!t || !FindSection(*t, Section, header, end)) return out;
   std::string k, v;
@@ -177,7 +188,7 @@ std::vector<std::pair<std::string, std::string>> TIniFile::ReadSection(
 }
 
 bool TIniFile::SectionExists(const std::string& Section) const {
-  const auto t = Load(fFileName);
+  const auto t = Current();
   size_t header, end;
   return t && FindSection(*t, Section, header, end);
 }
@@ -187,7 +198,7 @@ bool TIniFile::WriteString(const std::string& Section, const std::string& Key,
   // A key, section or value with a line break in it would turn into lines of its own.
   for (const std::string* s : {&Section, &Key, &Value})
     if (s->find_first_of("\r\n") != std::string::npos) return false;
-  auto t = Load(fFileName);
+  auto t = Current();
   if (!t) return false;
   size_t header, end, line;
   std::string old;
@@ -209,7 +220,7 @@ bool TIniFile::WriteString(const std::string& Section, const std::string& Key,
     while (at > header + 1 && TrimBlanks(t->Lines[at - 1]).empty()) --at;
     t->Lines.insert(t->Lines.begin() + static_cast<std::ptrdiff_t>(at), Key + "=" + Value);
   }
-  return Store(fFileName, *t);
+  return Save(*t);
 }
 
 bool TIniFile::WriteInteger(const std::string& Section, const std::string& Key, int Value) {
@@ -221,22 +232,22 @@ bool TIniFile::WriteBool(const std::string& Section, const std::string& Key, boo
 }
 
 bool TIniFile::DeleteKey(const std::string& Section, const std::string& Key) {
-  auto t = Load(fFileName);
+  auto t = Current();
   if (!t) return false;
   size_t header, end, line;
   std::string old;
   if (!FindSection(*t, Section, header, end) || !FindKey(*t, header + 1, end, Key, line, old))
     return true;
   t->Lines.erase(t->Lines.begin() + static_cast<std::ptrdiff_t>(line));
-  return Store(fFileName, *t);
+  return Save(*t);
 }
 
 bool TIniFile::EraseSection(const std::string& Section) {
-  auto t = Load(fFileName);
+  auto t = Current();
   if (!t) return false;
   size_t header, end;
   if (!FindSection(*t, Section, header, end)) return true;
   t->Lines.erase(t->Lines.begin() + static_cast<std::ptrdiff_t>(header),
                  t->Lines.begin() + static_cast<std::ptrdiff_t>(end));
-  return Store(fFileName, *t);
+  return Save(*t);
 }

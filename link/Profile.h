@@ -4,6 +4,8 @@
 // it again; writing a key keeps every other line of the file as it was, in its order.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,8 +31,22 @@ class TIniFile {
   bool DeleteKey(const std::string& Section, const std::string& Key);
   bool EraseSection(const std::string& Section);
 
+  // Writes between BeginUpdate and EndUpdate are collected (reads see them) and reach the file
+  // together, in one replacement, on EndUpdate: a save of several keys that is interrupted
+  // anywhere leaves the old file or the new one, never some keys of each. EndUpdate returns
+  // false when the file could not be read or written; the old file is then untouched.
+  void BeginUpdate();
+  bool EndUpdate();
+
+  struct TText;  // the file as lines
+
  private:
+  std::optional<TText> Current() const;
+  bool Save(const TText& Text);
+
   std::string fFileName;
+  std::shared_ptr<TText> fPending;  // the text being updated, while BeginUpdate is in force
+  bool fUpdating = false, fPendingDirty = false, fPendingFailed = false;
 };
 
 // Longest line and largest file the reader takes; anything longer is not a settings file.

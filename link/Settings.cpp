@@ -60,8 +60,10 @@ void LoadComSettings(TComSettings& C, const std::string& File) {
   C.Parity = ReadChoice(ini, "Parity", d.Parity, 5);
 }
 
+// Each save reaches the file as one replacement: interrupted, it leaves the old settings whole.
 void SaveSettings(const TSettings& S, const std::string& File) {
   TIniFile ini(File);
+  ini.BeginUpdate();
   ini.WriteInteger(kComm, "Timeout", S.Timeout);
   ini.WriteInteger(kComm, "NumOfRetries", S.NumOfRetries);
   ini.WriteBool(kComm, "WarnOnError", S.WarnOnError);
@@ -71,16 +73,19 @@ void SaveSettings(const TSettings& S, const std::string& File) {
   ini.WriteString(kSystem, "PbxPassword", S.PbxPassword);
   ini.WriteBool(kWarnings, "ShowConnectWarn", S.ShowConnectWarn);
   ini.WriteBool(kWarnings, "ShowDayModeWarn", S.ShowDayModeWarn);
+  ini.EndUpdate();
 }
 
 void SaveComSettings(const TComSettings& C, const std::string& File) {
   TIniFile ini(File);
+  ini.BeginUpdate();
   ini.WriteInteger(kComm, "ComPort", C.ComPort);
   ini.WriteInteger(kComm, "FirstCOMno", C.FirstCOMno);
   ini.WriteInteger(kComm, "Speed", C.Speed);
   ini.WriteInteger(kComm, "WordLen", C.WordLen);
   ini.WriteInteger(kComm, "StopBits", C.StopBits);
   ini.WriteInteger(kComm, "Parity", C.Parity);
+  ini.EndUpdate();
 }
 
 void PlaySoundCue(const TSettings& S, int N) {

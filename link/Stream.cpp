@@ -4,13 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-
 bool TStream::ReadInt32(int32_t& Value) {
   uint8_t b[4];
   if (!ReadExact(b, 4)) return false;
@@ -54,64 +47,4 @@ size_t TMemoryStream::Write(const void* Buffer, size_t Count) {
   if (Count) std::memcpy(fBytes.data() + fPos, Buffer, Count);
   fPos += Count;
   return Count;
-}
-
-TFileStream::~TFileStream() { Abandon(); }
-
-bool TFileStream::Create(const std::string& Path) {
-  Abandon();
-  fPath = Path;
-  fTemp = Path + ".tmpXXXXXX";
-  fFailed = false;
-  fError.clear();
-  fFd = ::mkstemp(fTemp.data());
-  if (fFd < 0) {
-    fError = std::strerror(errno);
-    return false;
-  }
-  ::fchmod(fFd, 0644);
-  return true;
-}
-
-size_t TFileStream::Write(const void* Buffer, size_t Count) {
-  if (fFd < 0 || fFailed) return 0;
-  const char* p = static_cast<const char*>(Buffer);
-  size_t done = 0;
-  while (done < Count) {
-    const ssize_t w = ::write(fFd, p + done, Count - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      fFailed = true;
-      fError = std::strerror(errno);
-      break;
-    }
-    done += static_cast<size_t>(w);
-  }
-  return done;
-}
-
-bool TFileStream::Commit() {
-  if (fFd < 0) return false;
-  bool ok = !fFailed;
-  if (ok && ::fsync(fFd) != 0) ok = false;
-  if (::close(fFd) != 0) ok = false;
-  fFd = -1;
-  if (ok && ::rename(fTemp.c_str(), fPath.c_str()) != 0) ok = false;
-  if (!ok) {
-    if (fError.empty()) fError = std::strerror(errno);
-    ::unlink(fTemp.c_str());
-  }
-  fTemp.clear();
-  return ok;
-}
-
-void TFileStream::Abandon() {
-  if (fFd >= 0) {
-    ::close(fFd);
-    fFd = -1;
-  }
-  if (!fTemp.empty()) {
-    ::unlink(fTemp.c_str());
-    fTemp.clear();
-  }
 }

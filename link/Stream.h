@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "SafeFile.h"
+
 class TStream {
  public:
   virtual ~TStream() = default;
@@ -45,25 +47,25 @@ class TMemoryStream : public TStream {
   size_t fPos = 0;
 };
 
-// A file written beside its target and renamed over it on Commit, so that the old file stays
-// whole until the new one is complete. A stream dropped without Commit leaves the old file.
+// A file written beside its target and renamed over it on Commit (TReplacingFile), so that the
+// old file stays whole until the new one is complete. A stream dropped without Commit leaves
+// the old file.
 class TFileStream : public TStream {
  public:
   TFileStream() = default;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
-  ~TFileStream() override;
 
-  bool Create(const std::string& Path);
+  bool Create(const std::string& Path) { return fFile.Create(Path); }
   size_t Read(void*, size_t) override { return 0; }
-  size_t Write(const void* Buffer, size_t Count) override;
+  size_t Write(const void* Buffer, size_t Count) override {
+    return fFile.Write(Buffer, Count) ? Count : 0;
+  }
   // Flushes, syncs and renames over the target; false (and the old file kept) on any failure.
-  bool Commit();
-  void Abandon();
-  const std::string& ErrorText() const { return fError; }
+  bool Commit() { return fFile.Commit(); }
+  void Abandon() { fFile.Abandon(); }
+  const std::string& ErrorText() const { return fFile.ErrorText(); }
 
  private:
-  int fFd = -1;
-  bool fFailed = false;
-  std::string fPath, fTemp, fError;
+  TReplacingFile fFile;
 };

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev zlib1g-dev libcli11-dev
-  qt6-base-dev qt6-multimedia-dev libgl-dev)
+  qt6-base-dev qt6-multimedia-dev libgl-dev
+  clang libclang-rt-14-dev)  # clang and libFuzzer for the fuzz targets (fuzz/run)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

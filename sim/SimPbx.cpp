@@ -8,6 +8,7 @@
 
 #include "SimPrograms.h"
 #include "Errors.h"  // Format
+#include "SafeFile.h"
 #include "Text.h"
 
 namespace {
@@ -510,16 +511,10 @@ bool TSimPbx::LoadState(const std::string& File) {
 }
 
 bool TSimPbx::SaveState(const std::string& File) const {
-  const std::string tmp = File + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << "# kxta-sim state: one program line per line\n";
-    for (const std::string& l : AllLines()) out << l << '\n';
-    out.flush();
-    if (!out) return false;
-  }
-  return std::rename(tmp.c_str(), File.c_str()) == 0;
+  std::string text = "# kxta-sim state: one program line per line\n";
+  for (const std::string& l : AllLines()) text += l + '\n';
+  std::string error;
+  return ReplaceFileContents(File, text, error);
 }
 
 // ---- clock (program 000S) ----

@@ -1,0 +1,55 @@
+// Replacing a file so that it is never found half-written: the new contents go to a temporary
+// file in the target's folder, which is synced and then renamed over the target. Whatever stops
+// a save (a failed write, a full disk, the process killed), the target holds either its old
+// contents or the new ones. The data file, the settings file and the dump file are written so.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class TReplacingFile {
+ public:
+  TReplacingFile() = default;
+  TReplacingFile(const TReplacingFile&) = delete;
+  TReplacingFile& operator=(const TReplacingFile&) = delete;
+  ~TReplacingFile() { Abandon(); }
+
+  // Starts the replacement of Path. A symbolic link's target is replaced, not the link; a
+  // write-protected file is refused; the new file gets the old one's permissions (a new file
+  // the usual ones).
+  bool Create(const std::string& Path);
+  // False once any write failed; later writes are dropped.
+  bool Write(const void* Data, size_t Count);
+  // Syncs the temporary file, renames it over the target and syncs the folder. On any failure
+  // the target is untouched and the temporary file removed.
+  bool Commit();
+  // Drops the new contents; the target stays as it was.
+  void Abandon();
+
+  bool Failed() const { return fFailed; }
+  // What failed, in words ("write failed: No space left on device").
+  const std::string& ErrorText() const { return fError; }
+
+ private:
+  bool Fail(const char* What);
+
+  int fFd = -1;
+  int64_t fWritten = 0;
+  bool fFailed = false;
+  std::string fTarget, fTemp, fFolder, fError;
+};
+
+// Replaces the file at Path with Bytes in one TReplacingFile. False, and Error set, on failure.
+bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error);
+
+// Test seam: faults injected into every TReplacingFile of the process. Offsets count the bytes
+// of the current file; a write that reaches FailWriteAt stores the bytes before it and then
+// fails with ENOSPC, as a full disk does.
+struct TFileFaults {
+  int64_t FailWriteAt = -1;  // -1: writes succeed
+  bool FailSync = false;     // fsync of the temporary file fails (EIO)
+  bool FailRename = false;   // the rename over the target fails (EIO)
+};
+void SetFileFaults(const TFileFaults& Faults);
+void ClearFileFaults();
