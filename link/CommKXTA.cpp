@@ -114,8 +114,7 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     if (n <= 0) break;
     remaining -= n;
     // Counted before the bytes are stored: whoever sees a head sees at least its count.
-    fRxCount.fetch_add(static_cast<uint32_t>(n), std::memory_order_release);
-    fBytesReceived.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+    fBytesReceived.fetch_add(static_cast<uint64_t>(n), std::memory_order_release);
     bool wake = fWakeOnAll.load();
     {
       std::unique_lock<std::mutex> lock(fRxLock);
@@ -317,12 +316,12 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   fBusy = true;
   ++fExchanges;
   const uint32_t start = RxHead();
-  const uint32_t startCount = fRxCount.load(std::memory_order_acquire);
+  const uint64_t startCount = fBytesReceived.load(std::memory_order_acquire);
   // More than the ring holds has come since the command: its start is overwritten. The
   // exchange still waits for the prompt at the end of the ring, so that the rest of this
   // answer cannot be taken for the next command's.
   auto overrun = [&] {
-    return fRxCount.load(std::memory_order_acquire) - startCount >= kRxBufferSize;
+    return fBytesReceived.load(std::memory_order_acquire) - startCount >= kRxBufferSize;
   };
   switch (SendMode) {
     case 0:

@@ -177,7 +177,6 @@ class TKXTAcomm : public TPbxSession {
   std::atomic<uint32_t> fLastRxTime{0};
   std::array<std::atomic<uint8_t>, kRxBufferSize> fRxBuffer{};
   std::atomic<uint32_t> fRxHead{0};
-  std::atomic<uint32_t> fRxCount{0};  // bytes received in all (wraps), to see a ring overrun
   std::atomic<uint32_t> fDumpPos{0};
   uint32_t fDialPos = 0;
   bool fBusy = false;
@@ -200,7 +199,8 @@ class TKXTAcomm : public TPbxSession {
   // Set by the watcher, acted on by the user-interface thread.
   std::atomic<bool> fClosePending{false};
   std::atomic<bool> fCarrierLostPending{false};
-  // Counters: received bytes are counted on the watcher, the rest on this thread.
+  // Counters: received bytes are counted on the watcher (also to see a ring overrun), the rest
+  // on this thread.
   std::atomic<uint64_t> fBytesReceived{0};
   // The watcher wakes this thread for every received piece, or, while an exchange waits for
   // its reply, only for a piece holding a byte that can complete a mark (the last byte of the
