@@ -65,14 +65,32 @@ void TReplyScan::Append(const std::string& Bytes) {
   }
 }
 
-std::array<uint64_t, 4> TReplyScan::Completing() const {
-  std::array<uint64_t, 4> set{};
-  for (size_t i = 0; i < fMarks.size(); ++i) {
-    if (fFound[i]) continue;
-    const auto last = static_cast<unsigned char>(fMarks[i].back());
-    set[last / 64] |= uint64_t{1} << (last % 64);
+TMarkWatch::TMarkWatch(const std::vector<std::string>& Marks, const std::string& Before) {
+  for (const std::string& m : Marks) {
+    if (m.empty()) continue;
+    TMark k;
+    k.Text = m;
+    k.Border.assign(m.size() + 1, 0);
+    for (size_t i = 1, b = 0; i < m.size(); ++i) {
+      while (b > 0 && m[i] != m[b]) b = k.Border[b];
+      if (m[i] == m[b]) ++b;
+      k.Border[i + 1] = b;
+    }
+    fMarks.push_back(std::move(k));
   }
-  return set;
+  for (char c : Before) Feed(c);
+}
+
+bool TMarkWatch::Feed(char C) {
+  bool complete = false;
+  for (TMark& k : fMarks) {
+    size_t& n = k.Matched;
+    if (n == k.Text.size()) n = k.Border[n];
+    while (n > 0 && k.Text[n] != C) n = k.Border[n];
+    if (k.Text[n] == C) ++n;
+    if (n == k.Text.size()) complete = true;
+  }
+  return complete;
 }
 
 TKXTAcomm::TKXTAcomm() = default;
@@ -85,7 +103,7 @@ TKXTAcomm::~TKXTAcomm() {
 
 TLineCounters TKXTAcomm::Counters() const {
   TLineCounters c;
-  c.BytesSent = fBytesSent;
+  c.BytesSent = fBytesSent.load(std::memory_order_relaxed);
   c.BytesReceived = fBytesReceived.load(std::memory_order_relaxed);
   c.Exchanges = fExchanges;
   c.Commands = fCommands;
@@ -115,13 +133,12 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     remaining -= n;
     // Counted before the bytes are stored: whoever sees a head sees at least its count.
     fBytesReceived.fetch_add(static_cast<uint64_t>(n), std::memory_order_release);
-    bool wake = fWakeOnAll.load();
+    bool wake = false;
     {
       std::unique_lock<std::mutex> lock(fRxLock);
+      wake = fWakeOnAll;
       for (int i = 0; i < n; ++i) {
-        const auto byte = static_cast<unsigned char>(piece[i]);
-        if (!wake && (fWakeSet[byte / 64].load(std::memory_order_relaxed) >> (byte % 64) & 1u))
-          wake = true;
+        if (fWakeMarks.Feed(piece[i])) wake = true;
         uint32_t head = fRxHead.load(std::memory_order_relaxed);
         fRxBuffer[head].store(static_cast<uint8_t>(piece[i]), std::memory_order_relaxed);
         if (piece[i] == '\r' && HasOnRxLine()) {
@@ -136,6 +153,18 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
     }
     { std::lock_guard<std::mutex> g(fRxWaitLock); }
     fRxCond.notify_all();
+    // While a command is typed its echoes are the watcher's business alone; its end wakes
+    // this thread only where any piece would, or when the typing failed.
+    switch (TypeOnEcho(Port)) {
+      case kTyping:
+        wake = false;
+        break;
+      case kTypingFailed:
+        wake = true;
+        break;
+      default:
+        break;
+    }
     if (wake) Feedback().SignalActivity();
   }
 }
@@ -231,10 +260,24 @@ void TKXTAcomm::Sleep(int Ms) {
   fPauseMicros += MicrosSince(t0);
 }
 
-void TKXTAcomm::WakeOn(bool All, const std::array<uint64_t, 4>& Set) {
-  for (size_t i = 0; i < Set.size(); ++i) fWakeSet[i].store(Set[i], std::memory_order_relaxed);
-  // Published after the set: the watcher that sees the flag cleared sees the new set.
-  fWakeOnAll.store(All);
+void TKXTAcomm::WakeOnAll() {
+  std::lock_guard<std::mutex> g(fRxLock);
+  fWakeOnAll = true;
+  fWakeMarks = TMarkWatch();
+}
+
+void TKXTAcomm::WakeOnMarks(const std::vector<std::string>& Marks, TReplyScan& Scan,
+                            uint32_t& Seen) {
+  // Under the watcher's lock: it stores no byte meanwhile, and takes up the text exactly where
+  // Scan leaves it.
+  std::lock_guard<std::mutex> g(fRxLock);
+  TakeRx(Scan, Seen, RxHead());
+  size_t longest = 0;
+  for (const std::string& m : Marks) longest = std::max(longest, m.size());
+  const std::string& text = Scan.Text();
+  const size_t keep = std::min(text.size(), longest);
+  fWakeMarks = TMarkWatch(Marks, text.substr(text.size() - keep));
+  fWakeOnAll = false;
 }
 
 void TKXTAcomm::TakeRx(TReplyScan& Scan, uint32_t& Seen, uint32_t Head) const {
@@ -286,20 +329,74 @@ bool TKXTAcomm::SendSlow(const std::string& S, int Ms) {
 bool TKXTAcomm::SendEcho(const std::string& S) {
   const size_t cr = S.find('\r');
   const size_t typed = cr == std::string::npos ? S.size() : cr;
-  bool ok = true;
-  for (size_t i = 0; i < typed && ok; ++i) {
-    const uint32_t head = RxHead();
-    ok = SendChar(S[i]);
-    if (!ok) break;
-    const uint32_t start = GetTickCount32();
-    while (RxHead() == head) {
-      const int32_t left = Timing.EchoWait - Since(start);
-      if (left <= 0) break;
-      Feedback().WaitForActivity(left);
-    }
+  const std::string tail = cr == std::string::npos ? std::string() : S.substr(cr, 2);
+  if (typed == 0) return SendString(tail);
+  if (!PortOpen()) return false;
+  {
+    std::lock_guard<std::mutex> g(fTypeLock);
+    fTyping = TTyping();
+    fTyping.Chars = S.substr(0, typed);
+    fTyping.Tail = tail;
+    fTyping.Active = true;
+    TypeNextLocked(*fPort);
   }
-  if (ok && cr != std::string::npos) ok = SendString(S.substr(cr, 2));
-  return ok;
+  struct TEnd {
+    TKXTAcomm& Comm;
+    ~TEnd() {
+      std::lock_guard<std::mutex> g(Comm.fTypeLock);
+      Comm.fTyping.Active = false;
+    }
+  } end{*this};
+  for (;;) {
+    int32_t left = 0;
+    {
+      std::lock_guard<std::mutex> g(fTypeLock);
+      if (!fTyping.Active) return fTyping.Ok;
+      left = Timing.EchoWait - Since(fTyping.SentAt);
+      // A line that went down ends the typing; it is not typed into the void char by char.
+      if (!PortOpen() || fClosePending.load()) {
+        fTyping.Ok = fTyping.Active = false;
+        continue;
+      }
+      // No echo in time: the next character goes anyway, as a PBX that does not echo expects.
+      if (left <= 0) {
+        TypeNextLocked(*fPort);
+        continue;
+      }
+    }
+    Feedback().WaitForActivity(left);
+  }
+}
+
+void TKXTAcomm::TypeNextLocked(TCustomComm& Port) {
+  TTyping& t = fTyping;
+  bool ok = true;
+  try {
+    if (t.Next < t.Chars.size()) {
+      t.EchoHead = RxHead();
+      ok = Port.Write(&t.Chars[t.Next], 1) == 1;
+      if (ok) fBytesSent.fetch_add(1, std::memory_order_relaxed);
+      ++t.Next;
+      t.SentAt = GetTickCount32();
+      if (ok) return;
+    } else if (!t.Tail.empty()) {
+      const int n = Port.Write(t.Tail.data(), t.Tail.size());
+      if (n > 0) fBytesSent.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+      ok = n == static_cast<int>(t.Tail.size());
+    }
+  } catch (const ECommError&) {
+    ok = false;
+  }
+  t.Ok = ok;
+  t.Active = false;
+}
+
+TKXTAcomm::TTypeState TKXTAcomm::TypeOnEcho(TCustomComm& Port) {
+  std::lock_guard<std::mutex> g(fTypeLock);
+  if (!fTyping.Active) return kNotTyping;
+  if (RxHead() != fTyping.EchoHead) TypeNextLocked(Port);
+  if (fTyping.Active) return kTyping;
+  return fTyping.Ok ? kTyped : kTypingFailed;
 }
 
 // ---------------------------------------------------------------- the exchange
@@ -323,6 +420,19 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   auto overrun = [&] {
     return fBytesReceived.load(std::memory_order_acquire) - startCount >= kRxBufferSize;
   };
+  enum { kError, kPrompt, kCarrierLost, kAnyPrompt };
+  TReplyScan scan({"Command error", Prompt, CarrierLostText, ">"});
+  uint32_t seen = start;
+  int result = 7;
+  // Only a piece that completes a mark needs this thread, from the first character typed on
+  // (the watcher types the rest itself): the marks are followed from the first byte not yet
+  // looked at, so no completion can slip by unnoticed. (The last mark matters only after
+  // "Command error", when every piece wakes the tail's wait.)
+  WakeOnMarks({"Command error", Prompt, CarrierLostText}, scan, seen);
+  struct TWakeAll {
+    TKXTAcomm& Comm;
+    ~TWakeAll() { Comm.WakeOnAll(); }  // also when a carrier-lost handler throws
+  } wakeAll{*this};
   switch (SendMode) {
     case 0:
       SendString(Cmd);
@@ -336,17 +446,6 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
   }
   fLastRxTime.store(GetTickCount32());
   const uint32_t begun = GetTickCount32();
-  enum { kError, kPrompt, kCarrierLost, kAnyPrompt };
-  TReplyScan scan({"Command error", Prompt, CarrierLostText, ">"});
-  uint32_t seen = start;
-  int result = 7;
-  // From here on only a byte that can complete a mark needs this thread; the set is in place
-  // before the first look at the ring, so no such byte can slip by unnoticed.
-  WakeOn(false, scan.Completing());
-  struct TWakeAll {
-    TKXTAcomm& Comm;
-    ~TWakeAll() { Comm.WakeOn(true); }  // also when a carrier-lost handler throws
-  } wakeAll{*this};
   for (;;) {
     // The head first, then the count: the count then covers every byte up to that head, so a
     // text that has wrapped is never taken for the answer.
@@ -398,7 +497,7 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
     if (silence > fRxTimeout || total >= Timing.ExchangeLimit) break;
     Feedback().WaitForActivity(std::min(fRxTimeout - silence + 1, Timing.ExchangeLimit - total));
   }
-  WakeOn(true);
+  WakeOnAll();
   if (result == 0 && PostDelay > 0) Wait(PostDelay);
   if (result != kResultOverrun) {
     TakeRx(scan, seen, RxHead());

@@ -59,13 +59,33 @@ class TReplyScan {
   void Append(const std::string& Bytes);
   bool Found(size_t Mark) const { return fFound[Mark]; }
   const std::string& Text() const { return fText; }
-  // The bytes that can complete a mark not found yet: only their arrival can change a result.
-  std::array<uint64_t, 4> Completing() const;
 
  private:
   std::string fText;
   std::vector<std::string> fMarks;
   std::vector<bool> fFound;
+};
+
+// Marks followed byte by byte as the bytes come, for deciding whom an arrival concerns: Feed
+// tells when a byte completes one of them. The text before the first Feed can be given as a
+// start. Every mark is followed as a string-search automaton, so a byte costs the same
+// however long the text has grown.
+class TMarkWatch {
+ public:
+  TMarkWatch() = default;
+  // Follows Marks (empty ones are ignored) as if Before had been fed already.
+  TMarkWatch(const std::vector<std::string>& Marks, const std::string& Before);
+  // True when C completes an occurrence of a mark.
+  bool Feed(char C);
+  bool Empty() const { return fMarks.empty(); }
+
+ private:
+  struct TMark {
+    std::string Text;
+    std::vector<size_t> Border;  // per prefix length: its longest proper border
+    size_t Matched = 0;          // longest prefix of Text that the fed text ends with
+  };
+  std::vector<TMark> fMarks;
 };
 
 class TKXTAcomm : public TPbxSession {
@@ -157,12 +177,21 @@ class TKXTAcomm : public TPbxSession {
   void CarrierLostCleanup();
   // A plain sleep (no pumping) that counts as a fixed pause.
   void Sleep(int Ms);
-  // Which received bytes wake this thread: every byte (All), or only those of Set.
-  void WakeOn(bool All, const std::array<uint64_t, 4>& Set = {});
+  // Which received bytes wake this thread: every piece (no marks), or only one that completes
+  // a mark of Marks in the text received after Seen (which Scan holds up to Seen). The ring up
+  // to its head is taken into Scan first, so that no byte falls between the two.
+  void WakeOnAll();
+  void WakeOnMarks(const std::vector<std::string>& Marks, TReplyScan& Scan, uint32_t& Seen);
   // Appends to Scan what the ring received after Seen up to Head, and moves Seen to Head.
   void TakeRx(TReplyScan& Scan, uint32_t& Seen, uint32_t Head) const;
   // Waits, without pumping, until the ring moves past SeenHead or Ms pass.
   void WaitRx(int Ms, uint32_t SeenHead);
+  // Sends the next character of fTyping, or its tail after the last one (fTypeLock held).
+  void TypeNextLocked(TCustomComm& Port);
+  // The watcher's part of typing, after a received piece: the echo has come, so the next
+  // character goes out at once. Tells whether a typing goes on, has just ended or failed.
+  enum TTypeState { kNotTyping, kTyping, kTyped, kTypingFailed };
+  TTypeState TypeOnEcho(TCustomComm& Port);
   void WriteErrorLog(const std::string& Reply, int Result);
   void ResetRx();
 
@@ -203,11 +232,25 @@ class TKXTAcomm : public TPbxSession {
   // on this thread.
   std::atomic<uint64_t> fBytesReceived{0};
   // The watcher wakes this thread for every received piece, or, while an exchange waits for
-  // its reply, only for a piece holding a byte that can complete a mark (the last byte of the
-  // prompt, of "Command error", of the carrier-lost text). The progress callback fires anyway.
-  std::atomic<bool> fWakeOnAll{true};
-  std::array<std::atomic<uint64_t>, 4> fWakeSet{};
-  uint64_t fBytesSent = 0;
+  // its reply, only for a piece that completes a mark (the prompt, "Command error", the
+  // carrier-lost text). The progress callback fires anyway. Both under fRxLock.
+  bool fWakeOnAll = true;
+  TMarkWatch fWakeMarks;
+  std::atomic<uint64_t> fBytesSent{0};  // the watcher types too
+  // The command being typed with echo: the watcher sends each next character as soon as any
+  // byte has come after the last one; this thread steps in when an echo is later than
+  // EchoWait, and is woken when the typing has ended.
+  struct TTyping {
+    std::string Chars;      // typed one at a time
+    std::string Tail;       // sent at once after the last echo
+    size_t Next = 0;        // index of the next character of Chars
+    uint32_t SentAt = 0;    // tick of the last send
+    uint32_t EchoHead = 0;  // the ring head just before the last send
+    bool Active = false;
+    bool Ok = true;
+  };
+  std::mutex fTypeLock;
+  TTyping fTyping;  // the watcher types too
   uint64_t fExchanges = 0;
   uint64_t fCommands = 0;
   uint64_t fPauseMicros = 0;

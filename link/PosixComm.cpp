@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -224,12 +225,25 @@ class TPosixCommDevice final : public TCommDevice {
   }
 
   int Read(void* Buffer, size_t Count) override {
-    const ssize_t n = ::read(fFd, Buffer, Count);
-    if (n > 0) fConsumed = true;
-    if (n >= 0) return static_cast<int>(n);
-    if (errno == EAGAIN || errno == EINTR) return 0;
-    if (errno == EIO) return 0;  // the far end hung up; the watcher reports it
-    throw ECommError(kErrRead, errno);
+    std::lock_guard<std::mutex> g(fAheadLock);
+    // What the wait has read ahead comes first, in order; then whatever the queue holds.
+    size_t n = std::min(Count, fAhead.size() - fAheadPos);
+    std::memcpy(Buffer, fAhead.data() + fAheadPos, n);
+    fAheadPos += n;
+    if (fAheadPos == fAhead.size()) {
+      fAhead.clear();
+      fAheadPos = 0;
+    }
+    if (n < Count) {
+      const ssize_t r = ::read(fFd, static_cast<char*>(Buffer) + n, Count - n);
+      if (r > 0) {
+        n += static_cast<size_t>(r);
+      } else if (r < 0 && n == 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
+        // EIO: the far end hung up; the watcher reports it.
+        throw ECommError(kErrRead, errno);
+      }
+    }
+    return static_cast<int>(n);
   }
 
   int Write(const void* Buffer, size_t Count, int TimeoutMs) override {
@@ -254,13 +268,19 @@ class TPosixCommDevice final : public TCommDevice {
   }
 
   void Purge() override {
+    {
+      std::lock_guard<std::mutex> g(fAheadLock);
+      fAhead.clear();
+      fAheadPos = 0;
+    }
     if (fFd >= 0) ::tcflush(fFd, TCIOFLUSH);
   }
 
   int ClearErrors(int& InputCount) override {
-    int n = 0;
-    InputCount = (fFd >= 0 && ::ioctl(fFd, FIONREAD, &n) == 0) ? n : 0;
-    if (fReportedQueue < 0) fReportedQueue = InputCount;
+    // What a received-characters event has read ahead is what waits; the queue behind it is
+    // reported with the next event.
+    std::lock_guard<std::mutex> g(fAheadLock);
+    InputCount = static_cast<int>(fAhead.size() - fAheadPos);
     return 0;
   }
 
@@ -284,18 +304,17 @@ class TPosixCommDevice final : public TCommDevice {
         Mask.Has(evCts) || Mask.Has(evDsr) || Mask.Has(evRing) || Mask.Has(evRlsd);
     if (wantLines && !fNoModemLines) StartModemWatch();
     for (;;) {
-      // poll is level-triggered, a received-characters event is not: bytes already reported
-      // and still unread (nobody hooked OnRxChar) are not reported again until more arrive,
-      // and meanwhile the queue is looked at now and then instead of spinning on POLLIN.
-      // The queue is looked at only when it matters: after a report nobody has read from.
-      if (fConsumed.exchange(false)) fReported = false;
-      int queued = 0;
-      if (fReported && ::ioctl(fFd, FIONREAD, &queued) != 0) queued = 0;
-      if (queued == 0) fReported = false;
-      const bool stale = fReported && queued > 0;
-      const short want = Mask.Has(evRxChar) && !stale ? POLLIN : 0;
+      // poll is level-triggered, a received-characters event is not: the bytes are read ahead
+      // at once, each arrival is reported once, and the queue is not watched while the
+      // read-ahead is full (nobody reads), instead of spinning on POLLIN.
+      bool full = false;
+      {
+        std::lock_guard<std::mutex> g(fAheadLock);
+        full = fAhead.size() - fAheadPos >= kAheadSize;
+      }
+      const short want = Mask.Has(evRxChar) && !full ? POLLIN : 0;
       pollfd pf[2] = {{fWakeFd, POLLIN, 0}, {fHungUp ? -1 : fFd, want, 0}};
-      const int timeout = fModemPolling || stale ? kModemPollMs : -1;
+      const int timeout = fModemPolling ? kModemPollMs : -1;
       const int r = ::poll(pf, 2, timeout);
       if (r < 0 && errno != EINTR) throw ECommError(kErrRead, errno);
       TCommEventTypes ev;
@@ -304,22 +323,16 @@ class TPosixCommDevice final : public TCommDevice {
         if (::read(fWakeFd, &v, sizeof v) < 0) {
         }
       }
+      if (pf[1].revents & POLLIN) {
+        // One read takes what has come (the event's count without asking the queue's length).
+        if (ReadAhead() > 0) ev.Include(evRxChar);
+      }
       if (pf[1].revents & (POLLHUP | POLLERR)) {
         // The far end is gone (a pty's master closed): report it once as the line going
         // down, and stop watching the descriptor so the hang-up cannot spin the loop.
         fHungUp = true;
         if (fNoModemLines) ev.Include(evDsr);
         ev.Include(evError);
-      }
-      if (pf[1].revents & POLLIN) {
-        ev.Include(evRxChar);
-        NoteReported();
-      } else if (stale && Mask.Has(evRxChar)) {
-        int now = 0;
-        if (::ioctl(fFd, FIONREAD, &now) == 0 && now > fReportedQueue) {
-          ev.Include(evRxChar);
-          NoteReported();
-        }
       }
       const unsigned changed = fChangedLines.exchange(0);
       if (fModemPolling) PollLinesOnce();
@@ -342,12 +355,21 @@ class TPosixCommDevice final : public TCommDevice {
  private:
   static constexpr int kModemPollMs = 100;
 
-  void NoteReported() {
-    fReported = true;
-    fConsumed = false;
-    // The dispatch that follows asks for the queue length anyway (ClearErrors, on this same
-    // thread); it is taken from there instead of by a second request.
-    fReportedQueue = -1;
+  static constexpr size_t kAheadSize = 4096;
+
+  // Appends what the queue holds (up to a full read-ahead) and returns the bytes added.
+  size_t ReadAhead() {
+    std::lock_guard<std::mutex> g(fAheadLock);
+    if (fAheadPos > 0) {
+      fAhead.erase(0, fAheadPos);
+      fAheadPos = 0;
+    }
+    const size_t old = fAhead.size();
+    if (old >= kAheadSize) return 0;
+    fAhead.resize(kAheadSize);
+    const ssize_t n = ::read(fFd, fAhead.data() + old, kAheadSize - old);
+    fAhead.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
+    return n > 0 ? static_cast<size_t>(n) : 0;
   }
 
   void ModemBit(int Bit, bool On) {
@@ -416,10 +438,10 @@ class TPosixCommDevice final : public TCommDevice {
   int fWakeFd = -1;
   bool fNoModemLines = false;
   bool fHungUp = false;
-  // The last received-characters event and whether anything was read since.
-  bool fReported = false;
-  int fReportedQueue = 0;
-  std::atomic<bool> fConsumed{false};
+  // Bytes the wait has read from the queue and Read has not handed out yet (from fAheadPos).
+  std::mutex fAheadLock;
+  std::string fAhead;
+  size_t fAheadPos = 0;
   std::atomic<unsigned> fLastLines{0};
   std::atomic<unsigned> fChangedLines{0};
   std::atomic<bool> fModemPolling{false};

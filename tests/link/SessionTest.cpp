@@ -239,6 +239,56 @@ TEST(ReplyScan, FindsMarksAcrossPieces) {
   EXPECT_EQ(scan.Text(), "604E01//\r\r\n;=>604E01/1/\r\nCommand error\r\n;E>");
 }
 
+// The watcher wakes the exchange exactly when a mark is complete: after self-overlapping false
+// starts, across the text it was started with, and not for a mark's last byte alone.
+TEST(MarkWatch, TellsCompletionOnly) {
+  TMarkWatch w({";E>", "aab", ""}, "x;");
+  EXPECT_FALSE(w.Feed('>'));  // ";>" is not ";E>"
+  std::string fired;
+  for (char c : std::string("a;E;E>aaab>")) fired += w.Feed(c) ? '1' : '0';
+  EXPECT_EQ(fired, "00000100010");
+  TMarkWatch across({"Command error"}, "...Command err");
+  EXPECT_FALSE(across.Feed('o'));
+  EXPECT_TRUE(across.Feed('r'));
+  EXPECT_TRUE(TMarkWatch({""}, "").Empty());
+}
+
+// Typing goes on without echoes, one character per echo wait, and the exchange then times out
+// as before; a command whose echoes come is typed by the watcher and takes one wait.
+TEST_F(Session, TypingWithoutEchoSendsEachCharacterAfterTheEchoWait) {
+  ASSERT_EQ(Connect(), 0);
+  const TLineCounters before = S.Counters();
+  Pbx.Silent = true;
+  std::string reply;
+  const unsigned t0 = GetTickCount32();
+  EXPECT_EQ(S.Transact("604E01//\r", ";E>", reply, 1, 0), 7);
+  const unsigned took = GetTickCount32() - t0;
+  // Eight characters, each given 100 ms for its echo, then the 150 ms of silence.
+  EXPECT_GE(took, 8 * 100u);
+  EXPECT_LT(took, 3000u);
+  EXPECT_EQ(S.Counters().BytesSent - before.BytesSent, 9u);
+  EXPECT_EQ(Pbx.Received().back(), "604E01//");
+}
+
+TEST_F(Session, TypingStopsWhenTheLineDrops) {
+  ASSERT_EQ(Connect(), 0);
+  const TLineCounters before = S.Counters();
+  Pbx.Silent = true;
+  std::thread drop([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Pbx.Line.SetDsr(false);
+  });
+  TStringList lines;
+  const unsigned t0 = GetTickCount32();
+  EXPECT_FALSE(S.SendCommand("604E01/1/2/3/", lines, ";E>"));
+  drop.join();
+  // Not thirteen echo waits: the typing ends with the line, the rest is not sent.
+  EXPECT_LT(GetTickCount32() - t0, 800u);
+  EXPECT_LT(S.Counters().BytesSent - before.BytesSent, 5u);
+  EXPECT_TRUE(S.LineLost());
+  Pbx.Line.SetDsr(true);
+}
+
 TEST_F(Session, PromptInOneBytePiecesAndTheLineCounters) {
   Pbx.Data["604E01//"] = "604E01/1,2,3/";
   S.Timing.DirectTimeout = 2000;
