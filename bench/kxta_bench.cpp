@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -44,6 +45,9 @@ double Median(std::vector<double> V) {
   const size_t n = V.size();
   return n % 2 ? V[n / 2] : (V[n / 2 - 1] + V[n / 2]) / 2.0;
 }
+
+// The machine's floor for one echoed byte through a pty, in microseconds (0: not measured).
+double gRoundTripUs = 0;
 
 // One phase of a kxta run, as kxta --measure writes it.
 struct TPhase {
@@ -319,9 +323,62 @@ void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
   const double ps = Median(perSec);
   Summary(k + "commands per second", ps, "/s", Rate == 0 ? "target >= 2000" : "",
           Rate == 0 ? Verdict(ps, 2000, 0, false) : -1);
+  if (Rate == 0 && gRoundTripUs > 0 && Median(cmds) > 0) {
+    // Every byte the PC sends waits for an answer (an echo, or the reply after the "\r").
+    const double trips = Median(sent) / Median(cmds);
+    Summary(k + "round trips per command", trips, "", "", -1);
+    Summary(k + "bound by pty round trips", 1e6 / (trips * gRoundTripUs), "/s",
+            "(no program types faster here)", -1);
+  }
   const double m = Median(rss);
   Summary(k + "peak RSS", m, "MiB", Op == "read" ? "target < 20" : "",
           Op == "read" ? (m < 20 ? 0 : 1) : -1);
+}
+
+// What one echoed byte costs through a pseudo-terminal on this machine, with two processes that
+// do nothing else: one writes a byte and waits (poll, read) for it to come back, the other
+// echoes it. Typing waits for an echo per character, so no program can type an unpaced command
+// faster than its bytes times this. Microseconds per round trip, 0 when it cannot be measured.
+double PtyRoundTripFloorUs(int Trips) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 0;
+  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+  if (slave < 0) {
+    close(master);
+    return 0;
+  }
+  termios t{};
+  tcgetattr(slave, &t);
+  cfmakeraw(&t);
+  tcsetattr(slave, TCSANOW, &t);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(slave);
+    char b[256];
+    for (;;) {
+      pollfd pf{master, POLLIN, 0};
+      poll(&pf, 1, -1);
+      const ssize_t n = read(master, b, sizeof b);
+      if (n <= 0 || write(master, b, size_t(n)) != n) _exit(0);
+    }
+  }
+  close(master);
+  double us = 0;
+  if (pid > 0) {
+    const auto t0 = Clock::now();
+    char c = 'x', r[64];
+    int done = 0;
+    for (; done < Trips; ++done) {
+      if (write(slave, &c, 1) != 1) break;
+      pollfd pf{slave, POLLIN, 0};
+      if (poll(&pf, 1, 2000) <= 0 || read(slave, r, sizeof r) <= 0) break;
+    }
+    if (done == Trips) us = 1e6 * Seconds(Clock::now() - t0) / Trips;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  close(slave);
+  return us;
 }
 
 // Data file load and save of a full configuration, in this process. The save syncs the file and
@@ -414,6 +471,16 @@ int main(int argc, char** argv) {
     std::printf("load average at start: %.2f %.2f %.2f on %ld processors\n", load[0], load[1],
                 load[2], sysconf(_SC_NPROCESSORS_ONLN));
   std::fflush(stdout);
+
+  if (std::find(rates.begin(), rates.end(), 0) != rates.end()) {
+    std::vector<double> floors;
+    for (int i = 0; i < 3; ++i) floors.push_back(PtyRoundTripFloorUs(20000));
+    gRoundTripUs = Median(floors);
+    std::printf("one-byte round trip through a pty between two idle-free processes: %.1f us "
+                "(median of 3 x 20000)\n", gRoundTripUs);
+    std::fflush(stdout);
+    Summary("pty round trip (echo floor)", gRoundTripUs, "us", "", -1);
+  }
 
   std::vector<TRun> all;
   std::string keptFile, keptDir;
