@@ -294,27 +294,23 @@ void TKXTAcomm::WaitRx(int Ms, uint32_t SeenHead) {
 
 // ---------------------------------------------------------------- sending
 
-bool TKXTAcomm::SendChar(char C) {
-  if (!PortOpen()) return false;
+bool TKXTAcomm::WriteCounted(TCustomComm& Port, const char* Data, size_t Count) {
   try {
-    if (fPort->Write(&C, 1) != 1) return false;
-    ++fBytesSent;
-    return true;
+    const int n = Port.Write(Data, Count);
+    if (n > 0) fBytesSent.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+    return n == static_cast<int>(Count);
   } catch (const ECommError&) {
     return false;
   }
 }
 
+bool TKXTAcomm::SendChar(char C) {
+  return PortOpen() && WriteCounted(*fPort, &C, 1);
+}
+
 bool TKXTAcomm::SendString(const std::string& S) {
   if (S.empty()) return true;
-  if (!PortOpen()) return false;
-  try {
-    const int n = fPort->Write(S.data(), S.size());
-    if (n > 0) fBytesSent += static_cast<uint64_t>(n);
-    return n == static_cast<int>(S.size());
-  } catch (const ECommError&) {
-    return false;
-  }
+  return PortOpen() && WriteCounted(*fPort, S.data(), S.size());
 }
 
 bool TKXTAcomm::SendSlow(const std::string& S, int Ms) {
@@ -371,21 +367,14 @@ bool TKXTAcomm::SendEcho(const std::string& S) {
 void TKXTAcomm::TypeNextLocked(TCustomComm& Port) {
   TTyping& t = fTyping;
   bool ok = true;
-  try {
-    if (t.Next < t.Chars.size()) {
-      t.EchoHead = RxHead();
-      ok = Port.Write(&t.Chars[t.Next], 1) == 1;
-      if (ok) fBytesSent.fetch_add(1, std::memory_order_relaxed);
-      ++t.Next;
-      t.SentAt = GetTickCount32();
-      if (ok) return;
-    } else if (!t.Tail.empty()) {
-      const int n = Port.Write(t.Tail.data(), t.Tail.size());
-      if (n > 0) fBytesSent.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
-      ok = n == static_cast<int>(t.Tail.size());
-    }
-  } catch (const ECommError&) {
-    ok = false;
+  if (t.Next < t.Chars.size()) {
+    t.EchoHead = RxHead();
+    ok = WriteCounted(Port, &t.Chars[t.Next], 1);
+    ++t.Next;
+    t.SentAt = GetTickCount32();
+    if (ok) return;
+  } else if (!t.Tail.empty()) {
+    ok = WriteCounted(Port, t.Tail.data(), t.Tail.size());
   }
   t.Ok = ok;
   t.Active = false;

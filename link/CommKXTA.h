@@ -186,6 +186,8 @@ class TKXTAcomm : public TPbxSession {
   void TakeRx(TReplyScan& Scan, uint32_t& Seen, uint32_t Head) const;
   // Waits, without pumping, until the ring moves past SeenHead or Ms pass.
   void WaitRx(int Ms, uint32_t SeenHead);
+  // Writes Data and counts what went out; false when not all of it did or the port failed.
+  bool WriteCounted(TCustomComm& Port, const char* Data, size_t Count);
   // Sends the next character of fTyping, or its tail after the last one (fTypeLock held).
   void TypeNextLocked(TCustomComm& Port);
   // The watcher's part of typing, after a received piece: the echo has come, so the next
