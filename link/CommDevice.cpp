@@ -151,7 +151,6 @@ class TTraceDevice final : public TCommDevice {
     return e;
   }
   void Wake() override { fInner->Wake(); }
-  void HoldReceive(int Chars) override { fInner->HoldReceive(Chars); }
 
  private:
   std::string Stamp() {

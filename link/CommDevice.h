@@ -35,12 +35,6 @@ class TCommDevice {
   virtual TCommEventTypes WaitEvent(TCommEventTypes Mask) = 0;
   // Safe from any thread: makes a pending or the next WaitEvent return.
   virtual void Wake() = 0;
-  // Received bytes need not be reported before the line can have brought Chars more of them
-  // at its configured rate; line events and wake-ups are not held. 0 ends a hold at once.
-  // Safe from any thread. A device that cannot hold, or that has seen its line bring bytes
-  // faster than its rate (a pseudo-terminal, an adapter that delivers in bursts), reports the
-  // bytes as they come.
-  virtual void HoldReceive(int Chars) { (void)Chars; }
 };
 
 using TCommDeviceFactory = std::function<std::unique_ptr<TCommDevice>()>;

@@ -21,14 +21,6 @@ unsigned BaudRateValue(TBaudrate B) {
   return i < sizeof kRates / sizeof kRates[0] ? kRates[i] : 9600;
 }
 
-double CharMicros(const TLineSettings& Line) {
-  const unsigned rate = BaudRateValue(Line.BaudRate);
-  const double stop = Line.Stopbits == sb10 ? 1.0 : Line.Stopbits == sb15 ? 1.5 : 2.0;
-  const double bits = 1.0 + (static_cast<int>(Line.Databits) + 4) +
-                      (Line.Parity == paNone ? 0.0 : 1.0) + stop;
-  return rate ? bits * 1e6 / rate : 0.0;
-}
-
 ECommError::ECommError(const std::string& Text, int Code, std::string Detail)
     : Exception(Text + Format(" (Error: %d) ", Code)),
       fErrorCode(Code),
@@ -140,10 +132,6 @@ int TCustomComm::Read(void* Buffer, size_t Count) {
   std::lock_guard<std::mutex> g(fIoLock);
   if (!fDevice) throw ECommError(kErrRead, -1);
   return fDevice->Read(Buffer, Count);
-}
-
-void TCustomComm::HoldReceive(int Chars) {
-  if (fDevice) fDevice->HoldReceive(Chars);
 }
 
 void TCustomComm::SetDTR(bool On) {

@@ -131,9 +131,6 @@ struct TLineSettings {
   int WriteBufSize = 2048;
 };
 
-// The time one character takes on the line: start bit, data bits, parity bit, stop bits.
-double CharMicros(const TLineSettings& Line);
-
 class TCommDevice;
 class TCustomComm;
 
@@ -181,11 +178,6 @@ class TCustomComm {
   void SetRTS(bool On);
   // 1 = CTS, 2 = DSR, 3 = RING, 4 = carrier detect.
   bool ModemStatus(int Line);
-  // From a received-characters callback: the receiver has no use for fewer than Chars + 1
-  // further bytes, so none need be reported before the line can have brought Chars of them.
-  // Saves a wake-up per byte on a line that brings its bytes one by one (TCommDevice). 0 ends
-  // a hold; that may come from the thread that opens and closes the port.
-  void HoldReceive(int Chars);
 
   const std::string& DeviceName() const { return fDeviceName; }
   void SetDeviceName(const std::string& Name);

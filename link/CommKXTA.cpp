@@ -93,17 +93,6 @@ bool TMarkWatch::Feed(char C) {
   return complete;
 }
 
-size_t TMarkWatch::Needed() const {
-  size_t need = 0;
-  for (const TMark& k : fMarks) {
-    // The text ends with Matched bytes of the mark and with no longer part of it.
-    const size_t matched = k.Matched == k.Text.size() ? k.Border[k.Matched] : k.Matched;
-    const size_t n = k.Text.size() - matched;
-    if (need == 0 || n < need) need = n;
-  }
-  return need;
-}
-
 TKXTAcomm::TKXTAcomm() = default;
 
 TKXTAcomm::~TKXTAcomm() {
@@ -133,7 +122,6 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
   fLastRxTime.store(GetTickCount32());
   char piece[kReadPiece];
   int remaining = Count;
-  bool woke = false;
   while (remaining > 0) {
     int n = 0;
     try {
@@ -177,21 +165,8 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
       default:
         break;
     }
-    if (wake) {
-      Feedback().SignalActivity();
-      woke = true;
-    }
+    if (wake) Feedback().SignalActivity();
   }
-  // While an exchange waits for a mark and nothing is typed, the bytes that cannot complete
-  // one are nobody's business yet: the port may hold them and hand them over together
-  // instead of waking this thread for each. Not after a wake-up: the exchange is about to
-  // change what it waits for. Decided under both locks, so that a change of marks or a
-  // typing that begins meanwhile ends the hold after it is set, not before.
-  if (woke) return;
-  std::lock_guard<std::mutex> g(fRxLock);
-  std::lock_guard<std::mutex> t(fTypeLock);
-  const size_t need = fWakeOnAll || fTyping.Active ? 0 : fWakeMarks.Needed();
-  if (need > 2) Port.HoldReceive(static_cast<int>(need - 1));
 }
 
 void TKXTAcomm::DsrChanged(TCustomComm& Port) {
@@ -289,7 +264,6 @@ void TKXTAcomm::WakeOnAll() {
   std::lock_guard<std::mutex> g(fRxLock);
   fWakeOnAll = true;
   fWakeMarks = TMarkWatch();
-  if (fPort) fPort->HoldReceive(0);
 }
 
 void TKXTAcomm::WakeOnMarks(const std::vector<std::string>& Marks, TReplyScan& Scan,
@@ -304,8 +278,6 @@ void TKXTAcomm::WakeOnMarks(const std::vector<std::string>& Marks, TReplyScan& S
   const size_t keep = std::min(text.size(), longest);
   fWakeMarks = TMarkWatch(Marks, text.substr(text.size() - keep));
   fWakeOnAll = false;
-  // A hold was reckoned for the marks before.
-  if (fPort) fPort->HoldReceive(0);
 }
 
 void TKXTAcomm::TakeRx(TReplyScan& Scan, uint32_t& Seen, uint32_t Head) const {
@@ -364,8 +336,6 @@ bool TKXTAcomm::SendEcho(const std::string& S) {
     fTyping.Active = true;
     TypeNextLocked(*fPort);
   }
-  // Every echo is wanted at once.
-  fPort->HoldReceive(0);
   struct TEnd {
     TKXTAcomm& Comm;
     ~TEnd() {
@@ -483,8 +453,6 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
     TakeRx(scan, seen, head);
     if (scan.Found(kError)) {
       result = 8;
-      // The tail's ">" is no mark of the watcher's: every piece wakes its wait, none is held.
-      WakeOnAll();
       const uint32_t tail = GetTickCount32();
       while (!scan.Found(kAnyPrompt)) {
         const int32_t left = Timing.ErrorTail - Since(tail);

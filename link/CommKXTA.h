@@ -78,8 +78,6 @@ class TMarkWatch {
   // True when C completes an occurrence of a mark.
   bool Feed(char C);
   bool Empty() const { return fMarks.empty(); }
-  // The fewest further bytes that can complete a mark (0 when none is followed).
-  size_t Needed() const;
 
  private:
   struct TMark {

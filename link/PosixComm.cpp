@@ -1,6 +1,5 @@
 // The termios device: exclusive raw open, line settings, a poll-based event wait woken through
-// an eventfd, received bytes held while the receiver has no use for them, and modem-line
-// changes through TIOCMIWAIT where the driver has it.
+// an eventfd, and modem-line changes through TIOCMIWAIT where the driver has it.
 #include "PosixComm.h"
 
 #include <fcntl.h>
@@ -14,14 +13,11 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
+#include <algorithm>
 #include <cstring>
-#include <ctime>
 #include <mutex>
 #include <thread>
 
@@ -31,12 +27,6 @@
 int SetCustomBaudRate(int Fd, unsigned Rate);
 
 namespace {
-
-int64_t NowNanos() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 speed_t StandardSpeed(unsigned Rate) {
   switch (Rate) {
@@ -120,9 +110,6 @@ class TPosixCommDevice final : public TCommDevice {
     }
     fFd = fd;
     fWakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    fHoldUntil = 0;
-    fFastUntil = 0;
-    fEmptySince = NowNanos();
     int bits = 0;
     if (::ioctl(fFd, TIOCMGET, &bits) != 0 && (errno == ENOTTY || errno == EINVAL)) {
       fNoModemLines = true;  // a pseudo-terminal: DSR counts as on, carrier as off
@@ -235,7 +222,6 @@ class TPosixCommDevice final : public TCommDevice {
       const int e = SetCustomBaudRate(fFd, rate);
       if (e != 0) throw ECommError(kErrLineState, e);
     }
-    fCharNanos = static_cast<int64_t>(CharMicros(L) * 1000.0);
   }
 
   int Read(void* Buffer, size_t Count) override {
@@ -326,21 +312,10 @@ class TPosixCommDevice final : public TCommDevice {
         std::lock_guard<std::mutex> g(fAheadLock);
         full = fAhead.size() - fAheadPos >= kAheadSize;
       }
-      // While received bytes are held the tty is watched for a hang-up only; what comes
-      // meanwhile is read when the hold ends.
-      int64_t held = 0;
-      if (int64_t until = fHoldUntil.load()) {
-        held = until - NowNanos();
-        if (held <= 0) fHoldUntil.compare_exchange_strong(until, 0);
-      }
-      const bool holding = held > 0;
       const short want = Mask.Has(evRxChar) && !full ? POLLIN : 0;
-      pollfd pf[2] = {{fWakeFd, POLLIN, 0}, {fHungUp ? -1 : fFd, holding ? short{0} : want, 0}};
-      int64_t timeout = -1;
-      if (fModemPolling) timeout = int64_t{kModemPollMs} * 1000000;
-      if (holding && (timeout < 0 || held < timeout)) timeout = held;
-      timespec ts{static_cast<time_t>(timeout / 1000000000), static_cast<long>(timeout % 1000000000)};
-      const int r = ::ppoll(pf, 2, timeout < 0 ? nullptr : &ts, nullptr);
+      pollfd pf[2] = {{fWakeFd, POLLIN, 0}, {fHungUp ? -1 : fFd, want, 0}};
+      const int timeout = fModemPolling ? kModemPollMs : -1;
+      const int r = ::poll(pf, 2, timeout);
       if (r < 0 && errno != EINTR) throw ECommError(kErrRead, errno);
       TCommEventTypes ev;
       if (pf[0].revents & POLLIN) {
@@ -377,29 +352,8 @@ class TPosixCommDevice final : public TCommDevice {
     }
   }
 
-  void HoldReceive(int Chars) override {
-    if (Chars <= 0) {
-      if (fHoldUntil.exchange(0) != 0) Wake();
-      return;
-    }
-    const int64_t ch = fCharNanos.load();
-    const int64_t hold = Chars * ch - kHoldMarginNs;
-    // A hold shorter than one character saves no wake-up: it only adds its own.
-    const int64_t now = NowNanos();
-    if (ch <= 0 || hold <= ch || now < fFastUntil.load()) return;
-    fHoldUntil = now + hold;
-  }
-
  private:
   static constexpr int kModemPollMs = 100;
-  // Bytes of a line at its rate can come early by what the system delays one more than the
-  // next, and the timed wait can end late by its slack (50 us by default).
-  static constexpr int64_t kHoldMarginNs = 150000;
-  // How much earlier than its rate allows a burst may come before the line counts as faster
-  // than its rate: the delivery of a real line's bytes is late by a varying amount.
-  static constexpr int64_t kPaceSlackNs = 3000000;
-  // How long holds stop after the line has come faster than its rate.
-  static constexpr int64_t kFastPauseNs = 1000000000;
 
   static constexpr size_t kAheadSize = 4096;
 
@@ -415,25 +369,7 @@ class TPosixCommDevice final : public TCommDevice {
     fAhead.resize(kAheadSize);
     const ssize_t n = ::read(fFd, fAhead.data() + old, kAheadSize - old);
     fAhead.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
-    const int64_t now = NowNanos();
-    if (n > 0) NotePace(static_cast<size_t>(n), now);
-    if (n < static_cast<ssize_t>(kAheadSize - old)) fEmptySince = now;
     return n > 0 ? static_cast<size_t>(n) : 0;
-  }
-
-  // A line that keeps to its rate brings at most one byte per character time after its queue
-  // was last found empty, and one that was on its way. Bytes that come faster come from a
-  // pseudo-terminal, from an adapter that delivers in bursts, or from a far end catching up
-  // after a stall: holding them would only delay them, so holds stop until the line has kept
-  // to its rate for a while.
-  void NotePace(size_t Count, int64_t Now) {
-    const int64_t ch = fCharNanos.load();
-    if (ch <= 0) return;
-    const int64_t allowed = (Now - fEmptySince + kPaceSlackNs) / ch + 1;
-    if (static_cast<int64_t>(Count) > allowed) {
-      fFastUntil = Now + kFastPauseNs;
-      fHoldUntil = 0;
-    }
   }
 
   void ModemBit(int Bit, bool On) {
@@ -506,13 +442,6 @@ class TPosixCommDevice final : public TCommDevice {
   std::mutex fAheadLock;
   std::string fAhead;
   size_t fAheadPos = 0;
-  // Holding received bytes: the end of the hold (steady clock), the time of one character at
-  // the line's settings, until when holds stop because the line came faster than that, and
-  // when a read last found the queue empty (the watcher's own).
-  std::atomic<int64_t> fHoldUntil{0};
-  std::atomic<int64_t> fCharNanos{0};
-  std::atomic<int64_t> fFastUntil{0};
-  int64_t fEmptySince = 0;
   std::atomic<unsigned> fLastLines{0};
   std::atomic<unsigned> fChangedLines{0};
   std::atomic<bool> fModemPolling{false};

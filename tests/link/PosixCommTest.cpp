@@ -12,12 +12,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
-#include <vector>
 
 #include "CommDevice.h"
 #include "CommInt.h"
@@ -231,92 +227,6 @@ TEST_F(Pty, UnreadBytesDoNotSpinTheWatcher) {
   ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c1);
   const double cpuMs = (c1.tv_sec - c0.tv_sec) * 1e3 + (c1.tv_nsec - c0.tv_nsec) / 1e6;
   EXPECT_LT(cpuMs, 30.0);
-}
-
-// A receiver that asks the port to hold what comes next: at 1200 bit/s and ten bits a
-// character, 60 characters are half a second.
-TEST_F(Pty, HeldBytesComeTogetherUnlessTheLineIsFasterThanItsRate) {
-  using Clock = std::chrono::steady_clock;
-  using std::chrono::milliseconds;
-  std::vector<std::pair<Clock::time_point, std::string>> pieces;
-  Port.OnRxChar = [&](TCustomComm& P, int Count) {
-    char buf[256];
-    const int n = P.Read(buf, std::min<size_t>(sizeof buf, static_cast<size_t>(Count)));
-    const auto now = Clock::now();
-    std::lock_guard<std::mutex> g(Lock);
-    if (n > 0) pieces.emplace_back(now, std::string(buf, static_cast<size_t>(n)));
-    P.HoldReceive(60);
-    Cond.notify_all();
-  };
-  auto waitFor = [&](size_t Bytes) {
-    std::unique_lock<std::mutex> l(Lock);
-    return Cond.wait_for(l, std::chrono::seconds(5), [&] {
-      size_t got = 0;
-      for (const auto& p : pieces) got += p.second.size();
-      return got >= Bytes;
-    });
-  };
-  auto send = [&](const char* Text) {
-    ASSERT_EQ(::write(Master, Text, std::strlen(Text)), static_cast<ssize_t>(std::strlen(Text)));
-  };
-  Port.SetBaudRate(br1200);
-  Port.Open();
-  send("a");
-  ASSERT_TRUE(waitFor(1));
-  // Two bytes at the line's pace during the hold: handed over together when it ends.
-  send("b");
-  std::this_thread::sleep_for(milliseconds(50));
-  send("c");
-  ASSERT_TRUE(waitFor(3));
-  {
-    std::lock_guard<std::mutex> g(Lock);
-    ASSERT_EQ(pieces.size(), 2u);
-    EXPECT_EQ(pieces[1].second, "bc");
-    EXPECT_GE(pieces[1].first - pieces[0].first, milliseconds(490));
-  }
-  // A hold lifted from outside lets the next byte through at once.
-  Port.HoldReceive(0);
-  auto t = Clock::now();
-  send("d");
-  ASSERT_TRUE(waitFor(4));
-  {
-    std::lock_guard<std::mutex> g(Lock);
-    EXPECT_LT(pieces.back().first - t, milliseconds(250));
-  }
-  // Forty bytes at once, which no line at 1200 bit/s can bring: the receiver's next hold is
-  // not kept, and a byte that follows comes at once.
-  Port.HoldReceive(0);
-  send("0123456789012345678901234567890123456789");
-  ASSERT_TRUE(waitFor(44));
-  t = Clock::now();
-  send("e");
-  ASSERT_TRUE(waitFor(45));
-  std::lock_guard<std::mutex> g(Lock);
-  EXPECT_LT(pieces.back().first - t, milliseconds(250));
-  std::string all;
-  for (const auto& p : pieces) all += p.second;
-  EXPECT_EQ(all, "abcd0123456789012345678901234567890123456789e");
-}
-
-TEST_F(Pty, AHangUpIsNotHeld) {
-  Port.OnRxChar = [this](TCustomComm& P, int Count) {
-    char buf[256];
-    const int n = P.Read(buf, std::min<size_t>(sizeof buf, static_cast<size_t>(Count)));
-    std::lock_guard<std::mutex> g(Lock);
-    if (n > 0) Got.append(buf, static_cast<size_t>(n));
-    P.HoldReceive(600);  // five seconds at 1200 bit/s
-    Cond.notify_all();
-  };
-  Port.SetBaudRate(br1200);
-  Port.Open();
-  ASSERT_EQ(::write(Master, "a", 1), 1);
-  std::unique_lock<std::mutex> l(Lock);
-  ASSERT_TRUE(Cond.wait_for(l, std::chrono::seconds(5), [&] { return !Got.empty(); }));
-  const auto t = std::chrono::steady_clock::now();
-  ::close(Master);
-  Master = -1;
-  ASSERT_TRUE(Cond.wait_for(l, std::chrono::seconds(10), [&] { return DsrEvents >= 1; }));
-  EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::seconds(1));
 }
 
 }  // namespace

@@ -7,9 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 #include <functional>
 
@@ -253,112 +251,6 @@ TEST(MarkWatch, TellsCompletionOnly) {
   EXPECT_FALSE(across.Feed('o'));
   EXPECT_TRUE(across.Feed('r'));
   EXPECT_TRUE(TMarkWatch({""}, "").Empty());
-}
-
-TEST(MarkWatch, NeededCountsTheFewestBytesToAnyEnd) {
-  TMarkWatch w({";E>", "Command error"}, "x");
-  EXPECT_EQ(w.Needed(), 3u);
-  w.Feed(';');
-  EXPECT_EQ(w.Needed(), 2u);
-  w.Feed('E');
-  w.Feed('>');
-  EXPECT_EQ(w.Needed(), 3u);  // complete: a new one needs all of it again
-  TMarkWatch overlap({"abab", "zz"}, "aba");
-  EXPECT_EQ(overlap.Needed(), 1u);
-  EXPECT_TRUE(overlap.Feed('b'));
-  EXPECT_EQ(overlap.Needed(), 2u);  // "ab" of the one just ended starts the next
-  EXPECT_EQ(TMarkWatch().Needed(), 0u);
-}
-
-// Forwards to the memory line and notes every hold the session asks for, with what had gone
-// over the line when it asked.
-class THoldLog final : public TCommDevice {
- public:
-  struct THold {
-    int Chars;
-    size_t Sent;
-    std::string Received;
-  };
-  THoldLog(std::unique_ptr<TCommDevice> Inner, std::vector<THold>& Log, std::mutex& Lock)
-      : fInner(std::move(Inner)), fLog(Log), fLock(Lock) {}
-  std::string Name() const override { return fInner->Name(); }
-  void Open() override { fInner->Open(); }
-  void Close() override { fInner->Close(); }
-  void Configure(const TLineSettings& L) override { fInner->Configure(L); }
-  int Read(void* Buffer, size_t Count) override {
-    const int n = fInner->Read(Buffer, Count);
-    std::lock_guard<std::mutex> g(fLock);
-    if (n > 0) fReceived.append(static_cast<const char*>(Buffer), static_cast<size_t>(n));
-    return n;
-  }
-  int Write(const void* Buffer, size_t Count, int TimeoutMs) override {
-    const int n = fInner->Write(Buffer, Count, TimeoutMs);
-    std::lock_guard<std::mutex> g(fLock);
-    if (n > 0) fSent += static_cast<size_t>(n);
-    return n;
-  }
-  void Purge() override { fInner->Purge(); }
-  int ClearErrors(int& InputCount) override { return fInner->ClearErrors(InputCount); }
-  bool ModemLines(unsigned& Lines) override { return fInner->ModemLines(Lines); }
-  void SetDtr(bool On) override { fInner->SetDtr(On); }
-  void SetRts(bool On) override { fInner->SetRts(On); }
-  TCommEventTypes WaitEvent(TCommEventTypes Mask) override { return fInner->WaitEvent(Mask); }
-  void Wake() override { fInner->Wake(); }
-  void HoldReceive(int Chars) override {
-    std::lock_guard<std::mutex> g(fLock);
-    fLog.push_back({Chars, fSent, fReceived});
-  }
-
- private:
-  std::unique_ptr<TCommDevice> fInner;
-  std::vector<THold>& fLog;
-  std::mutex& fLock;
-  size_t fSent = 0;
-  std::string fReceived;
-};
-
-// A reply that comes byte by byte may be held only where none of the exchange's marks can end
-// within the held bytes, never while the command is typed, and no hold outlasts the exchange.
-TEST_F(Session, RepliesAreHeldOnlyWhereNoMarkCanEndSoon) {
-  std::vector<THoldLog::THold> log;
-  std::mutex lock;
-  RegisterCommDevice("holdpbx", [&] {
-    return std::make_unique<THoldLog>(Pbx.Line.CreateDevice("holdpbx"), log, lock);
-  });
-  Pbx.Data["604E01//"] = "604E01/1,2,3/";
-  int dial = 0;
-  ASSERT_EQ(S.ConnectDevice("holdpbx", 3, 0, 1, 0, "1234", 0, false, "", "", 0, dial), 0);
-  Pbx.PieceSize = 1;
-  Pbx.PieceGapMs = 1;
-  const size_t sentBefore = S.Counters().BytesSent;
-  {
-    std::lock_guard<std::mutex> g(lock);
-    log.clear();
-  }
-  TStringList lines;
-  ASSERT_TRUE(S.SendCommand("604E01//", lines, ";E>"));
-  S.Disconnect();
-  UnregisterCommDevice("holdpbx");
-  std::lock_guard<std::mutex> g(lock);
-  ASSERT_FALSE(log.empty());
-  size_t held = 0;
-  for (const THoldLog::THold& h : log) {
-    if (h.Chars <= 0) continue;
-    ++held;
-    SCOPED_TRACE(h.Received);
-    EXPECT_GE(h.Sent, sentBefore + 9);  // all of "604E01//\r" typed
-    // The fewest bytes that end a mark after this text: the prompt's rest, or the whole of
-    // the shortest mark; the hold must leave the last of them unheld.
-    size_t need = 3;
-    for (size_t l = 1; l < 3; ++l)
-      if (h.Received.size() >= l && h.Received.compare(h.Received.size() - l, l, std::string(";E>", l)) == 0)
-        need = 3 - l;
-    EXPECT_LT(static_cast<size_t>(h.Chars), need);
-  }
-  EXPECT_GT(held, 10u);  // the data line's bytes were held
-  // Sending the command and ending the exchange lift whatever hold there was.
-  EXPECT_EQ(log.front().Chars, 0);
-  EXPECT_EQ(log.back().Chars, 0);
 }
 
 // Typing goes on without echoes, one character per echo wait, and the exchange then times out
