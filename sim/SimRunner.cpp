@@ -69,8 +69,12 @@ void TSimRunner::Control(const std::function<void(TSimPbx&)>& F) {
   fWake.notify_all();
 }
 
+TSimRunner::TClock::time_point TSimRunner::OutputStart() const {
+  return fReceivedAt != TClock::time_point{} ? fReceivedAt : TClock::now();
+}
+
 void TSimRunner::QueueOutput(const std::string& Bytes) {
-  const auto now = TClock::now();
+  const auto now = OutputStart();
   const auto ct = CharTime();
   std::string noisy;
   if (fNoiseRate > 0.0) {
@@ -98,7 +102,7 @@ void TSimRunner::QueueOutput(const std::string& Bytes) {
 }
 
 void TSimRunner::QueueLine(int Line, bool On) {
-  const auto due = std::max(TClock::now(), fLastOut);
+  const auto due = std::max(OutputStart(), fLastOut);
   fLastOut = due;
   fOut.push_back({0, Line, On, due});
 }
@@ -153,8 +157,10 @@ void TSimRunner::Run() {
     auto now = TClock::now();
     while (!fIn.empty() && fIn.front().Due <= now) {
       const char c = fIn.front().C;
+      fReceivedAt = fIn.front().Due;
       fIn.pop_front();
       fPbx.Receive(&c, 1);
+      fReceivedAt = TClock::time_point{};
     }
     for (size_t i = 0; i < fFaults.size();) {
       if (fFaults[i].Due > now) {

@@ -71,6 +71,10 @@ class TSimRunner {
     bool On;
   };
   void Run();
+  // Where the line's time stands for what is queued now: a reply to a received byte goes out
+  // from the moment that byte was complete on the line, however late this thread got to it;
+  // anything else from now.
+  TClock::time_point OutputStart() const;
   void QueueOutput(const std::string& Bytes);
   void QueueLine(int Line, bool On);
   TClock::duration CharTime() const;
@@ -98,5 +102,6 @@ class TSimRunner {
   std::vector<TFault> fFaults;
   TClock::time_point fLastIn{};
   TClock::time_point fLastOut{};
+  TClock::time_point fReceivedAt{};  // while a received byte is handed to the PBX: its due time
   TClock::time_point fPieceHold{};  // a split piece is not handed over before this
 };

@@ -102,6 +102,24 @@ TEST(SimRunner, PacesAtTheBitRate) {
   EXPECT_LE(s11, expect11 * 3 + 0.5);
 }
 
+// A late runner does not make the line slower: the echo goes out from the moment its byte was
+// complete on the line, not from when the runner got to it (yet never before).
+TEST(SimRunner, ALateRunnerKeepsTheLinesTime) {
+  TSimRunner r;
+  TReceiver rx;
+  rx.Attach(r);
+  r.SetBitRate(200, 10);  // 50 ms a character
+  r.Start();
+  const auto t0 = TClock::now();
+  Feed(r, "T");
+  r.Control([](TSimPbx&) { std::this_thread::sleep_for(std::chrono::milliseconds(300)); });
+  ASSERT_TRUE(rx.WaitFor("T"));
+  std::lock_guard<std::mutex> g(rx.M);
+  const double ms = MsSince(t0, rx.PieceTimes.at(0));
+  EXPECT_GE(ms, 299.0);
+  EXPECT_LT(ms, 340.0);  // not another character time after the runner woke
+}
+
 TEST(SimRunner, UnpacedRunnerAnswersAtOnceAndWaitIdleReturns) {
   TSimRunner r;
   TReceiver rx;
