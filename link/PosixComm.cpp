@@ -13,10 +13,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -227,13 +228,10 @@ class TPosixCommDevice final : public TCommDevice {
   int Read(void* Buffer, size_t Count) override {
     std::lock_guard<std::mutex> g(fAheadLock);
     // What the wait has read ahead comes first, in order; then whatever the queue holds.
-    size_t n = std::min(Count, fAhead.size() - fAheadPos);
+    size_t n = std::min(Count, fAheadEnd - fAheadPos);
     std::memcpy(Buffer, fAhead.data() + fAheadPos, n);
     fAheadPos += n;
-    if (fAheadPos == fAhead.size()) {
-      fAhead.clear();
-      fAheadPos = 0;
-    }
+    if (fAheadPos == fAheadEnd) fAheadPos = fAheadEnd = 0;
     if (n < Count) {
       const ssize_t r = ::read(fFd, static_cast<char*>(Buffer) + n, Count - n);
       if (r > 0) {
@@ -270,8 +268,7 @@ class TPosixCommDevice final : public TCommDevice {
   void Purge() override {
     {
       std::lock_guard<std::mutex> g(fAheadLock);
-      fAhead.clear();
-      fAheadPos = 0;
+      fAheadPos = fAheadEnd = 0;
     }
     if (fFd >= 0) ::tcflush(fFd, TCIOFLUSH);
   }
@@ -280,7 +277,7 @@ class TPosixCommDevice final : public TCommDevice {
     // What a received-characters event has read ahead is what waits; the queue behind it is
     // reported with the next event.
     std::lock_guard<std::mutex> g(fAheadLock);
-    InputCount = static_cast<int>(fAhead.size() - fAheadPos);
+    InputCount = static_cast<int>(fAheadEnd - fAheadPos);
     return 0;
   }
 
@@ -310,7 +307,7 @@ class TPosixCommDevice final : public TCommDevice {
       bool full = false;
       {
         std::lock_guard<std::mutex> g(fAheadLock);
-        full = fAhead.size() - fAheadPos >= kAheadSize;
+        full = fAheadEnd - fAheadPos >= kAheadSize;
       }
       const short want = Mask.Has(evRxChar) && !full ? POLLIN : 0;
       pollfd pf[2] = {{fWakeFd, POLLIN, 0}, {fHungUp ? -1 : fFd, want, 0}};
@@ -361,15 +358,16 @@ class TPosixCommDevice final : public TCommDevice {
   size_t ReadAhead() {
     std::lock_guard<std::mutex> g(fAheadLock);
     if (fAheadPos > 0) {
-      fAhead.erase(0, fAheadPos);
+      // What is left unread moves to the front (usually nothing is).
+      std::memmove(fAhead.data(), fAhead.data() + fAheadPos, fAheadEnd - fAheadPos);
+      fAheadEnd -= fAheadPos;
       fAheadPos = 0;
     }
-    const size_t old = fAhead.size();
-    if (old >= kAheadSize) return 0;
-    fAhead.resize(kAheadSize);
-    const ssize_t n = ::read(fFd, fAhead.data() + old, kAheadSize - old);
-    fAhead.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
-    return n > 0 ? static_cast<size_t>(n) : 0;
+    if (fAheadEnd >= kAheadSize) return 0;
+    const ssize_t n = ::read(fFd, fAhead.data() + fAheadEnd, kAheadSize - fAheadEnd);
+    if (n <= 0) return 0;
+    fAheadEnd += static_cast<size_t>(n);
+    return static_cast<size_t>(n);
   }
 
   void ModemBit(int Bit, bool On) {
@@ -438,10 +436,12 @@ class TPosixCommDevice final : public TCommDevice {
   int fWakeFd = -1;
   bool fNoModemLines = false;
   bool fHungUp = false;
-  // Bytes the wait has read from the queue and Read has not handed out yet (from fAheadPos).
+  // Bytes the wait has read from the queue and Read has not handed out yet: fAheadPos to
+  // fAheadEnd.
   std::mutex fAheadLock;
-  std::string fAhead;
+  std::array<char, kAheadSize> fAhead{};
   size_t fAheadPos = 0;
+  size_t fAheadEnd = 0;
   std::atomic<unsigned> fLastLines{0};
   std::atomic<unsigned> fChangedLines{0};
   std::atomic<bool> fModemPolling{false};
