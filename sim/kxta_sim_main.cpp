@@ -45,43 +45,55 @@ void Trace(const char* Dir, const char* Data, size_t Count) {
 
 // --stats: when a lone byte comes in after the port wrote something (the typed character after
 // its echo), the time since that write: the far side's turnaround, both pty transits included.
-// And the port's own reaction: from a byte coming in to the next write.
+// The turnaround after a prompt (the write ended with ">": the next command's first character
+// comes back) is counted apart. And the port's own reaction: from a byte coming in to the next
+// write.
 class TLineStats {
  public:
   using TClock = std::chrono::steady_clock;
-  void Wrote() {
+  void Wrote(char Last) {
     std::lock_guard<std::mutex> g(fLock);
     const auto now = TClock::now();
     if (fLastWasRead) fReaction.push_back(Us(now - fLastRead));
     fLastWrite = now;
     fLastWasRead = false;
     fWritten = true;
+    fPromptWritten = Last == '>';
   }
   void Read(size_t Count) {
     std::lock_guard<std::mutex> g(fLock);
     const auto now = TClock::now();
-    if (Count == 1 && fWritten && !fLastWasRead) fTurnaround.push_back(Us(now - fLastWrite));
+    if (Count == 1 && fWritten && !fLastWasRead)
+      (fPromptWritten ? fAfterPrompt : fTurnaround).push_back(Us(now - fLastWrite));
     fLastRead = now;
     fLastWasRead = true;
   }
   void Print() {
     std::lock_guard<std::mutex> g(fLock);
-    std::fprintf(stderr, "kxta-sim: stats: far-side turnaround %s; own reaction %s\n",
-                 Describe(fTurnaround).c_str(), Describe(fReaction).c_str());
+    std::fprintf(stderr, "kxta-sim: stats: far-side turnaround %s; after a prompt %s; own reaction %s\n",
+                 Describe(fTurnaround).c_str(), Describe(fAfterPrompt).c_str(),
+                 Describe(fReaction).c_str());
   }
 
  private:
   static double Us(TClock::duration D) { return std::chrono::duration<double, std::micro>(D).count(); }
+  static constexpr double kPauseUs = 50000;
   static std::string Describe(std::vector<double> V) {
     if (V.empty()) return "no samples";
     std::sort(V.begin(), V.end());
-    return Format("%zu samples median %.1f us p90 %.1f us", V.size(), V[V.size() / 2],
-                  V[V.size() * 9 / 10]);
+    // The mean leaves out the session's own pauses (the slow log-in typing, the waits after
+    // its prompts), which would swamp it.
+    double sum = 0;
+    size_t n = 0;
+    for (double v : V)
+      if (v < kPauseUs) sum += v, ++n;
+    return Format("%zu samples median %.1f us p90 %.1f us, mean under 50 ms %.1f us", V.size(),
+                  V[V.size() / 2], V[V.size() * 9 / 10], n ? sum / double(n) : 0.0);
   }
   std::mutex fLock;
   TClock::time_point fLastWrite{}, fLastRead{};
-  bool fLastWasRead = false, fWritten = false;
-  std::vector<double> fTurnaround, fReaction;
+  bool fLastWasRead = false, fWritten = false, fPromptWritten = false;
+  std::vector<double> fTurnaround, fAfterPrompt, fReaction;
 };
 
 // 1: stop; 2: mend the line (SIGUSR1).
@@ -287,7 +299,7 @@ int main(int argc, char** argv) {
   TLineStats lineStats;
   runner.OnOutput = [master, trace, stats, &lineStats](const char* Data, size_t Count) {
     if (trace) Trace(">>", Data, Count);
-    if (stats) lineStats.Wrote();
+    if (stats && Count > 0) lineStats.Wrote(Data[Count - 1]);
     while (Count > 0) {
       const ssize_t n = write(master, Data, Count);
       if (n < 0 && errno == EINTR) continue;
