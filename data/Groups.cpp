@@ -243,7 +243,7 @@ int UploadSteps(const TSysData& S, const TStoreGroup& G) {
 
 // The numbering-plan block is sent only when the user chose a plan: the PBX answers a plan line
 // by resetting every extension number, which an upload of everything must not do unasked.
-bool PlanToSend(const TSysData& S) {
+bool ChosenPlanPending(const TSysData& S) {
   const TCmdData& plan = S.Extensions.Cmd009.PlanBlock;
   return plan.Changed && plan.IsActual();
 }
@@ -253,7 +253,7 @@ int ItemChangedCount(const TSysData& S, const TItem& I) {
     case ikBlock: return S.Block(static_cast<TBlockId>(I.Id)).Changed ? 1 : 0;
     case ikList: return S.List(static_cast<TListId>(I.Id)).ChangedCount();
     case ikNumbers: return S.Extensions.Cmd009.ChangedCountAll();
-    case ikPlan: return PlanToSend(S) ? 1 : 0;
+    case ikPlan: return ChosenPlanPending(S) ? 1 : 0;
   }
   return 0;
 }
@@ -305,7 +305,7 @@ bool UploadItem(TSysData& S, const TItem& I, bool ChangedOnly) {
     }
     case ikList: return WriteList(S.List(static_cast<TListId>(I.Id)), ChangedOnly);
     case ikNumbers: return true;  // uploaded with the Extensions group
-    case ikPlan: return PlanToSend(S) ? WritePlan(S) : true;
+    case ikPlan: return ChosenPlanPending(S) ? WritePlan(S) : true;
   }
   return true;
 }

@@ -15,9 +15,10 @@ std::string Number(const TCmdData& Block) { return Block.ItemStr(1); }
 
 // Numbers are two-digit under plan 3, three-digit under plans 1 and 2.
 bool TwoDigit(const TCmdList& List) { return List.Count() > 0 && Number(List.Items(0)).size() == 2; }
-bool ThreeDigit(const TCmdList& List) {
-  return List.Count() > 0 && Number(List.Items(0)).size() == 3;
-}
+
+// The numbers the plans take: plan 3 two-digit, plan 1 up to 199, plan 2 up to 499.
+constexpr int kPlan3Min = 10, kPlan3Max = 49;
+constexpr int kPlan1Min = 100, kPlan1Max = 199, kPlan2Max = 499;
 
 void SetPlan(TCmdData& PlanBlock, int Plan) {
   PlanBlock.SetData(Format("009S00/%d/", Plan));
@@ -55,7 +56,11 @@ void TCmd009S::Assign(const TCmd009S& Other) {
 
 bool TCmd009S::LoadFromStream(TStream& Stream) {
   if (!TCmdList::LoadFromStream(Stream)) return false;
-  return PlanBlock.LoadFromStream(Stream);
+  if (!PlanBlock.LoadFromStream(Stream)) return false;
+  // The file's plan block is the plan the read derived from the numbers, not an edit: sent as
+  // one, it would make the PBX reset the numbers the same upload has just written.
+  PlanBlock.Changed = false;
+  return true;
 }
 
 bool TCmd009S::SaveToStream(TStream& Stream) const {
@@ -134,34 +139,6 @@ bool TCmd009S::HasConflict() const {
   return false;
 }
 
-bool TCmd009S::ResolveConflicts() {
-  TCmdList temp;
-  temp.Assign(PbxNumbers);
-  std::vector<std::string> free = BuildFreeNumbers();
-  size_t nextFree = 0;
-  for (int i = 0; i < temp.Count(); ++i) {
-    const std::string held = Number(temp.Items(i));
-    if (held.empty()) continue;
-    for (int j = 0; j < Count(); ++j) {
-      if (j == i || Number(Items(j)) != held) continue;
-      if (nextFree >= free.size()) {
-        ShowInformation(Format(
-            "Cmd 009: failed to automaticaly resolve problem: both ports %d and %d has the same "
-            "Extension number '%s'!",
-            i + 1, j + 1, held.c_str()));
-        return false;
-      }
-      temp.Items(i).SetItemStr(1, free[nextFree++]);
-      // Port j takes over the number, and port i, now on a temporary number, must get its
-      // final one: both lines go out even in a changed-only upload.
-      Items(j).Changed = true;
-      if (i < Count()) Items(i).Changed = true;
-      break;
-    }
-  }
-  return temp.WriteChanged();
-}
-
 bool TCmd009S::Upload(bool ChangedOnly) {
   try {
     return UploadSteps(ChangedOnly);
@@ -175,6 +152,113 @@ bool TCmd009S::Upload(bool ChangedOnly) {
 
 void TCmd009S::ForgetPbxNumbers() {
   for (int i = 0; i < PbxNumbers.Count(); ++i) PbxNumbers.Items(i).ReadTime = 0.0;
+}
+
+int TCmd009S::PlanToSend() const {
+  const bool wantTwo = TwoDigit(*this), pbxTwo = TwoDigit(PbxNumbers);
+  const int newMax = MaxNumber(*this), oldMax = MaxNumber(PbxNumbers);
+  // A plan chosen in the system parameters dialog and not sent yet goes first, as chosen, when
+  // the numbers fit it; the numbers win over a plan that cannot hold them.
+  if (PlanBlock.Changed && PlanBlock.IsActual()) {
+    const int chosen = PlanBlock.ItemInt(1);
+    if ((chosen == 3 && wantTwo) || (chosen == 2 && !wantTwo) ||
+        (chosen == 1 && !wantTwo && newMax <= kPlan1Max))
+      return chosen;
+  }
+  if (wantTwo) return pbxTwo ? 0 : 3;
+  if (pbxTwo) return newMax > kPlan1Max ? 2 : 1;
+  // Both three-digit: only numbers above 199 need plan 2, and a PBX that holds one already is
+  // on it. (Plan 2 holding numbers below 200 only cannot be told from plan 1; sending plan 2
+  // again then costs a reset that the numbers written after it undo.)
+  return newMax > kPlan1Max && oldMax <= kPlan1Max ? 2 : 0;
+}
+
+// Before anything is sent: the wanted numbers must be numbers one plan takes together, and no
+// two ports may want the same one. The PBX would refuse the rest half-way.
+bool TCmd009S::NumbersSendable() const {
+  const size_t digits = Number(Items(0)).size();
+  for (int i = 0; i < Count(); ++i) {
+    const std::string n = Number(Items(i));
+    if (n.empty()) {
+      ShowError(Format("Cmd 009: port %d has no extension number. No extension number was sent.",
+                       i + 1));
+      return false;
+    }
+    const int v = LeadingInt(n);
+    const bool fits = n.size() == digits && n.find_first_not_of("0123456789") == std::string::npos &&
+                      (digits == 2 ? v >= kPlan3Min && v <= kPlan3Max
+                                   : digits == 3 && v >= kPlan1Min && v <= kPlan2Max);
+    if (!fits) {
+      ShowError(Format("Cmd 009: port %d has the extension number '%s', which no numbering plan "
+                       "takes together with the number of port 1: two digits 10-49 (plan 3) or "
+                       "three digits 100-499 (plans 1 and 2). No extension number was sent.",
+                       i + 1, n.c_str()));
+      return false;
+    }
+    for (int j = i + 1; j < Count(); ++j)
+      if (Number(Items(j)) == n) {
+        ShowInformation(Format(
+            "Cmd 009: failed to automaticaly resolve problem: both ports %d and %d has the same "
+            "Extension number '%s'!",
+            i + 1, j + 1, n.c_str()));
+        return false;
+      }
+  }
+  return true;
+}
+
+// Writes the wanted numbers against what the PBX holds, which refuses a number another port
+// holds: a port goes as soon as its number is free; when only rings are left (ports that want
+// each other's numbers), one port of a ring is moved to a number nobody holds or wants, which
+// frees its number and lets the ring unwind. Every port ends on its wanted number; a swap
+// costs one write more than the two numbers.
+bool TCmd009S::WriteInPbxOrder(bool ChangedOnly) {
+  const int n = std::min(Count(), PbxNumbers.Count());
+  std::vector<std::string> held, want;
+  std::vector<bool> pending;
+  for (int i = 0; i < n; ++i) {
+    held.push_back(Number(PbxNumbers.Items(i)));
+    want.push_back(Number(Items(i)));
+    pending.push_back(want.back() != held.back() || !ChangedOnly || Items(i).Changed);
+  }
+  auto holder = [&](const std::string& Num, int Except) {
+    for (int k = 0; k < n; ++k)
+      if (k != Except && held[k] == Num) return k;
+    return -1;
+  };
+  // A write that fails stops the numbers: what the PBX holds is not known any more, and the
+  // order planned from it would be guesswork. The lines not sent stay changed, and the next
+  // upload starts from the PBX's numbers read again.
+  for (;;) {
+    bool moved = false;
+    for (int i = 0; i < n; ++i) {
+      if (!pending[i] || holder(want[i], i) >= 0) continue;
+      if (!Items(i).WritePBX()) return false;
+      pending[i] = false;
+      held[i] = Number(Items(i));
+      moved = true;
+    }
+    if (moved) continue;
+    const auto first = std::find(pending.begin(), pending.end(), true);
+    if (first == pending.end()) return true;
+    // Only rings are left: every port still to go wants the number of another port still to
+    // go. The wanted numbers are then the held ones, so a number nobody holds or wants exists
+    // (24 ports, at least 40 numbers in a plan); one port of the ring moves there, which frees
+    // its number and lets the ring unwind.
+    const int ring = static_cast<int>(first - pending.begin());
+    const bool two = want[ring].size() == 2;
+    std::string aside;
+    for (int v = two ? kPlan3Min : kPlan1Min; v <= (two ? kPlan3Max : kPlan1Max) && aside.empty();
+         ++v) {
+      const std::string s = std::to_string(v);
+      if (holder(s, -1) < 0 && std::find(want.begin(), want.end(), s) == want.end()) aside = s;
+    }
+    if (aside.empty()) return false;
+    TCmdData move;
+    move.SetData(ExtractWord(Items(ring).Data(), "/", 1) + "/" + aside + "/");
+    if (!move.WritePBX()) return false;
+    held[ring] = Number(move);
+  }
 }
 
 bool TCmd009S::UploadSteps(bool ChangedOnly) {
@@ -194,41 +278,23 @@ bool TCmd009S::UploadSteps(bool ChangedOnly) {
               "the changed numbers were not sent.");
     return false;
   }
+  if (!NumbersSendable()) return false;
   if (!PbxNumbers.IsActual(kPortCount)) {
     PbxNumbers.ReadPBX(kQuery);
     if (!PbxNumbers.IsActual(kPortCount)) return false;
   }
-  const int newMax = MaxNumber(*this);
-  const int oldMax = MaxNumber(PbxNumbers);
-  bool planChange = false;
-  if (TwoDigit(PbxNumbers)) {
-    if (ThreeDigit(*this)) {
-      // A plan the user chose goes out as it is; otherwise the new numbers decide.
-      if (!PlanBlock.IsActual() || PlanBlock.Data() == "009S00/3/")
-        SetPlan(PlanBlock, newMax > 199 ? 2 : 1);
-      planChange = true;
-    }
-  } else {
-    if (newMax > oldMax && newMax > 199) {
-      SetPlan(PlanBlock, 2);
-      planChange = true;
-    }
-    if (TwoDigit(*this)) {
-      SetPlan(PlanBlock, 3);
-      planChange = true;
-    }
-  }
-  if (planChange) {
+  // The plan line goes once, before any number, and only when the PBX's plan cannot take the
+  // numbers (or the user chose one): the PBX answers it by resetting every number.
+  const int plan = PlanToSend();
+  if (plan) {
+    SetPlan(PlanBlock, plan);
     if (!PlanBlock.WritePBX()) return false;
     if (!PbxNumbers.ReadPBX(kQuery) || !PbxNumbers.IsActual(kPortCount)) return false;
-    // The PBX has reset every number to its default: a line that now differs from what the PBX
-    // holds must be sent, edited or not.
-    for (int i = 0; i < Count() && i < PbxNumbers.Count(); ++i)
-      if (Number(Items(i)) != Number(PbxNumbers.Items(i))) Items(i).Changed = true;
+  } else {
+    // A plan that did not go out is no edit waiting any more: the numbers decided.
+    PlanBlock.Changed = false;
   }
-  bool ok = true;
-  if (HasConflict()) ok = ResolveConflicts();
-  if (ok) ok = ChangedOnly ? TCmdList::WriteChanged() : TCmdList::WriteAll();
+  const bool ok = WriteInPbxOrder(ChangedOnly);
   // Keep the reference copy true to the PBX: after a clean upload the list is what the PBX
   // holds (its answers are the lines' texts); after a failure nobody knows, so the next upload
   // reads it again.

@@ -50,10 +50,12 @@ class TCmd009S : public TCmdList {
   std::vector<std::string> BuildFreeNumbers() const;
   // Some port wants a number that another port holds in the PBX.
   bool HasConflict() const;
-  // Moves every port whose number another port wants to a free number in the PBX.
-  bool ResolveConflicts();
-  // Sends the list (all lines, or the changed ones) the way the PBX accepts it.
+  // Sends the list (all lines, or the changed ones) the way the PBX accepts it: the plan line
+  // first when the numbers need another plan, then every number in an order in which no port
+  // is given a number that another port still holds.
   bool Upload(bool ChangedOnly);
+  // The plan line Upload sends before the numbers (1 to 3), 0 when the PBX's plan takes them.
+  int PlanToSend() const;
 
   // The lines as last read from the PBX.
   TCmdList PbxNumbers;
@@ -62,5 +64,7 @@ class TCmd009S : public TCmdList {
 
  private:
   bool UploadSteps(bool ChangedOnly);
+  bool NumbersSendable() const;
+  bool WriteInPbxOrder(bool ChangedOnly);
   void ForgetPbxNumbers();
 };

@@ -376,12 +376,20 @@ void TCmdList::ParseReply(const TStringList& Lines) {
   }
 }
 
+void TCmdList::MarkNotActual() {
+  for (auto& b : fItems) b->ReadTime = 0.0;
+}
+
 bool TCmdList::ReadPBX(const std::string& Query) {
-  // A failed read keeps what the list held, as a block keeps its text: lines of an earlier
-  // connection stay (not actual), instead of being lost to a fault on the line.
+  // A failed read keeps what the list held, as a block keeps its text, instead of losing it to
+  // a fault on the line; but none of it is actual any more, whenever it was read: the PBX may
+  // hold something else now (a plan line taken just before resets program 009).
   TStringList lines;
   const bool ok = PbxComm().SendCommand(Query, lines, kEditPrompt);
-  if (!ok) return false;
+  if (!ok) {
+    MarkNotActual();
+    return false;
+  }
   // Every line must belong to the program asked for; one damaged line fails the whole list
   // rather than leaving it with a line missing or wrong.
   const std::string code = Query.substr(0, Query.find_first_of("*/"));
@@ -389,9 +397,11 @@ bool TCmdList::ReadPBX(const std::string& Query) {
   if (TPbxSession::ExtractDataLines(lines, first, last))
     for (int i = first; i <= last; ++i) {
       const std::string& line = lines[static_cast<size_t>(i)];
-      if (!SoundDataLine(line, code, false))
+      if (!SoundDataLine(line, code, false)) {
+        MarkNotActual();
         throw Exception("The PBX's answer for " + Query + " is damaged and was not taken: " +
                         DataLineText(line));
+      }
     }
   ParseReply(lines);  // clears the list first
   return true;

@@ -100,6 +100,7 @@ class TCmdList {
   void FillEmptyItems(int ItemNo);
   void ParseReply(const TStringList& Lines);
 
+  // A failed or damaged read keeps the lines, not actual.
   virtual bool ReadPBX(const std::string& Query);
   virtual bool WriteAll();
   virtual bool WriteChanged();
@@ -108,5 +109,6 @@ class TCmdList {
   bool SaveToStream(TStream& Stream) const;
 
  private:
+  void MarkNotActual();
   std::vector<std::unique_ptr<TCmdData>> fItems;
 };

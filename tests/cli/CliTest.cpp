@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "CliProcess.h"
+#include "Errors.h"
 #include "Feedback.h"
 #include "SysData.h"
 #include "support/TempDir.h"
@@ -131,6 +132,30 @@ TEST_F(CliTest, UploadOfAnEditedFileLeavesTheEditsInThePbx) {
                                  [](const std::string& s) { return s.rfind("604E01/", 0) == 0; });
   ASSERT_NE(name, held.end());
   EXPECT_NE(name->find("Reception"), std::string::npos) << *name;
+}
+
+TEST_F(CliTest, PlanThreePbxWithSwappedPortsKeepsItsOwnNumbersThroughBothUploads) {
+  // Plan 3, ports 1 and 2 swapped against the plan's defaults (10, 11, 12 ..).
+  dir.Write("state.txt", "009S00/3/\n009S01/11/\n009S02/10/\n");
+  std::vector<std::string> numbers{"009S00/3/", "009S01/11/", "009S02/10/"};
+  for (int p = 3; p <= 24; ++p) numbers.push_back(Format("009S%.2d/%d/", p, 9 + p));
+  for (const bool all : {false, true}) {
+    SCOPED_TRACE(all ? "upload --all" : "upload");
+    TSim sim({"--baud", "0", "--trace", "--state", dir.File("state.txt")}, dir.File("sim.err"));
+    ASSERT_FALSE(sim.Path().empty());
+    ASSERT_EQ(Kxta({"read", "--port", sim.Path(), "-o", dir.File("a.ta")}).Status, 0);
+    std::vector<std::string> args{"upload", dir.File("a.ta"), "--yes", "--port", sim.Path()};
+    if (all) args.push_back("--all");
+    TRun up = Kxta(args);
+    EXPECT_EQ(up.Status, 0) << up.Err;
+    ASSERT_EQ(sim.Stop(), 0);
+    std::vector<std::string> held;
+    for (const std::string& l : StateLines(dir.File("state.txt")))
+      if (l.rfind("009S", 0) == 0) held.push_back(l);
+    EXPECT_EQ(held, numbers);
+    // The PBX's plan already takes the numbers: no plan line went out, which would reset them.
+    EXPECT_EQ(ReadFile(dir.File("sim.err")).find("009S00/"), std::string::npos);
+  }
 }
 
 TEST_F(CliTest, RefusedCommandGivesErrorsStepExitOneAndALogEntry) {

@@ -157,9 +157,9 @@ TEST_F(ExtTableTest, AbortDuringTheNumbersEndsTheUpload) {
   ReadEverything();
   table.Cmd009.Items(0).SetItemStr(1, "102");
   table.Cmd009.Items(1).SetItemStr(1, "101");
-  pbx.AbortAfter = 1;  // the first temporary move goes out, then the user stops
+  pbx.AbortAfter = 1;  // the first line goes out (port 3, which keeps its number), then Stop
   EXPECT_THROW(table.UploadAll(true), EAbortOperation);
-  EXPECT_EQ(pbx.Sent, std::vector<std::string>{"009S01/100/"});
+  EXPECT_EQ(pbx.Sent, std::vector<std::string>{"009S03/103/"});
   EXPECT_TRUE(feedback.Progress.back().Closed);
   // The next upload does not trust the old picture of the PBX.
   EXPECT_FALSE(table.Cmd009.PbxNumbers.IsActual(24));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Cmd9S.h"
 #include "Errors.h"
 #include "support/PbxModel.h"
@@ -64,8 +66,8 @@ TEST_F(Cmd009Test, SwapGoesThroughFreeNumbers) {
   list.Items(1).Changed = false;  // only port 1 counts as edited
   EXPECT_TRUE(list.HasConflict());
   ASSERT_TRUE(list.WriteChanged());
-  const std::vector<std::string> expected = {"009S01/100/", "009S02/125/", "009S01/102/",
-                                             "009S02/101/"};
+  // Port 1 steps aside to the lowest number nobody holds or wants; port 2 can then take 101.
+  const std::vector<std::string> expected = {"009S01/100/", "009S02/101/", "009S01/102/"};
   EXPECT_EQ(Sent(), expected);
   EXPECT_TRUE(pbx.Refusals.empty());
   EXPECT_EQ(pbx.Number(1), "102");
@@ -99,11 +101,10 @@ TEST_F(Cmd009Test, MoveToTwoDigitPlanChangesPlanFirstAndRereads) {
   ASSERT_GE(sent.size(), 2u);
   EXPECT_EQ(sent[0], "009S00/3/");
   EXPECT_EQ(sent[1], "009S*//");
-  // The defaults 11 and 12 are in the way: both ports first go to free two-digit numbers.
-  ASSERT_GE(sent.size(), 4u);
-  EXPECT_EQ(sent[2], "009S01/10/");
-  EXPECT_EQ(sent[3], "009S02/35/");
-  EXPECT_EQ(sent.size(), 4u + 24u);
+  // Ports 3 .. 24 already hold their numbers after the reset; ports 1 and 2 swap through 10.
+  const std::vector<std::string> swap = {"009S01/10/", "009S02/11/", "009S01/12/"};
+  ASSERT_EQ(sent.size(), 2u + 22u + swap.size());
+  EXPECT_EQ(std::vector<std::string>(sent.end() - 3, sent.end()), swap);
   EXPECT_TRUE(pbx.Refusals.empty());
   EXPECT_EQ(pbx.Plan(), 3);
   EXPECT_EQ(pbx.Number(1), "12");
@@ -141,20 +142,69 @@ TEST_F(Cmd009Test, NumberAbove199SwitchesToPlanTwoFirst) {
   EXPECT_EQ(pbx.Number(7), "250");
 }
 
-TEST_F(Cmd009Test, NoFreeNumberStopsWithMessageAndSendsNothing) {
-  // Two-digit plan: 40 numbers. The PBX holds 10 .. 33, the user wants 26 .. 49.
-  pbx.SetPlan(3);
-  for (int p = 1; p <= 24; ++p) pbx.SetNumber(p, std::to_string(9 + p));
-  ASSERT_TRUE(list.ReadPBX(TCmd009S::kQuery));
-  const size_t before = pbx.Sent.size();
+TEST_F(Cmd009Test, PlanThreeNumbersReachAPlanOnePbxWhateverTheResetPutInTheirWay) {
+  // The PBX is on plan 1; the file wants 26 .. 49. After the plan line the PBX holds its
+  // defaults 11 .. 34: fifteen ports hold numbers others want and only 10 and 35 .. 49 lie
+  // unused, yet ports whose number is free go first and free theirs.
   for (int p = 1; p <= 24; ++p) Want(p, std::to_string(25 + p));
-  EXPECT_TRUE(list.BuildFreeNumbers().empty());
-  EXPECT_FALSE(list.WriteAll());
-  EXPECT_EQ(pbx.Sent.size(), before);
-  ASSERT_EQ(feedback.Infos.size(), 1u);
-  EXPECT_EQ(feedback.Infos[0],
-            "Cmd 009: failed to automaticaly resolve problem: both ports 17 and 1 has the same "
-            "Extension number '26'!");
+  EXPECT_TRUE(list.WriteAll());
+  const std::vector<std::string> sent = Sent();
+  ASSERT_EQ(sent.size(), 2u + 24u);  // no temporary number
+  EXPECT_EQ(sent[0], "009S00/3/");
+  EXPECT_EQ(sent[1], TCmd009S::kQuery);
+  EXPECT_TRUE(pbx.Refusals.empty());
+  for (int p = 1; p <= 24; ++p) EXPECT_EQ(pbx.Number(p), std::to_string(25 + p)) << p;
+  EXPECT_TRUE(feedback.Infos.empty());
+  // And once there, a second upload of the same file sends the lines as they are, nothing else.
+  pbx.Sent.clear();
+  pbx.Sent.push_back("read");
+  EXPECT_TRUE(list.WriteAll());
+  EXPECT_EQ(Sent().size(), 24u);
+}
+
+TEST_F(Cmd009Test, NumbersNoPlanCanTakeStopTheUploadBeforeAnythingIsSent) {
+  const struct {
+    int Port;
+    const char* Number;
+    const char* Message;  // the start of what the user is told
+  } cases[] = {
+      {5, "101", "Cmd 009: failed to automaticaly resolve problem: both ports 1 and 5 has the "
+                 "same Extension number '101'!"},
+      {5, "12", "Cmd 009: port 5 has the extension number '12'"},
+      {5, "500", "Cmd 009: port 5 has the extension number '500'"},
+      {5, "1x3", "Cmd 009: port 5 has the extension number '1x3'"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Number);
+    ASSERT_TRUE(list.ReadPBX(TCmd009S::kQuery));
+    feedback.Errors.clear();
+    feedback.Infos.clear();
+    Want(c.Port, c.Number);
+    const size_t before = pbx.Sent.size();
+    EXPECT_FALSE(list.WriteChanged());
+    EXPECT_EQ(pbx.Sent.size(), before);
+    std::vector<std::string> told = feedback.Errors;
+    told.insert(told.end(), feedback.Infos.begin(), feedback.Infos.end());
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind(c.Message, 0), 0u) << told[0];
+  }
+}
+
+TEST_F(Cmd009Test, FailedReadAfterThePlanLineIsReadAgainAndThePlanGoesOnce) {
+  for (int p = 1; p <= 24; ++p) Want(p, std::to_string(40 - p));  // 39 .. 16: plan 3
+  pbx.Refused.insert(TCmd009S::kQuery);
+  EXPECT_FALSE(list.WriteChanged());
+  EXPECT_EQ(pbx.Plan(), 3);
+  // The PBX has reset its numbers: the copy read before the plan line is not what it holds.
+  EXPECT_FALSE(list.PbxNumbers.IsActual(1));
+  pbx.Refused.clear();
+  pbx.Sent.clear();
+  pbx.Sent.push_back("read");
+  ASSERT_TRUE(list.WriteChanged());
+  ASSERT_FALSE(Sent().empty());
+  EXPECT_EQ(Sent()[0], TCmd009S::kQuery);
+  EXPECT_EQ(std::count(pbx.Sent.begin(), pbx.Sent.end(), "009S00/3/"), 0);
+  for (int p = 1; p <= 24; ++p) EXPECT_EQ(pbx.Number(p), std::to_string(40 - p)) << p;
 }
 
 TEST_F(Cmd009Test, RefusedPlanLineStopsTheUpload) {
@@ -237,7 +287,9 @@ TEST_F(Cmd009Test, StreamRoundTripAndCorruptInput) {
   EXPECT_TRUE(loaded.Items(23).Changed);
   EXPECT_EQ(loaded.Items(23).ReadTime, kLoadedFromFile);
   EXPECT_EQ(loaded.PlanBlock.Data(), "009S00/1/");
-  EXPECT_EQ(loaded.ChangedCountAll(), 25);
+  // The file's plan is what the read derived from the numbers: it is no edit to be sent.
+  EXPECT_FALSE(loaded.PlanBlock.Changed);
+  EXPECT_EQ(loaded.ChangedCountAll(), 24);
 
   // A count no stream can hold is refused before anything is allocated.
   TMemoryStream huge(std::string("\xff\xff\xff\x7f", 4));
