@@ -8,6 +8,7 @@
 #include "DateTime.h"
 #include "Errors.h"
 #include "Feedback.h"
+#include "PbxPrograms.h"
 #include "Session.h"
 #include "Stream.h"
 
@@ -23,8 +24,10 @@ bool HasLineBreak(const std::string& Text) {
 
 // A data line as the PBX sends it for the program Code (the head, or the start of every head
 // of a whole-program query): printable characters only, Code and the rest of the head, then
-// the items between two "/". A byte of line noise, a line break inside the line, or a stale
-// line of an earlier command that arrives late fails this, so it never becomes block text.
+// the items between two "/"; for a program the program table knows, a head the program has and
+// items of the characters it uses. A byte of line noise, a line break inside the line, or a
+// stale line of an earlier command that arrives late fails this, so it never becomes block
+// text; a list line is judged as strictly as a single block's.
 bool SoundDataLine(const std::string& Line, const std::string& Code, bool WholeHead) {
   // The whole line is judged; the block takes at most kMaxBlockText characters of it.
   const size_t marker = Line.find(";=>");
@@ -38,7 +41,9 @@ bool SoundDataLine(const std::string& Line, const std::string& Code, bool WholeH
   for (size_t i = Code.size(); i < first; ++i)
     if (!std::isalnum(static_cast<unsigned char>(Text[i]))) return false;
   const size_t last = Text.find_last_not_of(' ');
-  return Text.find('/', first + 1) == last;
+  if (Text.find('/', first + 1) != last) return false;
+  return TPbxCatalogue::Get().PlausibleLine(Code, Text.substr(0, first),
+                                            Text.substr(first + 1, last - first - 1));
 }
 
 // The head a reply must carry: the block's own head, or the query's without its "//".

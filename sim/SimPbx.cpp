@@ -6,7 +6,7 @@
 #include <fstream>
 #include <set>
 
-#include "SimPrograms.h"
+#include "PbxPrograms.h"
 #include "Errors.h"  // Format
 #include "SafeFile.h"
 #include "Text.h"
@@ -34,7 +34,7 @@ TSimPbx::TSimPbx() : fVersion("Y581M KX-TA624 V2.10") {
 }
 
 void TSimPbx::ResetToFactory() {
-  const auto& progs = TSimCatalogue::Get().Programs();
+  const auto& progs = TPbxCatalogue::Get().Programs();
   fText.assign(progs.size(), {});
   for (size_t p = 0; p < progs.size(); ++p)
     for (size_t k = 0; k < progs[p].Keys.size(); ++k)
@@ -45,9 +45,9 @@ void TSimPbx::ResetToFactory() {
 
 void TSimPbx::ResetNumbers(int Plan) {
   fPlan = Plan;
-  const int p = TSimCatalogue::Get().FindCode("009S");
+  const int p = TPbxCatalogue::Get().FindCode("009S");
   for (size_t k = 0; k < fText[size_t(p)].size(); ++k)
-    fText[size_t(p)][k] = Format("009S%.2d/%s/", int(k) + 1, SimDefaultNumber(Plan, int(k) + 1).c_str());
+    fText[size_t(p)][k] = Format("009S%.2d/%s/", int(k) + 1, DefaultNumber(Plan, int(k) + 1).c_str());
 }
 
 // ---- output and lines ----
@@ -341,7 +341,7 @@ void TSimPbx::HandleLine(const std::string& Raw) {
         std::string out;
         for (const std::string& l : AllLines()) out += DataLine(l);
         Send(out + Prompt());
-      } else if (TSimCatalogue::Get().FindCode(word) >= 0) {
+      } else if (TPbxCatalogue::Get().FindCode(word) >= 0) {
         Send(QueryAll(word) + Prompt());
       } else {
         Send(std::string(kCommandError) + Prompt());
@@ -365,7 +365,7 @@ std::string TSimPbx::EditCommand(const std::string& Raw, bool ReadOnly, const st
   const size_t slashes = size_t(std::count(cmd.begin(), cmd.end(), '/'));
   if (slashes == 2 && cmd.size() > 3 && cmd.compare(cmd.size() - 3, 3, "*//") == 0) {
     const std::string code = cmd.substr(0, cmd.size() - 3);
-    if (TSimCatalogue::Get().FindCode(code) < 0) return error;
+    if (TPbxCatalogue::Get().FindCode(code) < 0) return error;
     return QueryAll(code) + Prompt;
   }
   if (slashes == 2 && cmd.size() > 2 && cmd.compare(cmd.size() - 2, 2, "//") == 0) {
@@ -380,7 +380,7 @@ std::string TSimPbx::EditCommand(const std::string& Raw, bool ReadOnly, const st
 }
 
 std::string TSimPbx::QueryAll(const std::string& Code) const {
-  const int p = TSimCatalogue::Get().FindCode(Code);
+  const int p = TPbxCatalogue::Get().FindCode(Code);
   if (p < 0) return std::string();
   std::string out;
   for (const std::string& t : fText[size_t(p)]) out += DataLine(t);
@@ -417,27 +417,27 @@ bool TSimPbx::StoreLine(const std::string& Raw, std::string* Why, bool CheckTake
     return true;
   }
   size_t p = 0, k = 0;
-  if (!TSimCatalogue::Get().FindHead(head, p, k)) {
+  if (!TPbxCatalogue::Get().FindHead(head, p, k)) {
     if (Why) *Why = "unknown program " + head;
     return false;
   }
-  const TSimProgram& prog = TSimCatalogue::Get().Programs()[p];
-  if (prog.Check == TSimCheck::Numbering) return StoreNumber(k, items, Why, CheckTaken);
-  if (!TSimCatalogue::ValidItems(prog, items, Why)) return false;
+  const TPbxProgram& prog = TPbxCatalogue::Get().Programs()[p];
+  if (prog.Check == TItemCheck::Numbering) return StoreNumber(k, items, Why, CheckTaken);
+  if (!TPbxCatalogue::ValidItems(prog, items, Why)) return false;
   fText[p][k] = text;
   return true;
 }
 
 bool TSimPbx::StoreNumber(size_t Key, const std::string& Items, std::string* Why, bool CheckTaken) {
   int lo = 0, hi = 0, digits = 0;
-  SimPlanRange(fPlan, lo, hi, digits);
+  PlanRange(fPlan, lo, hi, digits);
   int value = 0;
   if (int(Items.size()) != digits || Items.find_first_not_of("0123456789") != std::string::npos ||
       !TryStrToInt(Items, value) || value < lo || value > hi) {
     if (Why) *Why = Format("numbering plan %d takes %d to %d", fPlan, lo, hi);
     return false;
   }
-  const int p = TSimCatalogue::Get().FindCode("009S");
+  const int p = TPbxCatalogue::Get().FindCode("009S");
   auto& lines = fText[size_t(p)];
   if (CheckTaken) {
     for (size_t k = 0; k < lines.size(); ++k)
@@ -456,7 +456,7 @@ std::string TSimPbx::Line(const std::string& Head) const {
   const std::string head = UpperHead(Head);
   if (head == "009S00") return Format("009S00/%d/", fPlan);
   size_t p = 0, k = 0;
-  if (!TSimCatalogue::Get().FindHead(head, p, k)) return std::string();
+  if (!TPbxCatalogue::Get().FindHead(head, p, k)) return std::string();
   return fText[p][k];
 }
 
@@ -464,9 +464,9 @@ bool TSimPbx::SetLine(const std::string& Text) { return StoreLine(TrimBlanks(Tex
 
 std::vector<std::string> TSimPbx::AllLines() const {
   std::vector<std::string> all;
-  const auto& progs = TSimCatalogue::Get().Programs();
+  const auto& progs = TPbxCatalogue::Get().Programs();
   for (size_t p = 0; p < progs.size(); ++p) {
-    if (progs[p].Check == TSimCheck::Numbering) all.push_back(Format("009S00/%d/", fPlan));
+    if (progs[p].Check == TItemCheck::Numbering) all.push_back(Format("009S00/%d/", fPlan));
     all.insert(all.end(), fText[p].begin(), fText[p].end());
   }
   return all;
@@ -500,7 +500,7 @@ bool TSimPbx::LoadState(const std::string& File) {
   }
   for (const std::string& n : numbers)
     if (!StoreLine(n, nullptr, false)) ok = false;
-  const int p = TSimCatalogue::Get().FindCode("009S");
+  const int p = TPbxCatalogue::Get().FindCode("009S");
   std::set<std::string> seen;
   for (const std::string& l : fText[size_t(p)])
     if (!seen.insert(ExtractWord(l, "/", 2)).second) {

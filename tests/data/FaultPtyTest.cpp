@@ -170,6 +170,8 @@ TEST_F(FaultPtyTest, LineNoiseNeverMakesAStructurallyBrokenLineActual) {
       oneInserted = held.substr(0, i) + held.substr(i + 1) == pbx;
     EXPECT_TRUE(oneInserted) << w;
     EXPECT_EQ(std::count(held.begin(), held.end(), '/'), 2) << w;
+    // Never in the head: a key the program does not have is refused, in lists too.
+    EXPECT_EQ(HeadOf(held), HeadOf(pbx)) << w;
   }
   const size_t errors = feedback.Errors.size();
   ExpectNextConnectionReadsAll(sim, store);

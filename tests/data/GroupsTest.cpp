@@ -83,8 +83,8 @@ TEST_F(GroupsTest, UploadChangedSendsOnlyChangedBlocksInGroupOrder) {
   const TRunResult r = RunGroups(store, TRunDirection::UploadChanged);
   EXPECT_TRUE(r.Ok);
   // Day/Night sends its mode before the timetable.
-  EXPECT_EQ(SentSince(mark), (TLines{"500S/8/", "530S/8/", "516E02/8/", "361S01/^/", "806S/8/",
-                                     "006S/8/", "007S02/08301/"}));
+  EXPECT_EQ(SentSince(mark), (TLines{"500S/8/", "530S/8/", "516E02/8/", "361S1/^/", "806S/8/",
+                                     "006S/8/", "007S2/08301/"}));
   for (const TGroup& g : Groups()) EXPECT_EQ(GroupChangedCount(store, g.Id), 0) << g.Title;
 }
 
@@ -148,23 +148,23 @@ TEST_F(GroupsTest, ConditionalPrograms) {
 }
 
 TEST_F(GroupsTest, BlankItemsBecomeTheEmptyMarkWithoutCountingAsEdits) {
-  pbx.SetList("512S*", {"512S01//", "512S02/1234/"});
-  pbx.SetList("501S*", {"501S01//"});
-  pbx.SetList("007S*", {"007S01/,08001, ,/"});
-  pbx.SetList("361S*", {"361S01/ /"});
+  pbx.SetList("512S*", {"512S1//", "512S2/1234/"});
+  pbx.SetList("501S*", {"501S0//"});
+  pbx.SetList("007S*", {"007S1/,08001, ,/"});
+  pbx.SetList("361S*", {"361S1/ /"});
   pbx.SetList("351S*", {"351S01//"});
-  pbx.SetList("360S*", {"360S01//"});
-  pbx.SetList("012S*", {"012S01//"});
+  pbx.SetList("360S*", {"360S1//"});
+  pbx.SetList("012S*", {"012S50//"});
   pbx.SetList("011S*", {"011S01//"});
   ASSERT_TRUE(RunGroups(store, TRunDirection::Read).Ok);
-  EXPECT_EQ(store.List512S.Items(0).Data(), "512S01/^/");
-  EXPECT_EQ(store.List512S.Items(1).Data(), "512S02/1234/");
-  EXPECT_EQ(store.List501S.Items(0).Data(), "501S01//");  // not a code list: left alone
-  EXPECT_EQ(store.List007S.Items(0).Data(), "007S01/^,08001,^,^/");
-  EXPECT_EQ(store.List361S.Items(0).Data(), "361S01/^/");
+  EXPECT_EQ(store.List512S.Items(0).Data(), "512S1/^/");
+  EXPECT_EQ(store.List512S.Items(1).Data(), "512S2/1234/");
+  EXPECT_EQ(store.List501S.Items(0).Data(), "501S0//");  // not a code list: left alone
+  EXPECT_EQ(store.List007S.Items(0).Data(), "007S1/^,08001,^,^/");
+  EXPECT_EQ(store.List361S.Items(0).Data(), "361S1/^/");
   EXPECT_EQ(store.List351S.Items(0).Data(), "351S01/^/");
-  EXPECT_EQ(store.List360S.Items(0).Data(), "360S01//");
-  EXPECT_EQ(store.List012S.Items(0).Data(), "012S01/^/");
+  EXPECT_EQ(store.List360S.Items(0).Data(), "360S1//");
+  EXPECT_EQ(store.List012S.Items(0).Data(), "012S50/^/");
   EXPECT_EQ(store.List011S.Items(0).Data(), "011S01/^/");
   for (const TGroup& g : Groups()) EXPECT_EQ(GroupChangedCount(store, g.Id), 0) << g.Title;
 }

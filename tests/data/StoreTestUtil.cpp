@@ -1,6 +1,7 @@
 #include "StoreTestUtil.h"
 
 #include "Groups.h"
+#include "PbxPrograms.h"
 #include "Stream.h"
 #include "SysData.h"
 
@@ -25,13 +26,21 @@ std::vector<std::string> operator+(std::vector<std::string> A, const std::vector
 
 void FillStorePrograms(TPbxModel& Pbx) {
   Pbx.FillTables();
-  for (int i = 0; i < kSingleBlockCount; ++i)
-    Pbx.SetLine(std::string(BlockCode(static_cast<TBlockId>(i))) + "/" + std::to_string(i % 7) +
-                "/");
+  const TPbxCatalogue& catalogue = TPbxCatalogue::Get();
+  for (int i = 0; i < kSingleBlockCount; ++i) {
+    const std::string code = BlockCode(static_cast<TBlockId>(i));
+    // A bit-field program answers with a bit field; the others with a digit.
+    const int p = catalogue.FindCode(code);
+    const bool bits = p >= 0 && catalogue.Programs()[size_t(p)].Items[0].Kind == TItemSpec::Bits;
+    const std::string d = std::to_string(i % 2);
+    Pbx.SetLine(code + "/" + (bits ? "000" + d + " 000" + d : std::to_string(i % 7)) + "/");
+  }
+  // Two lines of every list, under the first two keys the program has.
   for (int i = 0; i < kBlockListCount; ++i) {
     const std::string code = ListCode(static_cast<TListId>(i));
-    Pbx.SetList(code + "*", {code + "01/" + std::to_string(i % 5) + "/",
-                             code + "02/" + std::to_string(i % 3 + 5) + "/"});
+    const TPbxProgram& prog = catalogue.Programs()[size_t(catalogue.FindCode(code))];
+    Pbx.SetList(code + "*", {prog.Head(0) + "/" + std::to_string(i % 5) + "/",
+                             prog.Head(1) + "/" + std::to_string(i % 3 + 5) + "/"});
   }
 }
 

@@ -39,7 +39,7 @@ TEST(CmdListTest, ReadPbxQueriesAndFillsTheList) {
   TFakeSession s;
   TRecordingFeedback f;
   TCmdList L;
-  s.AnswerData({"001S000/1234/", "001S001/5678/"});
+  s.AnswerData({"001S00/1234/", "001S01/5678/"});
   ASSERT_TRUE(L.ReadPBX("001S*//"));
   EXPECT_EQ(s.Sent, (std::vector<std::string>{"001S*//"}));
   EXPECT_EQ(L.Count(), 2);
@@ -52,6 +52,55 @@ TEST(CmdListTest, ReadPbxQueriesAndFillsTheList) {
 
   s.Refuse();
   EXPECT_FALSE(L.ReadPBX("001S*//"));
+}
+
+TEST(CmdListTest, DamagedLinesAreRefusedInListsAsInSingleBlocks) {
+  TFakeSession s;
+  TRecordingFeedback f;
+  s.SetConnectTime(1.0);
+  // Each: the query, a sound line of the program, and the same line as line noise left it.
+  const struct {
+    const char* Query;
+    const char* Good;
+    const char* Damaged;
+  } cases[] = {
+      {"001S*//", "001S41/^/", "001S41g/^/"},        // a letter in the key
+      {"352S*//", "352S67/^/", "352S6z7/^/"},        // a key the program does not have
+      {"306S*//", "306S80/1234/", "306S81/1234/"},   // a key past the program's last
+      {"P12BF*//", "P12BF11/^/", "P12BF11/^\\/"},     // a character no dial string holds
+      {"405C*//", "405C3/1111 1111,1111 1111,1111 1111/",
+       "405C3/1111 1111,1111 1111,1111 61111/"},     // a bit field one digit too long
+      {"007S*//", "007S1/09000,05001,12001,01001/", "007S1/09000,0500^1,12001,01001/"},
+      {"103S//", "103S/1/", "103S/1x/"},             // a single block: a letter in a number
+      {"P05BC01//", "P05BC01/3,/", "P05BC01/3u,/"},  // a button with a letter no code has
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Damaged);
+    const bool list = std::string(c.Query).find('*') != std::string::npos;
+    TCmdList L;
+    TCmdData b;
+    s.AnswerData({c.Good});
+    ASSERT_TRUE(list ? L.ReadPBX(c.Query) : b.ReadPBX(c.Query));
+    if (list)
+      s.AnswerData({c.Good, c.Damaged});  // one damaged line refuses the whole list
+    else
+      s.AnswerData({c.Damaged});
+    try {
+      list ? L.ReadPBX(c.Query) : b.ReadPBX(c.Query);
+      ADD_FAILURE() << "taken";
+    } catch (const Exception& e) {
+      EXPECT_NE(std::string(e.what()).find("is damaged and was not taken"), std::string::npos)
+          << e.what();
+    }
+    // What was held is kept, and no longer counts as what the PBX holds.
+    if (list) {
+      EXPECT_EQ(L.Count(), 1);
+      if (L.Count() > 0) EXPECT_EQ(L.Items(0).Data(), c.Good);
+      EXPECT_FALSE(L.IsActual(1));
+    } else {
+      EXPECT_EQ(b.Data(), c.Good);
+    }
+  }
 }
 
 TEST(CmdListTest, WriteAllTriesEveryBlockAndAndsTheResults) {

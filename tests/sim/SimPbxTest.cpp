@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "SimPbx.h"
-#include "SimPrograms.h"
+#include "PbxPrograms.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -1,6 +1,6 @@
-// The program table of the simulated KX-TA624. Every program is one row: its code, its keys, its
-// item layout and its factory items; the rows are expanded into the catalogue once.
-#include "SimPrograms.h"
+// The program table of the KX-TA624. Every program is one row: its code, its keys, its item
+// layout and its factory items; the rows are expanded into the catalogue once.
+#include "PbxPrograms.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,10 +24,10 @@ struct TRow {
   const char* Items;
   const char* Default;
   const char* Overrides;
-  TSimCheck Check;
+  TItemCheck Check;
 };
 
-constexpr TSimCheck kNone = TSimCheck::None;
+constexpr TItemCheck kNone = TItemCheck::None;
 #define ONE(code, items, def) {code, 0, "", 1, items, def, "", kNone}
 #define JACK(code, items, def) {code, 0, "2:1-24", 1, items, def, "", kNone}
 #define CO(code, items, def) {code, 0, "1:1-6", 1, items, def, "", kNone}
@@ -42,7 +42,7 @@ const TRow kRows[] = {
     ONE("006S", "N0-1", "0"),
     {"007S", 0, "1:1-7", 4, "H;H;H;H", "09000,05001,12001,01001", "", kNone},
     ONE("008S", "W2:1-32", "01"),
-    {"009S", 0, "2:1-24", 1, "X", "", "", TSimCheck::Numbering},
+    {"009S", 0, "2:1-24", 1, "X", "", "", TItemCheck::Numbering},
     ONE("010S", "N0-1", "0"),
     {"011S", 0, "2:0-99", 1, "T16N", "^", "", kNone},
     {"012S", 0, "2:50-59", 1, "T4S", "^", "", kNone},
@@ -128,9 +128,9 @@ const TRow kRows[] = {
     CO3("411C", "B3;B3;B3", "0000 0000,0000 0000,0000 0000"),
     CO3("412C", "B3;B3;B3", "0000 0000,0000 0000,0000 0000"),
     CO3("413C", "B3;B3;B3", "0000 0000,0000 0000,0000 0000"),
-    {"414C", 0, "1:1-6", 1, "N0-4;W2:1-24", "0", "", TSimCheck::LineMode},
-    {"415C", 0, "1:1-6", 1, "N0-4;W2:1-24", "0", "", TSimCheck::LineMode},
-    {"416C", 0, "1:1-6", 1, "N0-4;W2:1-24", "0", "", TSimCheck::LineMode},
+    {"414C", 0, "1:1-6", 1, "N0-4;W2:1-24", "0", "", TItemCheck::LineMode},
+    {"415C", 0, "1:1-6", 1, "N0-4;W2:1-24", "0", "", TItemCheck::LineMode},
+    {"416C", 0, "1:1-6", 1, "N0-4;W2:1-24", "0", "", TItemCheck::LineMode},
     CO("417C", "N0-3", "0"),
     CO("418C", "N0-6", "3"),
     CO("419C", "N0-1", "1"),
@@ -140,7 +140,7 @@ const TRow kRows[] = {
     CO("423C", "N0-2", "0"),
     CO("424C", "N0-1", "0"),
     ONE("500S", "N0-1", "0"),
-    {"501S", 0, "1:0-9", 1, "N0-2;W2:1-24", "0", "", TSimCheck::AutoAttendant},
+    {"501S", 0, "1:0-9", 1, "N0-2;W2:1-24", "0", "", TItemCheck::AutoAttendant},
     ONE("502S", "N0-5", "0"),
     ONE("503S", "W2:0-24", "00"),
     ONE("504S", "N0-3", "0"),
@@ -160,7 +160,7 @@ const TRow kRows[] = {
     ONE("518S", "N0-1", "0"),
     ONE("519S", "N0-3", "0"),
     ONE("520S", "N0-7", "0"),
-    {"521S", 0, "", 2, "W2:1-59;N0-1", "01,0", "", TSimCheck::UcdBusyTime},
+    {"521S", 0, "", 2, "W2:1-59;N0-1", "01,0", "", TItemCheck::UcdBusyTime},
     ONE("522S", "N0-3", "0"),
     ONE("523S", "N0-1", "0"),
     ONE("524S", "N0-1", "0"),
@@ -202,10 +202,10 @@ const TRow kRows[] = {
     CO("920C", "N0-1", "0"),
     JACK("925E", "N0-1", "0"),
     CO("928C", "N0-1", "0"),
-    {"P%sBM01", 'J', "", 1, "X;X", "5", "", TSimCheck::CoButton},
-    {"P%sBC", 'J', "2:1-24", 1, "X;X", "3,", "1-6=0,%k", TSimCheck::CoButton},
+    {"P%sBM01", 'J', "", 1, "X;X", "5", "", TItemCheck::CoButton},
+    {"P%sBC", 'J', "2:1-24", 1, "X;X", "3,", "1-6=0,%k", TItemCheck::CoButton},
     {"P%sBF", 'J', "2:1-24", 1, "T16P", "^", "", kNone},
-    {"D0%sBD", 'D', "2:1-32", 1, "X;X", "3,", "1-24=2,%K", TSimCheck::DssButton},
+    {"D0%sBD", 'D', "2:1-32", 1, "X;X", "3,", "1-24=2,%K", TItemCheck::DssButton},
     {"D0%sBF", 'D', "2:1-16", 1, "T16P", "^", "", kNone},
 };
 #undef ONE
@@ -234,18 +234,18 @@ bool ParseRange(const std::string& Text, int& Lo, int& Hi) {
          TryStrToInt(Text.substr(dash + 1), Hi) && Lo <= Hi;
 }
 
-TSimItemSpec ParseItem(const std::string& T) {
-  TSimItemSpec s;
+TItemSpec ParseItem(const std::string& T) {
+  TItemSpec s;
   auto bad = [&]() { return std::logic_error("bad item form " + T); };
   if (T.empty()) throw bad();
   const std::string rest = T.substr(1);
   switch (T[0]) {
     case 'N':
-      s.Kind = TSimItemSpec::Number;
+      s.Kind = TItemSpec::Number;
       if (!ParseRange(rest, s.Lo, s.Hi)) throw bad();
       break;
     case 'W': {
-      s.Kind = TSimItemSpec::Fixed;
+      s.Kind = TItemSpec::Fixed;
       const size_t colon = rest.find(':');
       if (colon == std::string::npos || !TryStrToInt(rest.substr(0, colon), s.Width) ||
           !ParseRange(rest.substr(colon + 1), s.Lo, s.Hi))
@@ -253,26 +253,26 @@ TSimItemSpec ParseItem(const std::string& T) {
       break;
     }
     case 'T':
-      s.Kind = TSimItemSpec::Text;
+      s.Kind = TItemSpec::Text;
       if (rest.size() < 2 || !TryStrToInt(rest.substr(0, rest.size() - 1), s.Width)) throw bad();
       s.Chars = CharSet(rest.back());
       break;
     case 'B':
-      s.Kind = TSimItemSpec::Bits;
+      s.Kind = TItemSpec::Bits;
       if (!TryStrToInt(rest, s.Hi)) throw bad();
       break;
     case 'S':
-      s.Kind = TSimItemSpec::Flags;
+      s.Kind = TItemSpec::Flags;
       if (rest.size() != 2) throw bad();
       s.Width = rest[0] - '0';
       s.Hi = rest[1] - '0';
       break;
-    case 'H': s.Kind = TSimItemSpec::Time; break;
+    case 'H': s.Kind = TItemSpec::Time; break;
     case 'A':
-      s.Kind = TSimItemSpec::StarNumber;
+      s.Kind = TItemSpec::StarNumber;
       if (!ParseRange(rest, s.Lo, s.Hi)) throw bad();
       break;
-    case 'X': s.Kind = TSimItemSpec::Free; break;
+    case 'X': s.Kind = TItemSpec::Free; break;
     default: throw bad();
   }
   return s;
@@ -331,12 +331,12 @@ bool EmptyItem(const std::string& S) { return S.empty() || S == "^"; }
 
 // Item 2 of a button line for the codes that take one.
 bool ValidButtonParam(char Code, const std::string& P, bool Dss) {
-  static const TSimItemSpec kNumber{TSimItemSpec::Text, 0, 0, 16, "0123456789*#P[]"};
+  static const TItemSpec kNumber{TItemSpec::Text, 0, 0, 16, "0123456789*#P[]"};
   switch (Code) {
     case '0': return !Dss && NumberIn(P, 1, 6);
     case '1': return !Dss && NumberIn(P, 1, 5);
     case '2': return P.size() == 2 && NumberIn(P, 1, 24);
-    case '3': return TSimCatalogue::ValidItem(kNumber, P);
+    case '3': return TPbxCatalogue::ValidItem(kNumber, P);
     case '6': return Dss ? P.size() == 2 && NumberIn(P, 1, 24) : EmptyItem(P);
     default: return EmptyItem(P);
   }
@@ -363,12 +363,12 @@ bool ValidButton(const std::vector<std::string>& It, bool Dss, std::string* Why)
 
 }  // namespace
 
-const TSimCatalogue& TSimCatalogue::Get() {
-  static const TSimCatalogue catalogue;
+const TPbxCatalogue& TPbxCatalogue::Get() {
+  static const TPbxCatalogue catalogue;
   return catalogue;
 }
 
-TSimCatalogue::TSimCatalogue() {
+TPbxCatalogue::TPbxCatalogue() {
   for (const TRow& row : kRows) {
     std::vector<std::string> outers;
     if (row.Outer == 'J')
@@ -378,7 +378,7 @@ TSimCatalogue::TSimCatalogue() {
     else
       outers.emplace_back();
     for (const std::string& outer : outers) {
-      TSimProgram p;
+      TPbxProgram p;
       p.Code = row.Code;
       if (row.Outer) p.Code.replace(p.Code.find("%s"), 2, outer);
       p.Keys = ParseKeys(row.Keys);
@@ -407,7 +407,7 @@ TSimCatalogue::TSimCatalogue() {
     }
   }
   for (size_t i = 0; i < fPrograms.size(); ++i) {
-    const TSimProgram& p = fPrograms[i];
+    const TPbxProgram& p = fPrograms[i];
     if (!fCodes.emplace(p.Code, i).second) throw std::logic_error("duplicate program " + p.Code);
     for (size_t k = 0; k < p.Keys.size(); ++k)
       if (!fHeads.emplace(p.Head(k), std::make_pair(i, k)).second)
@@ -415,7 +415,7 @@ TSimCatalogue::TSimCatalogue() {
   }
 }
 
-bool TSimCatalogue::FindHead(const std::string& Head, size_t& Program, size_t& Key) const {
+bool TPbxCatalogue::FindHead(const std::string& Head, size_t& Program, size_t& Key) const {
   auto it = fHeads.find(Head);
   if (it == fHeads.end()) return false;
   Program = it->second.first;
@@ -423,44 +423,104 @@ bool TSimCatalogue::FindHead(const std::string& Head, size_t& Program, size_t& K
   return true;
 }
 
-int TSimCatalogue::FindCode(const std::string& Code) const {
+int TPbxCatalogue::FindCode(const std::string& Code) const {
   auto it = fCodes.find(Code);
   return it == fCodes.end() ? -1 : int(it->second);
 }
 
-bool TSimCatalogue::ValidItem(const TSimItemSpec& Spec, const std::string& Item) {
+bool TPbxCatalogue::ValidItem(const TItemSpec& Spec, const std::string& Item) {
   switch (Spec.Kind) {
-    case TSimItemSpec::Number: return NumberIn(Item, Spec.Lo, Spec.Hi);
-    case TSimItemSpec::Fixed: return int(Item.size()) == Spec.Width && NumberIn(Item, Spec.Lo, Spec.Hi);
-    case TSimItemSpec::Text:
+    case TItemSpec::Number: return NumberIn(Item, Spec.Lo, Spec.Hi);
+    case TItemSpec::Fixed: return int(Item.size()) == Spec.Width && NumberIn(Item, Spec.Lo, Spec.Hi);
+    case TItemSpec::Text:
       if (EmptyItem(Item)) return true;
       if (int(Item.size()) > Spec.Width) return false;
       for (char c : Item)
         if (Spec.Chars.find(c) == std::string::npos) return false;
       return true;
-    case TSimItemSpec::Bits:
+    case TItemSpec::Bits:
       if (Item.size() != 9 || Item[4] != ' ') return false;
       for (size_t i = 0; i < 9; ++i)
         if (i != 4 && (Item[i] < '0' || Item[i] > '0' + Spec.Hi)) return false;
       return true;
-    case TSimItemSpec::Flags:
+    case TItemSpec::Flags:
       if (int(Item.size()) != Spec.Width) return false;
       for (char c : Item)
         if (c < '0' || c > '0' + Spec.Hi) return false;
       return true;
-    case TSimItemSpec::Time: {
+    case TItemSpec::Time: {
       if (Item == "^") return true;
       if (Item.size() != 5 || !AllDigits(Item)) return false;
       const int hh = LeadingInt(Item.substr(0, 2)), mm = LeadingInt(Item.substr(2, 2));
       return hh >= 1 && hh <= 12 && mm <= 59 && (Item[4] == '0' || Item[4] == '1');
     }
-    case TSimItemSpec::StarNumber: return Item == "*" || NumberIn(Item, Spec.Lo, Spec.Hi);
-    case TSimItemSpec::Free: return Item.size() <= 32;
+    case TItemSpec::StarNumber: return Item == "*" || NumberIn(Item, Spec.Lo, Spec.Hi);
+    case TItemSpec::Free: return Item.size() <= 32;
   }
   return false;
 }
 
-bool TSimCatalogue::ValidItems(const TSimProgram& Prog, const std::string& Items, std::string* Why) {
+namespace {
+
+std::string Upper(std::string S) {
+  for (char& c : S)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return S;
+}
+
+bool Digit(char C) { return C >= '0' && C <= '9'; }
+
+// The characters the PBX puts into an item of a kind (the empty marker and blanks apart). An
+// item past the layout is judged as a free one.
+bool ItemChar(const TItemSpec* Spec, char C) {
+  switch (Spec ? Spec->Kind : TItemSpec::Free) {
+    case TItemSpec::Number:
+    case TItemSpec::Fixed:
+    case TItemSpec::Flags:
+    case TItemSpec::Bits:
+    case TItemSpec::Time: return Digit(C);
+    case TItemSpec::StarNumber: return Digit(C) || C == '*';
+    case TItemSpec::Text: return Spec->Chars.find(C) != std::string::npos;
+    case TItemSpec::Free: break;
+  }
+  // Free items hold numbers, button function codes (0-9, A) and dial strings.
+  return Digit(C) || std::string("*#AP[]").find(C) != std::string::npos;
+}
+
+// An item as the PBX prints it: empty, blank or "^" for an empty one (never "^" beside other
+// characters), a bit field as four digits, a blank, four digits, else characters of its kind
+// (names hold blanks).
+bool PlausibleItem(const TItemSpec* Spec, const std::string& Item) {
+  const size_t from = Item.find_first_not_of(' ');
+  if (from == std::string::npos) return true;
+  const std::string core = Item.substr(from, Item.find_last_not_of(' ') - from + 1);
+  if (core == "^") return true;
+  if (Spec && Spec->Kind == TItemSpec::Bits)
+    return Item.size() == 9 && Item[4] == ' ' && Item.substr(0, 4).find_first_not_of("0123456789") ==
+                                                     std::string::npos &&
+           Item.substr(5).find_first_not_of("0123456789") == std::string::npos;
+  for (char c : core)
+    if (!(c == ' ' && Spec && Spec->Kind == TItemSpec::Text) && !ItemChar(Spec, c)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool TPbxCatalogue::PlausibleLine(const std::string& Code, const std::string& Head,
+                                  const std::string& Items) const {
+  size_t p = 0, k = 0;
+  if (!FindHead(Upper(Head), p, k)) return FindCode(Upper(Code)) < 0;
+  const TPbxProgram& prog = fPrograms[p];
+  const int n = WordCount(Items, ",");
+  for (int i = 1; i <= n; ++i) {
+    const TItemSpec* spec =
+        static_cast<size_t>(i) <= prog.Items.size() ? &prog.Items[size_t(i - 1)] : nullptr;
+    if (!PlausibleItem(spec, ExtractWord(Items, ",", i))) return false;
+  }
+  return true;
+}
+
+bool TPbxCatalogue::ValidItems(const TPbxProgram& Prog, const std::string& Items, std::string* Why) {
   std::vector<std::string> it;
   const int n = std::max(1, WordCount(Items, ","));
   for (int i = 1; i <= n; ++i) it.push_back(ExtractWord(Items, ",", i));
@@ -469,11 +529,11 @@ bool TSimCatalogue::ValidItems(const TSimProgram& Prog, const std::string& Items
                            int(Prog.Items.size()));
     return false;
   }
-  if (Prog.Check == TSimCheck::CoButton || Prog.Check == TSimCheck::DssButton)
-    return ValidButton(it, Prog.Check == TSimCheck::DssButton, Why);
+  if (Prog.Check == TItemCheck::CoButton || Prog.Check == TItemCheck::DssButton)
+    return ValidButton(it, Prog.Check == TItemCheck::DssButton, Why);
   for (int i = 0; i < n; ++i) {
     // An optional trailing item left empty is how a shortened line reads (DIL jack, AA target).
-    if (i >= Prog.MinItems && it[i].empty() && Prog.Check != TSimCheck::None) continue;
+    if (i >= Prog.MinItems && it[i].empty() && Prog.Check != TItemCheck::None) continue;
     if (!ValidItem(Prog.Items[i], it[i])) {
       if (Why) *Why = Format("item %d out of range", i + 1);
       return false;
@@ -485,27 +545,27 @@ bool TSimCatalogue::ValidItems(const TSimProgram& Prog, const std::string& Items
   };
   const bool second = n == 2 && !it[1].empty();
   switch (Prog.Check) {
-    case TSimCheck::LineMode:
+    case TItemCheck::LineMode:
       if (second && it[0] != "1") return fail("a jack is given only for DIL");
       return true;
-    case TSimCheck::AutoAttendant:
+    case TItemCheck::AutoAttendant:
       if (it[0] == "0") return second ? fail("no target for 'none'") : true;
       if (!second) return fail("missing target");
       if (it[0] == "2" && LeadingInt(it[1]) > 8) return fail("extension group out of range");
       return true;
-    case TSimCheck::UcdBusyTime:
+    case TItemCheck::UcdBusyTime:
       if (it[1] == "0" && LeadingInt(it[0]) > 32) return fail("more than 32 minutes");
       return true;
     default: return true;
   }
 }
 
-std::string SimDefaultNumber(int Plan, int Jack) {
+std::string DefaultNumber(int Plan, int Jack) {
   if (Plan == 3) return std::to_string(9 + Jack);
   return std::to_string((Plan == 2 ? 200 : 100) + Jack);
 }
 
-void SimPlanRange(int Plan, int& Lo, int& Hi, int& Digits) {
+void PlanRange(int Plan, int& Lo, int& Hi, int& Digits) {
   switch (Plan) {
     case 2: Lo = 100, Hi = 499, Digits = 3; break;
     case 3: Lo = 10, Hi = 49, Digits = 2; break;

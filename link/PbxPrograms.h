@@ -1,5 +1,7 @@
-// The programs a simulated KX-TA624 knows: their line heads, item layouts, value ranges and
-// factory defaults, built from one declarative table (SimPrograms.cpp).
+// The programs of a KX-TA PBX (the KX-TA624, the largest, which holds the other models'): their
+// line heads, item layouts, value ranges and factory values, built from one declarative table
+// (PbxPrograms.cpp). The block layer judges received lines by it, and the simulated PBX
+// answers from it.
 #pragma once
 
 #include <map>
@@ -7,7 +9,7 @@
 #include <vector>
 
 // One item of a program line and what the PBX accepts there.
-struct TSimItemSpec {
+struct TItemSpec {
   enum TKind {
     Number,      // decimal digits, any count, value in Lo..Hi
     Fixed,       // exactly Width digits, value in Lo..Hi ("%.2d" items)
@@ -24,42 +26,50 @@ struct TSimItemSpec {
 };
 
 // Extra rules where one item's range depends on another.
-enum class TSimCheck { None, CoButton, DssButton, AutoAttendant, LineMode, UcdBusyTime, Numbering };
+enum class TItemCheck { None, CoButton, DssButton, AutoAttendant, LineMode, UcdBusyTime, Numbering };
 
 // One program: every line it has (one for a single block, one per key otherwise).
-struct TSimProgram {
+struct TPbxProgram {
   std::string Code;                 // what "*//" follows: "604E", "P05BC", "103S"
   std::vector<std::string> Keys;    // empty key for a single block
   int MinItems = 1;
-  std::vector<TSimItemSpec> Items;  // size = the most items a line may have
-  TSimCheck Check = TSimCheck::None;
+  std::vector<TItemSpec> Items;  // size = the most items a line may have
+  TItemCheck Check = TItemCheck::None;
   std::vector<std::string> Defaults;  // factory items text per key (same order as Keys)
   std::string Head(size_t KeyIndex) const { return Code + Keys[KeyIndex]; }
 };
 
-class TSimCatalogue {
+class TPbxCatalogue {
  public:
   // The whole catalogue, in listing order. Built once; the table is checked while it is built.
-  static const TSimCatalogue& Get();
+  static const TPbxCatalogue& Get();
 
-  const std::vector<TSimProgram>& Programs() const { return fPrograms; }
+  const std::vector<TPbxProgram>& Programs() const { return fPrograms; }
   // The program and key index of a line head ("604E01"); false when no such line exists.
   bool FindHead(const std::string& Head, size_t& Program, size_t& Key) const;
   // The program of a code as used before "*//" ("009S"); -1 when unknown.
   int FindCode(const std::string& Code) const;
 
   // Checks the items text (between the two "/") against a program's layout; Why gets a reason.
-  static bool ValidItems(const TSimProgram& Prog, const std::string& Items, std::string* Why);
-  static bool ValidItem(const TSimItemSpec& Spec, const std::string& Item);
+  static bool ValidItems(const TPbxProgram& Prog, const std::string& Items, std::string* Why);
+  static bool ValidItem(const TItemSpec& Spec, const std::string& Item);
+
+  // Whether a received line can be the PBX's: a head of a known program must be one of its
+  // lines, and each item may hold only characters the PBX uses there (values and item counts
+  // are not judged: a line is refused for damage, not for a setting). Code is the program a
+  // whole-program query asked for, or the head a single query asked for. A head of a program
+  // the table does not know passes.
+  bool PlausibleLine(const std::string& Code, const std::string& Head,
+                     const std::string& Items) const;
 
  private:
-  TSimCatalogue();
-  std::vector<TSimProgram> fPrograms;
+  TPbxCatalogue();
+  std::vector<TPbxProgram> fPrograms;
   std::map<std::string, std::pair<size_t, size_t>> fHeads;
   std::map<std::string, size_t> fCodes;
 };
 
 // Items of program 009 (extension numbers) per numbering plan: plan 1 gives 101.., plan 2
 // 201.., plan 3 two-digit 10..; the ranges the plan accepts.
-std::string SimDefaultNumber(int Plan, int Jack);
-void SimPlanRange(int Plan, int& Lo, int& Hi, int& Digits);
+std::string DefaultNumber(int Plan, int Jack);
+void PlanRange(int Plan, int& Lo, int& Hi, int& Digits);
