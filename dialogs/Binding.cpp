@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -168,6 +169,22 @@ void StoreCell(const QTableWidget* Grid, int Row, int Col, TCmdData& Block, int 
   StoreText(Block, Item, cell ? cell->text().toStdString() : std::string());
 }
 
+// ---- keeping item breakers out -----------------------------------------------------------
+
+void KeepItemBreakersOut(QLineEdit* Edit) {
+  if (!Edit || Edit->validator()) return;
+  static const QRegularExpression kNoBreakers(
+      QString("[^%1]*").arg(QRegularExpression::escape(QString::fromLatin1(kItemBreakers))));
+  Edit->setValidator(new QRegularExpressionValidator(kNoBreakers, Edit));
+}
+
+QWidget* TItemTextDelegate::createEditor(QWidget* Parent, const QStyleOptionViewItem& Option,
+                                         const QModelIndex& Index) const {
+  QWidget* w = QStyledItemDelegate::createEditor(Parent, Option, Index);
+  KeepItemBreakersOut(qobject_cast<QLineEdit*>(w));
+  return w;
+}
+
 // ---- TBindingTable -----------------------------------------------------------------------
 
 void TBindingTable::Add(QWidget* Control, const std::string& Block, int Item, TItemConv Conv) {
@@ -177,6 +194,7 @@ void TBindingTable::Add(QWidget* Control, const std::string& Block, int Item, TI
   b.Item = Item;
   b.Conv = Conv;
   fEntries.push_back(std::move(b));
+  if (Conv == TItemConv::Text) KeepItemBreakersOut(qobject_cast<QLineEdit*>(Control));
 }
 
 void TBindingTable::AddCell(QTableWidget* Grid, int Row, int Col, const std::string& Block,
@@ -189,6 +207,8 @@ void TBindingTable::AddCell(QTableWidget* Grid, int Row, int Col, const std::str
   b.Row = Row;
   b.Col = Col;
   fEntries.push_back(std::move(b));
+  if (Grid && !qobject_cast<TItemTextDelegate*>(Grid->itemDelegate()))
+    Grid->setItemDelegate(new TItemTextDelegate(Grid));
 }
 
 void TBindingTable::AddCustom(QWidget* Control, const std::string& Block,

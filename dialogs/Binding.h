@@ -10,6 +10,7 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QStyledItemDelegate>
 #include <QStringList>
 #include <functional>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include "CmdData.h"
 
+class QLineEdit;
 class QTableWidget;
 
 enum class TItemConv {
@@ -64,10 +66,25 @@ void StoreCell(const QTableWidget* Grid, int Row, int Col, TCmdData& Block, int 
 // Writes an integer by a convention; a negative value marks the item undefined in multi-edit
 // mode and otherwise writes nothing.
 void StoreValue(TCmdData& Block, int Item, TItemConv Conv, int Value);
-// The text convention's store: trimmed; "?..." is undefined as above; empty becomes "^".
+// The text convention's store: trimmed; "?..." is undefined as above; empty becomes "^". A text
+// holding an item breaker raises Exception from the block.
 void StoreText(TCmdData& Block, int Item, const std::string& Text);
 // The text convention's load: "^" shows empty; an undefined item reads "???".
 QString ItemText(const TCmdData& Block, int Item);
+
+// Keeps the characters no item text may hold (kItemBreakers: "," "/" and line breaks) out of a
+// text field: typed or pasted, they are refused. A field with its own validator keeps it.
+void KeepItemBreakersOut(QLineEdit* Edit);
+
+// The editor of a text cell, with the item breakers kept out. Text cells of a binding table get
+// it; a dialog's own cell delegate derives from it.
+class TItemTextDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* Parent, const QStyleOptionViewItem& Option,
+                        const QModelIndex& Index) const override;
+};
 
 struct TBinding {
   QWidget* Control = nullptr;

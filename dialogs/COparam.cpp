@@ -62,7 +62,7 @@ int CPCmsOfCode(int Code) {
 
 QWidget* TPbxCodeDelegate::createEditor(QWidget* Parent, const QStyleOptionViewItem& Option,
                                         const QModelIndex& Index) const {
-  QWidget* w = QStyledItemDelegate::createEditor(Parent, Option, Index);
+  QWidget* w = TItemTextDelegate::createEditor(Parent, Option, Index);
   if (w) w->installEventFilter(const_cast<TPbxCodeDelegate*>(this));
   return w;
 }
@@ -83,7 +83,7 @@ bool TPbxCodeDelegate::eventFilter(QObject* Editor, QEvent* Event) {
       if (!control && !digit) return true;
     }
   }
-  return QStyledItemDelegate::eventFilter(Editor, Event);
+  return TItemTextDelegate::eventFilter(Editor, Event);
 }
 
 // ---- the dialog ------------------------------------------------------------------------

@@ -25,10 +25,10 @@ int CPCcodeOfMs(int Ms);  // clamped to 22..614 ms first
 int CPCmsOfCode(int Code);
 
 // Cell editors of the host PBX access code grid take at most two digits.
-class TPbxCodeDelegate : public QStyledItemDelegate {
+class TPbxCodeDelegate : public TItemTextDelegate {
   Q_OBJECT
  public:
-  using QStyledItemDelegate::QStyledItemDelegate;
+  using TItemTextDelegate::TItemTextDelegate;
   QWidget* createEditor(QWidget* Parent, const QStyleOptionViewItem& Option,
                         const QModelIndex& Index) const override;
 

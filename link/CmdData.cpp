@@ -127,6 +127,12 @@ std::string TCmdData::ItemStr(int ItemNo) const {
 
 void TCmdData::SetItemStr(int ItemNo, const std::string& Text) {
   CheckItemNo(ItemNo);
+  // Such a text would split the item or the line: "A,B" becomes two items and shifts the rest,
+  // "x/y" ends the items, a line break makes the PBX take the rest as another command.
+  if (Text.find_first_of(kItemBreakers) != std::string::npos)
+    throw Exception(Format("Item %d of %s cannot take the text \"%s\": \",\" and \"/\" separate "
+                           "the PBX's items and a line break ends its line.",
+                           ItemNo, HeadOf(fData).c_str(), Text.c_str()));
   if (AllowUndefined) {
     if (!Text.empty() && Text[0] == '?') {
       Undefined[ItemNo - 1] = true;

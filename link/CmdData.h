@@ -16,6 +16,8 @@ class TStream;
 constexpr double kLoadedFromFile = 999999.0;
 // Longest block text taken from a PBX line.
 constexpr size_t kMaxBlockText = 255;
+// Characters no item text may hold: they separate items, end the items or end the line.
+constexpr const char* kItemBreakers = ",/\r\n";
 
 class TCmdData {
  public:
@@ -37,6 +39,7 @@ class TCmdData {
 
   // Items 1 to 10 of the text between the first and the second "/".
   std::string ItemStr(int ItemNo) const;
+  // Raises Exception, changing nothing, for a text that holds one of kItemBreakers.
   void SetItemStr(int ItemNo, const std::string& Text);
   int ItemInt(int ItemNo) const;
   void SetItemInt(int ItemNo, int Value);

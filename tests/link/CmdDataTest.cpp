@@ -60,6 +60,23 @@ TEST(CmdDataTest, ItemWritesReplaceButNeverAddItems) {
   EXPECT_EQ(one.Data(), "009S01/205/");
 }
 
+TEST(CmdDataTest, ItemTextsThatWouldSplitTheLineAreRefused) {
+  for (const char* text : {"A,B", "x/y", "a\rb", "a\nb", ",", "/"}) {
+    SCOPED_TRACE(text);
+    TCmdData b = Block("604E01/1,2,3/");
+    try {
+      b.SetItemStr(2, text);
+      ADD_FAILURE() << "written: " << b.Data();
+    } catch (const Exception& e) {
+      EXPECT_NE(std::string(e.what()).find("Item 2 of 604E01 cannot take the text"),
+                std::string::npos)
+          << e.what();
+    }
+    EXPECT_EQ(b.Data(), "604E01/1,2,3/");
+    EXPECT_FALSE(b.Changed);
+  }
+}
+
 TEST(CmdDataTest, ItemWritesOnTextWithoutItemsChangeNothing) {
   for (const char* text : {"", "604E01", "604E01/"}) {
     TCmdData b = Block(text);

@@ -95,7 +95,9 @@ TEST(CmdListTest, DamagedLinesAreRefusedInListsAsInSingleBlocks) {
     // What was held is kept, and no longer counts as what the PBX holds.
     if (list) {
       EXPECT_EQ(L.Count(), 1);
-      if (L.Count() > 0) EXPECT_EQ(L.Items(0).Data(), c.Good);
+      if (L.Count() > 0) {
+        EXPECT_EQ(L.Items(0).Data(), c.Good);
+      }
       EXPECT_FALSE(L.IsActual(1));
     } else {
       EXPECT_EQ(b.Data(), c.Good);

@@ -33,6 +33,29 @@ class BindingTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void TextFieldsKeepItemSeparatorsOut() {
+    // A bound text field and a text cell take neither typed nor pasted "," "/" or line breaks,
+    // which would split the item or the line the PBX receives.
+    QLineEdit edit;
+    QTableWidget grid(1, 1);
+    TBindingTable table;
+    table.Add(&edit, "403C", 1, TItemConv::Text);
+    table.AddCell(&grid, 0, 0, "403C", 2);
+    std::unique_ptr<QWidget> cellEditor(
+        grid.itemDelegate()->createEditor(nullptr, {}, grid.model()->index(0, 0)));
+    auto* cell = qobject_cast<QLineEdit*>(cellEditor.get());
+    QVERIFY(cell);
+    for (QLineEdit* e : {&edit, cell}) {
+      QTest::keyClicks(e, "8,1/2");
+      QCOMPARE(e->text(), QString("812"));
+      e->clear();
+      e->insert("9,9");  // as a paste arrives
+      QCOMPARE(e->text(), QString());
+      e->insert("99");
+      QCOMPARE(e->text(), QString("99"));
+    }
+  }
+
   void NumbersAndTwoDigits() {
     TDgtEdit edit;
     TCmdData b = Block("999X1/12,5,^/");
