@@ -160,6 +160,7 @@ TEST_F(DataFileTest, PackedFilesRoundTripAndTheHeaderAloneDecides) {
   const std::string packed = Save(store, true);
   EXPECT_EQ(packed.substr(0, 21), Header(true));
   EXPECT_EQ(static_cast<unsigned char>(packed[21]), 0x78);  // zlib framing
+  EXPECT_EQ(static_cast<unsigned char>(packed[22]), 0x9c);  // packed at the default level
   EXPECT_LT(packed.size(), plain.size());
   EXPECT_EQ(UnpackBytes(packed.substr(21), kMaxPayloadBytes), plain.substr(21));
 
