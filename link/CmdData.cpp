@@ -103,7 +103,7 @@ void TCmdData::Clear() {
 
 bool TCmdData::IsActual() const { return !fData.empty() && ReadTime > PbxComm().ConnectTime(); }
 
-void TCmdData::Stamp() { ReadTime = Now(); }
+void TCmdData::Stamp() { ReadTime = SteadyNow(); }
 
 std::string TCmdData::QueryText() const { return ExtractWord(fData, "/", 1) + "//"; }
 
@@ -379,7 +379,7 @@ void TCmdList::ParseReply(const TStringList& Lines) {
   Clear();
   int first, last;
   if (!TPbxSession::ExtractDataLines(Lines, first, last)) return;
-  const double t = Now();
+  const double t = SteadyNow();
   for (int i = first; i <= last; ++i) {
     TCmdData& b = Add();
     b.fData = DataLineText(Lines[static_cast<size_t>(i)]);

@@ -729,7 +729,7 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
     Wait(Timing.LoginPause);
   }
   if (r == 0 || r == 3) {
-    fConnectTime = Now();
+    fConnectTime = SteadyNow();
     return 0;
   }
   SendSlow(LineEndIndex == 1 ? "BYE\r" : "BYE\r\n", Timing.ByePause);

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <functional>
 
 namespace {
 // Days between 30 December 1899 and 1 January 1970.
@@ -17,11 +18,35 @@ double UnixToDateTime(double UnixSeconds) {
   return kUnixEpochDays + (UnixSeconds + static_cast<double>(local.tm_gmtoff)) / 86400.0;
 }
 
-double Now() {
+namespace {
+
+double WallNow() {
   using namespace std::chrono;
   const double secs =
       duration_cast<microseconds>(system_clock::now().time_since_epoch()).count() / 1e6;
   return UnixToDateTime(secs);
+}
+
+std::function<double()>& WallClock() {
+  static std::function<double()> clock = WallNow;
+  return clock;
+}
+
+}  // namespace
+
+double Now() { return WallClock()(); }
+
+void SetWallClockForTest(std::function<double()> Clock) {
+  WallClock() = Clock ? std::move(Clock) : std::function<double()>(WallNow);
+}
+
+double SteadyNow() {
+  using namespace std::chrono;
+  // The wall clock is read once; from then on only the time elapsed counts, so that the
+  // end of summer time or a clock set back does not make a later moment read as earlier.
+  static const double base = Now();
+  static const steady_clock::time_point start = steady_clock::now();
+  return base + duration_cast<microseconds>(steady_clock::now() - start).count() / 86400e6;
 }
 
 std::string DateTimeToDisplayString(double Value) {

@@ -273,6 +273,25 @@ TEST(CmdDataTest, ActualityFollowsTheConnection) {
   EXPECT_TRUE(b.IsActual());
 }
 
+TEST(CmdDataTest, ReadsAfterTheConnectionStayActualWhenTheWallClockGoesBack) {
+  TFakeSession s;
+  s.SetConnectTime(SteadyNow());
+  // Summer time ends (or the clock is set back) an hour after the connection was made.
+  const double back = Now() - 1.0 / 24;
+  SetWallClockForTest([back] { return back; });
+  struct TRestore {
+    ~TRestore() { SetWallClockForTest(nullptr); }
+  } restore;
+  s.AnswerData({"103S/1/"});
+  TCmdData b;
+  ASSERT_TRUE(b.ReadPBX("103S//"));
+  EXPECT_TRUE(b.IsActual());
+  TCmdList l;
+  s.AnswerData({"001S00/1/"});
+  ASSERT_TRUE(l.ReadPBX("001S*//"));
+  EXPECT_TRUE(l.IsActual(1));
+}
+
 TEST(CmdDataTest, ReadPbxTakesTheFirstDataLine) {
   TFakeSession s;
   TRecordingFeedback f;
