@@ -503,6 +503,15 @@ bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const st
   // Told once when it was lost; a run of hundreds of commands must not repeat the error box
   // (and the silence timeout) for each of them.
   if (fLineLost) return false;
+  if (fBusy) {
+    // A command started while another waits for its answer (a window event handled during
+    // the wait): it is refused unsent, and the line is as good as it was.
+    ShowError("Error in cmd: \r" + Cmd +
+              "\rAnother command is still waiting for the PBX's answer; this one was not sent. "
+              "Try again when the PBX operation in progress has ended.");
+    WriteErrorLog(Cmd, 7);
+    return false;
+  }
   if (OnCommand) OnCommand(Cmd);
   std::string reply;
   const bool wasOpen = PortOpen();

@@ -359,6 +359,14 @@ TEST_F(Session, NestedExchangeDuringAWaitIsRefusedAsBusy) {
   EXPECT_FALSE(nestedOk);
   EXPECT_NE(Dir.Read("Error.log").find("waResult=7 Buffer:"), std::string::npos);
   EXPECT_FALSE(S.Busy());
+  // The refusal says why and is no lost line: the session stays online and the next command
+  // goes out.
+  ASSERT_FALSE(Fb.Errors.empty());
+  EXPECT_NE(Fb.Errors.back().find("still waiting for the PBX's answer"), std::string::npos)
+      << Fb.Errors.back();
+  EXPECT_FALSE(S.LineLost());
+  EXPECT_TRUE(S.LoggedIn());
+  EXPECT_TRUE(S.SendCommand("604E02/1/", lines, ";E>"));
 }
 
 TEST_F(Session, VersionTextIsCutToSixteen) {
