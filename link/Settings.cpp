@@ -1,6 +1,8 @@
 // Loading and saving the settings: the sections, keys, defaults and write orders of TALVEN.INI.
 #include "Settings.h"
 
+#include <algorithm>
+
 #include "Feedback.h"
 #include "Paths.h"
 #include "Profile.h"
@@ -52,8 +54,9 @@ void LoadComSettings(TComSettings& C, const std::string& File) {
   const TIniFile ini(File);
   const TComSettings d;
   C.ComPort = ReadChoice(ini, "ComPort", d.ComPort, 4);
-  C.FirstCOMno = ini.ReadInteger(kComm, "FirstCOMno", d.FirstCOMno);
-  if (C.FirstCOMno < 1 || C.FirstCOMno > 252) C.FirstCOMno = d.FirstCOMno;
+  // Out of its range the number works as the nearest one in it; the file keeps what it holds
+  // (SaveComSettings) until the user chooses otherwise.
+  C.FirstCOMno = std::clamp(ini.ReadInteger(kComm, "FirstCOMno", d.FirstCOMno), 1, kMaxFirstCOMno);
   C.Speed = ReadChoice(ini, "Speed", d.Speed, 4);
   C.WordLen = ReadChoice(ini, "WordLen", d.WordLen, 2);
   C.StopBits = ReadChoice(ini, "StopBits", d.StopBits, 2);
@@ -76,15 +79,24 @@ void SaveSettings(const TSettings& S, const std::string& File) {
   ini.EndUpdate();
 }
 
+// A key is written only where the file lacks it or reads as another value: a value the
+// program reads differently (out of range, not a number) stays in the file as the user wrote
+// it until the user changes that setting.
 void SaveComSettings(const TComSettings& C, const std::string& File) {
+  TComSettings held;
+  LoadComSettings(held, File);
   TIniFile ini(File);
   ini.BeginUpdate();
-  ini.WriteInteger(kComm, "ComPort", C.ComPort);
-  ini.WriteInteger(kComm, "FirstCOMno", C.FirstCOMno);
-  ini.WriteInteger(kComm, "Speed", C.Speed);
-  ini.WriteInteger(kComm, "WordLen", C.WordLen);
-  ini.WriteInteger(kComm, "StopBits", C.StopBits);
-  ini.WriteInteger(kComm, "Parity", C.Parity);
+  const struct {
+    const char* Key;
+    int TComSettings::*Field;
+  } keys[] = {{"ComPort", &TComSettings::ComPort}, {"FirstCOMno", &TComSettings::FirstCOMno},
+              {"Speed", &TComSettings::Speed},     {"WordLen", &TComSettings::WordLen},
+              {"StopBits", &TComSettings::StopBits}, {"Parity", &TComSettings::Parity}};
+  for (const auto& k : keys) {
+    const bool present = ini.ReadString(kComm, k.Key, "\n") != "\n";
+    if (!present || held.*k.Field != C.*k.Field) ini.WriteInteger(kComm, k.Key, C.*k.Field);
+  }
   ini.EndUpdate();
 }
 

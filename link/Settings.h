@@ -33,6 +33,8 @@ struct TSettings {
 };
 
 constexpr size_t kMaxStationNameLen = 20;
+// The COM list starts at COM1 to COM252 (four entries after it).
+constexpr int kMaxFirstCOMno = 252;
 constexpr size_t kMaxPasswordLen = 16;
 constexpr size_t kMaxSoundNameLen = 20;
 

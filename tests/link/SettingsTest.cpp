@@ -77,6 +77,23 @@ TEST(SettingsTest, SavesInOrderAndKeepsForeignLines) {
   EXPECT_EQ(back.Sounds[1], "bye.wav") << "sounds are read but never written";
 }
 
+TEST(SettingsTest, OutOfRangeFirstComNumberWorksAsTheNearestAndStaysInTheFile) {
+  TTempDir d;
+  for (const char* stored : {"0", "999", "x7"}) {
+    SCOPED_TRACE(stored);
+    d.Write("TALVEN.INI", std::string("[Communications]\nFirstCOMno=") + stored + "\nSpeed=3\n");
+    TComSettings c;
+    LoadComSettings(c, d.File("TALVEN.INI"));
+    EXPECT_EQ(c.FirstCOMno, std::string(stored) == "999" ? kMaxFirstCOMno : 1);
+    // The user changes the speed only: the number stays as the user wrote it.
+    c.Speed = 1;
+    SaveComSettings(c, d.File("TALVEN.INI"));
+    const std::string file = d.Read("TALVEN.INI");
+    EXPECT_NE(file.find(std::string("FirstCOMno=") + stored + "\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("Speed=1\n"), std::string::npos) << file;
+  }
+}
+
 TEST(SettingsTest, SoundCuesPlayOnlyNamedFiles) {
   TRecordingFeedback f;
   TSettings s;
