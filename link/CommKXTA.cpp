@@ -588,6 +588,17 @@ std::string TKXTAcomm::VersionText(const std::string& Reply) {
   return v;
 }
 
+// The password and its answer: 0 taken, 5 refused, 7 when the PBX said nothing after the echo
+// of the password (it stopped answering: no reason to blame the password), 9 carrier lost.
+int TKXTAcomm::SendPassword(const std::string& Password, std::string& Reply) {
+  const int r = Transact(Password + "\r", ";>", Reply, 1, Timing.PromptPause);
+  if (r == 0 || r == 9) return r;
+  const size_t lineEnd = Reply.find_first_of("\r\n");
+  const bool answered = lineEnd != std::string::npos &&
+                        Reply.find_first_not_of("\r\n ", lineEnd) != std::string::npos;
+  return answered ? 5 : 7;
+}
+
 int TKXTAcomm::Login(const std::string& Password, int LineEndIndex) {
   (void)LineEndIndex;  // the wake-up line always ends "\r\n"; the index shapes the goodbye
   const int pause = Timing.PromptPause;
@@ -600,13 +611,14 @@ int TKXTAcomm::Login(const std::string& Password, int LineEndIndex) {
   bool wasInMode = false;
   std::string reply;
   int r = Transact("TA616\r\n", ";>", reply, 2, pause);
+  if (r == 9) return r;
   if (r != 0) {
     const bool hasPassword = Contains(reply, "Password");
     if (!Contains(reply, ";>") && !Contains(reply, ";E>") && !Contains(reply, ";S>") &&
         !Contains(reply, ";P>") && !hasPassword)
       return 2;
     wasInMode = true;
-    if (hasPassword && Transact(Password + "\r", ";>", reply, 1, pause) != 0) return 5;
+    if (hasPassword && (r = SendPassword(Password, reply)) != 0) return r;
     EndMode();
   }
   r = Transact("VER\r", ";>", reply, 1, pause);
@@ -618,7 +630,7 @@ int TKXTAcomm::Login(const std::string& Password, int LineEndIndex) {
   } else {
     r = Transact("EDT\r", "Password :", reply, 1, pause);
     if (r != 0) return r;
-    if (Transact(Password + "\r", ";>", reply, 1, pause) != 0) return 5;
+    if ((r = SendPassword(Password, reply)) != 0) return r;
   }
   r = Transact("INT\r", ";E>", reply, 1, pause);
   if (r != 0) return r;
@@ -735,6 +747,13 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
   for (int attempt = 0; attempt < kLoginAttempts; ++attempt) {
     r = Login(Password, LineEndIndex);
     if (r == 0 || r == 3 || r == 5) break;
+    // A line that is gone (the modem's carrier, DSR) is not tried again: the next attempt
+    // would only meet a closed port and blame the cable.
+    if (r == 9 || fCarrierWasLost) {
+      r = 9;
+      break;
+    }
+    if (!PortOpen()) break;
     Wait(Timing.LoginPause);
   }
   if (r == 0 || r == 3) {

@@ -202,6 +202,7 @@ class TKXTAcomm : public TPbxSession {
   void DsrChanged(TCustomComm& Port);
   void CarrierChanged(TCustomComm& Port);
   void DumpWriter();
+  int SendPassword(const std::string& Password, std::string& Reply);
 
   std::unique_ptr<TCustomComm> fPort;
   TPortFactory fPortFactory;

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -125,6 +126,11 @@ TEST_F(Session, WrongPasswordEndsAtOnceWithoutRetry) {
   EXPECT_EQ(Connect("9999"), 5);  // rejected after EDT as well
   const L r = Pbx.Received();
   EXPECT_EQ(L(r.begin() + 3, r.end()), (L{"TA616", "VER", "EDT", "9999", "BYE"}));
+
+  // A PBX that falls silent after the password prompt has not refused the password: the
+  // attempts go on and end as "no reaction", not as a bad password.
+  Pbx.SilentAfterLines = static_cast<int>(Pbx.Received().size()) + 3;  // TA616, VER, EDT
+  EXPECT_EQ(Connect("1234"), 2);
 }
 
 TEST_F(Session, MissingDsrGivesSix) {
@@ -499,6 +505,22 @@ TEST_F(Session, CarrierLostByTextCleansUpCompletely) {
   // The next connection does not trip over a port left open.
   Pbx.Line.SetCarrier(false);
   EXPECT_EQ(Connect(), 0);
+}
+
+TEST_F(Session, CarrierLostDuringTheLogInEndsTheAttemptsAsALostCarrier) {
+  for (const char* at : {"TA616", "VER", "INT"}) {
+    SCOPED_TRACE(at);
+    Pbx.HangUpAt = at;
+    const size_t before = Pbx.Received().size();
+    int dial = -1;
+    EXPECT_EQ(ConnectModem("", "123", dial), 9);
+    EXPECT_FALSE(S.PortOpen());
+    EXPECT_FALSE(S.LoggedIn());
+    // No second attempt on a line that is gone.
+    const L r = Pbx.Received();
+    EXPECT_EQ(std::count(r.begin() + long(before), r.end(), "TA616"), 1);
+    S.Disconnect();
+  }
 }
 
 TEST_F(Session, CarrierLineDropIsNoticedWithoutText) {

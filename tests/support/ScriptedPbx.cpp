@@ -147,6 +147,12 @@ void TScriptedPbx::Line_(const std::string& L) {
                        : fMode == mShow ? ";S>"
                        : fMode == mDump ? ";P>"
                                         : ";>";
+  if (fCarrier && !HangUpAt.empty() && L == HangUpAt) {
+    fCarrier = false;
+    Line.SetCarrier(false);
+    Answer("\r\nDISCONNECTED\r\n");
+    return;
+  }
   if (fAwait != aNone) {
     const TAwait was = fAwait;
     fAwait = aNone;

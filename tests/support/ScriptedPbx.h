@@ -30,6 +30,7 @@ class TScriptedPbx : public TMemoryPeer {
   bool PasswordAtWakeup = false;  // asks "Password :" at the wake-up line
   bool StartInEditMode = false;   // still in edit mode from an earlier session
   bool Modem = false;             // a Hayes modem sits in front until the carrier is up
+  std::string HangUpAt;           // the modem loses the carrier when this line comes
   size_t PieceSize = 0;           // answers in pieces of this many bytes (0: whole)
   int PieceGapMs = 0;             // pause before each piece
   std::set<std::string> Refuse;   // edit-mode lines answered "Command error"
