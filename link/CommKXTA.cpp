@@ -792,7 +792,8 @@ int TKXTAcomm::Dial(const std::string& InitString, const std::string& DialNumber
   fDialPos = RxHead();
   SendString(d);
   const uint32_t start = GetTickCount32();
-  const int32_t waitMs = WaitCDtimeout * 1000;
+  // Seconds; a wait beyond an hour is a typing slip, and must not overflow into no wait at all.
+  const int32_t waitMs = std::clamp(WaitCDtimeout, 1, kMaxWaitCD) * 1000;
   int result = 3;
   for (;;) {
     const int32_t elapsed = Since(start);

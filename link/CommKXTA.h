@@ -95,6 +95,8 @@ class TKXTAcomm : public TPbxSession {
   static constexpr size_t kReadPiece = 100;
   // Transact's result when an answer overran the receive ring (the others are 0 to 9).
   static constexpr int kResultOverrun = 10;
+  // The longest wait for the modem's carrier after dialling, in seconds.
+  static constexpr int kMaxWaitCD = 3600;
 
   using TNotifyEvent = std::function<void()>;
   // Makes the port for a connection; tests and the program may give their own.

@@ -1,6 +1,7 @@
 #include "ModemDlg.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -42,6 +43,10 @@ TModemConnectDlg::TModemConnectDlg(QWidget* Parent, std::string SettingsFile,
   form->addRow("Access pasword for remote PBX:", fPassword);
   fWaitCD = new TDgtEdit(this);
   fWaitCD->setObjectName("WaitCDedit");
+  fWaitCD->setMaxLength(3);
+  fWaitCD->setToolTip(QString("Seconds to wait for the remote modem's carrier, %1 to %2")
+                          .arg(kMinWaitCD)
+                          .arg(kMaxWaitCD));
   form->addRow("Wait CD timeout:", fWaitCD);
   fNumbers = new QComboBox(this);
   fNumbers->setObjectName("DialNumCB");
@@ -65,7 +70,7 @@ void TModemConnectDlg::LoadSettings() {
   const TIniFile ini(fSettingsFile);
   fInit->setText(QString::fromStdString(ini.ReadString(kSection, "InitModem", "")));
   fPassword->setText(QString::fromStdString(ini.ReadString(kSection, "PbxPassword", "7392")));
-  fWaitCD->SetIValue(ini.ReadInteger(kSection, "WaitCDtimeout", 60));
+  fWaitCD->SetIValue(std::clamp(ini.ReadInteger(kSection, "WaitCDtimeout", 60), kMinWaitCD, kMaxWaitCD));
   fNumbers->clear();
   for (int i = 1; i <= 4; ++i) {
     const std::string n = ini.ReadString(kSection, Format("Dial%d", i), "");
@@ -97,6 +102,12 @@ QStringList TModemConnectDlg::Numbers() const {
 }
 
 void TModemConnectDlg::Dial() {
+  if (fIsOnline && fIsOnline()) {
+    ShowError("Already connected to a PBX.\rDisconnect first (Actions, Disconnect), then dial.");
+    return;
+  }
+  // The field holds what it shows: a wait outside the range becomes its nearest end.
+  fWaitCD->SetIValue(std::clamp(fWaitCD->IValue(), kMinWaitCD, kMaxWaitCD));
   const std::string number = fNumbers->currentText().toStdString();
   if (!ModemConnect(fInit->text().toStdString(), number, fWaitCD->IValue(),
                     fPassword->text().toStdString()))

@@ -26,6 +26,12 @@ class TModemConnectDlg : public QDialog {
                     int WaitCDtimeout, const std::string& Password);
   void Dial();
   QStringList Numbers() const;
+  // Whether the program is connected already: Dial is then refused (a new connection would
+  // close the port under the live one).
+  void SetIsOnline(std::function<bool()> IsOnline) { fIsOnline = std::move(IsOnline); }
+
+  // The Wait CD field's range, in seconds.
+  static constexpr int kMinWaitCD = 1, kMaxWaitCD = 600;
 
  protected:
   void done(int Result) override;
@@ -37,6 +43,7 @@ class TModemConnectDlg : public QDialog {
   std::string fSettingsFile;
   TModemConnectFn fConnect;
   std::function<void()> fOnConnected;
+  std::function<bool()> fIsOnline;
   QLineEdit* fInit;
   QLineEdit* fPassword;
   TDgtEdit* fWaitCD;

@@ -49,6 +49,7 @@ TPbxActions SessionActions(TKXTAcomm& Comm, TSysData& Store, const std::string& 
           frame->SetOnline(true);
           Store.Version.SetModel(Comm.PbxVersion());
         });
+    dlg.SetIsOnline([&Store] { return Store.OnLine; });
     dlg.exec();
   };
   return a;

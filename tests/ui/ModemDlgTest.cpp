@@ -66,6 +66,34 @@ class ModemDlgTest : public QObject {
     QCOMPARE(fb.TopInfos.back(), std::string("Connecting.."));
   }
 
+  void DialIsRefusedWhileOnlineAndTheWaitKeptInRange() {
+    TTempDir d;
+    TRecordingFeedback fb;
+    bool online = true;
+    int calls = 0, waited = -1;
+    TModemConnectDlg dlg(
+        nullptr, d.File("TALVEN.INI"),
+        [&](const std::string&, const std::string&, int W, const std::string&, int&) {
+          ++calls;
+          waited = W;
+          return 0;
+        },
+        nullptr);
+    dlg.SetIsOnline([&] { return online; });
+    auto* wait = dlg.findChild<TDgtEdit*>("WaitCDedit");
+    dlg.Dial();
+    QCOMPARE(calls, 0);
+    QVERIFY(fb.Errors.back().find("Already connected") != std::string::npos);
+    online = false;
+    wait->clear();
+    QTest::keyClicks(wait, "99999999");
+    QCOMPARE(wait->text(), QString("999"));
+    dlg.Dial();
+    QCOMPARE(calls, 1);
+    QCOMPARE(waited, TModemConnectDlg::kMaxWaitCD);
+    QCOMPARE(wait->IValue(), TModemConnectDlg::kMaxWaitCD);
+  }
+
   void MessagesByResult() {
     QCOMPARE(ModemConnectMessage(4, 1), std::string("No modem response!"));
     QCOMPARE(ModemConnectMessage(4, 2), std::string("No carrier was detected!"));
