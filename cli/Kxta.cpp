@@ -125,6 +125,16 @@ int CheckPaths(const TConnOptions& Opt, const std::string& Output, TTerminalFeed
   return kExitUsage;
 }
 
+// Where a read that did not end Ok leaves what it got: beside the target, so that a good data
+// file is never replaced by a part of one. "site.ta" gives "site.partial.ta".
+std::string PartialPath(const std::string& Path) {
+  const size_t name = Path.rfind('/') + 1;  // 0 without a folder
+  std::string stem = Path;
+  if (stem.size() >= name + 4 && SameTextAscii(stem.substr(stem.size() - 3), ".ta"))
+    stem.resize(stem.size() - 3);
+  return stem + ".partial.ta";
+}
+
 // Counts what goes through, so that an empty dump is not mistaken for a listing.
 class TCountingStream : public TStream {
  public:
@@ -310,6 +320,23 @@ int WriteMeasure(const TRunMeasure* Measure, const TConnOptions& Opt, TTerminalF
   return Rc == kExitOk ? kExitFailed : Rc;
 }
 
+// A read that did not end Ok keeps Path as it was. What it got goes beside it; a read that got
+// no block at all saves nothing, since an empty data file is of no use and would only look
+// like a backup. Returns Status, or 1 when the partial file cannot be written.
+int SavePartialRead(TSysData& Store, const std::string& Path, TTerminalFeedback& Fb,
+                    int Status) {
+  if (Store.HoldsNoBlock()) {
+    Fb.ShowError("The read did not end Ok and got no PBX data: nothing was saved; " + Path +
+                 " is unchanged.");
+    return Status;
+  }
+  const std::string partial = PartialPath(Path);
+  if (!Store.SaveToFile(partial)) return kExitFailed;  // the store has said why
+  Fb.ShowError("The read did not end Ok: what was read is saved in " + partial + "; " + Path +
+               " is unchanged.");
+  return Status;
+}
+
 int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
   if (int r = CheckPaths(Opt, Output, Fb)) return r;
   TSysData& store = SysData();
@@ -320,17 +347,17 @@ int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
   const auto measure = MakeMeasure(conn, Opt);
   TRunResult run;
   const int connected = ConnectAndRun(conn, store, TRunDirection::Read, Fb, measure.get(), run);
-  int rc = connected;
+  int rc = kExitOk;
   if (connected == kExitOk && run.Aborted) {
     Fb.Note("Nothing was saved.");
     rc = kExitAborted;
-  } else if (connected == kExitOk) {
-    if (store.SaveToFile(path)) {
+  } else if (connected == kExitOk && run.Ok) {
+    if (store.SaveToFile(path))
       Fb.Note("Saved " + path);
-      rc = run.Ok ? kExitOk : kExitFailed;
-    } else {
+    else
       rc = kExitFailed;
-    }
+  } else {
+    rc = SavePartialRead(store, path, Fb, connected != kExitOk ? connected : kExitFailed);
   }
   return WriteMeasure(measure.get(), Opt, Fb, rc);
 }
@@ -343,6 +370,11 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, bool All,
   conn.LoadSettings(store.Settings);
   // A loaded file marks every block changed, so "changed" sends all of it as well.
   if (!store.LoadFromFile(ShellPath(File))) return kExitFailed;
+  // Every step would report Ok having sent nothing.
+  if (store.HoldsNoBlock()) {
+    Fb.ShowError(File + " holds no PBX data: nothing to upload.");
+    return kExitFailed;
+  }
   if (!Fb.Confirm("Upload data to PBX?")) return kExitFailed;
   auto watch = WatchInterrupts(conn.Comm(), Fb);
   const auto measure = MakeMeasure(conn, Opt);
@@ -446,10 +478,11 @@ void AddConnectionOptions(CLI::App* Cmd, TConnOptions& O) {
 const char* const kFooter =
     "CONNECTION defaults to the settings of TALVEN.INI, as the desktop program uses them.\n"
     "\n"
-    "Exit status: 0 every step succeeded; 1 a step ended \" - errors!\" (a read still saves\n"
-    "what it got), a file could not be read or written, or a question was answered no;\n"
-    "2 usage error, also a file to write or the settings file that cannot be used (checked\n"
-    "before connecting; diff: a file could not be read); 3 no connection; 130 aborted (Ctrl-C).\n"
+    "Exit status: 0 every step succeeded; 1 a step ended \" - errors!\" (a read then keeps\n"
+    "FILE.ta and saves what it got as FILE.partial.ta), a file could not be read or written,\n"
+    "the file to upload holds no PBX data, or a question was answered no; 2 usage error, also\n"
+    "a file to write or the settings file that cannot be used (checked before connecting;\n"
+    "diff: a file could not be read); 3 no connection; 130 aborted (Ctrl-C).\n"
     "diff: 0 equal, 1 different.\n"
     "\n"
     "Without a PBX: kxta read --port demo -o demo.ta";

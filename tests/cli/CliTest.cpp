@@ -168,13 +168,51 @@ TEST_F(CliTest, RefusedCommandGivesErrorsStepExitOneAndALogEntry) {
   EXPECT_EQ(r.Status, 1) << r.Err;
   EXPECT_NE(r.Err.find("Extensions - errors!"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("Error in cmd:"), std::string::npos);
-  // The later steps still ran, and what was read is saved.
+  // The later steps still ran, and what was read is saved beside the target.
   EXPECT_NE(r.Err.find("CO lines - Ok"), std::string::npos);
-  EXPECT_TRUE(FileExists(dir.File("a.ta")));
+  EXPECT_TRUE(FileExists(dir.File("a.partial.ta")));
   const std::string log = ReadFile(dir.File("Error.log"));
   EXPECT_NE(log.find("waResult=8 Buffer:"), std::string::npos) << log;
   EXPECT_NE(log.find("604E01"), std::string::npos);
   EXPECT_NE(log.find("Command error"), std::string::npos);
+}
+
+TEST_F(CliTest, ReadThatDoesNotEndOkLeavesTheDataFileAndUploadOfNoDataSendsNothing) {
+  {
+    TSim sim({"--baud", "0"}, dir.File("sim.err"));
+    ASSERT_EQ(Kxta({"read", "--port", sim.Path(), "-o", dir.File("site.ta")}).Status, 0);
+  }
+  const std::string good = ReadFile(dir.File("site.ta"));
+  // The log-in takes five command lines: silent after them, the PBX answers no read command.
+  for (const char* silentAfter : {"40", "5"}) {
+    SCOPED_TRACE(silentAfter);
+    const bool gotSome = std::string(silentAfter) == "40";
+    TSim sim({"--baud", "0", "--silent-after", silentAfter}, dir.File("sim.err"));
+    TRun r = Kxta({"read", "--port", sim.Path(), "-o", dir.File("site.ta")},
+                  {kFast + ",DirectTimeout=300,EchoWait=50"});
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_TRUE(ReadFile(dir.File("site.ta")) == good) << "site.ta was replaced";
+    EXPECT_NE(r.Err.find(gotSome ? "what was read is saved in " + dir.File("site.partial.ta")
+                                 : std::string("got no PBX data: nothing was saved")),
+              std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find(dir.File("site.ta") + " is unchanged."), std::string::npos) << r.Err;
+    EXPECT_EQ(FileExists(dir.File("site.partial.ta")), gotSome);
+    if (gotSome) {
+      EXPECT_EQ(Kxta({"export", dir.File("site.partial.ta")}).Status, 0);
+    }
+    std::remove(dir.File("site.partial.ta").c_str());
+  }
+  {
+    THeadlessFeedback quiet;
+    SetFeedback(&quiet);
+    ASSERT_TRUE(TSysData().SaveToFile(dir.File("empty.ta")));
+    SetFeedback(nullptr);
+  }
+  TRun up = Kxta({"upload", dir.File("empty.ta"), "--yes", "--port", "demo"});
+  EXPECT_EQ(up.Status, 1);
+  EXPECT_NE(up.Err.find(dir.File("empty.ta") + " holds no PBX data: nothing to upload"),
+            std::string::npos) << up.Err;
+  EXPECT_EQ(up.Err.find("Connecting"), std::string::npos);
 }
 
 TEST_F(CliTest, SilentPbxGivesExitThreeWithNoPbxReaction) {
