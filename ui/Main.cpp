@@ -366,6 +366,12 @@ void TMainForm::ReadFromPbx() {
 }
 
 void TMainForm::UploadToPbx() {
+  // Every step would report Ok having sent nothing.
+  if (fStore.HoldsNoBlock()) {
+    ShowError((fFileName.empty() ? std::string("The configuration") : fFileName) +
+              " holds no PBX data: nothing to upload.");
+    return;
+  }
   if (!Confirm("Upload data to PBX?")) return;
   UploadAll(this, fStore);
 }

@@ -202,6 +202,7 @@ class MainTest : public QObject {
     TFakePbx pbx;
     TTestMainForm m(SysData(), pbx.Actions(), false);
     SysData().HaveFileData = true;
+    SysData().Cmd103S.SetData("103S/1/");
     f.Answers = {false};
     m.ReadFromPbx();
     QCOMPARE(f.Questions,
@@ -220,6 +221,18 @@ class MainTest : public QObject {
     m.StoreDump();
     QCOMPARE(fDir->Read("old.log"), std::string("PBX listing\r\n"));
     QVERIFY(f.Errors.empty());
+  }
+
+  void UploadOfAStoreWithoutDataSaysSoAndAsksNothing() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    m.SetOnline(true);
+    f.Answers = {true};
+    m.UploadToPbx();
+    QVERIFY(f.Questions.empty());
+    QCOMPARE(f.Errors,
+             (std::vector<std::string>{"The configuration holds no PBX data: nothing to upload."}));
   }
 };
 
