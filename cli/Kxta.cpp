@@ -405,7 +405,7 @@ int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
     return r;
   }
   TCountingStream counted(file);
-  conn.Comm().StoreDump("ALL", counted);
+  const bool complete = conn.Comm().StoreDump("ALL", counted);
   const bool aborted = conn.Comm().AbortRequested();
   conn.Comm().ClearAbort();
   conn.Close();
@@ -417,6 +417,15 @@ int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
   if (counted.Written() == 0) {
     file.Abandon();
     Fb.ShowError("The PBX sent no listing; the dump file was not written.");
+    return kExitFailed;
+  }
+  if (!complete) {
+    file.Abandon();
+    Fb.ShowError(Format("The PBX's listing is incomplete (%zu bytes received): the connection "
+                        "was lost or the PBX fell silent before the listing ended.\r",
+                        counted.Written()) +
+                 "Nothing was written to " + path +
+                 " (an earlier dump there is kept). Check the cable and dump again.");
     return kExitFailed;
   }
   if (!file.Commit()) {
@@ -479,10 +488,10 @@ const char* const kFooter =
     "CONNECTION defaults to the settings of TALVEN.INI, as the desktop program uses them.\n"
     "\n"
     "Exit status: 0 every step succeeded; 1 a step ended \" - errors!\" (a read then keeps\n"
-    "FILE.ta and saves what it got as FILE.partial.ta), a file could not be read or written,\n"
-    "the file to upload holds no PBX data, or a question was answered no; 2 usage error, also\n"
-    "a file to write or the settings file that cannot be used (checked before connecting;\n"
-    "diff: a file could not be read); 3 no connection; 130 aborted (Ctrl-C).\n"
+    "FILE.ta and saves what it got as FILE.partial.ta), the dump was cut short, a file could\n"
+    "not be read or written, the file to upload holds no PBX data, or a question was answered\n"
+    "no; 2 usage error, also a file to write or the settings file that cannot be used (checked\n"
+    "before connecting; diff: a file could not be read); 3 no connection; 130 aborted (Ctrl-C).\n"
     "diff: 0 equal, 1 different.\n"
     "\n"
     "Without a PBX: kxta read --port demo -o demo.ta";

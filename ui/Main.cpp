@@ -386,7 +386,14 @@ void TMainForm::StoreDump() {
     ShowError("Cannot create the dump file\r" + name.toStdString() + "\r" + out.ErrorText());
     return;
   }
-  fActions.StoreDump(out);
+  if (!fActions.StoreDump(out)) {
+    out.Abandon();
+    ShowError("The PBX's listing is incomplete: the connection was lost or the PBX fell silent "
+              "before the listing ended.\rNothing was written to\r" + name.toStdString() +
+              "\r(an earlier dump there is kept). Check the cable, connect again and store the "
+              "dump once more.");
+    return;
+  }
   if (!out.Commit()) ShowError("The dump file could not be written completely:\r" +
                               name.toStdString() + "\r" + out.ErrorText());
 }

@@ -276,6 +276,28 @@ TEST_F(CliTest, DumpStoresTheListing) {
   EXPECT_NE(dump.find("604E01"), std::string::npos);
 }
 
+TEST_F(CliTest, DumpCutShortFailsAndKeepsTheEarlierFile) {
+  // The listing is some 50 kB; the line breaks inside it, or not at all.
+  for (const char* cut : {"4000", ""}) {
+    SCOPED_TRACE(cut);
+    dir.Write("dump.txt", "earlier dump\r\n");
+    std::vector<std::string> args{"--baud", "0"};
+    if (*cut) args.insert(args.end(), {"--cut-after", cut});
+    TSim sim(args, dir.File("sim.err"));
+    TRun r = Kxta({"dump", "--port", sim.Path(), "-o", dir.File("dump.txt")},
+                  {kFast + ",DirectTimeout=300,EchoWait=50"});
+    const std::string dump = ReadFile(dir.File("dump.txt"));
+    if (*cut) {
+      EXPECT_EQ(r.Status, 1) << r.Err;
+      EXPECT_EQ(dump, "earlier dump\r\n");
+      EXPECT_NE(r.Err.find("listing is incomplete"), std::string::npos) << r.Err;
+    } else {
+      EXPECT_EQ(r.Status, 0) << r.Err;
+      EXPECT_GT(dump.size(), 40000u);
+    }
+  }
+}
+
 // A read must not run for minutes and then lose its result to a file it cannot write.
 TEST_F(CliTest, UnusablePathsAreUsageErrorsBeforeAnythingIsSent) {
   ASSERT_EQ(::mkdir(dir.File("folder").c_str(), 0755), 0);

@@ -21,6 +21,7 @@ struct TFakePbx {
   bool CarrierHandlerSet = false;
   std::string Why;
   std::function<void()> DuringConnect;
+  bool DumpComplete = true;
 
   TPbxActions Actions() {
     TPbxActions a;
@@ -33,7 +34,10 @@ struct TFakePbx {
     a.PbxVersion = [] { return std::string("Y501A-1234"); };
     a.ConnectErrorText = [this] { return Why; };
     a.SetOnCarrierLost = [this](std::function<void()> F) { CarrierHandlerSet = bool(F); };
-    a.StoreDump = [](TStream& S) { S.Write("PBX listing\r\n", 13); };
+    a.StoreDump = [this](TStream& S) {
+      S.Write("PBX listing\r\n", 13);
+      return DumpComplete;
+    };
     return a;
   }
 };
@@ -221,6 +225,19 @@ class MainTest : public QObject {
     m.StoreDump();
     QCOMPARE(fDir->Read("old.log"), std::string("PBX listing\r\n"));
     QVERIFY(f.Errors.empty());
+  }
+
+  void IncompleteDumpKeepsTheEarlierFile() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    pbx.DumpComplete = false;
+    TTestMainForm m(SysData(), pbx.Actions(), true);
+    fDir->Write("old.log", "old dump");
+    m.NextFile = QString::fromStdString(fDir->File("old.log"));
+    m.StoreDump();
+    QCOMPARE(fDir->Read("old.log"), std::string("old dump"));
+    QCOMPARE(f.Errors.size(), size_t(1));
+    QVERIFY2(f.Errors[0].find("listing is incomplete") != std::string::npos, f.Errors[0].c_str());
   }
 
   void UploadOfAStoreWithoutDataSaysSoAndAsksNothing() {
