@@ -6,15 +6,9 @@
 #include <string>
 #include <vector>
 
-class TCmdData;
-class TSysData;
+#include "SysData.h"  // ForEachFileBlock
 
-// Every block of Store in the order of the data file's records: the extension table (per jack
-// its blocks and button lists, then program 009 with its plan block, then the shared lists),
-// the CO line table, the DSS console table, the single blocks, the block lists.
-void ForEachFileBlock(const TSysData& Store, const std::function<void(const TCmdData&)>& Visit);
-
-// The non-empty block texts of Store in that order.
+// The non-empty block texts of Store in the order of ForEachFileBlock.
 std::vector<std::string> FileBlockTexts(const TSysData& Store);
 
 // The head of a program line: its program code and key, the text before the first "/".

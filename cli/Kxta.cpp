@@ -3,11 +3,14 @@
 // standard output.
 #include "Kxta.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -57,15 +60,79 @@ std::string ShellPath(const std::string& Name) {
   return "./" + Name;
 }
 
-bool FileReadable(const std::string& Path) { return ::access(Path.c_str(), R_OK) == 0; }
-
-// A read takes minutes on a real line: find out before it whether its result can be saved.
-bool FolderWritable(const std::string& Path, TTerminalFeedback& Fb) {
+std::string FolderOf(const std::string& Path) {
   const size_t slash = Path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : Path.substr(0, slash + 1);
-  if (::access(folder.c_str(), W_OK) == 0) return true;
-  Fb.ShowError("Cannot write into the folder \"" + folder + "\" of \"" + Path + "\".");
-  return false;
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : Path.substr(0, slash);
+}
+
+std::string Reason(int Error) {
+  return Error == EACCES ? "no permission" : std::strerror(Error);
+}
+
+// Why Path cannot be written as the file of Option, in a sentence; empty when it can. A file
+// that exists must be a writable file; a new one needs a folder it can be made in.
+std::string WriteProblem(const std::string& Option, const std::string& Path) {
+  const std::string what = Option + " \"" + Path + "\"";
+  struct stat st {};
+  if (::stat(Path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return "Cannot write " + what + ": it is a folder, not a file.";
+    if (::access(Path.c_str(), W_OK) == 0) return std::string();
+    const int e = errno;
+    return "Cannot write " + what + ": " +
+           (e == EACCES ? "the file is write-protected" : std::strerror(e)) + ".";
+  }
+  if (const int e = errno; e != ENOENT) return "Cannot write " + what + ": " + Reason(e) + ".";
+  const std::string folder = FolderOf(Path);
+  const std::string into = "Cannot write into the folder \"" + folder + "\" of " + what + ": ";
+  if (::stat(folder.c_str(), &st) != 0) {
+    const int e = errno;
+    return into + (e == ENOENT ? "the folder does not exist" : Reason(e)) + ".";
+  }
+  if (!S_ISDIR(st.st_mode)) return into + "it is not a folder.";
+  if (::access(folder.c_str(), W_OK | X_OK) == 0) return std::string();
+  const int e = errno;
+  return into + (e == EACCES ? "no write permission" : std::strerror(e)) + ".";
+}
+
+std::string ReadProblem(const std::string& Option, const std::string& Path) {
+  const std::string what = "Cannot read " + Option + " \"" + Path + "\": ";
+  struct stat st {};
+  if (::stat(Path.c_str(), &st) != 0) {
+    const int e = errno;
+    return what + (e == ENOENT ? "no such file" : Reason(e)) + ".";
+  }
+  if (S_ISDIR(st.st_mode)) return what + "it is a folder, not a settings file.";
+  if (::access(Path.c_str(), R_OK) == 0) return std::string();
+  const int e = errno;
+  return what + Reason(e) + ".";
+}
+
+// A read takes minutes on a real line, and what it got must not be lost at its end to a file
+// that could never be written: every file a command writes, and the settings it reads, are
+// looked at before it connects. Output is the -o file ("" for none).
+int CheckPaths(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
+  const std::pair<const char*, const std::string*> outputs[] = {
+      {"-o", &Output}, {"--measure", &Opt.Measure}, {"--trace", &Opt.Trace},
+      {"--error-log", &Opt.ErrorLog}};
+  std::string problem;
+  for (const auto& [option, path] : outputs)
+    if (problem.empty() && !path->empty()) problem = WriteProblem(option, ShellPath(*path));
+  if (problem.empty() && !Opt.Settings.empty())
+    problem = ReadProblem("--settings", ShellPath(Opt.Settings));
+  if (problem.empty()) return kExitOk;
+  Fb.ShowError(problem + "\rNothing was sent to the PBX; give another path.");
+  return kExitUsage;
+}
+
+// Where a read that did not end Ok leaves what it got: beside the target, so that a good data
+// file is never replaced by a part of one. "site.ta" gives "site.partial.ta".
+std::string PartialPath(const std::string& Path) {
+  const size_t name = Path.rfind('/') + 1;  // 0 without a folder
+  std::string stem = Path;
+  if (stem.size() >= name + 4 && SameTextAscii(stem.substr(stem.size() - 3), ".ta"))
+    stem.resize(stem.size() - 3);
+  return stem + ".partial.ta";
 }
 
 // Counts what goes through, so that an empty dump is not mistaken for a listing.
@@ -99,16 +166,11 @@ class TCliConnection {
 
   TKXTAcomm& Comm() { return fComm; }
 
-  // Settings file, then the options; returns an exit status (0 when Settings is usable).
-  int LoadSettings(TSettings& Settings) {
+  // Settings file, then the options (a --settings file was checked by CheckPaths).
+  void LoadSettings(TSettings& Settings) {
     fSettingsFile = fOptions.Settings.empty() ? AppPaths().SettingsFile() : fOptions.Settings;
-    if (!fOptions.Settings.empty() && !FileReadable(fOptions.Settings)) {
-      fFeedback.ShowError("Cannot read the settings file \"" + fOptions.Settings + "\".");
-      return kExitFailed;
-    }
     ::LoadSettings(Settings, fSettingsFile);
     LoadComSettings(Settings.Com, fSettingsFile);
-    return kExitOk;
   }
 
   // Connects with the settings and the options; returns 0 or kExitNoConnection.
@@ -228,70 +290,107 @@ std::unique_ptr<TInterruptWatch> WatchInterrupts(TKXTAcomm& Comm, TTerminalFeedb
   });
 }
 
-// Connects, runs the steps and says goodbye; with --measure each phase is measured and the
-// phases are written to its file. Returns 0 or the exit status of a failure to connect or to
-// write the measurements.
+std::unique_ptr<TRunMeasure> MakeMeasure(TCliConnection& Conn, const TConnOptions& Opt) {
+  return Opt.Measure.empty() ? nullptr : std::make_unique<TRunMeasure>(Conn.Comm());
+}
+
+// Connects, runs the steps and says goodbye, each phase measured when Measure is given. Returns
+// 0 or the exit status of a failure to connect.
 int ConnectAndRun(TCliConnection& Conn, TSysData& Store, TRunDirection Direction,
-                  const TConnOptions& Opt, TTerminalFeedback& Fb, TRunResult& Run) {
-  std::unique_ptr<TRunMeasure> measure;
-  if (!Opt.Measure.empty()) measure = std::make_unique<TRunMeasure>(Conn.Comm());
-  if (measure) measure->Begin();
-  int rc = Conn.Open(Store);
-  if (measure) measure->End("connect", 0, "Connect", rc == kExitOk);
+                  TTerminalFeedback& Fb, TRunMeasure* Measure, TRunResult& Run) {
+  if (Measure) Measure->Begin();
+  const int rc = Conn.Open(Store);
+  if (Measure) Measure->End("connect", 0, "Connect", rc == kExitOk);
   if (rc == kExitOk) {
-    Run = RunSteps(Conn, Store, Direction, Fb, measure.get());
-    if (measure) measure->Begin();
+    Run = RunSteps(Conn, Store, Direction, Fb, Measure);
+    if (Measure) Measure->Begin();
     Conn.Close();
-    if (measure) measure->End("disconnect", 0, "Disconnect", true);
-  }
-  std::string error;
-  if (measure && !measure->Write(ShellPath(Opt.Measure), error)) {
-    Fb.ShowError("Cannot write the measurements: " + error);
-    if (rc == kExitOk) rc = kExitFailed;
+    if (Measure) Measure->End("disconnect", 0, "Disconnect", true);
   }
   return rc;
 }
 
+// Written after the data file, so that a side file failing costs only itself. Rc is the
+// command's status so far; a failure here turns a success into 1.
+int WriteMeasure(const TRunMeasure* Measure, const TConnOptions& Opt, TTerminalFeedback& Fb,
+                 int Rc) {
+  std::string error;
+  if (!Measure || Measure->Write(ShellPath(Opt.Measure), error)) return Rc;
+  Fb.ShowError("Cannot write the measurements: " + error);
+  return Rc == kExitOk ? kExitFailed : Rc;
+}
+
+// A read that did not end Ok keeps Path as it was. What it got goes beside it; a read that got
+// no block at all saves nothing, since an empty data file is of no use and would only look
+// like a backup. Returns Status, or 1 when the partial file cannot be written.
+int SavePartialRead(TSysData& Store, const std::string& Path, TTerminalFeedback& Fb,
+                    int Status) {
+  if (Store.HoldsNoBlock()) {
+    Fb.ShowError("The read did not end Ok and got no PBX data: nothing was saved; " + Path +
+                 " is unchanged.");
+    return Status;
+  }
+  const std::string partial = PartialPath(Path);
+  if (!Store.SaveToFile(partial)) return kExitFailed;  // the store has said why
+  Fb.ShowError("The read did not end Ok: what was read is saved in " + partial + "; " + Path +
+               " is unchanged.");
+  return Status;
+}
+
 int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
+  if (int r = CheckPaths(Opt, Output, Fb)) return r;
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
-  if (int r = conn.LoadSettings(store.Settings)) return r;
+  conn.LoadSettings(store.Settings);
   const std::string path = ShellPath(Output);
-  if (!FolderWritable(path, Fb)) return kExitFailed;
   auto watch = WatchInterrupts(conn.Comm(), Fb);
+  const auto measure = MakeMeasure(conn, Opt);
   TRunResult run;
-  if (int r = ConnectAndRun(conn, store, TRunDirection::Read, Opt, Fb, run)) return r;
-  if (run.Aborted) {
+  const int connected = ConnectAndRun(conn, store, TRunDirection::Read, Fb, measure.get(), run);
+  int rc = kExitOk;
+  if (connected == kExitOk && run.Aborted) {
     Fb.Note("Nothing was saved.");
-    return kExitAborted;
+    rc = kExitAborted;
+  } else if (connected == kExitOk && run.Ok) {
+    if (store.SaveToFile(path))
+      Fb.Note("Saved " + path);
+    else
+      rc = kExitFailed;
+  } else {
+    rc = SavePartialRead(store, path, Fb, connected != kExitOk ? connected : kExitFailed);
   }
-  if (!store.SaveToFile(path)) return kExitFailed;
-  Fb.Note("Saved " + path);
-  return run.Ok ? kExitOk : kExitFailed;
+  return WriteMeasure(measure.get(), Opt, Fb, rc);
 }
 
 int CmdUpload(const TConnOptions& Opt, const std::string& File, bool All,
               TTerminalFeedback& Fb) {
+  if (int r = CheckPaths(Opt, std::string(), Fb)) return r;
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
-  if (int r = conn.LoadSettings(store.Settings)) return r;
+  conn.LoadSettings(store.Settings);
   // A loaded file marks every block changed, so "changed" sends all of it as well.
   if (!store.LoadFromFile(ShellPath(File))) return kExitFailed;
+  // Every step would report Ok having sent nothing.
+  if (store.HoldsNoBlock()) {
+    Fb.ShowError(File + " holds no PBX data: nothing to upload.");
+    return kExitFailed;
+  }
   if (!Fb.Confirm("Upload data to PBX?")) return kExitFailed;
   auto watch = WatchInterrupts(conn.Comm(), Fb);
+  const auto measure = MakeMeasure(conn, Opt);
   TRunResult run;
-  if (int r = ConnectAndRun(conn, store,
-                            All ? TRunDirection::UploadAll : TRunDirection::UploadChanged, Opt,
-                            Fb, run))
-    return r;
-  if (run.Aborted) return kExitAborted;
-  return run.Ok ? kExitOk : kExitFailed;
+  int rc = ConnectAndRun(conn, store,
+                         All ? TRunDirection::UploadAll : TRunDirection::UploadChanged, Fb,
+                         measure.get(), run);
+  if (rc == kExitOk) rc = run.Aborted ? kExitAborted : run.Ok ? kExitOk : kExitFailed;
+  return WriteMeasure(measure.get(), Opt, Fb, rc);
 }
 
 int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
+  if (int r = CheckPaths(Opt, Output, Fb)) return r;
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
-  if (int r = conn.LoadSettings(store.Settings)) return r;
+  conn.LoadSettings(store.Settings);
   // Written beside the target and renamed over it, so an older dump stays whole until the new
   // one is complete.
   const std::string path = ShellPath(Output);
@@ -306,7 +405,7 @@ int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
     return r;
   }
   TCountingStream counted(file);
-  conn.Comm().StoreDump("ALL", counted);
+  const bool complete = conn.Comm().StoreDump("ALL", counted);
   const bool aborted = conn.Comm().AbortRequested();
   conn.Comm().ClearAbort();
   conn.Close();
@@ -318,6 +417,15 @@ int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
   if (counted.Written() == 0) {
     file.Abandon();
     Fb.ShowError("The PBX sent no listing; the dump file was not written.");
+    return kExitFailed;
+  }
+  if (!complete) {
+    file.Abandon();
+    Fb.ShowError(Format("The PBX's listing is incomplete (%zu bytes received): the connection "
+                        "was lost or the PBX fell silent before the listing ended.\r",
+                        counted.Written()) +
+                 "Nothing was written to " + path +
+                 " (an earlier dump there is kept). Check the cable and dump again.");
     return kExitFailed;
   }
   if (!file.Commit()) {
@@ -379,9 +487,11 @@ void AddConnectionOptions(CLI::App* Cmd, TConnOptions& O) {
 const char* const kFooter =
     "CONNECTION defaults to the settings of TALVEN.INI, as the desktop program uses them.\n"
     "\n"
-    "Exit status: 0 every step succeeded; 1 a step ended \" - errors!\" (a read still saves\n"
-    "what it got), a file could not be read or written, or a question was answered no;\n"
-    "2 usage error (diff: a file could not be read); 3 no connection; 130 aborted (Ctrl-C).\n"
+    "Exit status: 0 every step succeeded; 1 a step ended \" - errors!\" (a read then keeps\n"
+    "FILE.ta and saves what it got as FILE.partial.ta), the dump was cut short, a file could\n"
+    "not be read or written, the file to upload holds no PBX data, or a question was answered\n"
+    "no; 2 usage error, also a file to write or the settings file that cannot be used (checked\n"
+    "before connecting; diff: a file could not be read); 3 no connection; 130 aborted (Ctrl-C).\n"
     "diff: 0 equal, 1 different.\n"
     "\n"
     "Without a PBX: kxta read --port demo -o demo.ta";

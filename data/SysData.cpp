@@ -17,6 +17,10 @@ const char* const kListCodes[kBlockListCount] = {
 #undef KXTA_X
 };
 
+void VisitList(const TCmdList& List, const std::function<void(const TCmdData&)>& Visit) {
+  for (int i = 0; i < List.Count(); ++i) Visit(List.Items(i));
+}
+
 }  // namespace
 
 const char* BlockCode(TBlockId Id) { return kBlockCodes[Id]; }
@@ -49,6 +53,43 @@ int TSysData::SMDRChangedCount() const { return GroupChangedCount(*this, grSMDR)
 bool TSysData::SystemParamsHasData() const { return GroupHasData(*this, grSystemParams); }
 int TSysData::SystemParamsChangedCount() const {
   return GroupChangedCount(*this, grSystemParams);
+}
+
+// Mirrors the SaveToStream chain of the store and its tables; the read-then-export test of
+// kxta against the simulator catches a block this walk leaves out.
+void ForEachFileBlock(const TSysData& Store, const std::function<void(const TCmdData&)>& Visit) {
+  const TExtensionArray& ext = Store.Extensions;
+  for (int j = 1; j <= TExtensionArray::kJackCount; ++j) {
+    const TExtensionData& jack = ext.Jacks(j);
+    for (int b = 0; b < TExtensionData::kBlockCount; ++b) Visit(jack.Block(b));
+    VisitList(jack.BC, Visit);
+    VisitList(jack.BF, Visit);
+  }
+  VisitList(ext.Cmd009, Visit);
+  Visit(ext.Cmd009.PlanBlock);
+  for (int i = 0; i < TExtensionArray::kSharedListCount; ++i) VisitList(ext.SharedList(i), Visit);
+
+  for (int c = 1; c <= TCOarray::kLineCount; ++c) {
+    const TCOdata& line = Store.COLines.Lines(c);
+    for (int b = 0; b < TCOdata::kBlockCount; ++b) Visit(line.Block(b));
+  }
+  for (int n = 1; n <= TDSSarray::kConsoleCount; ++n) {
+    const TDSSdata& dss = Store.DSSConsoles.Consoles(n);
+    Visit(dss.Cmd003D);
+    Visit(dss.Cmd004D);
+    VisitList(dss.BD, Visit);
+    VisitList(dss.BF, Visit);
+  }
+  for (int k = 0; k < kSingleBlockCount; ++k) Visit(Store.Block(static_cast<TBlockId>(k)));
+  for (int k = 0; k < kBlockListCount; ++k) VisitList(Store.List(static_cast<TListId>(k)), Visit);
+}
+
+bool TSysData::HoldsNoBlock() const {
+  bool none = true;
+  ForEachFileBlock(*this, [&none](const TCmdData& B) {
+    if (!B.Data().empty()) none = false;
+  });
+  return none;
 }
 
 TSysData& SysData() {

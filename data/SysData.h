@@ -113,6 +113,9 @@ class TSysData {
 
   // Empties every block, list and table in place. Settings, Version and both flags stay.
   void ClearData();
+  // No block of the store or its tables holds a text (ForEachFileBlock): nothing a read could
+  // keep or an upload could send, as in a new store or after a read that got nothing.
+  bool HoldsNoBlock() const;
 
   // The group queries: HasData when every member block holds actual data and every member list
   // holds at least one block, all actual; ChangedCount the changed member blocks and lines.
@@ -139,6 +142,11 @@ class TSysData {
   // The loader behind LoadFromFile, on the file's bytes; Name is the file named in messages.
   bool LoadFromBytes(const std::string& Bytes, const std::string& Name);
 };
+
+// Every block of Store in the order of the data file's records: the extension table (per jack
+// its blocks and button lists, then program 009 with its plan block, then the shared lists),
+// the CO line table, the DSS console table, the single blocks, the block lists.
+void ForEachFileBlock(const TSysData& Store, const std::function<void(const TCmdData&)>& Visit);
 
 // The program's one store, created on first use and kept until exit.
 TSysData& SysData();

@@ -826,7 +826,7 @@ int TKXTAcomm::Dial(const std::string& InitString, const std::string& DialNumber
   return result;
 }
 
-void TKXTAcomm::StoreDump(const std::string& Cmd, TStream& Stream) {
+bool TKXTAcomm::StoreDump(const std::string& Cmd, TStream& Stream) {
   {
     std::lock_guard<std::mutex> g(fDumpLock);
     fDumpStream = &Stream;
@@ -860,7 +860,14 @@ void TKXTAcomm::StoreDump(const std::string& Cmd, TStream& Stream) {
     fDumpStream = nullptr;
   }
   if (fDumpLines.load() > shown) ProgressAdvance(fDumpLines.load() - shown);
+  // The writer stops at each line's carriage return, so what it left in the ring is the end of
+  // the listing: the last line end and the prompt on a complete one, the start of a line, or
+  // nothing, when the line broke or the PBX fell silent before its listing ended.
+  std::string tail = RingText(fDumpPos.load(), RxHead());
+  std::erase_if(tail, [](char C) { return C == '\r' || C == '\n'; });
+  const bool complete = TrimBlanks(tail) == ";P>" && PortOpen() && !fLineLost;
   EndMode();
   EnterEditMode();
   ProgressClose();
+  return complete;
 }

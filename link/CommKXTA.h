@@ -121,7 +121,11 @@ class TKXTAcomm : public TPbxSession {
   bool EnterEditMode();
   bool EnterShowMode();
   bool EnterDumpMode();
-  void StoreDump(const std::string& Cmd, TStream& Stream);
+  // Writes the PBX's listing for Cmd to Stream as its lines come; the listing ends when the PBX
+  // has been silent for the exchange timeout. True when it is complete: the dump-mode prompt
+  // came after its last line, the port is still open and the line was not found lost. A
+  // listing cut short by a broken line or a silent PBX is false, whatever it wrote.
+  bool StoreDump(const std::string& Cmd, TStream& Stream);
 
   double ConnectTime() const override { return fConnectTime; }
   bool LoggedIn() const override { return fLoggedIn.load(); }

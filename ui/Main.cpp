@@ -366,6 +366,12 @@ void TMainForm::ReadFromPbx() {
 }
 
 void TMainForm::UploadToPbx() {
+  // Every step would report Ok having sent nothing.
+  if (fStore.HoldsNoBlock()) {
+    ShowError((fFileName.empty() ? std::string("The configuration") : fFileName) +
+              " holds no PBX data: nothing to upload.");
+    return;
+  }
   if (!Confirm("Upload data to PBX?")) return;
   UploadAll(this, fStore);
 }
@@ -380,7 +386,14 @@ void TMainForm::StoreDump() {
     ShowError("Cannot create the dump file\r" + name.toStdString() + "\r" + out.ErrorText());
     return;
   }
-  fActions.StoreDump(out);
+  if (!fActions.StoreDump(out)) {
+    out.Abandon();
+    ShowError("The PBX's listing is incomplete: the connection was lost or the PBX fell silent "
+              "before the listing ended.\rNothing was written to\r" + name.toStdString() +
+              "\r(an earlier dump there is kept). Check the cable, connect again and store the "
+              "dump once more.");
+    return;
+  }
   if (!out.Commit()) ShowError("The dump file could not be written completely:\r" +
                               name.toStdString() + "\r" + out.ErrorText());
 }

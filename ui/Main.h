@@ -25,7 +25,9 @@ struct TPbxActions {
   // session's result code.
   std::function<int()> Connect;
   std::function<void()> Disconnect;
-  std::function<void(TStream& To)> StoreDump;
+  // Writes the PBX's listing to To; false when it is incomplete (the line was lost, the port
+  // closed or the PBX fell silent before the listing ended).
+  std::function<bool(TStream& To)> StoreDump;
   std::function<std::string()> PbxVersion;
   // Why the last connection could not open its port, in words a user can act on.
   std::function<std::string()> ConnectErrorText;

@@ -1,5 +1,7 @@
 // kxta as a user runs it: against kxta-sim on a real pseudo-terminal, and on data files.
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -166,13 +168,51 @@ TEST_F(CliTest, RefusedCommandGivesErrorsStepExitOneAndALogEntry) {
   EXPECT_EQ(r.Status, 1) << r.Err;
   EXPECT_NE(r.Err.find("Extensions - errors!"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("Error in cmd:"), std::string::npos);
-  // The later steps still ran, and what was read is saved.
+  // The later steps still ran, and what was read is saved beside the target.
   EXPECT_NE(r.Err.find("CO lines - Ok"), std::string::npos);
-  EXPECT_TRUE(FileExists(dir.File("a.ta")));
+  EXPECT_TRUE(FileExists(dir.File("a.partial.ta")));
   const std::string log = ReadFile(dir.File("Error.log"));
   EXPECT_NE(log.find("waResult=8 Buffer:"), std::string::npos) << log;
   EXPECT_NE(log.find("604E01"), std::string::npos);
   EXPECT_NE(log.find("Command error"), std::string::npos);
+}
+
+TEST_F(CliTest, ReadThatDoesNotEndOkLeavesTheDataFileAndUploadOfNoDataSendsNothing) {
+  {
+    TSim sim({"--baud", "0"}, dir.File("sim.err"));
+    ASSERT_EQ(Kxta({"read", "--port", sim.Path(), "-o", dir.File("site.ta")}).Status, 0);
+  }
+  const std::string good = ReadFile(dir.File("site.ta"));
+  // The log-in takes five command lines: silent after them, the PBX answers no read command.
+  for (const char* silentAfter : {"40", "5"}) {
+    SCOPED_TRACE(silentAfter);
+    const bool gotSome = std::string(silentAfter) == "40";
+    TSim sim({"--baud", "0", "--silent-after", silentAfter}, dir.File("sim.err"));
+    TRun r = Kxta({"read", "--port", sim.Path(), "-o", dir.File("site.ta")},
+                  {kFast + ",DirectTimeout=300,EchoWait=50"});
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_TRUE(ReadFile(dir.File("site.ta")) == good) << "site.ta was replaced";
+    EXPECT_NE(r.Err.find(gotSome ? "what was read is saved in " + dir.File("site.partial.ta")
+                                 : std::string("got no PBX data: nothing was saved")),
+              std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find(dir.File("site.ta") + " is unchanged."), std::string::npos) << r.Err;
+    EXPECT_EQ(FileExists(dir.File("site.partial.ta")), gotSome);
+    if (gotSome) {
+      EXPECT_EQ(Kxta({"export", dir.File("site.partial.ta")}).Status, 0);
+    }
+    std::remove(dir.File("site.partial.ta").c_str());
+  }
+  {
+    THeadlessFeedback quiet;
+    SetFeedback(&quiet);
+    ASSERT_TRUE(TSysData().SaveToFile(dir.File("empty.ta")));
+    SetFeedback(nullptr);
+  }
+  TRun up = Kxta({"upload", dir.File("empty.ta"), "--yes", "--port", "demo"});
+  EXPECT_EQ(up.Status, 1);
+  EXPECT_NE(up.Err.find(dir.File("empty.ta") + " holds no PBX data: nothing to upload"),
+            std::string::npos) << up.Err;
+  EXPECT_EQ(up.Err.find("Connecting"), std::string::npos);
 }
 
 TEST_F(CliTest, SilentPbxGivesExitThreeWithNoPbxReaction) {
@@ -236,6 +276,73 @@ TEST_F(CliTest, DumpStoresTheListing) {
   EXPECT_NE(dump.find("604E01"), std::string::npos);
 }
 
+TEST_F(CliTest, DumpCutShortFailsAndKeepsTheEarlierFile) {
+  // The listing is some 50 kB; the line breaks inside it, or not at all.
+  for (const char* cut : {"4000", ""}) {
+    SCOPED_TRACE(cut);
+    dir.Write("dump.txt", "earlier dump\r\n");
+    std::vector<std::string> args{"--baud", "0"};
+    if (*cut) args.insert(args.end(), {"--cut-after", cut});
+    TSim sim(args, dir.File("sim.err"));
+    TRun r = Kxta({"dump", "--port", sim.Path(), "-o", dir.File("dump.txt")},
+                  {kFast + ",DirectTimeout=300,EchoWait=50"});
+    const std::string dump = ReadFile(dir.File("dump.txt"));
+    if (*cut) {
+      EXPECT_EQ(r.Status, 1) << r.Err;
+      EXPECT_EQ(dump, "earlier dump\r\n");
+      EXPECT_NE(r.Err.find("listing is incomplete"), std::string::npos) << r.Err;
+    } else {
+      EXPECT_EQ(r.Status, 0) << r.Err;
+      EXPECT_GT(dump.size(), 40000u);
+    }
+  }
+}
+
+// A read must not run for minutes and then lose its result to a file it cannot write.
+TEST_F(CliTest, UnusablePathsAreUsageErrorsBeforeAnythingIsSent) {
+  ASSERT_EQ(::mkdir(dir.File("folder").c_str(), 0755), 0);
+  const std::string folder = dir.File("folder"), missing = dir.File("no/such/m.txt");
+  const std::string none = dir.File("none.ini");
+  std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"read", "-o", folder}, "Cannot write -o \"" + folder + "\": it is a folder"},
+      {{"read", "--measure", folder}, "Cannot write --measure \"" + folder + "\": it is a folder"},
+      {{"read", "--measure", missing}, "of --measure \"" + missing + "\": the folder does not"},
+      {{"read", "--trace", missing}, "of --trace \"" + missing + "\""},
+      {{"read", "--error-log", folder}, "Cannot write --error-log \"" + folder + "\""},
+      {{"read", "--settings", none}, "Cannot read --settings \"" + none + "\": no such file"},
+      {{"read", "--settings", folder}, "Cannot read --settings \"" + folder + "\": it is a"},
+      {{"upload", dir.File("a.ta"), "--yes", "--measure", folder}, "--measure \"" + folder},
+      {{"dump", "-o", dir.File("d.txt"), "--trace", missing}, "--trace \"" + missing},
+  };
+  if (::geteuid() != 0) {  // root may write anywhere
+    ASSERT_EQ(::mkdir(dir.File("locked").c_str(), 0555), 0);
+    cases.push_back({{"read", "--measure", dir.File("locked/m.txt")}, "no write permission"});
+  }
+  TSim sim({"--baud", "0", "--trace"}, dir.File("sim.err"));
+  for (auto& [args, says] : cases) {
+    SCOPED_TRACE(says);
+    args.insert(args.end(), {"--port", sim.Path()});
+    if (args[0] == "read" && args[1] != "-o") args.insert(args.end(), {"-o", dir.File("b.ta")});
+    TRun r = Kxta(args);
+    EXPECT_EQ(r.Status, 2) << r.Err;
+    EXPECT_NE(r.Err.find(says), std::string::npos) << r.Err;
+  }
+  sim.Stop();
+  EXPECT_EQ(ReadFile(dir.File("sim.err")).find("<< "), std::string::npos);  // nothing received
+}
+
+TEST_F(CliTest, MeasurementsThatCannotBeWrittenAfterTheReadCostOnlyThemselves) {
+  // /dev/full passes the check before connecting, and every write to it fails as on a full disk.
+  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  TSim sim({"--baud", "0"}, dir.File("sim.err"));
+  TRun r = Kxta({"read", "--port", sim.Path(), "-o", dir.File("a.ta"), "--measure", "/dev/full"});
+  EXPECT_EQ(r.Status, 1) << r.Err;
+  const size_t saved = r.Err.find("Saved " + dir.File("a.ta"));
+  EXPECT_NE(saved, std::string::npos) << r.Err;
+  EXPECT_LT(saved, r.Err.find("Cannot write the measurements: /dev/full"));
+  EXPECT_EQ(Kxta({"export", dir.File("a.ta")}).Status, 0);
+}
+
 TEST_F(CliTest, ExportOfACorruptFileIsAClearErrorWithExitOne) {
   ASSERT_EQ(Kxta({"read", "--port", "demo", "-o", dir.File("a.ta")}).Status, 0);
   const std::string good = ReadFile(dir.File("a.ta"));
@@ -256,7 +363,7 @@ TEST_F(CliTest, ExportOfACorruptFileIsAClearErrorWithExitOne) {
 
 TEST_F(CliTest, ReadIntoAMissingFolderFailsBeforeConnecting) {
   TRun r = Kxta({"read", "--port", "demo", "-o", dir.File("no/such/folder/a.ta")});
-  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Status, 2);
   EXPECT_NE(r.Err.find("Cannot write into the folder"), std::string::npos) << r.Err;
   EXPECT_EQ(r.Err.find("Connecting"), std::string::npos);
 }

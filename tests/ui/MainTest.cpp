@@ -21,6 +21,7 @@ struct TFakePbx {
   bool CarrierHandlerSet = false;
   std::string Why;
   std::function<void()> DuringConnect;
+  bool DumpComplete = true;
 
   TPbxActions Actions() {
     TPbxActions a;
@@ -33,7 +34,10 @@ struct TFakePbx {
     a.PbxVersion = [] { return std::string("Y501A-1234"); };
     a.ConnectErrorText = [this] { return Why; };
     a.SetOnCarrierLost = [this](std::function<void()> F) { CarrierHandlerSet = bool(F); };
-    a.StoreDump = [](TStream& S) { S.Write("PBX listing\r\n", 13); };
+    a.StoreDump = [this](TStream& S) {
+      S.Write("PBX listing\r\n", 13);
+      return DumpComplete;
+    };
     return a;
   }
 };
@@ -202,6 +206,7 @@ class MainTest : public QObject {
     TFakePbx pbx;
     TTestMainForm m(SysData(), pbx.Actions(), false);
     SysData().HaveFileData = true;
+    SysData().Cmd103S.SetData("103S/1/");
     f.Answers = {false};
     m.ReadFromPbx();
     QCOMPARE(f.Questions,
@@ -220,6 +225,31 @@ class MainTest : public QObject {
     m.StoreDump();
     QCOMPARE(fDir->Read("old.log"), std::string("PBX listing\r\n"));
     QVERIFY(f.Errors.empty());
+  }
+
+  void IncompleteDumpKeepsTheEarlierFile() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    pbx.DumpComplete = false;
+    TTestMainForm m(SysData(), pbx.Actions(), true);
+    fDir->Write("old.log", "old dump");
+    m.NextFile = QString::fromStdString(fDir->File("old.log"));
+    m.StoreDump();
+    QCOMPARE(fDir->Read("old.log"), std::string("old dump"));
+    QCOMPARE(f.Errors.size(), size_t(1));
+    QVERIFY2(f.Errors[0].find("listing is incomplete") != std::string::npos, f.Errors[0].c_str());
+  }
+
+  void UploadOfAStoreWithoutDataSaysSoAndAsksNothing() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    m.SetOnline(true);
+    f.Answers = {true};
+    m.UploadToPbx();
+    QVERIFY(f.Questions.empty());
+    QCOMPARE(f.Errors,
+             (std::vector<std::string>{"The configuration holds no PBX data: nothing to upload."}));
   }
 };
 
