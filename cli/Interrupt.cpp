@@ -11,7 +11,7 @@ namespace {
 
 int gPipe[2] = {-1, -1};
 std::atomic<int> gCount{0};
-struct sigaction gOldInt {}, gOldTerm {};
+struct sigaction gOldInt {}, gOldTerm {}, gOldHup {};
 
 constexpr char kSignalByte = 's';
 constexpr char kStopByte = 'q';
@@ -53,6 +53,8 @@ TInterruptWatch::TInterruptWatch(std::function<void()> OnInterrupt)
   sa.sa_flags = SA_RESTART;
   ::sigaction(SIGINT, &sa, &gOldInt);
   ::sigaction(SIGTERM, &sa, &gOldTerm);
+  // A closed terminal or a logged-out session: the same orderly end, goodbye included.
+  ::sigaction(SIGHUP, &sa, &gOldHup);
   fActive = true;
 }
 
@@ -60,6 +62,7 @@ TInterruptWatch::~TInterruptWatch() {
   if (!fActive) return;
   ::sigaction(SIGINT, &gOldInt, nullptr);
   ::sigaction(SIGTERM, &gOldTerm, nullptr);
+  ::sigaction(SIGHUP, &gOldHup, nullptr);
   const char c = kStopByte;
   // Blocking write is fine here: the watcher drains the pipe.
   ::fcntl(gPipe[1], F_SETFL, 0);

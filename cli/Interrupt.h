@@ -1,4 +1,4 @@
-// Ctrl-C (SIGINT) and SIGTERM while a command runs. The handler only counts and writes one
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP while a command runs. The handler only counts and writes one
 // byte into a pipe; a watcher thread reads the pipe and calls OnInterrupt, where it is safe to
 // set the session's abort request and wake its wait. A third signal ends the program at once,
 // for a PBX that keeps a wait from ever reaching the next command.

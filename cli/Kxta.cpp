@@ -135,21 +135,24 @@ std::string PartialPath(const std::string& Path) {
   return stem + ".partial.ta";
 }
 
-// Counts what goes through, so that an empty dump is not mistaken for a listing.
+// Counts what the PBX sent and what reached the file, so that an empty dump is not mistaken
+// for a listing, nor a full disk for an empty dump.
 class TCountingStream : public TStream {
  public:
   explicit TCountingStream(TStream& Inner) : fInner(Inner) {}
   size_t Read(void* Buffer, size_t Count) override { return fInner.Read(Buffer, Count); }
   size_t Write(const void* Buffer, size_t Count) override {
     const size_t n = fInner.Write(Buffer, Count);
+    fReceived += Count;
     fWritten += n;
     return n;
   }
+  size_t Received() const { return fReceived; }
   size_t Written() const { return fWritten; }
 
  private:
   TStream& fInner;
-  size_t fWritten = 0;
+  size_t fReceived = 0, fWritten = 0;
 };
 
 // One connection to the PBX for one command, closed with a clean goodbye whatever happens.
@@ -202,8 +205,13 @@ class TCliConnection {
     int dialResult = 0;
     const int r = fComm.ConnectDevice(device, speed, stopBits, wordLen, parity, password, 0,
                                       false, "", "", 0, dialResult);
+    if (r == TKXTAcomm::kResultAborted) {
+      fFeedback.ShowInformation(ConnectResultMessage(r));
+      return kExitAborted;
+    }
     if (r != 0) {
-      std::string msg = ConnectResultMessage(r);
+      std::string msg =
+          ConnectResultMessage(r, TConnectAudience::CommandLine, fComm.ConnectStep());
       if (r == 1 && !fComm.ConnectErrorText().empty()) msg += "\r" + fComm.ConnectErrorText();
       fFeedback.ShowError(msg);
       return kExitNoConnection;
@@ -348,7 +356,7 @@ int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
   TRunResult run;
   const int connected = ConnectAndRun(conn, store, TRunDirection::Read, Fb, measure.get(), run);
   int rc = kExitOk;
-  if (connected == kExitOk && run.Aborted) {
+  if (connected == kExitAborted || (connected == kExitOk && run.Aborted)) {
     Fb.Note("Nothing was saved.");
     rc = kExitAborted;
   } else if (connected == kExitOk && run.Ok) {
@@ -413,6 +421,16 @@ int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
     file.Abandon();
     Fb.ShowInformation("Dump aborted; nothing was saved.");
     return kExitAborted;
+  }
+  if (counted.Written() < counted.Received()) {
+    const std::string why = file.ErrorText();
+    file.Abandon();
+    Fb.ShowError(Format("The dump file could not be written (%zu of %zu bytes received were "
+                        "written): ",
+                        counted.Written(), counted.Received()) +
+                 (why.empty() ? std::string("write error") : why) + ".\rNothing was written to " +
+                 path + " (an earlier dump there is kept). Make room on the disk and dump again.");
+    return kExitFailed;
   }
   if (counted.Written() == 0) {
     file.Abandon();

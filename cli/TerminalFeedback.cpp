@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 
+#include "Errors.h"
 #include "Text.h"
 
 namespace {
@@ -23,11 +25,29 @@ constexpr int kBarCells = 24;
 std::string TerminalLines(const std::string& Text) {
   TStringList lines = SplitLines(Text);
   while (!lines.empty() && TrimBlanks(lines.back()).empty()) lines.pop_back();
+  // Messages carry the PBX's own bytes (a version text, a refused or damaged answer): control
+  // characters and bytes beyond ASCII are shown as <XX>, so that none of them can move the
+  // cursor or change the terminal, and a long answer is cut to a few lines.
   std::string s;
-  for (size_t i = 0; i < lines.size(); ++i) {
+  const size_t shown = lines.size() > kMaxMessageLines ? kMaxMessageLines - 1 : lines.size();
+  for (size_t i = 0; i < shown; ++i) {
     if (i) s += '\n';
-    s += lines[i];
+    size_t n = 0;
+    for (unsigned char c : lines[i]) {
+      if (++n > kMaxMessageLineChars) {
+        s += "...";
+        break;
+      }
+      if (c < 0x20 || c >= 0x7f) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "<%02X>", c);
+        s += hex;
+      } else {
+        s += static_cast<char>(c);
+      }
+    }
   }
+  if (shown < lines.size()) s += Format("\n... (%zu more lines)", lines.size() - shown);
   return s;
 }
 

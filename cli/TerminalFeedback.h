@@ -61,4 +61,8 @@ class TTerminalFeedback : public TFeedback {
 };
 
 // "\r" (the boxes' line break), "\r\n" and "\n" all end a line; empty trailing lines dropped.
+// Control characters and bytes beyond ASCII show as <XX>; a message keeps at most
+// kMaxMessageLines lines of at most kMaxMessageLineChars characters.
+constexpr size_t kMaxMessageLines = 12;
+constexpr size_t kMaxMessageLineChars = 160;
 std::string TerminalLines(const std::string& Text);

@@ -247,7 +247,7 @@ void TKXTAcomm::Wait(int Ms) {
   for (;;) {
     if (!fBusy) ServiceLineEvents();
     const int32_t left = Ms - Since(start);
-    if (left <= 0) break;
+    if (left <= 0 || ConnectAborted()) break;
     Feedback().WaitForActivity(left);
   }
   fPauseMicros += MicrosSince(t0);
@@ -481,6 +481,10 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
       ServiceLineEvents();
       break;
     }
+    if (ConnectAborted()) {
+      result = kResultAborted;
+      break;
+    }
     const int32_t silence = Since(fLastRxTime.load());
     const int32_t total = Since(begun);
     if (silence > fRxTimeout || total >= Timing.ExchangeLimit) break;
@@ -503,6 +507,11 @@ bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const st
   // Told once when it was lost; a run of hundreds of commands must not repeat the error box
   // (and the silence timeout) for each of them.
   if (fLineLost) return false;
+  if (fRestoreEditMode && !fBusy) {
+    fRestoreEditMode = false;
+    EndMode();
+    EnterEditMode();
+  }
   if (fBusy) {
     // A command started while another waits for its answer (a window event handled during
     // the wait): it is refused unsent, and the line is as good as it was.
@@ -592,7 +601,7 @@ std::string TKXTAcomm::VersionText(const std::string& Reply) {
 // of the password (it stopped answering: no reason to blame the password), 9 carrier lost.
 int TKXTAcomm::SendPassword(const std::string& Password, std::string& Reply) {
   const int r = Transact(Password + "\r", ";>", Reply, 1, Timing.PromptPause);
-  if (r == 0 || r == 9) return r;
+  if (r == 0 || r == 9 || r == kResultAborted) return r;
   const size_t lineEnd = Reply.find_first_of("\r\n");
   const bool answered = lineEnd != std::string::npos &&
                         Reply.find_first_not_of("\r\n ", lineEnd) != std::string::npos;
@@ -610,8 +619,9 @@ int TKXTAcomm::Login(const std::string& Password, int LineEndIndex) {
   if (!fPort || !fPort->ModemStatus(2)) return 6;
   bool wasInMode = false;
   std::string reply;
+  fConnectStep = "TA616";
   int r = Transact("TA616\r\n", ";>", reply, 2, pause);
-  if (r == 9) return r;
+  if (r == 9 || r == kResultAborted) return r;
   if (r != 0) {
     const bool hasPassword = Contains(reply, "Password");
     if (!Contains(reply, ";>") && !Contains(reply, ";E>") && !Contains(reply, ";S>") &&
@@ -621,17 +631,22 @@ int TKXTAcomm::Login(const std::string& Password, int LineEndIndex) {
     if (hasPassword && (r = SendPassword(Password, reply)) != 0) return r;
     EndMode();
   }
+  if (ConnectAborted()) return kResultAborted;
+  fConnectStep = "VER";
   r = Transact("VER\r", ";>", reply, 1, pause);
   if (r != 0) return r;
   fPbxVersion = VersionText(reply);
+  fConnectStep = "EDT";
   if (wasInMode) {
     r = Transact("EDT\r", ";>", reply, 1, pause);
     if (r != 0) return r;
   } else {
     r = Transact("EDT\r", "Password :", reply, 1, pause);
     if (r != 0) return r;
+    fConnectStep = "the password";
     if ((r = SendPassword(Password, reply)) != 0) return r;
   }
+  fConnectStep = "INT";
   r = Transact("INT\r", ";E>", reply, 1, pause);
   if (r != 0) return r;
   fLoggedIn = true;
@@ -715,6 +730,8 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
   fModemMode = false;
   fLineLost = false;
   fCarrierWasLost = false;
+  fRestoreEditMode = false;
+  fConnectStep.clear();
   fRxTimeout = Timing.DirectTimeout;
   fConnectErrorText.clear();
   fClosePending = false;
@@ -732,11 +749,23 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
     ClosePort();
     return 1;
   }
+  // From here on the user's abort ends the attempt at once: a PBX that answers slowly in pieces
+  // can keep a log-in going for minutes.
+  struct TConnecting {
+    bool& Flag;
+    explicit TConnecting(bool& F) : Flag(F) { Flag = true; }
+    ~TConnecting() { Flag = false; }
+  } connecting(fConnecting);
   Wait(Timing.OpenPause);
   if (UseModem) {
     fRxTimeout = Timing.ModemTimeout;
     std::string response;
     DialResult = Dial(InitString, DialNumber, WaitCDtimeout, response);
+    if (ConnectAborted()) {
+      fAbortRequested = false;
+      ClosePort();
+      return kResultAborted;
+    }
     if (DialResult != 0) {
       ClosePort();
       return 4;
@@ -746,7 +775,7 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
   int r = 2;
   for (int attempt = 0; attempt < kLoginAttempts; ++attempt) {
     r = Login(Password, LineEndIndex);
-    if (r == 0 || r == 3 || r == 5) break;
+    if (r == 0 || r == 3 || r == 5 || r == kResultAborted) break;
     // A line that is gone (the modem's carrier, DSR) is not tried again: the next attempt
     // would only meet a closed port and blame the cable.
     if (r == 9 || fCarrierWasLost) {
@@ -760,6 +789,8 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
     fConnectTime = SteadyNow();
     return 0;
   }
+  if (r == kResultAborted) fAbortRequested = false;  // taken: it ended this attempt
+  fConnecting = false;  // the goodbye is typed whole
   SendSlow(LineEndIndex == 1 ? "BYE\r" : "BYE\r\n", Timing.ByePause);
   ClosePort();
   fModemMode = false;
@@ -768,6 +799,7 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
 }
 
 void TKXTAcomm::Disconnect() {
+  fRestoreEditMode = false;
   SendSlow("BYE\r", Timing.ByePause);
   Wait(Timing.DisconnectPause);
   fModemMode = false;
@@ -819,6 +851,7 @@ int TKXTAcomm::Dial(const std::string& InitString, const std::string& DialNumber
       result = 2;
       break;
     }
+    if (ConnectAborted()) break;
     int32_t next = waitMs - elapsed + 1;
     if (elapsed <= Timing.DialEchoLimit) next = std::min(next, Timing.DialEchoLimit - elapsed + 1);
     Feedback().WaitForActivity(next);
@@ -849,6 +882,7 @@ bool TKXTAcomm::StoreDump(const std::string& Cmd, TStream& Stream) {
     }
     ServiceLineEvents();
     if (!PortOpen()) break;
+    if (fAbortRequested.load()) break;  // the caller sees the request and keeps no file
     const int32_t silence = Since(fLastRxTime.load());
     if (silence > fRxTimeout) break;
     Feedback().WaitForActivity(fRxTimeout - silence + 1);
@@ -866,8 +900,14 @@ bool TKXTAcomm::StoreDump(const std::string& Cmd, TStream& Stream) {
   std::string tail = RingText(fDumpPos.load(), RxHead());
   std::erase_if(tail, [](char C) { return C == '\r' || C == '\n'; });
   const bool complete = TrimBlanks(tail) == ";P>" && PortOpen() && !fLineLost;
-  EndMode();
-  EnterEditMode();
+  if (fAbortRequested.load()) {
+    // The PBX goes on with its listing, and leaving dump mode would wait for its end: the
+    // way back to edit mode is left to the next command (a goodbye needs none).
+    fRestoreEditMode = true;
+  } else {
+    EndMode();
+    EnterEditMode();
+  }
   ProgressClose();
   return complete;
 }

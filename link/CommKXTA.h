@@ -95,6 +95,8 @@ class TKXTAcomm : public TPbxSession {
   static constexpr size_t kReadPiece = 100;
   // Transact's result when an answer overran the receive ring (the others are 0 to 9).
   static constexpr int kResultOverrun = 10;
+  // Connect's result when the user's abort request ended the connection attempt.
+  static constexpr int kResultAborted = 11;
   // The longest wait for the modem's carrier after dialling, in seconds.
   static constexpr int kMaxWaitCD = 3600;
 
@@ -137,6 +139,8 @@ class TKXTAcomm : public TPbxSession {
   bool Busy() const { return fBusy; }
   // Why the last Connect could not open the port, in words a user can act on; empty otherwise.
   const std::string& ConnectErrorText() const { return fConnectErrorText; }
+  // The log-in line ("VER", "EDT", "INT", ...) that the last failed Connect ended at.
+  const std::string& ConnectStep() const { return fConnectStep; }
 
   // The carrier-lost callback: fired once (on the user-interface thread), then cleared.
   TNotifyEvent OnCarrierLost;
@@ -209,6 +213,7 @@ class TKXTAcomm : public TPbxSession {
   void CarrierChanged(TCustomComm& Port);
   void DumpWriter();
   int SendPassword(const std::string& Password, std::string& Reply);
+  bool ConnectAborted() const { return fConnecting && fAbortRequested.load(); }
 
   std::unique_ptr<TCustomComm> fPort;
   TPortFactory fPortFactory;
@@ -218,6 +223,12 @@ class TKXTAcomm : public TPbxSession {
   std::atomic<uint32_t> fDumpPos{0};
   uint32_t fDialPos = 0;
   bool fBusy = false;
+  // A connection attempt is under way: the abort request ends its waits (later, it is taken
+  // before the next command).
+  bool fConnecting = false;
+  // A dump was aborted in dump mode: the next command first returns to edit mode.
+  bool fRestoreEditMode = false;
+  std::string fConnectStep;
   std::atomic<bool> fModemMode{false};
   bool fLineLost = false;
   bool fCarrierWasLost = false;  // since the last Connect

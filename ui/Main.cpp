@@ -249,7 +249,8 @@ bool TMainForm::Connect() {
     SetOnline(true);
     fStore.Version.SetModel(fActions.PbxVersion ? fActions.PbxVersion() : std::string());
   } else {
-    std::string msg = ConnectResultMessage(r);
+    std::string msg = ConnectResultMessage(r, TConnectAudience::Desktop,
+                                           fActions.ConnectStep ? fActions.ConnectStep() : "");
     const std::string why = fActions.ConnectErrorText ? fActions.ConnectErrorText() : "";
     if (r == 1 && !why.empty()) msg += "\r\r" + why;
     ShowError(msg);

@@ -31,6 +31,8 @@ struct TPbxActions {
   std::function<std::string()> PbxVersion;
   // Why the last connection could not open its port, in words a user can act on.
   std::function<std::string()> ConnectErrorText;
+  // The log-in line the last failed connect ended at (for its message).
+  std::function<std::string()> ConnectStep;
   // The session's carrier-lost slot (set by the modem dialog, cleared on disconnect).
   std::function<void(std::function<void()>)> SetOnCarrierLost;
   // The devices behind the COM entries and those present, for the COM port dialog.

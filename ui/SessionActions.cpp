@@ -22,6 +22,7 @@ TPbxActions SessionActions(TKXTAcomm& Comm, TSysData& Store, const std::string& 
   a.StoreDump = [&Comm](TStream& S) { return Comm.StoreDump("ALL", S); };
   a.PbxVersion = [&Comm] { return Comm.PbxVersion(); };
   a.ConnectErrorText = [&Comm] { return Comm.ConnectErrorText(); };
+  a.ConnectStep = [&Comm] { return Comm.ConnectStep(); };
   a.SetOnCarrierLost = [&Comm](std::function<void()> F) { Comm.OnCarrierLost = std::move(F); };
   a.ComDevices = [Device] {
     TComDevices d = MachineComDevices();

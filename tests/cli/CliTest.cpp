@@ -254,6 +254,66 @@ TEST_F(CliTest, CtrlCDuringAReadAbortsWithExit130AndAGoodbye) {
   EXPECT_NE(received.find("BYE<CR>"), std::string::npos) << received.substr(received.size() > 300 ? received.size() - 300 : 0);
 }
 
+TEST_F(CliTest, SignalsWhileConnectingEndTheAttemptAtOnceWithExit130) {
+  // A PBX that answers byte by byte, 150 ms apart: a log-in takes many seconds.
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    TSim sim({"--baud", "0", "--split", "1", "--gap-ms", "150"}, dir.File("sim.err"));
+    ASSERT_FALSE(sim.Path().empty());
+    TChild c(KXTA_EXE, {"read", "--port", sim.Path(), "-o", dir.File("a.ta")}, {kFast},
+             dir.File("stdout"));
+    ASSERT_TRUE(c.WaitForErr("Connecting to", 10000)) << c.Err();
+    usleep(300000);  // well inside the log-in
+    const auto t0 = std::chrono::steady_clock::now();
+    c.Signal(sig);
+    EXPECT_EQ(c.Finish(10000), 130) << c.Err();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
+    EXPECT_NE(c.Err().find("Connecting aborted."), std::string::npos) << c.Err();
+    EXPECT_FALSE(FileExists(dir.File("a.ta")));
+  }
+}
+
+TEST_F(CliTest, DumpEndedBySighupOrAFullDiskKeepsTheEarlierDump) {
+  dir.Write("dump.txt", "an earlier dump\n");
+  {
+    // Paced at 9600 bit/s the listing takes a minute.
+    TSim sim({"--baud", "9600"}, dir.File("sim.err"));
+    ASSERT_FALSE(sim.Path().empty());
+    TChild c(KXTA_EXE, {"dump", "--port", sim.Path(), "-o", dir.File("dump.txt")}, {kFast},
+             dir.File("stdout"));
+    ASSERT_TRUE(c.WaitForErr("Store dump", 20000)) << c.Err();
+    usleep(500000);
+    c.Signal(SIGHUP);
+    EXPECT_EQ(c.Finish(20000), 130) << c.Err();
+    EXPECT_NE(c.Err().find("nothing was saved"), std::string::npos) << c.Err();
+  }
+  // No room for more than 2 KiB: the file cannot take the listing.
+  TChild full("/bin/sh",
+              {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" dump --port demo -o \"$1\"", KXTA_EXE,
+               dir.File("dump.txt")},
+              {kFast + ",DirectTimeout=300"}, dir.File("stdout"));
+  EXPECT_EQ(full.Finish(30000), 1) << full.Err();
+  EXPECT_NE(full.Err().find("The dump file could not be written"), std::string::npos)
+      << full.Err();
+  EXPECT_EQ(full.Err().find("sent no listing"), std::string::npos) << full.Err();
+  EXPECT_EQ(ReadFile(dir.File("dump.txt")), "an earlier dump\n");
+  // Neither left a temporary file behind.
+  TChild ls("/bin/sh", {"-c", "ls -A \"$0\"", dir.File("")}, {}, dir.File("ls.txt"));
+  ls.Finish(5000);
+  EXPECT_EQ(ReadFile(dir.File("ls.txt")).find(".dump.txt."), std::string::npos)
+      << ReadFile(dir.File("ls.txt"));
+}
+
+TEST_F(CliTest, ConnectMessagesNameTheOptionToChange) {
+  TSim sim({"--baud", "0"}, dir.File("sim.err"));
+  ASSERT_FALSE(sim.Path().empty());
+  TRun r = Kxta({"read", "--port", sim.Path(), "--password", "0000", "-o", dir.File("a.ta")});
+  EXPECT_EQ(r.Status, 3);
+  EXPECT_NE(r.Err.find("Bad access password!"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("--password"), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Err.find("Settings->System"), std::string::npos) << r.Err;
+}
+
 TEST_F(CliTest, ProgressBarIsDrawnOnATerminal) {
   TChild c(KXTA_EXE, {"read", "--port", "demo", "-o", dir.File("d.ta")}, {kFast},
            dir.File("stdout"), true);

@@ -2,6 +2,8 @@
 // walk over the data file's blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "CommKXTA.h"
 #include "DataFile.h"
 #include "FileBlocks.h"
@@ -80,4 +82,13 @@ TEST(CliUnit, FileBlockWalkFollowsTheDataFileRecords) {
 TEST(CliUnit, TerminalLinesTurnBoxBreaksIntoLines) {
   EXPECT_EQ(TerminalLines("Error in cmd: \r604E01//\r\nCommand error\r\n;E>\r\n\r\n"),
             "Error in cmd: \n604E01//\nCommand error\n;E>");
+  // The PBX's bytes cannot drive the terminal, and a long answer is cut.
+  EXPECT_EQ(TerminalLines(std::string("Connected: Y581\x1b[2J\x07\xc3") + "\r"),
+            "Connected: Y581<1B>[2J<07><C3>");
+  std::string many;
+  for (int i = 0; i < 40; ++i) many += ";=>001S" + std::to_string(i) + "/" + std::string(300, '1') + "/\r\n";
+  const std::string cut = TerminalLines(many);
+  EXPECT_EQ(std::count(cut.begin(), cut.end(), '\n') + 1, long(kMaxMessageLines));
+  EXPECT_NE(cut.find("... (29 more lines)"), std::string::npos) << cut;
+  EXPECT_LT(cut.size(), kMaxMessageLines * (kMaxMessageLineChars + 4));
 }
