@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "Paths.h"
+#include "SafeFile.h"
 #include "PosixComm.h"
 #include "SerialPorts.h"
 #include "Text.h"
@@ -99,8 +100,9 @@ namespace {
 
 class TTraceDevice final : public TCommDevice {
  public:
-  TTraceDevice(std::unique_ptr<TCommDevice> Inner, const std::string& File)
-      : fInner(std::move(Inner)), fFile(std::fopen(File.c_str(), "ab")) {
+  TTraceDevice(std::unique_ptr<TCommDevice> Inner, const std::string& File,
+               std::shared_ptr<std::atomic<bool>> Mask)
+      : fInner(std::move(Inner)), fFile(OpenPrivateAppend(File)), fMask(std::move(Mask)) {
     Note("open " + fInner->Name());
   }
   ~TTraceDevice() override {
@@ -119,12 +121,29 @@ class TTraceDevice final : public TCommDevice {
   }
   int Read(void* Buffer, size_t Count) override {
     const int n = fInner->Read(Buffer, Count);
-    if (n > 0) Bytes("RX", static_cast<const char*>(Buffer), static_cast<size_t>(n));
+    if (n > 0) {
+      std::string b(static_cast<const char*>(Buffer), static_cast<size_t>(n));
+      for (char& c : b)
+        if (fEchoToMask.load() > 0 && c != '\r' && c != '\n') {
+          c = '*';
+          fEchoToMask.fetch_sub(1);
+        }
+      Bytes("RX", b.data(), b.size());
+    }
     return n;
   }
   int Write(const void* Buffer, size_t Count, int TimeoutMs) override {
     const int n = fInner->Write(Buffer, Count, TimeoutMs);
-    if (n > 0) Bytes("TX", static_cast<const char*>(Buffer), static_cast<size_t>(n));
+    if (n > 0) {
+      std::string b(static_cast<const char*>(Buffer), static_cast<size_t>(n));
+      if (fMask && fMask->load())
+        for (char& c : b)
+          if (c != '\r' && c != '\n') {
+            c = '*';
+            fEchoToMask.fetch_add(1);
+          }
+      Bytes("TX", b.data(), b.size());
+    }
     if (n < 0) Note("TX timed out");
     return n;
   }
@@ -190,11 +209,14 @@ class TTraceDevice final : public TCommDevice {
   std::unique_ptr<TCommDevice> fInner;
   std::mutex fLock;
   FILE* fFile;
+  std::shared_ptr<std::atomic<bool>> fMask;
+  std::atomic<size_t> fEchoToMask{0};  // masked bytes written whose echo is still to come
 };
 
 }  // namespace
 
 std::unique_ptr<TCommDevice> MakeTraceDevice(std::unique_ptr<TCommDevice> Inner,
-                                             const std::string& TraceFile) {
-  return std::make_unique<TTraceDevice>(std::move(Inner), TraceFile);
+                                             const std::string& TraceFile,
+                                             std::shared_ptr<std::atomic<bool>> Mask) {
+  return std::make_unique<TTraceDevice>(std::move(Inner), TraceFile, std::move(Mask));
 }

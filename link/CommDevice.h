@@ -2,6 +2,7 @@
 // the registry of named in-process devices, and the mapping of COM names to device paths.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -53,9 +54,12 @@ std::string ResolveDevicePath(const std::string& Name, const std::string& Settin
 // or else the terminal device at that path. Does not open it.
 std::unique_ptr<TCommDevice> CreateCommDevice(const std::string& Name);
 
-// A device that records every byte moved through Inner, with its time, into TraceFile.
+// A device that records every byte moved through Inner, with its time, into TraceFile (a new
+// file readable by its owner only). While *Mask is set, bytes written are recorded as "*",
+// and as many bytes read after them (their echo).
 std::unique_ptr<TCommDevice> MakeTraceDevice(std::unique_ptr<TCommDevice> Inner,
-                                             const std::string& TraceFile);
+                                             const std::string& TraceFile,
+                                             std::shared_ptr<std::atomic<bool>> Mask = nullptr);
 
 // Words a user can act on for a failure to open Device with errno Code.
 std::string OpenFailureDetail(const std::string& Device, int Code);

@@ -94,7 +94,7 @@ void TCustomComm::Open() {
   CheckClosed();
   Reap();
   std::unique_ptr<TCommDevice> d = OpenDevice();
-  if (!fTraceFile.empty()) d = MakeTraceDevice(std::move(d), fTraceFile);
+  if (!fTraceFile.empty()) d = MakeTraceDevice(std::move(d), fTraceFile, fTraceMask);
   fDevice = std::move(d);
   fOpen = true;
   fWatcher = std::make_unique<TCommEventThread>(*fDevice, fMonitorEvents,

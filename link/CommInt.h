@@ -209,6 +209,9 @@ class TCustomComm {
   // none. Takes effect at the next Open.
   void SetTraceFile(const std::string& Path) { fTraceFile = Path; }
   const std::string& TraceFile() const { return fTraceFile; }
+  // While set, the trace shows each byte written, and as many bytes received after it (their
+  // echo), as "*" (line ends apart): a password typed is never recorded.
+  void SetTraceMasked(bool On) { fTraceMask->store(On); }
 
   // Callbacks, called on the watcher thread. Set them while the port is closed.
   TNotifyEvent OnBreak, OnCts, OnDsr, OnRing, OnRlsd, OnRxFlag, OnTxEmpty;
@@ -236,6 +239,7 @@ class TCustomComm {
   TCommEventTypes fMonitorEvents = kAllCommEvents;
   std::unique_ptr<TCommEventThread> fWatcher;
   std::string fTraceFile;
+  std::shared_ptr<std::atomic<bool>> fTraceMask = std::make_shared<std::atomic<bool>>(false);
   // A watcher asked to stop from inside its own callback, with the device it still owns.
   std::unique_ptr<TCommEventThread> fStoppedWatcher;
   std::unique_ptr<TCommDevice> fStoppedDevice;

@@ -554,10 +554,11 @@ bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const st
 
 void TKXTAcomm::WriteErrorLog(const std::string& Reply, int Result) {
   const std::string path = ErrorLogFile();
-  FILE* f = std::fopen(path.c_str(), "ab");
+  // The log holds the PBX's answers, which may hold codes: a new log is the owner's alone.
+  FILE* f = OpenPrivateAppend(path);
   if (!f && fErrorLogFile.empty()) {
     EnsureAppDirs();
-    f = std::fopen(path.c_str(), "ab");
+    f = OpenPrivateAppend(path);
   }
   if (!f) return;  // a log that cannot be written is not worth a second error box
   const std::string entry = DateTimeToDisplayString(Now()) + "\r\n" +
@@ -600,7 +601,10 @@ std::string TKXTAcomm::VersionText(const std::string& Reply) {
 // The password and its answer: 0 taken, 5 refused, 7 when the PBX said nothing after the echo
 // of the password (it stopped answering: no reason to blame the password), 9 carrier lost.
 int TKXTAcomm::SendPassword(const std::string& Password, std::string& Reply) {
+  // The line trace shows the password and its echo as "*".
+  if (fPort) fPort->SetTraceMasked(true);
   const int r = Transact(Password + "\r", ";>", Reply, 1, Timing.PromptPause);
+  if (fPort) fPort->SetTraceMasked(false);
   if (r == 0 || r == 9 || r == kResultAborted) return r;
   const size_t lineEnd = Reply.find_first_of("\r\n");
   const bool answered = lineEnd != std::string::npos &&

@@ -111,7 +111,8 @@ bool Store(const std::string& FileName, const TProfileText& T) {
     all += T.LineEnd;
   }
   std::string error;
-  return ReplaceFileContents(FileName, all, error);
+  // Settings files hold the PBX's system password: a new one is the owner's alone.
+  return ReplaceFileContents(FileName, all, error, 0600);
 }
 
 }  // namespace

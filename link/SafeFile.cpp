@@ -26,7 +26,7 @@ bool TReplacingFile::Fail(const char* What) {
   return false;
 }
 
-bool TReplacingFile::Create(const std::string& Path) {
+bool TReplacingFile::Create(const std::string& Path, mode_t NewFileMode) {
   Abandon();
   fFailed = false;
   fError.clear();
@@ -51,14 +51,14 @@ bool TReplacingFile::Create(const std::string& Path) {
   if (fd < 0) return Fail("cannot create a temporary file in the folder");
   fFd = fd;
   fTemp = temp;
-  // The new file keeps the old one's permissions; a new one gets the usual ones.
+  // The new file keeps the old one's permissions; a new one gets NewFileMode under the umask.
   mode_t mode;
   if (::stat(fTarget.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    mode = 0666 & ~mask;
+    mode = NewFileMode & ~mask;
   }
   if (::fchmod(fFd, mode) != 0) {
     Fail("cannot set the file permissions");
@@ -142,9 +142,19 @@ void TReplacingFile::Abandon() {
   }
 }
 
-bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error) {
+FILE* OpenPrivateAppend(const std::string& Path) {
+  const int fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  FILE* f = ::fdopen(fd, "ab");
+  if (!f) ::close(fd);
+  return f;
+}
+
+bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error,
+                         mode_t NewFileMode) {
   TReplacingFile file;
-  const bool ok = file.Create(Path) && file.Write(Bytes.data(), Bytes.size()) && file.Commit();
+  const bool ok =
+      file.Create(Path, NewFileMode) && file.Write(Bytes.data(), Bytes.size()) && file.Commit();
   if (!ok) Error = file.ErrorText();
   return ok;
 }

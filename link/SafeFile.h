@@ -4,8 +4,11 @@
 // contents or the new ones. The data file, the settings file and the dump file are written so.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 class TReplacingFile {
@@ -17,8 +20,8 @@ class TReplacingFile {
 
   // Starts the replacement of Path. A symbolic link's target is replaced, not the link; a
   // write-protected file is refused; the new file gets the old one's permissions (a new file
-  // the usual ones).
-  bool Create(const std::string& Path);
+  // NewFileMode less the umask: 0600 for files that hold secrets).
+  bool Create(const std::string& Path, mode_t NewFileMode = 0666);
   // False once any write failed; later writes are dropped.
   bool Write(const void* Data, size_t Count);
   // Syncs the temporary file, renames it over the target and syncs the folder. On any failure
@@ -41,7 +44,12 @@ class TReplacingFile {
 };
 
 // Replaces the file at Path with Bytes in one TReplacingFile. False, and Error set, on failure.
-bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error);
+bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error,
+                         mode_t NewFileMode = 0666);
+
+// Opens Path for appending (the error log, the line trace); a file it creates is readable by
+// its owner only, an existing one keeps its mode. Null, with errno set, on failure.
+FILE* OpenPrivateAppend(const std::string& Path);
 
 // Test seam: faults injected into every TReplacingFile of the process. Offsets count the bytes
 // of the current file; a write that reaches FailWriteAt stores the bytes before it and then

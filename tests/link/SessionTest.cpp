@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -441,6 +442,27 @@ TEST_F(Session, TraceRecordsTheDialogue) {
   EXPECT_NE(t.find(" TX T"), std::string::npos);
   EXPECT_NE(t.find(" RX "), std::string::npos);
   EXPECT_NE(t.find("DTR on"), std::string::npos);
+  // The password (1234) is neither in what was typed nor in its echo; the log-in around it is.
+  std::string tx, rx;
+  for (const std::string& l : SplitLines(t)) {
+    const size_t at = l.find(' ');
+    if (l.compare(at + 1, 3, "TX ") == 0) tx += l.substr(at + 4);
+    if (l.compare(at + 1, 3, "RX ") == 0) rx += l.substr(at + 4);
+  }
+  EXPECT_EQ(tx.find("1234"), std::string::npos) << tx;
+  EXPECT_EQ(rx.find("1234"), std::string::npos) << rx;
+  EXPECT_NE(tx.find("EDT<0D>****<0D>INT<0D>"), std::string::npos) << tx;
+  EXPECT_NE(rx.find("****"), std::string::npos) << rx;
+  // The trace and the error log are new files only their owner can read.
+  TStringList lines;
+  ASSERT_EQ(Connect(), 0);
+  Pbx.Refuse.insert("604E01//");
+  EXPECT_FALSE(S.SendCommand("604E01//", lines, ";E>"));
+  for (const char* f : {"trace.txt", "Error.log"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(Dir.File(f).c_str(), &st), 0) << f;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << f;
+  }
 }
 
 // ---- modem ----

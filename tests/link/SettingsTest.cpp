@@ -1,4 +1,6 @@
 // The settings keys, defaults and write orders of TALVEN.INI.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "Profile.h"
@@ -75,6 +77,17 @@ TEST(SettingsTest, SavesInOrderAndKeepsForeignLines) {
   EXPECT_EQ(back.PBXtype, 1);
   EXPECT_EQ(back.PbxPassword, "0000");
   EXPECT_EQ(back.Sounds[1], "bye.wav") << "sounds are read but never written";
+
+  // The file holds the system password: a new one is its owner's alone, an existing one keeps
+  // the mode it has.
+  struct stat st {};
+  ASSERT_EQ(::stat(d.File("TALVEN.INI").c_str(), &st), 0);
+  const mode_t before = st.st_mode & 0777;
+  SaveSettings(s, d.File("NEW.INI"));
+  ASSERT_EQ(::stat(d.File("NEW.INI").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(::stat(d.File("TALVEN.INI").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, before);
 }
 
 TEST(SettingsTest, OutOfRangeFirstComNumberWorksAsTheNearestAndStaysInTheFile) {
