@@ -6,6 +6,7 @@
 #include "Errors.h"
 #include "FKey.h"
 #include "Feedback.h"
+#include "Operation.h"
 #include "SysData.h"
 
 namespace {
@@ -57,6 +58,9 @@ void KeepUnchangedFlags(TCmdData& Block, const TCmdData& Before) {
 }
 
 bool TProgDlg::Execute() {
+  // The dialog's read and upload are PBX operations: the frame starts no other meanwhile.
+  TPbxOperation op(windowTitle().isEmpty() ? QString("A programming dialog")
+                                           : "The dialog \"" + windowTitle() + "\"");
   const QString cls = metaObject()->className();
   if (OnLine()) PreRead(FKeyHeld());
   Prepare();

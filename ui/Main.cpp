@@ -8,6 +8,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPainter>
 #include <QStatusBar>
 #include <QStyle>
@@ -18,7 +20,9 @@
 #include "ConnectText.h"
 #include "Feedback.h"
 #include "Stream.h"
+#include "Groups.h"
 #include "HelpContext.h"
+#include "Operation.h"
 #include "Paths.h"
 #include "ReadAll.h"
 #include "SysData.h"
@@ -64,6 +68,27 @@ QString FilePart(const std::string& Path) {
   return QFileInfo(QString::fromStdString(Path)).fileName();
 }
 
+// What the configuration holds, in one number: equal prints, equal texts (as far as a 64-bit
+// hash tells).
+uint64_t StorePrint(const TSysData& S) {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&h](unsigned char C) {
+    h ^= C;
+    h *= 1099511628211ull;
+  };
+  ForEachFileBlock(S, [&](const TCmdData& B) {
+    for (char c : B.Data()) mix(static_cast<unsigned char>(c));
+    mix(0);
+  });
+  return h;
+}
+
+bool StoreHasChanges(const TSysData& S) {
+  for (const TGroup& g : Groups())
+    if (GroupChangedCount(S, g.Id) > 0) return true;
+  return false;
+}
+
 }  // namespace
 
 TMainForm::TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction, QWidget* Parent)
@@ -83,7 +108,14 @@ TMainForm::TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction, 
   fRecent.Load();
   RebuildRecentMenu();
   connect(fMdi, &QMdiArea::subWindowActivated, this, [this] { RebuildWindowList(); });
+  connect(&TPbxOperations::Instance(), &TPbxOperations::ActiveChanged, this, [this](bool Busy) {
+    UpdateOnlineControls();
+    // A close asked for during the operation comes now, when it has ended.
+    if (!Busy && fCloseWhenIdle) QTimer::singleShot(0, this, &QWidget::close);
+  });
+  connect(this, &TMainForm::DataChanged, this, &TMainForm::UpdateTitle);
   fStore.OnLine = false;
+  MarkClean();
   UpdateOnlineControls();
 }
 
@@ -223,10 +255,16 @@ void TMainForm::SetOnline(bool State) {
 
 void TMainForm::UpdateOnlineControls() {
   const bool State = fStore.OnLine;
-  for (const char* n : {"ConnectAct", "ModemAct", "ConnectBtn"}) Action(n)->setEnabled(!State);
+  // While an operation talks to the PBX, nothing may start another or close the port, and
+  // nothing may replace the configuration it reads into or sends from.
+  const bool busy = TPbxOperations::Instance().Active();
+  for (const char* n : {"ConnectAct", "ModemAct", "ConnectBtn"})
+    Action(n)->setEnabled(!State && !busy);
   for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "ReadBtn",
                         "UploadBtn", "StoreDumpAct"})
-    Action(n)->setEnabled(State);
+    Action(n)->setEnabled(State && !busy);
+  for (const char* n : {"NewAct", "OpenAct", "OpenBtn"}) Action(n)->setEnabled(!busy);
+  for (QAction* a : fRecentActions) a->setEnabled(!busy);
   static_cast<TOnlinePanel*>(fPanels[0])->SetOnline(State);
   fPanels[1]->setText(State && fActions.PbxVersion
                           ? " " + QString::fromStdString(fActions.PbxVersion())
@@ -234,16 +272,22 @@ void TMainForm::UpdateOnlineControls() {
   statusBar()->update();
 }
 
+bool TMainForm::RefuseWhileBusy() {
+  if (!TPbxOperations::Instance().Active()) return false;
+  QApplication::beep();
+  ShowStatus(BusyMessage());
+  return true;
+}
+
+void TMainForm::ShowStatus(const QString& Text) { statusBar()->showMessage(Text, 6000); }
+
 bool TMainForm::Connect() {
-  if (fBusy) {
-    QApplication::beep();
-    return false;
-  }
+  if (RefuseWhileBusy()) return false;
   if (fStore.Settings.ShowConnectWarn &&
       !ShowMsgAgain(kConnectWarning, fStore.Settings.ShowConnectWarn, true))
     return false;
+  TPbxOperation op("Connecting");
   ShowTopInfo("Connecting..");
-  fBusy = true;
   const int r = fActions.Connect ? fActions.Connect() : 1;
   if (r == 0) {
     SetOnline(true);
@@ -257,11 +301,12 @@ bool TMainForm::Connect() {
   }
   PlaySoundCue(fStore.Settings, 2);
   HideTopInfo();
-  fBusy = false;
   return r == 0;
 }
 
 void TMainForm::Disconnect() {
+  if (RefuseWhileBusy()) return;
+  TPbxOperation op("Disconnecting");
   ShowTopInfo("Disconnecting..");
   if (fActions.SetOnCarrierLost) fActions.SetOnCarrierLost(nullptr);
   if (fActions.Disconnect) fActions.Disconnect();
@@ -281,9 +326,59 @@ void TMainForm::PostDataChanged() {
 }
 
 void TMainForm::New() {
+  if (RefuseWhileBusy() || !KeepOrDropUnsavedWork("starting a new configuration")) return;
   fStore.ClearData();
   SetCurrentFileName(std::string());
+  MarkClean();
   PostDataChanged();
+}
+
+bool TMainForm::HasUnsavedWork() const {
+  // Changes confirmed by the PBX are not lost with the window; a loaded file that is marked
+  // for upload throughout is still what its file holds.
+  return StorePrint(fStore) != fCleanPrint && StoreHasChanges(fStore);
+}
+
+void TMainForm::MarkClean() {
+  fCleanPrint = StorePrint(fStore);
+  UpdateTitle();
+}
+
+void TMainForm::UpdateTitle() {
+  QString title = QApplication::applicationDisplayName();
+  if (!fFileName.empty()) title = FilePart(fFileName) + " - " + title;
+  if (HasUnsavedWork()) title = "*" + title;
+  setWindowTitle(title);
+}
+
+void TMainForm::changeEvent(QEvent* Event) {
+  // Back from a dialog, a view's paste or anything else that may have edited the store.
+  if (Event->type() == QEvent::ActivationChange) UpdateTitle();
+  QMainWindow::changeEvent(Event);
+}
+
+TMainForm::TUnsavedChoice TMainForm::AskUnsavedWork(const QString& Question) {
+  QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), Question,
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+  box.setDefaultButton(QMessageBox::Save);
+  switch (box.exec()) {
+    case QMessageBox::Save: return ucSave;
+    case QMessageBox::Discard: return ucDiscard;
+    default: return ucCancel;
+  }
+}
+
+bool TMainForm::KeepOrDropUnsavedWork(const QString& Before) {
+  UpdateTitle();
+  if (!HasUnsavedWork()) return true;
+  const QString what =
+      fFileName.empty() ? QString("The configuration") : "\"" + FilePart(fFileName) + "\"";
+  switch (AskUnsavedWork(what + " holds changes that are neither saved nor uploaded to the "
+                                "PBX.\nSave them before " + Before + "?")) {
+    case ucSave: return Save();
+    case ucDiscard: return true;
+    default: return false;
+  }
 }
 
 QString TMainForm::ChooseOpenFile() {
@@ -308,6 +403,7 @@ QString TMainForm::ChooseDumpFile() {
 }
 
 void TMainForm::Open() {
+  if (RefuseWhileBusy() || !KeepOrDropUnsavedWork("opening another file")) return;
   const QString name = ChooseOpenFile();
   if (!name.isEmpty()) OpenFile(name.toStdString());
 }
@@ -315,6 +411,7 @@ void TMainForm::Open() {
 bool TMainForm::OpenFile(const std::string& Path) {
   if (!fStore.LoadFromFile(Path)) return false;  // the store has said why
   SetCurrentFileName(Path);
+  MarkClean();
   RememberFolder(Path);
   fRecent.Add(Path);
   RebuildRecentMenu();
@@ -323,7 +420,9 @@ bool TMainForm::OpenFile(const std::string& Path) {
 }
 
 void TMainForm::OpenRecent(const std::string& Path) {
+  if (RefuseWhileBusy()) return;
   if (QFileInfo::exists(QString::fromStdString(Path))) {
+    if (!KeepOrDropUnsavedWork("opening another file")) return;
     OpenFile(Path);
     return;
   }
@@ -334,7 +433,9 @@ void TMainForm::OpenRecent(const std::string& Path) {
 
 bool TMainForm::Save() {
   if (fFileName.empty()) return SaveAs();
-  return fStore.SaveToFile(fFileName);
+  if (!fStore.SaveToFile(fFileName)) return false;
+  MarkClean();
+  return true;
 }
 
 bool TMainForm::SaveAs() {
@@ -343,6 +444,7 @@ bool TMainForm::SaveAs() {
   const std::string path = name.toStdString();
   if (!fStore.SaveToFile(path)) return false;
   SetCurrentFileName(path);
+  MarkClean();
   RememberFolder(path);
   fRecent.Add(path);
   RebuildRecentMenu();
@@ -353,6 +455,7 @@ void TMainForm::SetCurrentFileName(const std::string& Name) {
   if (Name == fFileName) return;
   fFileName = Name;
   fPanels[2]->setText(FilePart(Name));
+  UpdateTitle();
 }
 
 void TMainForm::RememberFolder(const std::string& Path) {
@@ -360,13 +463,21 @@ void TMainForm::RememberFolder(const std::string& Path) {
 }
 
 void TMainForm::ReadFromPbx() {
+  if (RefuseWhileBusy()) return;
   if (fStore.HaveFileData && !Confirm("Already have actual data!\rWould you like to re-read them?"))
     return;
-  ReadAll(this, fStore);
+  if (!KeepOrDropUnsavedWork("reading from the PBX")) return;
+  {
+    TPbxOperation op("Reading from the PBX");
+    ReadAll(this, fStore);
+  }
+  // What was read is what the PBX holds: nothing of it is lost with the window.
+  MarkClean();
   PostDataChanged();
 }
 
 void TMainForm::UploadToPbx() {
+  if (RefuseWhileBusy()) return;
   // Every step would report Ok having sent nothing.
   if (fStore.HoldsNoBlock()) {
     ShowError((fFileName.empty() ? std::string("The configuration") : fFileName) +
@@ -374,12 +485,18 @@ void TMainForm::UploadToPbx() {
     return;
   }
   if (!Confirm("Upload data to PBX?")) return;
-  UploadAll(this, fStore);
+  {
+    TPbxOperation op("Uploading to the PBX");
+    UploadAll(this, fStore);
+  }
+  UpdateTitle();
 }
 
 void TMainForm::StoreDump() {
+  if (RefuseWhileBusy()) return;
   const QString name = ChooseDumpFile();
   if (name.isEmpty() || !fActions.StoreDump) return;
+  TPbxOperation op("Storing the dump");
   // Written beside the chosen file and renamed over it, so an earlier dump of that name stays
   // whole until the new one is complete.
   TFileStream out;
@@ -487,6 +604,20 @@ void TMainForm::CopyOrPaste(bool Copy) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* Event) {
+  if (TPbxOperations::Instance().Active()) {
+    // The operation ends cleanly first (its goodbye included); the window closes after it.
+    Event->ignore();
+    if (fCloseWhenIdle) return;
+    if (!Confirm(BusyMessage().toStdString() + "\rStop it and quit the program?")) return;
+    fCloseWhenIdle = true;
+    if (fActions.RequestAbort) fActions.RequestAbort();
+    return;
+  }
+  fCloseWhenIdle = false;
+  if (!KeepOrDropUnsavedWork("quitting")) {
+    Event->ignore();
+    return;
+  }
   if (fStore.OnLine) Disconnect();
-  Event->accept();  // unsaved data are not asked about
+  Event->accept();
 }

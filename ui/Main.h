@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,6 +40,8 @@ struct TPbxActions {
   std::function<TComDevices()> ComDevices;
   // Opens the modem dialog.
   std::function<void(QWidget* Parent)> ModemDialog;
+  // Asks the session to stop the operation in progress before its next command.
+  std::function<void()> RequestAbort;
 };
 
 // A view that takes the Edit menu's Copy and Paste.
@@ -52,6 +55,8 @@ class TCopyPasteTarget {
 class TMainForm : public QMainWindow {
   Q_OBJECT
  public:
+  enum TUnsavedChoice { ucSave, ucDiscard, ucCancel };
+
   TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction,
             QWidget* Parent = nullptr);
   ~TMainForm() override;
@@ -82,6 +87,12 @@ class TMainForm : public QMainWindow {
   QMdiArea* MdiArea() const { return fMdi; }
 
   const std::string& CurrentFileName() const { return fFileName; }
+  // The configuration holds changes that are neither saved nor uploaded.
+  bool HasUnsavedWork() const;
+  // The title: the program, the data file's name, and "*" while there is unsaved work.
+  void UpdateTitle();
+  // Shows Text in the status bar for a few seconds.
+  void ShowStatus(const QString& Text);
   const TRecentFiles& RecentFiles() const { return fRecent; }
   QAction* Action(const char* ObjectName) const;
   QString StatusText(int Panel) const;
@@ -91,10 +102,13 @@ class TMainForm : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
   // File choosers; tests answer them without a dialog.
   virtual QString ChooseOpenFile();
   virtual QString ChooseSaveFile();
   virtual QString ChooseDumpFile();
+  // Save / Discard / Cancel for unsaved work; tests answer without a box.
+  virtual TUnsavedChoice AskUnsavedWork(const QString& Question);
 
  private:
   void BuildMenus(bool ShowDumpAction);
@@ -106,6 +120,13 @@ class TMainForm : public QMainWindow {
   void SetCurrentFileName(const std::string& Name);
   void RememberFolder(const std::string& Path);
   void CopyOrPaste(bool Copy);
+  // Before work that replaces the configuration: Save / Discard / Cancel when it holds unsaved
+  // work; false when the user cancels (or saving failed).
+  bool KeepOrDropUnsavedWork(const QString& Before);
+  // The configuration as it stands now is what the file or the PBX holds.
+  void MarkClean();
+  // A PBX operation is in progress: the status bar says so and true is returned.
+  bool RefuseWhileBusy();
   QAction* AddAction(QMenu* Menu, const char* Name, const QString& Text,
                      const QKeySequence& Key, void (TMainForm::*Slot)());
 
@@ -122,5 +143,6 @@ class TMainForm : public QMainWindow {
   std::string fFileName;
   QString fFolder;
   TRecentFiles fRecent;
-  bool fBusy = false;
+  uint64_t fCleanPrint = 0;
+  bool fCloseWhenIdle = false;
 };

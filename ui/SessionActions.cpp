@@ -19,6 +19,7 @@ TPbxActions SessionActions(TKXTAcomm& Comm, TSysData& Store, const std::string& 
                               Store.Settings.PbxPassword, 0, false, "", "", 0, dialResult);
   };
   a.Disconnect = [&Comm] { Comm.Disconnect(); };
+  a.RequestAbort = [&Comm] { Comm.RequestAbort(); };
   a.StoreDump = [&Comm](TStream& S) { return Comm.StoreDump("ALL", S); };
   a.PbxVersion = [&Comm] { return Comm.PbxVersion(); };
   a.ConnectErrorText = [&Comm] { return Comm.ConnectErrorText(); };

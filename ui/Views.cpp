@@ -20,9 +20,27 @@
 
 #include "Errors.h"
 #include "Feedback.h"
+#include "Operation.h"
 #include "Ranges.h"
 #include "SysData.h"
 #include "Text.h"
+
+namespace {
+
+// A view opens a dialog only when it exists and no PBX operation runs; otherwise the status
+// bar says why, instead of nothing happening.
+bool MayOpenDialog(QWidget* From, bool Exists) {
+  QString why;
+  if (!Exists)
+    why = "This programming dialog is not available in this version yet.";
+  else if (TPbxOperations::Instance().Active())
+    why = BusyMessage();
+  if (why.isEmpty()) return true;
+  if (auto* main = qobject_cast<TMainForm*>(From->window())) main->ShowStatus(why);
+  return false;
+}
+
+}  // namespace
 
 TViewDialogs& ViewDialogs() {
   static TViewDialogs dialogs;
@@ -331,7 +349,7 @@ void TStationsWnd::EditExtensions() {
   if (FirstSelected(fExtList) == 0) return;
   const TIntegerList jacks = SelectedNumbers(fExtList);
   const auto& dialog = ViewDialogs().Extensions;
-  if (dialog && dialog(this, jacks)) RefreshExtCaptions();
+  if (MayOpenDialog(this, bool(dialog)) && dialog(this, jacks)) RefreshExtCaptions();
 }
 
 void TStationsWnd::CopyExtension() {
@@ -371,7 +389,7 @@ void TStationsWnd::EditDSS() {
   if (FirstSelected(fDSSList) == 0) return;
   const TIntegerList consoles = SelectedNumbers(fDSSList);
   const auto& dialog = ViewDialogs().DSSConsoles;
-  if (dialog && dialog(this, consoles)) RefreshDSSCaptions();
+  if (MayOpenDialog(this, bool(dialog)) && dialog(this, consoles)) RefreshDSSCaptions();
 }
 
 void TStationsWnd::CopyDSS() {
@@ -514,7 +532,8 @@ void TTrunksWnd::Rebuild() {
 void TTrunksWnd::EditCO() {
   if (FirstSelected(fCOList) == 0) return;
   const TIntegerList lines = SelectedNumbers(fCOList);
-  if (const auto& dialog = ViewDialogs().COLines) dialog(this, lines);
+  const auto& dialog = ViewDialogs().COLines;
+  if (MayOpenDialog(this, bool(dialog))) dialog(this, lines);
 }
 
 void TTrunksWnd::CopyCO() {
@@ -648,7 +667,8 @@ void TParamWnd::OpenSelected(bool Force) {
   if (selected.isEmpty()) return;
   const int index = EntryIndex(selected.first());
   if (index < 0 || index >= kParamEntryCount || IsGroupEntry(index)) return;
-  if (const auto& opener = ViewDialogs().Params[static_cast<size_t>(index)]) opener(this, Force);
+  const auto& opener = ViewDialogs().Params[static_cast<size_t>(index)];
+  if (MayOpenDialog(this, bool(opener))) opener(this, Force);
 }
 
 // ---------------------------------------------------------------------------------------------

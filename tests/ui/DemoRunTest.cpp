@@ -2,6 +2,7 @@
 // the in-process demo PBX, from Connect to Disconnect, and the connect failures a PBX and a port
 // give.
 #include <QListWidget>
+#include <QStatusBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -20,6 +21,7 @@
 #include "SysData.h"
 #include "TempDir.h"
 #include "TestMainForm.h"
+#include "Views.h"
 
 namespace {
 
@@ -191,6 +193,53 @@ class DemoRunTest : public QObject {
     QTRY_COMPARE(changed.count(), 2);
     m.Disconnect();
     QVERIFY(f.Errors.empty());
+  }
+
+  // During a real read every other way to the PBX is closed: a second read, a Disconnect, a
+  // dialog. The read ends Ok, online; a close asked for meanwhile stops it and then quits.
+  void OneOperationAtATimeDuringARead() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    const TViews views = CreateViews(m, SysData());
+    views.Trunks->COList()->setCurrentRow(0);
+    int opened = 0;
+    ViewDialogs().COLines = [&opened](QWidget*, const TIntegerList&) { return ++opened > 0; };
+    TRunWatcher run;
+    int runs = 0;
+    QVERIFY(m.Connect());
+    run.OnShown = [&](TReadAllDlg* Dlg) {
+      ++runs;
+      Dlg->OnStepStarted = [&](const TGroup& G) {
+        if (G.Id != grCOLines) return;
+        QVERIFY(!m.Action("ReadAct")->isEnabled() && !m.Action("DisconnectAct")->isEnabled());
+        m.ReadFromPbx();
+        m.Disconnect();
+        m.StoreDump();
+        views.Trunks->EditCO();
+      };
+    };
+    m.ReadFromPbx();
+    QCOMPARE(runs, 1);
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QVERIFY(SysData().OnLine);
+    QCOMPARE(opened, 0);
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+
+    run.OnShown = [&](TReadAllDlg* Dlg) {
+      Dlg->OnStepStarted = [&](const TGroup& G) {
+        if (G.Id == grCOLines) m.close();
+      };
+    };
+    m.ReadFromPbx();
+    QCOMPARE(f.Infos.back(), std::string("Read operation aborted."));
+    QTRY_VERIFY(!m.isVisible());
+    QVERIFY(!SysData().OnLine);
+    QVERIFY(!fComm->LoggedIn());
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+    ViewDialogs().COLines = nullptr;
   }
 
   void ConnectFailuresGiveTheirMessages() {

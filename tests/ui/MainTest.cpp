@@ -1,17 +1,21 @@
 // The frame window: enabled states, the connection and its messages, file handling, the
 // recent files and the data-changed notification.
 #include <QAction>
+#include <QListWidget>
+#include <QStatusBar>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "Main.h"
+#include "Operation.h"
 #include "Paths.h"
 #include "RecordingFeedback.h"
 #include "Stream.h"
 #include "SysData.h"
 #include "TempDir.h"
 #include "TestMainForm.h"
+#include "Views.h"
 
 namespace {
 
@@ -252,6 +256,84 @@ class MainTest : public QObject {
     QVERIFY(f.Questions.empty());
     QCOMPARE(f.Errors,
              (std::vector<std::string>{"The configuration holds no PBX data: nothing to upload."}));
+  }
+
+  void APbxOperationDisablesWhatWouldStartAnotherAndTheViewsRefuseDialogs() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    int aborts = 0;
+    TPbxActions actions = pbx.Actions();
+    actions.RequestAbort = [&aborts] { ++aborts; };
+    TTestMainForm m(SysData(), actions, true);
+    const TViews views = CreateViews(m, SysData());
+    int opened = 0;
+    ViewDialogs().COLines = [&opened](QWidget*, const TIntegerList&) { return ++opened > 0; };
+    m.show();
+    m.SetOnline(true);
+    views.Trunks->COList()->setCurrentRow(0);
+    const char* const starters[] = {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct",
+                                    "StoreDumpAct", "NewAct", "OpenAct"};
+    {
+      TPbxOperation op("Reading from the PBX");
+      for (const char* a : starters) QVERIFY2(!m.Action(a)->isEnabled(), a);
+      m.Disconnect();  // called directly, as a shortcut would
+      QCOMPARE(pbx.Disconnects, 0);
+      QVERIFY(SysData().OnLine);
+      views.Trunks->EditCO();
+      QCOMPARE(opened, 0);
+      QVERIFY(m.statusBar()->currentMessage().contains("Reading from the PBX is in progress"));
+      // Closing asks, asks the session to stop, and waits for the operation to end.
+      f.Answers = {true};
+      QVERIFY(!m.close());
+      QCOMPARE(aborts, 1);
+    }
+    for (const char* a : starters) QVERIFY2(m.Action(a)->isEnabled(), a);
+    views.Trunks->EditCO();
+    QCOMPARE(opened, 1);
+    // The close asked for comes once the operation has ended, goodbye first.
+    QTRY_COMPARE(pbx.Disconnects, 1);
+    QVERIFY(!m.isVisible());
+    // A dialog that does not exist yet says so instead of doing nothing.
+    ViewDialogs().COLines = nullptr;
+    views.Trunks->EditCO();
+    QVERIFY(m.statusBar()->currentMessage().contains("not available"));
+  }
+
+  void UnsavedWorkIsMarkedAndAskedAboutBeforeItIsReplaced() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    SysData().Cmd103S.SetData("103S/1/");
+    m.NextFile = QString::fromStdString(fDir->File("site.ta"));
+    QVERIFY(m.Save());
+    QVERIFY(!m.HasUnsavedWork());
+    QVERIFY(!m.windowTitle().startsWith('*'));
+    QVERIFY(m.windowTitle().startsWith("site.ta - "));
+    SysData().Cmd103S.SetItemStr(1, "0");
+    m.UpdateTitle();
+    QVERIFY(m.HasUnsavedWork());
+    QVERIFY(m.windowTitle().startsWith("*site.ta - "));
+    // Cancel keeps everything; Save writes the file first; Discard drops the edit.
+    m.NextChoice = TMainForm::ucCancel;
+    m.New();
+    QCOMPARE(SysData().Cmd103S.Data(), std::string("103S/0/"));
+    QVERIFY(!m.close());
+    QVERIFY(m.UnsavedQuestions.size() == 2);
+    QVERIFY(m.UnsavedQuestions[0].contains("\"site.ta\" holds changes"));
+    m.NextChoice = TMainForm::ucSave;
+    m.New();
+    QCOMPARE(SysData().Cmd103S.Data(), std::string());
+    TSysData saved;
+    QVERIFY(saved.LoadFromFile(fDir->File("site.ta")));
+    QCOMPARE(saved.Cmd103S.Data(), std::string("103S/0/"));
+    QVERIFY(m.OpenFile(fDir->File("site.ta")));
+    QVERIFY(!m.HasUnsavedWork());  // every block waits for upload, yet the file holds them
+    SysData().Cmd103S.SetItemStr(1, "1");
+    m.NextChoice = TMainForm::ucDiscard;
+    m.NextFile = QString::fromStdString(fDir->File("site.ta"));
+    m.Open();
+    QCOMPARE(SysData().Cmd103S.Data(), std::string("103S/0/"));
+    QCOMPARE(m.UnsavedQuestions.size(), 4);
   }
 };
 

@@ -23,9 +23,16 @@ class TTestMainForm : public TMainForm {
  public:
   using TMainForm::TMainForm;
   QString NextFile;
+  // The answer to the unsaved-work question, and the questions asked.
+  TUnsavedChoice NextChoice = ucCancel;
+  QStringList UnsavedQuestions;
 
  protected:
   QString ChooseOpenFile() override { return NextFile; }
   QString ChooseSaveFile() override { return NextFile; }
   QString ChooseDumpFile() override { return NextFile; }
+  TUnsavedChoice AskUnsavedWork(const QString& Question) override {
+    UnsavedQuestions << Question;
+    return NextChoice;
+  }
 };
