@@ -77,7 +77,11 @@ TReadAllDlg::TIcon TReadAllDlg::LineIcon(int Row) const {
 
 TRunResult TReadAllDlg::Run(TSysData& Store) {
   adjustSize();
-  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  // Over the program's window, where the technician looks; without one, mid-screen.
+  if (const QWidget* p = parentWidget())
+    move(p->window()->frameGeometry().center() - rect().center());
+  else if (const QScreen* s = screen())
+    move(s->availableGeometry().center() - rect().center());
   show();
   QCoreApplication::processEvents();
   PbxComm().SetOnRxLine([this] {
@@ -149,14 +153,27 @@ void TReadAllDlg::Stop() {
   PbxComm().RequestAbort();
 }
 
-bool ReadAll(QWidget* Parent, TSysData& Store) {
-  TReadAllDlg dlg(Parent, false);
-  dlg.Run(Store);
+void TReadAllDlg::WaitForClose() {
+  fStop->disconnect(this);
+  fStop->setText("Close");
+  fStop->setObjectName("CloseBtn");
+  fStop->setDefault(true);
+  connect(fStop, &QPushButton::clicked, this, &QDialog::accept);
+  exec();
+}
+
+namespace {
+
+bool RunWindow(QWidget* Parent, TSysData& Store, bool Upload) {
+  TReadAllDlg dlg(Parent, Upload);
+  const TRunResult r = dlg.Run(Store);
+  // A run with every step Ok closes by itself; one with errors stays until it has been seen.
+  if (!r.Ok && !r.Aborted) dlg.WaitForClose();
   return true;
 }
 
-bool UploadAll(QWidget* Parent, TSysData& Store) {
-  TReadAllDlg dlg(Parent, true);
-  dlg.Run(Store);
-  return true;
-}
+}  // namespace
+
+bool ReadAll(QWidget* Parent, TSysData& Store) { return RunWindow(Parent, Store, false); }
+
+bool UploadAll(QWidget* Parent, TSysData& Store) { return RunWindow(Parent, Store, true); }

@@ -24,6 +24,10 @@ class TReadAllDlg : public QDialog {
   // notification after a read, also an aborted one).
   TRunResult Run(TSysData& Store);
 
+  // After a run in which a step ended " - errors!": the window stays, its Stop button
+  // turned into Close, until the technician has seen it and closes it.
+  void WaitForClose();
+
   // For tests: the lines as shown, and the current bar.
   QStringList LineTexts() const;
   TIcon LineIcon(int Row) const;

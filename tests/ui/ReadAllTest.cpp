@@ -1,5 +1,8 @@
 // The read-all / upload-all run window against the small PBX model.
+#include <QApplication>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
 #include <QProgressBar>
 #include <QTest>
 
@@ -122,6 +125,34 @@ class ReadAllTest : public QObject {
     QCOMPARE(dlg.Bar()->maximum(), Group(grDayNight).ReadMax);
     QCOMPARE(dlg.Bar()->value(), Group(grDayNight).ReadMax);
     QCOMPARE(dlg.Ticks(), Group(grDayNight).ReadMax + 8);
+  }
+
+  void ARunWithErrorsStaysOpenUntilClosed() {
+    TPbxModel pbx;
+    FillStorePrograms(pbx);
+    TRecordingFeedback f;
+    for (const bool errors : {true, false}) {
+      if (errors) pbx.Refused.insert("200S//");
+      else pbx.Refused.clear();
+      bool seenOpen = false;
+      QString timerLine;
+      // Looks for the window waiting with its Close button, as a technician would.
+      QTimer look;
+      QObject::connect(&look, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (auto* dlg = qobject_cast<TReadAllDlg*>(w); dlg && dlg->isVisible())
+            if (auto* close = dlg->findChild<QPushButton*>("CloseBtn")) {
+              seenOpen = true;
+              timerLine = dlg->LineTexts()[grTimer];
+              close->click();
+            }
+      });
+      look.start(20);
+      ReadAll(nullptr, SysData());
+      look.stop();
+      QCOMPARE(seenOpen, errors);
+      if (errors) QCOMPARE(timerLine, QString("Timer - errors!"));
+    }
   }
 };
 
