@@ -17,6 +17,7 @@
 
 #include "About.h"
 #include "ComSetup.h"
+#include "CommKXTA.h"
 #include "ConnectText.h"
 #include "Feedback.h"
 #include "Stream.h"
@@ -292,6 +293,8 @@ bool TMainForm::Connect() {
   if (r == 0) {
     SetOnline(true);
     fStore.Version.SetModel(fActions.PbxVersion ? fActions.PbxVersion() : std::string());
+  } else if (r == TKXTAcomm::kResultAborted) {
+    ShowStatus(QString::fromStdString(ConnectResultMessage(r)));  // the user's own choice
   } else {
     std::string msg = ConnectResultMessage(r, TConnectAudience::Desktop,
                                            fActions.ConnectStep ? fActions.ConnectStep() : "");
@@ -504,7 +507,15 @@ void TMainForm::StoreDump() {
     ShowError("Cannot create the dump file\r" + name.toStdString() + "\r" + out.ErrorText());
     return;
   }
-  if (!fActions.StoreDump(out)) {
+  ShowTopInfo("Storing the dump..");  // its Cancel ends the dump
+  const bool complete = fActions.StoreDump(out);
+  HideTopInfo();
+  if (fActions.TakeAbort && fActions.TakeAbort()) {
+    out.Abandon();
+    ShowStatus("Dump aborted; nothing was saved.");
+    return;
+  }
+  if (!complete) {
     out.Abandon();
     ShowError("The PBX's listing is incomplete: the connection was lost or the PBX fell silent "
               "before the listing ended.\rNothing was written to\r" + name.toStdString() +

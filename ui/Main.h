@@ -42,6 +42,8 @@ struct TPbxActions {
   std::function<void(QWidget* Parent)> ModemDialog;
   // Asks the session to stop the operation in progress before its next command.
   std::function<void()> RequestAbort;
+  // Whether the user asked to stop (the information panel's Cancel); the request is taken.
+  std::function<bool()> TakeAbort;
 };
 
 // A view that takes the Edit menu's Copy and Paste.

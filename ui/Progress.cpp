@@ -1,5 +1,6 @@
 #include "Progress.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -47,3 +48,5 @@ void TMyProgressBar::Fill() {
 
 int TMyProgressBar::Position() const { return fBar->value(); }
 int TMyProgressBar::Maximum() const { return fBar->maximum(); }
+
+void TMyProgressBar::closeEvent(QCloseEvent* Event) { Event->ignore(); }

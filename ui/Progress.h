@@ -18,6 +18,12 @@ class TMyProgressBar : public QDialog {
   int Position() const;
   int Maximum() const;
 
+ protected:
+  // The window goes when its work has ended, never before: Escape and the window's close
+  // button do nothing.
+  void reject() override {}
+  void closeEvent(QCloseEvent* Event) override;
+
  private:
   QProgressBar* fBar;
   int fTicks = 0;

@@ -1,6 +1,7 @@
 #include "QtFeedback.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSoundEffect>
@@ -60,11 +61,23 @@ bool TQtFeedback::ShowMsgAgain(const std::string& Text, bool& Flag, bool YesNo) 
 
 void TQtFeedback::ShowTopInfo(const std::string& Text) {
   if (!fMainWindow) return;
-  if (!fTopInfo) fTopInfo = new TTopInfo(fMainWindow, BoxText(Text));
+  if (!fTopInfo) {
+    fTopInfo = new TTopInfo(fMainWindow, BoxText(Text));
+    // The session honours the request at its next wait: a connect, a dial or a dump ends.
+    fTopInfo->OnCancel = [this] {
+      PbxComm().RequestAbort();
+      SignalActivity();
+    };
+  }
   fTopInfo->setText(BoxText(Text));
-  fTopInfo->move(13, 45);
+  // Below the menu and the toolbar, over the windows' area, so that neither is covered.
+  QPoint at(13, 45);
+  if (auto* main = qobject_cast<QMainWindow*>(fMainWindow.data()); main && main->centralWidget())
+    at = main->centralWidget()->geometry().topLeft() + QPoint(13, 8);
+  fTopInfo->move(at);
   fTopInfo->raise();
   fTopInfo->show();
+  fTopInfo->setFocus();
   QCoreApplication::processEvents();
 }
 
@@ -84,7 +97,10 @@ void TQtFeedback::ProgressShow(const std::string& Caption, int Maximum, bool Hoo
     });
   }
   fProgress->adjustSize();
-  if (const QScreen* s = fProgress->screen())
+  // Over the program's window, where the technician looks; without one, mid-screen.
+  if (fMainWindow)
+    fProgress->move(fMainWindow->window()->frameGeometry().center() - fProgress->rect().center());
+  else if (const QScreen* s = fProgress->screen())
     fProgress->move(s->availableGeometry().center() - fProgress->rect().center());
   fProgress->show();
   QCoreApplication::processEvents();

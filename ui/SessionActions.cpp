@@ -20,6 +20,11 @@ TPbxActions SessionActions(TKXTAcomm& Comm, TSysData& Store, const std::string& 
   };
   a.Disconnect = [&Comm] { Comm.Disconnect(); };
   a.RequestAbort = [&Comm] { Comm.RequestAbort(); };
+  a.TakeAbort = [&Comm] {
+    const bool asked = Comm.AbortRequested();
+    Comm.ClearAbort();
+    return asked;
+  };
   a.StoreDump = [&Comm](TStream& S) { return Comm.StoreDump("ALL", S); };
   a.PbxVersion = [&Comm] { return Comm.PbxVersion(); };
   a.ConnectErrorText = [&Comm] { return Comm.ConnectErrorText(); };

@@ -5,6 +5,9 @@
 #include <QStatusBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QPushButton>
+#include <QElapsedTimer>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -14,6 +17,7 @@
 #include "CommKXTA.h"
 #include "DemoLine.h"
 #include "Paths.h"
+#include "Infotop.h"
 #include "QtFeedback.h"
 #include "ReadAll.h"
 #include "SessionActions.h"
@@ -240,6 +244,47 @@ class DemoRunTest : public QObject {
     QVERIFY(!fComm->LoggedIn());
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
     ViewDialogs().COLines = nullptr;
+  }
+
+  // A PBX that does not answer keeps a connect going for seconds: Cancel on the information
+  // panel ends it at once, without an error box; the same for a dump.
+  void CancelOnTheInformationPanelEndsTheWait() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), true);
+    f.SetMainWindow(&m);
+    m.show();
+    auto cancelSoon = [&f] {
+      QTimer::singleShot(300, [&f] {
+        if (TTopInfo* info = f.TopInfo())
+          info->findChild<QPushButton*>("TopInfoCancel")->click();
+      });
+    };
+    DemoLine().Control([](TSimPbx& P) { P.SetSilentAfter(0); });
+    QElapsedTimer t;
+    t.start();
+    cancelSoon();
+    QVERIFY(!m.Connect());
+    QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
+    QVERIFY(f.Errors.empty());
+    QCOMPARE(m.statusBar()->currentMessage(), QString("Connecting aborted."));
+    QVERIFY(!fComm->AbortRequested());
+
+    DemoLine().Control([](TSimPbx& P) { P.ClearFaults(); });
+    QVERIFY(m.Connect());
+    fDir->Write("site.log", "an earlier dump");
+    m.NextFile = QString::fromStdString(fDir->File("site.log"));
+    cancelSoon();
+    fComm->Timing.DirectTimeout = 3000;  // the end of the listing would take this long
+    t.restart();
+    m.StoreDump();
+    QVERIFY2(t.elapsed() < 2500, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(fDir->Read("site.log"), std::string("an earlier dump"));
+    QCOMPARE(m.statusBar()->currentMessage(), QString("Dump aborted; nothing was saved."));
+    QVERIFY(f.Errors.empty());
+    // The session is in edit mode again for the next command.
+    QVERIFY(SysData().Cmd103S.ReadPBX("103S//"));
+    m.Disconnect();
   }
 
   void ConnectFailuresGiveTheirMessages() {

@@ -7,6 +7,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QToolBar>
+#include <QMainWindow>
 #include <QTimer>
 #include <thread>
 
@@ -166,10 +168,42 @@ class QtFeedbackTest : public QObject {
     f.ShowTopInfo("Reading..");
     QVERIFY(f.TopInfo());
     QCOMPARE(f.TopInfo()->text(), QString("Reading.."));
-    QCOMPARE(f.TopInfo()->size(), QSize(203, 42));
+    QCOMPARE(f.TopInfo()->height(), 42);
     QCOMPARE(f.TopInfo()->pos(), QPoint(13, 45));
     f.HideTopInfo();
     QVERIFY(!f.TopInfo());
+
+    // In the program's window it sits below the toolbar, and Cancel or Esc asks the session
+    // to stop (once).
+    QMainWindow frame;
+    auto* tools = frame.addToolBar("Main");
+    tools->addAction("Open");
+    frame.setCentralWidget(new QWidget);
+    frame.resize(600, 400);
+    frame.show();
+    f.SetMainWindow(&frame);
+    TFakeSession session;
+    f.ShowTopInfo("Connecting..");
+    QVERIFY(f.TopInfo()->geometry().top() >= tools->geometry().bottom());
+    QTest::keyClick(f.TopInfo(), Qt::Key_Escape);
+    QVERIFY(session.AbortRequested());
+    QCOMPARE(f.TopInfo()->text(), QString("Wait for abort.."));
+    session.ClearAbort();
+    QTest::mouseClick(f.TopInfo()->findChild<QPushButton*>("TopInfoCancel"), Qt::LeftButton);
+    QVERIFY(!session.AbortRequested());  // pressed once already
+    f.HideTopInfo();
+  }
+
+  void ProgressWindowStaysUntilItsWorkHasEnded() {
+    TQtFeedback f;
+    f.ProgressShow("Read", 10, false);
+    QPointer<TMyProgressBar> w = f.ProgressWindow();
+    QVERIFY(w);
+    QTest::keyClick(w.data(), Qt::Key_Escape);
+    QVERIFY(!w->close());
+    QVERIFY(w->isVisible());
+    f.ProgressClose();
+    QVERIFY(w.isNull());
   }
 
   void MissingSoundFileIsSilent() {
