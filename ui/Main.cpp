@@ -1,9 +1,12 @@
 #include "Main.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -42,7 +45,6 @@ class TOnlinePanel : public QLabel {
  public:
   explicit TOnlinePanel(QWidget* Parent) : QLabel(Parent) {
     setObjectName("StatusPanel0");
-    setFixedWidth(55);
     SetOnline(false);
   }
   void SetOnline(bool On) {
@@ -120,7 +122,12 @@ TMainForm::TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction, 
   UpdateOnlineControls();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The base class's destructor still closes and hides the windows inside, which activates
+  // them: nothing of this object may answer by then.
+  disconnect(fMdi, nullptr, this, nullptr);
+  disconnect(&TPbxOperations::Instance(), nullptr, this, nullptr);
+}
 
 QAction* TMainForm::AddAction(QMenu* Menu, const char* Name, const QString& Text,
                               const QKeySequence& Key, void (TMainForm::*Slot)()) {
@@ -157,21 +164,28 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
   connect(copy, &QAction::triggered, this, [this] { CopyOrPaste(true); });
   QAction* paste = AddAction(edit, "PasteAct", "&Paste", QKeySequence("Ctrl+V"), nullptr);
   connect(paste, &QAction::triggered, this, [this] { CopyOrPaste(false); });
-  for (QAction* a : {cut, copy, paste}) a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  // The shortcuts work wherever the focus is in the frame (the views' lists): the actions
+  // belong to the window, not only to the menu, which never has the focus.
+  for (QAction* a : {cut, copy, paste}) {
+    a->setShortcutContext(Qt::WindowShortcut);
+    addAction(a);
+  }
 
   fWindowMenu = menuBar()->addMenu("&Window");
   QAction* cascade = AddAction(fWindowMenu, "CascadeAct", "&Cascade", {}, nullptr);
   connect(cascade, &QAction::triggered, fMdi, &QMdiArea::cascadeSubWindows);
   QAction* tileH = AddAction(fWindowMenu, "TileHorAct", "Tile &Horizontally", {}, nullptr);
-  connect(tileH, &QAction::triggered, fMdi, &QMdiArea::tileSubWindows);
+  connect(tileH, &QAction::triggered, this, [this] { TileWindows(true); });
   QAction* tileV = AddAction(fWindowMenu, "TileVerAct", "Tile &Vertically", {}, nullptr);
-  connect(tileV, &QAction::triggered, fMdi, &QMdiArea::tileSubWindows);
+  connect(tileV, &QAction::triggered, this, [this] { TileWindows(false); });
   QAction* minAll = AddAction(fWindowMenu, "MinimizeAllAct", "&Minimize All", {}, nullptr);
   connect(minAll, &QAction::triggered, this, [this] {
     for (QMdiSubWindow* w : fMdi->subWindowList()) w->showMinimized();
   });
   QAction* arrange = AddAction(fWindowMenu, "ArrangeAllAct", "&Arrange All", {}, nullptr);
-  connect(arrange, &QAction::triggered, fMdi, &QMdiArea::tileSubWindows);
+  connect(arrange, &QAction::triggered, this, &TMainForm::ArrangeIcons);
+  // Arrange All, a separator, the views, then the list of open windows.
+  fWindowMenu->addSeparator()->setObjectName("ViewsSeparator");
   fWindowListSeparator = fWindowMenu->addSeparator();
 
   QMenu* actions = menuBar()->addMenu("Actions");
@@ -231,12 +245,22 @@ void TMainForm::BuildToolBar() {
 
 void TMainForm::BuildStatusBar() {
   fPanels[0] = new TOnlinePanel(statusBar());
-  const int widths[4] = {55, 110, 110, 50};
   for (int i = 1; i < 4; ++i) {
     fPanels[i] = new QLabel(statusBar());
     fPanels[i]->setObjectName(QString("StatusPanel%1").arg(i));
-    fPanels[i]->setFixedWidth(widths[i]);
   }
+  // Wide enough for what they show in the font in use: the state in bold, the longest version
+  // text the PBX gives (16 characters), a file name of a usual length.
+  QFont bold = fPanels[0]->font();
+  bold.setBold(true);
+  const int pad = 12;
+  fPanels[0]->setFixedWidth(
+      std::max(QFontMetrics(bold).horizontalAdvance("OFF LINE"),
+               QFontMetrics(bold).horizontalAdvance("ON LINE")) + pad);
+  const QFontMetrics fm(fPanels[1]->font());
+  fPanels[1]->setMinimumWidth(fm.horizontalAdvance(" Y581M KX-TA624 V2.10") + pad);
+  fPanels[2]->setMinimumWidth(fm.horizontalAdvance("a site configuration.ta") + pad);
+  fPanels[3]->setMinimumWidth(fm.horizontalAdvance("MMMMMM") + pad);
   for (QLabel* p : fPanels) statusBar()->addWidget(p);
 }
 
@@ -600,6 +624,40 @@ void TMainForm::RebuildWindowList() {
     a->setChecked(w == fMdi->activeSubWindow());
     connect(a, &QAction::triggered, this, [this, w] { fMdi->setActiveSubWindow(w); });
     fWindowListActions << a;
+  }
+}
+
+void TMainForm::TileWindows(bool SideBySide) {
+  QList<QMdiSubWindow*> shown;
+  for (QMdiSubWindow* w : fMdi->subWindowList())
+    if (w->isVisible() && !w->isMinimized()) shown << w;
+  if (shown.isEmpty()) return;
+  const QRect area = fMdi->viewport()->rect();
+  const int n = static_cast<int>(shown.size());
+  for (int i = 0; i < n; ++i) {
+    QMdiSubWindow* w = shown[i];
+    if (w->isMaximized()) w->showNormal();
+    // Spread the rounding over the windows so that together they fill the area exactly.
+    if (SideBySide) {
+      const int x0 = area.width() * i / n, x1 = area.width() * (i + 1) / n;
+      w->setGeometry(x0, 0, x1 - x0, area.height());
+    } else {
+      const int y0 = area.height() * i / n, y1 = area.height() * (i + 1) / n;
+      w->setGeometry(0, y0, area.width(), y1 - y0);
+    }
+  }
+}
+
+void TMainForm::ArrangeIcons() {
+  // The minimised windows in a row along the bottom, left to right.
+  const QRect area = fMdi->viewport()->rect();
+  int x = 0;
+  for (QMdiSubWindow* w : fMdi->subWindowList()) {
+    if (!w->isMinimized()) continue;
+    const QSize s = w->size();
+    if (x > 0 && x + s.width() > area.width()) x = 0;
+    w->move(x, area.height() - s.height());
+    x += s.width();
   }
 }
 

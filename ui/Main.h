@@ -122,6 +122,10 @@ class TMainForm : public QMainWindow {
   void SetCurrentFileName(const std::string& Name);
   void RememberFolder(const std::string& Path);
   void CopyOrPaste(bool Copy);
+  // Window menu: the shown windows side by side (or one above the other), the minimised
+  // ones in a row.
+  void TileWindows(bool SideBySide);
+  void ArrangeIcons();
   // Before work that replaces the configuration: Save / Discard / Cancel when it holds unsaved
   // work; false when the user cancels (or saving failed).
   bool KeepOrDropUnsavedWork(const QString& Before);

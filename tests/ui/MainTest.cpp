@@ -6,6 +6,10 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QSet>
+#include <QMdiSubWindow>
+#include <QMdiArea>
+#include <QLabel>
 
 #include "Main.h"
 #include "Operation.h"
@@ -334,6 +338,68 @@ class MainTest : public QObject {
     m.Open();
     QCOMPARE(SysData().Cmd103S.Data(), std::string("103S/0/"));
     QCOMPARE(m.UnsavedQuestions.size(), 4);
+  }
+
+  void WindowMenuShortcutsAndStatusPanels() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TPbxActions actions = pbx.Actions();
+    actions.PbxVersion = [] { return std::string("Y581M KX-TA624 V2.10"); };
+    TTestMainForm m(SysData(), actions, false);
+    const TViews views = CreateViews(m, SysData());
+    m.resize(900, 640);
+    m.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    // Ctrl+C and Ctrl+V reach the view that has the focus.
+    views.Stations->ExtList()->setFocus();
+    views.Stations->ExtList()->setCurrentRow(0);
+    QTest::keyClick(views.Stations->ExtList(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(views.Stations->ExtCopySource(), 1);
+    views.Stations->ExtList()->setCurrentRow(1);
+    QTest::keyClick(views.Stations->ExtList(), Qt::Key_V, Qt::ControlModifier);
+    QVERIFY(!f.Infos.empty());  // jack 1 holds no data: the paste said so
+    QVERIFY(f.Infos.back().find("nothing to copy") != std::string::npos);
+
+    // Side by side, one above the other, the minimised ones in a row at the bottom.
+    const QRect area = m.MdiArea()->viewport()->rect();
+    auto windows = [&m] { return m.MdiArea()->subWindowList(); };
+    m.Action("TileHorAct")->trigger();
+    for (QMdiSubWindow* w : windows()) QCOMPARE(w->height(), area.height());
+    m.Action("TileVerAct")->trigger();
+    for (QMdiSubWindow* w : windows()) QCOMPARE(w->width(), area.width());
+    QSet<int> tops;
+    for (QMdiSubWindow* w : windows()) tops << w->y();
+    QCOMPARE(tops.size(), 3);
+    m.Action("MinimizeAllAct")->trigger();
+    m.Action("ArrangeAllAct")->trigger();
+    QSet<int> lefts;
+    for (QMdiSubWindow* w : windows()) {
+      QCOMPARE(w->geometry().bottom(), area.bottom());
+      lefts << w->x();
+    }
+    QCOMPARE(lefts.size(), 3);
+    // The separator stands between Arrange All and the views.
+    QList<QAction*> menu;
+    for (QMenu* mm : m.findChildren<QMenu*>())
+      if (mm->actions().contains(m.Action("ArrangeAllAct"))) menu = mm->actions();
+    const qsizetype at = menu.indexOf(m.Action("ArrangeAllAct"));
+    QVERIFY(menu.value(at + 1) && menu.value(at + 1)->isSeparator());
+    QCOMPARE(menu.value(at + 2)->text(), QString("Stations"));
+
+    // Every panel shows its text whole.
+    m.SetOnline(true);
+    for (int i = 0; i < 2; ++i) {
+      auto* panel = m.findChild<QLabel*>(QString("StatusPanel%1").arg(i));
+      QFont font = panel->font();
+      if (i == 0) font.setBold(true);
+      QVERIFY2(QFontMetrics(font).horizontalAdvance(panel->text()) < panel->width(),
+               qPrintable(panel->text()));
+    }
+    m.SetOnline(false);
+    auto* state = m.findChild<QLabel*>("StatusPanel0");
+    QFont bold = state->font();
+    bold.setBold(true);
+    QVERIFY(QFontMetrics(bold).horizontalAdvance("OFF LINE") < state->width());
   }
 };
 
