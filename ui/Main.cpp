@@ -14,6 +14,8 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QPainter>
+#include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -28,6 +30,7 @@
 #include "HelpContext.h"
 #include "Operation.h"
 #include "Paths.h"
+#include "Profile.h"
 #include "ReadAll.h"
 #include "SysData.h"
 #include "SysSetup.h"
@@ -86,6 +89,36 @@ uint64_t StorePrint(const TSysData& S) {
   return h;
 }
 
+// What each action does, in the status bar while the pointer or the keyboard is on it.
+const struct {
+  const char* Action;
+  const char* Tip;
+} kStatusTips[] = {
+    {"NewAct", "Start a new, empty configuration"},
+    {"OpenAct", "Open a configuration data file (.ta)"},
+    {"SaveAct", "Save the configuration in its data file"},
+    {"SaveAsAct", "Save the configuration in a data file of a new name"},
+    {"ReadAct", "Read the whole configuration from the PBX"},
+    {"UploadAct", "Send the whole configuration to the PBX"},
+    {"ExitAct", "Quit the program (disconnecting first)"},
+    {"CutAct", "Cut the selected text"},
+    {"CopyAct", "Copy the selected extension, console or CO line"},
+    {"PasteAct", "Copy the copied extension, console or CO line into the selected ones"},
+    {"CascadeAct", "Arrange the windows overlapping"},
+    {"TileHorAct", "Arrange the windows side by side"},
+    {"TileVerAct", "Arrange the windows one above the other"},
+    {"MinimizeAllAct", "Minimise every window"},
+    {"ArrangeAllAct", "Arrange the minimised windows in a row"},
+    {"ConnectAct", "Connect to the PBX on the COM port of the settings"},
+    {"ModemAct", "Dial the PBX's remote administration line through a modem"},
+    {"DisconnectAct", "End the connection to the PBX"},
+    {"StoreDumpAct", "Store the PBX's complete listing in a text file"},
+    {"ComPortAct", "Choose the serial port and its line settings"},
+    {"SystemAct", "The PBX system password, the PBX model and the connect warning"},
+    {"HelpAct", "Open the help"},
+    {"AboutAct", "The program's version"},
+};
+
 bool StoreHasChanges(const TSysData& S) {
   for (const TGroup& g : Groups())
     if (GroupChangedCount(S, g.Id) > 0) return true;
@@ -106,6 +139,8 @@ TMainForm::TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction, 
   setCentralWidget(fMdi);
   fFolder = QString::fromStdString(AppPaths().DataDir);
   BuildMenus(ShowDumpAction);
+  for (const auto& t : kStatusTips)
+    if (QAction* a = Action(t.Action)) a->setStatusTip(t.Tip);
   BuildToolBar();
   BuildStatusBar();
   fRecent.Load();
@@ -148,8 +183,8 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
   QAction* saveAs = AddAction(fFileMenu, "SaveAsAct", "Save &As...", {}, nullptr);
   connect(saveAs, &QAction::triggered, this, [this] { SaveAs(); });
   fFileMenu->addSeparator();
-  AddAction(fFileMenu, "ReadAct", "Read from PBX", {}, &TMainForm::ReadFromPbx);
-  AddAction(fFileMenu, "UploadAct", "Upload to PBX", {}, &TMainForm::UploadToPbx);
+  AddAction(fFileMenu, "ReadAct", "&Read from PBX", QKeySequence("Ctrl+R"), &TMainForm::ReadFromPbx);
+  AddAction(fFileMenu, "UploadAct", "&Upload to PBX", QKeySequence("Ctrl+U"), &TMainForm::UploadToPbx);
   fFileMenu->addSeparator();
   QAction* exit = AddAction(fFileMenu, "ExitAct", "E&xit", {}, nullptr);
   connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -188,25 +223,25 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
   fWindowMenu->addSeparator()->setObjectName("ViewsSeparator");
   fWindowListSeparator = fWindowMenu->addSeparator();
 
-  QMenu* actions = menuBar()->addMenu("Actions");
-  AddAction(actions, "ConnectAct", "Connect", {}, nullptr);
+  QMenu* actions = menuBar()->addMenu("&Actions");
+  AddAction(actions, "ConnectAct", "&Connect", QKeySequence("Ctrl+K"), nullptr);
   connect(Action("ConnectAct"), &QAction::triggered, this, [this] { Connect(); });
-  QAction* modem = AddAction(actions, "ModemAct", "Connect via modem", {}, nullptr);
+  QAction* modem = AddAction(actions, "ModemAct", "Connect via &modem", {}, nullptr);
   connect(modem, &QAction::triggered, this, [this] {
     if (fActions.ModemDialog) fActions.ModemDialog(this);
   });
-  AddAction(actions, "DisconnectAct", "Disconnect", {}, &TMainForm::Disconnect);
+  AddAction(actions, "DisconnectAct", "&Disconnect", QKeySequence("Ctrl+D"), &TMainForm::Disconnect);
   QAction* dumpSep = actions->addSeparator();
-  QAction* dump = AddAction(actions, "StoreDumpAct", "Store dump", {}, &TMainForm::StoreDump);
+  QAction* dump = AddAction(actions, "StoreDumpAct", "Store d&ump", {}, &TMainForm::StoreDump);
   dumpSep->setVisible(ShowDumpAction);
   dump->setVisible(ShowDumpAction);
 
-  QMenu* settings = menuBar()->addMenu("Settings");
-  AddAction(settings, "ComPortAct", "COM port", {}, &TMainForm::ComPortSetup);
-  AddAction(settings, "SystemAct", "System", {}, &TMainForm::SystemSetup);
+  QMenu* settings = menuBar()->addMenu("&Settings");
+  AddAction(settings, "ComPortAct", "&COM port", {}, &TMainForm::ComPortSetup);
+  AddAction(settings, "SystemAct", "&System", {}, &TMainForm::SystemSetup);
 
   QMenu* help = menuBar()->addMenu("&Help");
-  QAction* helpAct = AddAction(help, "HelpAct", "Help", QKeySequence::HelpContents, nullptr);
+  QAction* helpAct = AddAction(help, "HelpAct", "&Help", QKeySequence::HelpContents, nullptr);
   connect(helpAct, &QAction::triggered, this, [] { ShowHelp(0); });
   help->addSeparator();
   QAction* about = AddAction(help, "AboutAct", "&About...", {}, nullptr);
@@ -591,6 +626,9 @@ void TMainForm::RebuildRecentMenu() {
 void TMainForm::AddView(QWidget* View, const QString& MenuCaption) {
   QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(View->parentWidget());
   if (!sub) sub = fMdi->addSubWindow(View);
+  fViews << qMakePair(QString(MenuCaption).replace(' ', '_'), sub);
+  // Large enough to show a useful part of its list.
+  sub->resize(sub->sizeHint().expandedTo(QSize(320, 380)));
   auto* a = new QAction(MenuCaption, this);
   a->setObjectName(QString("ShowView_%1").arg(MenuCaption).replace(' ', '_'));
   connect(a, &QAction::triggered, this, [this, sub] {
@@ -672,6 +710,91 @@ void TMainForm::CopyOrPaste(bool Copy) {
   }
 }
 
+namespace {
+
+const char* const kWindowsSection = "Windows";
+
+QString RectText(const QRect& R) {
+  return QString("%1,%2,%3,%4").arg(R.x()).arg(R.y()).arg(R.width()).arg(R.height());
+}
+
+bool ParseRect(const std::string& Text, QRect& R) {
+  const QStringList p = QString::fromStdString(Text).split(',');
+  if (p.size() != 4) return false;
+  int v[4];
+  for (int i = 0; i < 4; ++i) {
+    bool ok = false;
+    v[i] = p[i].trimmed().toInt(&ok);
+    if (!ok) return false;
+  }
+  if (v[2] <= 0 || v[3] <= 0) return false;
+  R = QRect(v[0], v[1], v[2], v[3]);
+  return true;
+}
+
+// R moved and cut so that it lies within Area.
+QRect Within(QRect R, const QRect& Area) {
+  R.setSize(R.size().boundedTo(Area.size()));
+  if (R.right() > Area.right()) R.moveRight(Area.right());
+  if (R.bottom() > Area.bottom()) R.moveBottom(Area.bottom());
+  if (R.left() < Area.left()) R.moveLeft(Area.left());
+  if (R.top() < Area.top()) R.moveTop(Area.top());
+  return R;
+}
+
+}  // namespace
+
+void TMainForm::showEvent(QShowEvent* Event) {
+  if (!fLayoutRestored) {
+    fLayoutRestored = true;
+    RestoreLayout();
+  }
+  QMainWindow::showEvent(Event);
+}
+
+void TMainForm::RestoreLayout() {
+  const TIniFile ini(AppPaths().SettingsFile());
+  const QScreen* sc = screen() ? screen() : QGuiApplication::primaryScreen();
+  const QRect avail = sc ? sc->availableGeometry() : QRect(0, 0, 1024, 768);
+  QRect r;
+  if (!ParseRect(ini.ReadString(kWindowsSection, "Main", ""), r)) {
+    // First start: the usual size, but never more than nine tenths of the screen.
+    r = QRect(QPoint(), size().expandedTo(QSize(900, 640)).boundedTo(avail.size() * 9 / 10));
+    r.moveCenter(avail.center());
+  }
+  // The place is the window's frame; its inside is that less the frame's margins.
+  const QSize frame = frameGeometry().size() - size();
+  r = Within(r, avail);
+  resize(r.size() - frame);
+  move(r.topLeft());
+  if (ini.ReadBool(kWindowsSection, "MainMaximized", false)) setWindowState(Qt::WindowMaximized);
+  for (const auto& [key, sub] : fViews) {
+    QRect v;
+    if (ParseRect(ini.ReadString(kWindowsSection, key.toStdString(), ""), v))
+      sub->setGeometry(v);
+    if (ini.ReadBool(kWindowsSection, (key + "_Minimized").toStdString(), false))
+      sub->showMinimized();
+  }
+}
+
+void TMainForm::SaveLayout() const {
+  TIniFile ini(AppPaths().SettingsFile());
+  ini.BeginUpdate();
+  const bool maximized = isMaximized();
+  // The frame's place: restored as it was, frame included.
+  QRect place = frameGeometry();
+  if (maximized) place = QRect(normalGeometry().topLeft(), normalGeometry().size() + (place.size() - size()));
+  ini.WriteString(kWindowsSection, "Main", RectText(place).toStdString());
+  ini.WriteBool(kWindowsSection, "MainMaximized", maximized);
+  for (const auto& [key, sub] : fViews) {
+    const bool minimized = sub->isMinimized();
+    if (!minimized)
+      ini.WriteString(kWindowsSection, key.toStdString(), RectText(sub->geometry()).toStdString());
+    ini.WriteBool(kWindowsSection, (key + "_Minimized").toStdString(), minimized);
+  }
+  ini.EndUpdate();
+}
+
 void TMainForm::closeEvent(QCloseEvent* Event) {
   if (TPbxOperations::Instance().Active()) {
     // The operation ends cleanly first (its goodbye included); the window closes after it.
@@ -687,6 +810,7 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
     Event->ignore();
     return;
   }
+  if (isVisible()) SaveLayout();
   if (fStore.OnLine) Disconnect();
   Event->accept();
 }

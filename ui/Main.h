@@ -105,6 +105,7 @@ class TMainForm : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* Event) override;
   void changeEvent(QEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
   // File choosers; tests answer them without a dialog.
   virtual QString ChooseOpenFile();
   virtual QString ChooseSaveFile();
@@ -126,6 +127,10 @@ class TMainForm : public QMainWindow {
   // ones in a row.
   void TileWindows(bool SideBySide);
   void ArrangeIcons();
+  // The frame's and the views' places, kept in the [Windows] section of the settings file;
+  // never larger than the screen.
+  void RestoreLayout();
+  void SaveLayout() const;
   // Before work that replaces the configuration: Save / Discard / Cancel when it holds unsaved
   // work; false when the user cancels (or saving failed).
   bool KeepOrDropUnsavedWork(const QString& Before);
@@ -145,6 +150,8 @@ class TMainForm : public QMainWindow {
   QList<QAction*> fRecentActions;
   QList<QAction*> fWindowListActions;
   QList<QAction*> fViewActions;
+  QList<QPair<QString, QMdiSubWindow*>> fViews;  // settings key, window
+  bool fLayoutRestored = false;
   QLabel* fPanels[4] = {};
   std::string fFileName;
   QString fFolder;

@@ -1,5 +1,6 @@
 #include "SysSetup.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -20,6 +21,10 @@ TSystemSetup::TSystemSetup(QWidget* Parent, const TSettings& S) : QDialog(Parent
   fModel->addItems({"KX-TA308", "KX-TA616", "KX-TA624"});
   fModel->setCurrentIndex(S.PBXtype <= 2 ? S.PBXtype : 2);
   form->addRow("KX-TA model:", fModel);
+  fConnectWarn = new QCheckBox("Warn before connecting (the PBX stops all current talks)", this);
+  fConnectWarn->setObjectName("ConnectWarnCB");
+  fConnectWarn->setChecked(S.ShowConnectWarn);
+  form->addRow(fConnectWarn);
   auto* buttons =
       new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help,
                            this);
@@ -34,6 +39,7 @@ bool TSystemSetup::Store(TSettings& S) const {
   const auto model = static_cast<uint8_t>(fModel->currentIndex());
   const bool changed = model != S.PBXtype;
   S.PBXtype = model;
+  S.ShowConnectWarn = fConnectWarn->isChecked();
   return changed;
 }
 

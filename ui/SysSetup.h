@@ -1,10 +1,12 @@
-// The "System Setup" dialog: the PBX system password and the PBX model.
+// The "System Setup" dialog: the PBX system password, the PBX model, and whether Connect warns
+// first (the warning's own check box can switch it off; this one brings it back).
 #pragma once
 
 #include <QDialog>
 
 #include "Settings.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
@@ -18,6 +20,7 @@ class TSystemSetup : public QDialog {
  private:
   QLineEdit* fPassword;
   QComboBox* fModel;
+  QCheckBox* fConnectWarn;
 };
 
 // Runs the dialog on S. Returns whether OK was pressed; ModelChanged tells whether PBXtype

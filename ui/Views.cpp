@@ -197,9 +197,21 @@ void ArrangeList(QListWidget* List) {
   List->scrollToTop();
 }
 
+// What the pop-up menus' entries do, for the status bar.
+QString PopupTip(const QString& Text) {
+  if (Text == "Edit") return "Open the programming dialog of the selected entries";
+  if (Text == "Copy") return "Take the selected entry as the one Paste copies";
+  if (Text == "Paste") return "Copy the taken entry's settings into the selected entries";
+  if (Text == "Select All") return "Select every entry";
+  if (Text == "Arrange") return "Arrange the entries in the window";
+  if (Text.startsWith("By ")) return "Sort the entries " + Text.toLower();
+  return QString();
+}
+
 QAction* MenuAction(QMenu* Menu, const char* Name, const QString& Text) {
   QAction* a = Menu->addAction(Text);
   a->setObjectName(Name);
+  a->setStatusTip(PopupTip(Text));
   return a;
 }
 
@@ -271,6 +283,7 @@ TStationsWnd::TStationsWnd(TSysData& Store, QWidget* Parent) : TViewWindow(Paren
           &TStationsWnd::Arrange);
   QMenu* sort = fExtMenu->addMenu("Sort");
   sort->menuAction()->setObjectName("ExtSortAct");
+  sort->menuAction()->setStatusTip("Sort the entries");
   connect(MenuAction(sort, "ExtSortNameAct", "By Name"), &QAction::triggered, this,
           [this] { Sort(sortByName); });
   connect(MenuAction(sort, "ExtSortExtAct", "By Extension"), &QAction::triggered, this,
@@ -499,6 +512,7 @@ TTrunksWnd::TTrunksWnd(TSysData& Store, QWidget* Parent) : TViewWindow(Parent), 
           &TTrunksWnd::Arrange);
   QMenu* sort = fCOMenu->addMenu("Sort");
   sort->menuAction()->setObjectName("COSortAct");
+  sort->menuAction()->setStatusTip("Sort the entries");
   connect(MenuAction(sort, "COSortNameAct", "By Name"), &QAction::triggered, this,
           [this] { Sort(sortByName); });
   connect(MenuAction(sort, "COSortPortAct", "By Port"), &QAction::triggered, this,

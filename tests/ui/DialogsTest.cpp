@@ -1,6 +1,7 @@
 // The settings dialogs and the recent-files list.
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -50,6 +51,15 @@ class DialogsTest : public QObject {
     model->setCurrentIndex(0);
     QVERIFY(dlg.Store(s));
     QCOMPARE(int(s.PBXtype), 0);
+
+    // The connect warning, once switched off in its own box, can be switched on here.
+    s.ShowConnectWarn = false;
+    TSystemSetup again(nullptr, s);
+    auto* warn = again.findChild<QCheckBox*>("ConnectWarnCB");
+    QVERIFY(warn && !warn->isChecked());
+    warn->setChecked(true);
+    again.Store(s);
+    QVERIFY(s.ShowConnectWarn);
   }
 
   void ComSetupLabelsEntriesFromFirstComNumber() {

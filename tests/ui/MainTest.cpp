@@ -4,8 +4,11 @@
 #include <QListWidget>
 #include <QStatusBar>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QSet>
 #include <QMdiSubWindow>
 #include <QMdiArea>
@@ -14,6 +17,7 @@
 #include "Main.h"
 #include "Operation.h"
 #include "Paths.h"
+#include "Profile.h"
 #include "RecordingFeedback.h"
 #include "Stream.h"
 #include "SysData.h"
@@ -386,6 +390,14 @@ class MainTest : public QObject {
     QVERIFY(menu.value(at + 1) && menu.value(at + 1)->isSeparator());
     QCOMPARE(menu.value(at + 2)->text(), QString("Stations"));
 
+    // The PBX actions have keys, every menu an Alt letter, every action a status-bar hint.
+    for (const char* a : {"ConnectAct", "DisconnectAct", "ReadAct", "UploadAct"})
+      QVERIFY2(!m.Action(a)->shortcut().isEmpty(), a);
+    for (QAction* top : m.menuBar()->actions()) QVERIFY2(top->text().contains('&'), qPrintable(top->text()));
+    for (QAction* a : m.findChildren<QAction*>())
+      if (!a->isSeparator() && !a->objectName().isEmpty() && a->objectName().endsWith("Act"))
+        QVERIFY2(!a->statusTip().isEmpty(), qPrintable(a->objectName()));
+
     // Every panel shows its text whole.
     m.SetOnline(true);
     for (int i = 0; i < 2; ++i) {
@@ -400,6 +412,37 @@ class MainTest : public QObject {
     QFont bold = state->font();
     bold.setBold(true);
     QVERIFY(QFontMetrics(bold).horizontalAdvance("OFF LINE") < state->width());
+  }
+
+  void LayoutIsRememberedAndNeverLargerThanTheScreen() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect stations;
+    {
+      TTestMainForm m(SysData(), pbx.Actions(), false);
+      const TViews views = CreateViews(m, SysData());
+      m.show();
+      QVERIFY(avail.contains(m.frameGeometry()));
+      m.setGeometry(40, 50, avail.width() / 2, avail.height() / 2);
+      QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(views.Stations->parentWidget());
+      sub->setGeometry(5, 6, 250, 200);
+      stations = sub->geometry();
+      QVERIFY(m.close());
+    }
+    {
+      TTestMainForm m(SysData(), pbx.Actions(), false);
+      const TViews views = CreateViews(m, SysData());
+      m.show();
+      QCOMPARE(m.size(), QSize(avail.width() / 2, avail.height() / 2));
+      QCOMPARE(qobject_cast<QMdiSubWindow*>(views.Stations->parentWidget())->geometry(), stations);
+      QVERIFY(m.close());
+    }
+    // A place saved on a larger screen is brought within this one.
+    TIniFile(AppPaths().SettingsFile()).WriteString("Windows", "Main", "-100,-50,5000,4000");
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    m.show();
+    QVERIFY(avail.contains(m.frameGeometry()));
   }
 };
 
