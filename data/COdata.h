@@ -7,11 +7,12 @@
 
 #include "CmdData.h"
 #include "IntList.h"
+#include "TableRecord.h"
 
 class TStream;
 class TCOarray;
 
-class TCOdata {
+class TCOdata : public TTableRecord {
  public:
   static constexpr int kBlockCount = 20;
   // Block order: read, upload, copy, comparison and data file.
@@ -22,10 +23,8 @@ class TCOdata {
   static const std::array<const char*, kBlockCount> kCodes;
 
   TCOdata(int CO, TCOarray* Owner);
-  TCOdata(const TCOdata&) = delete;
-  TCOdata& operator=(const TCOdata&) = delete;
 
-  int CO() const { return fCO; }
+  int CO() const { return Number(); }
   TCOarray* Owner() const { return fOwner; }
 
   TCmdData& Block(int Index) { return fBlocks.at(static_cast<size_t>(Index)); }
@@ -36,55 +35,33 @@ class TCOdata {
   // The query that reads block Index of this line the first time ("400C3//").
   std::string BlockQuery(int Index) const;
 
-  void Clear();
-  bool Read();
-  bool UploadAll();
-  bool UploadChanged();
-  bool HasActualData() const;
-  int ChangedCount() const;
-  void Assign(const TCOdata& Src);
-  void AssignKnown(const TCOdata& Src);
-  void MarkDifferences(const TCOdata& Other);
-  void SetNumber(int N);
-  void SetMultiEdit(bool B);
-  bool LoadFromStream(TStream& Stream);
-  bool SaveToStream(TStream& Stream) const;
+  bool Read() override;
+  void Assign(const TCOdata& Src) { AssignRecord(Src); }
+  void AssignKnown(const TCOdata& Src) { AssignKnownRecord(Src); }
+  void CheckNumber(int N) const override;
 
  private:
-  int fCO;
   TCOarray* fOwner;
   std::array<TCmdData, kBlockCount> fBlocks;
 };
 
-class TCOarray {
+class TCOarray : public TRecordTable<TCOdata, 6> {
  public:
   static constexpr int kLineCount = 6;
   static constexpr int kReadAllSteps = 360;
   static constexpr int kUploadAllSteps = 360;
 
   TCOarray();
-  TCOarray(const TCOarray&) = delete;
-  TCOarray& operator=(const TCOarray&) = delete;
 
   // CO line 1 to 6; raises Exception for any other number.
-  TCOdata& Lines(int CO);
-  const TCOdata& Lines(int CO) const;
+  TCOdata& Lines(int CO) { return Record(CO); }
+  const TCOdata& Lines(int CO) const { return Record(CO); }
 
-  void Clear();
-  // ShowProgress opens the progress window "Read" (reads) or "Save" (uploads).
-  bool ReadAll(bool ShowProgress = false);
-  bool UploadAll(bool ShowProgress);
-  bool UploadChanged(bool ShowProgress = true);
-  bool ReadLines(const TIntegerList& List, bool ShowProgress = true);
-  bool UploadLines(const TIntegerList& List, bool ShowProgress = true);
-  bool LinesHaveData(const TIntegerList& List) const;
-  bool HasActualData() const;
-  int ChangedCount() const;
-  bool HasChanges() const { return ChangedCount() > 0; }
-  void Assign(const TCOarray& Other);
-  bool LoadFromStream(TStream& Stream);
-  bool SaveToStream(TStream& Stream) const;
-
- private:
-  std::array<std::unique_ptr<TCOdata>, kLineCount> fLines;
+  bool ReadLines(const TIntegerList& List, bool ShowProgress = true) {
+    return ReadSelection(List, ShowProgress);
+  }
+  bool UploadLines(const TIntegerList& List, bool ShowProgress = true) {
+    return UploadSelection(List, ShowProgress);
+  }
+  bool LinesHaveData(const TIntegerList& List) const { return SelectionHasData(List); }
 };

@@ -58,7 +58,16 @@ const std::array<const char*, TExtensionData::kBlockCount> TExtensionData::kCode
     "600E", "601E", "602E", "603E", "604E", "605E", "606E", "607E", "608E", "609E", "610E",
     "611E", "612E", "613E", "614E", "615E", "617E", "620E", "389E", "904E", "925E", "BM01"};
 
-TExtensionData::TExtensionData(int Jack, TExtensionArray* Owner) : fJack(Jack), fOwner(Owner) {}
+TExtensionData::TExtensionData(int Jack, TExtensionArray* Owner)
+    : TTableRecord(Jack), fOwner(Owner) {
+  // "604E05/..": the jack sits at characters 5-6; "P05BM01/..", "P05BC01/..": at 2-3.
+  for (int i = 0; i < eBM01; ++i) AddBlock(Block(i), 4, 2);
+  AddBlock(Block(eBM01), 1, 2);
+  AddList(BC, 2, 1, 2);
+  AddList(BF, 1, 1, 2);
+}
+
+void TExtensionData::CheckNumber(int N) const { CheckJack(N); }
 
 TCmdData& TExtensionData::BlockOf(const std::string& Code) {
   return const_cast<TCmdData&>(static_cast<const TExtensionData*>(this)->BlockOf(Code));
@@ -71,18 +80,12 @@ const TCmdData& TExtensionData::BlockOf(const std::string& Code) const {
 }
 
 std::string TExtensionData::BlockQuery(int Index) const {
-  if (Index == eBM01) return "P" + TwoDigits(fJack) + "BM01//";
-  return std::string(kCodes.at(static_cast<size_t>(Index))) + TwoDigits(fJack) + "//";
+  if (Index == eBM01) return "P" + TwoDigits(Jack()) + "BM01//";
+  return std::string(kCodes.at(static_cast<size_t>(Index))) + TwoDigits(Jack()) + "//";
 }
 
-std::string TExtensionData::BCQuery() const { return "P" + TwoDigits(fJack) + "BC*//"; }
-std::string TExtensionData::BFQuery() const { return "P" + TwoDigits(fJack) + "BF*//"; }
-
-void TExtensionData::Clear() {
-  for (auto& b : fBlocks) b.Clear();
-  BC.Clear();
-  BF.Clear();
-}
+std::string TExtensionData::BCQuery() const { return "P" + TwoDigits(Jack()) + "BC*//"; }
+std::string TExtensionData::BFQuery() const { return "P" + TwoDigits(Jack()) + "BF*//"; }
 
 bool TExtensionData::Read() {
   bool ok = true;
@@ -93,104 +96,10 @@ bool TExtensionData::Read() {
   return ok;
 }
 
-bool TExtensionData::UploadAll() {
-  bool ok = true;
-  for (auto& b : fBlocks)
-    if (!WriteBlock(b, false)) ok = false;
-  if (!WriteLines(BC, false)) ok = false;
-  if (!WriteLines(BF, false)) ok = false;
-  return ok;
-}
-
-bool TExtensionData::UploadChanged() {
-  bool ok = true;
-  for (auto& b : fBlocks)
-    if (!WriteBlock(b, true)) ok = false;
-  if (!WriteLines(BC, true)) ok = false;
-  if (!WriteLines(BF, true)) ok = false;
-  return ok;
-}
-
-bool TExtensionData::HasActualData() const {
-  for (const auto& b : fBlocks)
-    if (!b.IsActual()) return false;
-  return BC.IsActual(1) && BF.IsActual(1);
-}
-
-int TExtensionData::ChangedCount() const {
-  int n = 0;
-  for (const auto& b : fBlocks)
-    if (b.Changed) ++n;
-  return n + BC.ChangedCount() + BF.ChangedCount();
-}
-
-void TExtensionData::Assign(const TExtensionData& Src) {
-  if (&Src == this) return;
-  fJack = Src.fJack;
-  for (int i = 0; i < kBlockCount; ++i) Block(i).Assign(Src.Block(i));
-  BC.Assign(Src.BC);
-  BF.Assign(Src.BF);
-}
-
-void TExtensionData::AssignKnown(const TExtensionData& Src) {
-  if (&Src == this) return;
-  fJack = Src.fJack;
-  for (int i = 0; i < kBlockCount; ++i) Block(i).AssignIfDefined(Src.Block(i));
-  BC.AssignDefined(Src.BC);
-  BF.AssignDefined(Src.BF);
-}
-
-void TExtensionData::MarkDifferences(const TExtensionData& Other) {
-  for (int i = 0; i < kBlockCount; ++i) Block(i).MarkDifferent(Other.Block(i), 1);
-  MarkLines(BC, Other.BC, 2);
-  MarkLines(BF, Other.BF, 1);
-}
-
-void TExtensionData::SetJack(int N) {
-  CheckJack(N);
-  fJack = N;
-  const std::string jj = TwoDigits(N);
-  // "604E05/..": the jack sits at characters 5-6; "P05BM01/..", "P05BC01/..": at 2-3.
-  for (int i = 0; i < eBM01; ++i) PutText(Block(i), 4, jj);
-  PutText(Block(eBM01), 1, jj);
-  PutText(BC, 1, jj);
-  PutText(BF, 1, jj);
-}
-
-void TExtensionData::SetMultiEdit(bool B) {
-  for (auto& b : fBlocks) b.AllowUndefined = B;
-  table_util::SetMultiEdit(BC, B);
-  table_util::SetMultiEdit(BF, B);
-}
-
-bool TExtensionData::LoadFromStream(TStream& Stream) {
-  for (auto& b : fBlocks)
-    if (!b.LoadFromStream(Stream)) return false;
-  return BC.LoadFromStream(Stream) && BF.LoadFromStream(Stream);
-}
-
-bool TExtensionData::SaveToStream(TStream& Stream) const {
-  for (const auto& b : fBlocks)
-    if (!b.SaveToStream(Stream)) return false;
-  return BC.SaveToStream(Stream) && BF.SaveToStream(Stream);
-}
-
 // ---- TExtensionArray ---------------------------------------------------------------------
 
-TExtensionArray::TExtensionArray() {
-  for (int j = 1; j <= kJackCount; ++j)
-    fJacks[static_cast<size_t>(j - 1)] = std::make_unique<TExtensionData>(j, this);
-}
-
-TExtensionData& TExtensionArray::Jacks(int Jack) {
-  CheckJack(Jack);
-  return *fJacks[static_cast<size_t>(Jack - 1)];
-}
-
-const TExtensionData& TExtensionArray::Jacks(int Jack) const {
-  CheckJack(Jack);
-  return *fJacks[static_cast<size_t>(Jack - 1)];
-}
+TExtensionArray::TExtensionArray()
+    : TRecordTable(this, {kReadAllSteps, kUploadAllSteps, kReadJackSteps, kUploadJackSteps}) {}
 
 TCmdList& TExtensionArray::SharedList(int Index) {
   return const_cast<TCmdList&>(static_cast<const TExtensionArray*>(this)->SharedList(Index));
@@ -224,7 +133,7 @@ const char* TExtensionArray::SharedListCode(int Index) {
 }
 
 void TExtensionArray::Clear() {
-  for (auto& j : fJacks) j->Clear();
+  ClearRecords();
   Cmd009.Clear();
   for (int i = 0; i < kSharedListCount; ++i) SharedList(i).Clear();
 }
@@ -264,7 +173,7 @@ bool UploadNumbers(TCmd009S& Cmd009, bool ChangedOnly) {
 bool TExtensionArray::ReadAll(bool ShowProgress) {
   TProgressScope progress(ShowProgress, "Read", kReadAllSteps);
   bool ok = true;
-  for (auto& j : fJacks)
+  for (auto& j : fRecords)
     if (!j->Read()) ok = false;
   if (!ReadNumbersList(Cmd009)) ok = false;
   if (!ReadSharedLists(0, kSharedListCount - 1)) ok = false;
@@ -274,7 +183,7 @@ bool TExtensionArray::ReadAll(bool ShowProgress) {
 bool TExtensionArray::UploadAll(bool ShowProgress) {
   TProgressScope progress(ShowProgress, "Save", kUploadAllSteps);
   bool ok = UploadNumbers(Cmd009, false);
-  for (auto& j : fJacks)
+  for (auto& j : fRecords)
     if (!j->UploadAll()) ok = false;
   if (!WriteSharedLists(false)) ok = false;
   return ok;
@@ -283,7 +192,7 @@ bool TExtensionArray::UploadAll(bool ShowProgress) {
 bool TExtensionArray::UploadChanged(bool ShowProgress) {
   TProgressScope progress(ShowProgress, "Save", 4 * ChangedCount());
   bool ok = true;
-  for (auto& j : fJacks)
+  for (auto& j : fRecords)
     if (!j->UploadChanged()) ok = false;
   if (!UploadNumbers(Cmd009, true)) ok = false;
   if (!WriteSharedLists(true)) ok = false;
@@ -333,8 +242,7 @@ bool TExtensionArray::HasActualData() const {
 }
 
 int TExtensionArray::ChangedCount() const {
-  int n = 0;
-  for (const auto& j : fJacks) n += j->ChangedCount();
+  int n = RecordsChangedCount();
   // Any change of the numbers may move every port, so it weighs as a whole upload of 009.
   if (Cmd009.HasChanges()) n += TCmd009S::kPortCount + 1;
   for (int i = 0; i < kSharedListCount; ++i) n += SharedList(i).ChangedCount();
@@ -344,7 +252,7 @@ int TExtensionArray::ChangedCount() const {
 bool TExtensionArray::ReadNumbers(bool ShowProgress) {
   TProgressScope progress(ShowProgress, "Read Extensions", kReadNumbersSteps);
   bool ok = ReadNumbersList(Cmd009);
-  for (auto& j : fJacks)
+  for (auto& j : fRecords)
     if (!ReadBlock(j->Block(TExtensionData::e604E), j->BlockQuery(TExtensionData::e604E)))
       ok = false;
   return ok;
@@ -352,14 +260,14 @@ bool TExtensionArray::ReadNumbers(bool ShowProgress) {
 
 bool TExtensionArray::NumbersHaveData() const {
   if (!Cmd009.IsActual(1)) return false;
-  for (const auto& j : fJacks)
+  for (const auto& j : fRecords)
     if (!j->Block(TExtensionData::e604E).IsActual()) return false;
   return true;
 }
 
 void TExtensionArray::Assign(const TExtensionArray& Other) {
   if (&Other == this) return;
-  for (int j = 1; j <= kJackCount; ++j) Jacks(j).Assign(Other.Jacks(j));
+  AssignRecords(Other);
   Cmd009.Assign(Other.Cmd009);
   for (int i = 0; i < kSharedListCount; ++i) SharedList(i).Assign(Other.SharedList(i));
 }
@@ -392,8 +300,7 @@ void TExtensionArray::CopyJackColumn(int SrcJack, int DstJack) {
 }
 
 bool TExtensionArray::LoadFromStream(TStream& Stream) {
-  for (auto& j : fJacks)
-    if (!j->LoadFromStream(Stream)) return false;
+  if (!LoadRecords(Stream)) return false;
   if (!Cmd009.LoadFromStream(Stream)) return false;
   for (int i = 0; i < kSharedListCount; ++i)
     if (!SharedList(i).LoadFromStream(Stream)) return false;
@@ -401,8 +308,7 @@ bool TExtensionArray::LoadFromStream(TStream& Stream) {
 }
 
 bool TExtensionArray::SaveToStream(TStream& Stream) const {
-  for (const auto& j : fJacks)
-    if (!j->SaveToStream(Stream)) return false;
+  if (!SaveRecords(Stream)) return false;
   if (!Cmd009.SaveToStream(Stream)) return false;
   for (int i = 0; i < kSharedListCount; ++i)
     if (!SharedList(i).SaveToStream(Stream)) return false;

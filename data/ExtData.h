@@ -9,11 +9,12 @@
 #include "Cmd9S.h"
 #include "CmdData.h"
 #include "IntList.h"
+#include "TableRecord.h"
 
 class TStream;
 class TExtensionArray;
 
-class TExtensionData {
+class TExtensionData : public TTableRecord {
  public:
   static constexpr int kBlockCount = 22;
   // Block order: upload, copy, comparison and data file.
@@ -25,10 +26,8 @@ class TExtensionData {
   static const std::array<const char*, kBlockCount> kCodes;
 
   TExtensionData(int Jack, TExtensionArray* Owner);
-  TExtensionData(const TExtensionData&) = delete;
-  TExtensionData& operator=(const TExtensionData&) = delete;
 
-  int Jack() const { return fJack; }
+  int Jack() const { return Number(); }
   TExtensionArray* Owner() const { return fOwner; }
 
   TCmdData& Block(int Index) { return fBlocks.at(static_cast<size_t>(Index)); }
@@ -41,31 +40,22 @@ class TExtensionData {
   std::string BCQuery() const;
   std::string BFQuery() const;
 
-  void Clear();
-  bool Read();
-  bool UploadAll();
-  bool UploadChanged();
-  bool HasActualData() const;
-  int ChangedCount() const;
-  void Assign(const TExtensionData& Src);
-  void AssignKnown(const TExtensionData& Src);
-  void MarkDifferences(const TExtensionData& Other);
-  void SetJack(int N);
-  void SetMultiEdit(bool B);
-  bool LoadFromStream(TStream& Stream);
-  bool SaveToStream(TStream& Stream) const;
+  bool Read() override;
+  void Assign(const TExtensionData& Src) { AssignRecord(Src); }
+  void AssignKnown(const TExtensionData& Src) { AssignKnownRecord(Src); }
+  void SetJack(int N) { SetNumber(N); }
+  void CheckNumber(int N) const override;
 
   // CO button lines and programmable button lines of the jack.
   TCmdList BC;
   TCmdList BF;
 
  private:
-  int fJack;
   TExtensionArray* fOwner;
   std::array<TCmdData, kBlockCount> fBlocks;
 };
 
-class TExtensionArray {
+class TExtensionArray : public TRecordTable<TExtensionData, 24> {
  public:
   static constexpr int kJackCount = 24;
   static constexpr int kSharedListCount = 15;
@@ -74,12 +64,10 @@ class TExtensionArray {
   static constexpr int kUploadAllSteps = 10656;
 
   TExtensionArray();
-  TExtensionArray(const TExtensionArray&) = delete;
-  TExtensionArray& operator=(const TExtensionArray&) = delete;
 
   // Jack 1 to 24; raises Exception for any other number.
-  TExtensionData& Jacks(int Jack);
-  const TExtensionData& Jacks(int Jack) const;
+  TExtensionData& Jacks(int Jack) { return Record(Jack); }
+  const TExtensionData& Jacks(int Jack) const { return Record(Jack); }
   // Shared list 0 to 14 in the order 700P .. 705P, 405C .. 413C.
   TCmdList& SharedList(int Index);
   const TCmdList& SharedList(int Index) const;
@@ -124,6 +112,4 @@ class TExtensionArray {
   bool SharedListsHaveData(int From, int To) const;
   bool ReadSharedLists(int From, int To);
   bool WriteSharedLists(bool ChangedOnly);
-
-  std::array<std::unique_ptr<TExtensionData>, kJackCount> fJacks;
 };
