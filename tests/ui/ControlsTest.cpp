@@ -26,18 +26,38 @@ class ControlsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void DigitEditTakesOnlyDigitsAndBackspace() {
+  void DigitEditTakesOnlyDigitsAndTheKeysThatEditTheField() {
     TDgtEdit e;
     QTest::keyClicks(&e, "12a3");
     QCOMPARE(e.text(), QString("123"));
     QTest::keyClick(&e, Qt::Key_Backspace);
     QCOMPARE(e.text(), QString("12"));
-    QTest::keyClicks(&e, " -+.");
+    QTest::keyClicks(&e, " -+.f");
+    QTest::keyClick(&e, Qt::Key_5, Qt::ControlModifier);
     QCOMPARE(e.text(), QString("12"));
-    QApplication::clipboard()->setText("7");
-    QTest::keyClick(&e, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(e.text(), QString("12"));  // control characters are dropped too
     QCOMPARE(e.IValue(), 12);
+
+    // From "1234", the cursor at the end: the editing keys and shortcuts work, and a paste is
+    // taken whole or not at all, never with another character in the number.
+    struct TCase {
+      const char* Clipboard;
+      QList<QPair<Qt::Key, Qt::KeyboardModifiers>> Keys;
+      const char* Text;
+    };
+    const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier;
+    const TCase cases[] = {
+        {"", {{Qt::Key_Home, none}, {Qt::Key_Delete, none}}, "234"},
+        {"", {{Qt::Key_A, ctrl}, {Qt::Key_9, none}}, "9"},
+        {"", {{Qt::Key_5, none}, {Qt::Key_Z, ctrl}}, "1234"},
+        {"56", {{Qt::Key_V, ctrl}}, "123456"},
+        {"7x", {{Qt::Key_V, ctrl}}, "1234"},
+    };
+    for (const TCase& c : cases) {
+      QApplication::clipboard()->setText(c.Clipboard);
+      e.setText("1234");
+      for (const auto& k : c.Keys) QTest::keyClick(&e, k.first, k.second);
+      QCOMPARE(e.text(), QString(c.Text));
+    }
   }
 
   void DigitEditNumberRules() {
