@@ -95,11 +95,12 @@ class ControlsTest : public QObject {
     QCOMPARE(g.height(), 40);
     QCOMPARE(g.CellRect(1, 1), QRect(QPoint(60, 20), QPoint(119, 39)));
 
-    // Larger images widen the cells but leave the control's size alone.
+    // Larger images widen the cells, and the control follows them.
     g.SetImages(MakeKeyImages(70, 30));
     QCOMPARE(g.ColWidth(), 70);
     QCOMPARE(g.RowHeight(), 30);
-    QCOMPARE(g.width(), 240);
+    QCOMPARE(g.size(), QSize(280, 60));
+    QCOMPARE(g.sizeHint(), QSize(280, 60));  // what a dialog's layout gives it
   }
 
   void KeyboardWrapsAndPostsArrowsToTheParent() {
