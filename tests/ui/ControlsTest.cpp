@@ -1,13 +1,19 @@
 // The digit edit and the button grid: typing rules, number reads and writes, grid geometry,
-// cell drawing states, keyboard wrapping, presses and the shared hint hook.
+// cell drawing states, keyboard wrapping, presses and the shared hint hook; the F key held.
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHelpEvent>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
+#include <functional>
 
 #include "BtnGrid.h"
 #include "DgtEdit.h"
+#include "FKey.h"
 
 namespace {
 
@@ -58,6 +64,43 @@ class ControlsTest : public QObject {
       for (const auto& k : c.Keys) QTest::keyClick(&e, k.first, k.second);
       QCOMPARE(e.text(), QString(c.Text));
     }
+  }
+
+  void FKeyHeldChangesNoControlButTypesInTextFields() {
+    InstallFKeyTracker();
+    SetFKeyQuery({});
+    QWidget w;
+    auto* layout = new QVBoxLayout(&w);
+    auto* combo = new QComboBox;
+    combo->addItems({"DTMF", "FSK", "Pulse"});
+    auto* list = new QListWidget;
+    list->addItems({"Jack 1, E101", "Fax (P2, E102)"});
+    list->setCurrentRow(0);
+    auto* edit = new QLineEdit;
+    for (QWidget* c : std::initializer_list<QWidget*>{combo, list, edit}) layout->addWidget(c);
+    struct TCase {
+      QWidget* Control;
+      std::function<QString()> State;
+      const char* After;
+    } cases[] = {
+        {combo, [combo] { return combo->currentText(); }, "DTMF"},
+        {list, [list] { return list->currentItem()->text(); }, "Jack 1, E101"},
+        {edit, [edit] { return edit->text(); }, "ff"},
+    };
+    w.show();
+    for (const TCase& c : cases) {
+      c.Control->setFocus();
+      QTest::keyPress(c.Control, Qt::Key_F);
+      QKeyEvent repeat(QEvent::KeyPress, Qt::Key_F, Qt::NoModifier, "f", true);
+      QApplication::sendEvent(c.Control, &repeat);
+      QVERIFY(FKeyHeld());  // the state is followed wherever the key went
+      QTest::keyRelease(c.Control, Qt::Key_F);
+      QVERIFY(!FKeyHeld());
+      QCOMPARE(c.State(), QString(c.After));
+    }
+    // Other letters still reach the controls.
+    QTest::keyClick(combo, Qt::Key_P);
+    QCOMPARE(combo->currentText(), QString("Pulse"));
   }
 
   void DigitEditNumberRules() {
