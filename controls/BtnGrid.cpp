@@ -76,7 +76,14 @@ QString TBtnGrid::HintFor(TBtnGrid* Grid, int Col, int Row) {
   return hint;
 }
 
-void TBtnGrid::UpdateSize() { setFixedSize(fColCount * fColWidth, fRowCount * fRowHeight); }
+QSize TBtnGrid::sizeHint() const { return QSize(fColCount * fColWidth, fRowCount * fRowHeight); }
+
+QSize TBtnGrid::minimumSizeHint() const { return sizeHint(); }
+
+void TBtnGrid::UpdateSize() {
+  // Exactly the cells: a layout that gave the grid less would hide its last column or row.
+  setFixedSize(sizeHint());
+}
 
 void TBtnGrid::SetImages(const QVector<QPixmap>& Images) {
   fImages = Images;
@@ -84,6 +91,7 @@ void TBtnGrid::SetImages(const QVector<QPixmap>& Images) {
     if (p.width() > fColWidth) fColWidth = p.width();
     if (p.height() > fRowHeight) fRowHeight = p.height();
   }
+  UpdateSize();
   update();
 }
 

@@ -19,7 +19,8 @@ class TBtnGrid : public QWidget {
   explicit TBtnGrid(QWidget* Parent = nullptr);
   ~TBtnGrid() override;
 
-  // One image per TBtnState; a missing index draws no image for that state.
+  // One image per TBtnState; a missing index draws no image for that state. Cells grow to the
+  // largest image, and the control with them.
   void SetImages(const QVector<QPixmap>& Images);
   const QVector<QPixmap>& Images() const { return fImages; }
   // One overlay per cell, index Row * ColCount + Col.
@@ -45,6 +46,9 @@ class TBtnGrid : public QWidget {
   void SetShiftYbmp(int Y) { fShiftY = Y; update(); }
 
   QRect CellRect(int Col, int Row) const;
+  // The control is as large as its cells: ColCount x ColWidth by RowCount x RowHeight.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
   // The state a cell is drawn in: the current cell in FocusedState, every other one up.
   TBtnState CellState(int Col, int Row) const;
   QString CellLabel(int Col, int Row);

@@ -1,13 +1,15 @@
 #include "DgtEdit.h"
 
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QRegularExpressionValidator>
 
 #include "Text.h"
 
 TDgtEdit::TDgtEdit(QWidget* Parent) : QLineEdit(Parent) {
-  // A paste through the context menu is not typing; a pasted text that holds anything but
-  // digits is refused whole and the field keeps what it had.
+  // Pasted or dropped text is not typing: one that holds anything but digits is refused whole
+  // and the field keeps what it had (a number with a character taken out is another number).
+  // The field's maximum length, when set, cuts a long paste as in any line edit.
   setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this));
 }
 
@@ -19,34 +21,24 @@ void TDgtEdit::SetIValue(int V) {
 }
 
 void TDgtEdit::keyPressEvent(QKeyEvent* Event) {
-  const QString t = Event->text();
-  if (Event->key() == Qt::Key_Backspace) {
-    QLineEdit::keyPressEvent(Event);
+  if (DigitFieldDropsKey(Event)) {
+    Event->accept();  // typed, but not a digit: dropped, and no further up either
     return;
-  }
-  if (!t.isEmpty()) {
-    const QChar c = t.at(0);
-    if (t.size() == 1 && c >= '0' && c <= '9' &&
-        !(Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-      QLineEdit::keyPressEvent(Event);
-      return;
-    }
-    Event->accept();  // typed, but not a digit: dropped
-    return;
-  }
-  // Keys that type nothing (arrows, Home, End, Delete, Tab) keep their usual meaning, except
-  // the clipboard and undo shortcuts, which Qt reports without text on some platforms.
-  if (Event->modifiers() & Qt::ControlModifier) {
-    switch (Event->key()) {
-      case Qt::Key_V:
-      case Qt::Key_X:
-      case Qt::Key_Z:
-      case Qt::Key_Y:
-        Event->accept();
-        return;
-      default:
-        break;
-    }
   }
   QLineEdit::keyPressEvent(Event);
+}
+
+bool DigitFieldDropsKey(const QKeyEvent* Event) {
+  // Shortcuts first: on some platforms Ctrl+V and the like come with their letter as text.
+  for (QKeySequence::StandardKey k :
+       {QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+        QKeySequence::Undo, QKeySequence::Redo})
+    if (Event->matches(k)) return false;
+  const QString t = Event->text();
+  // Return, Escape, Tab, Backspace and Delete come with control characters as their text, the
+  // cursor keys with none: none of them types anything.
+  if (t.isEmpty() || !t.at(0).isPrint()) return false;
+  const bool digit = t.size() == 1 && t.at(0) >= '0' && t.at(0) <= '9';
+  return !digit ||
+         (Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
 }

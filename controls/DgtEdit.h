@@ -3,6 +3,8 @@
 
 #include <QLineEdit>
 
+class QKeyEvent;
+
 class TDgtEdit : public QLineEdit {
   Q_OBJECT
   Q_PROPERTY(int IValue READ IValue WRITE SetIValue)
@@ -16,7 +18,14 @@ class TDgtEdit : public QLineEdit {
   void SetIValue(int V);
 
  protected:
-  // Only digits and Backspace get through; every other typed character, control characters
-  // such as Ctrl+V included, is dropped before the field sees it.
+  // Typed characters other than digits are dropped (DigitFieldDropsKey); every other key does
+  // what it does in any line edit.
   void keyPressEvent(QKeyEvent* Event) override;
 };
+
+// Whether a field that takes only digits drops this key press: a printable character that is
+// not a digit, or a digit typed with Ctrl, Alt or Meta. The keys that finish, leave or edit the
+// field (Return, Escape, Tab, Delete, Backspace, the cursor keys, Home, End) and the standard
+// select-all, copy, cut, paste, undo and redo shortcuts pass; what a paste inserts is the
+// field's validator's to judge, which takes it whole or not at all.
+bool DigitFieldDropsKey(const QKeyEvent* Event);

@@ -1,8 +1,15 @@
 #include "FKey.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextEdit>
 
 namespace {
 
@@ -11,13 +18,28 @@ std::function<bool()> gQuery;
 
 }  // namespace
 
+bool FKeyReaches(const QWidget* Widget) {
+  if (qobject_cast<const QLineEdit*>(Widget) || qobject_cast<const QTextEdit*>(Widget) ||
+      qobject_cast<const QPlainTextEdit*>(Widget) || qobject_cast<const QAbstractSpinBox*>(Widget))
+    return true;
+  if (auto* combo = qobject_cast<const QComboBox*>(Widget)) return combo->isEditable();
+  // Menus hold no setting, and F is the letter of the File menu.
+  return qobject_cast<const QMenu*>(Widget) || qobject_cast<const QMenuBar*>(Widget);
+}
+
 bool TFKeyTracker::eventFilter(QObject* Watched, QEvent* Event) {
   switch (Event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
       auto* k = static_cast<QKeyEvent*>(Event);
+      if (k->key() != Qt::Key_F) break;
       // Auto-repeat sends release/press pairs while the key stays down.
-      if (k->key() == Qt::Key_F && !k->isAutoRepeat()) fHeld = Event->type() == QEvent::KeyPress;
+      if (!k->isAutoRepeat()) fHeld = Event->type() == QEvent::KeyPress;
+      // The window gets the key before its focus widget does: the widget decides.
+      auto* widget = qobject_cast<QWidget*>(Watched);
+      const bool shortcut =
+          k->modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+      if (widget && !shortcut && !FKeyReaches(widget)) return true;
       break;
     }
     case QEvent::ApplicationDeactivate:

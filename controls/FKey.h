@@ -2,10 +2,17 @@
 // read of its programs; holding it while OK is pressed uploads all of them. Qt has no query
 // for the state of a single key, so an application-wide event filter follows its presses and
 // releases; tests replace the query.
+//
+// Held as the force key, F must not also change what the dialog will upload: a combo box would
+// jump to an entry beginning with F, a list to a caption beginning with F. The filter therefore
+// keeps the key's presses and releases (auto-repeat included) from every widget but those where
+// typing "f" is the point (FKeyReaches); Ctrl, Alt and Meta with F are shortcuts and pass.
 #pragma once
 
 #include <QObject>
 #include <functional>
+
+class QWidget;
 
 class TFKeyTracker : public QObject {
   Q_OBJECT
@@ -19,6 +26,10 @@ class TFKeyTracker : public QObject {
  private:
   bool fHeld = false;
 };
+
+// Whether the tracker lets F reach the widget that has the focus: text fields (line edits, an
+// editable combo box, text edits, spin boxes), where names are typed with F, and menus.
+bool FKeyReaches(const QWidget* Widget);
 
 // Installs the tracker on the application once (the first call after the QApplication exists;
 // later calls do nothing).

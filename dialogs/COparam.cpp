@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -63,26 +64,23 @@ int CPCmsOfCode(int Code) {
 QWidget* TPbxCodeDelegate::createEditor(QWidget* Parent, const QStyleOptionViewItem& Option,
                                         const QModelIndex& Index) const {
   QWidget* w = TItemTextDelegate::createEditor(Parent, Option, Index);
-  if (w) w->installEventFilter(const_cast<TPbxCodeDelegate*>(this));
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    // Stricter than the item breakers alone, and it judges a paste as it judges typing: a code
+    // of at most two digits, or the undefined mark of lines whose codes differ, left as it is.
+    // Blanks around are the PBX's padding of a loaded item. What does not fit is refused whole.
+    static const QRegularExpression kCode(" *([0-9]{0,2}|\\?\\?\\?) *");
+    const QValidator* breakers = edit->validator();
+    edit->setValidator(new QRegularExpressionValidator(kCode, edit));
+    delete breakers;
+    edit->installEventFilter(const_cast<TPbxCodeDelegate*>(this));
+  }
   return w;
 }
 
 bool TPbxCodeDelegate::eventFilter(QObject* Editor, QEvent* Event) {
-  auto* edit = qobject_cast<QLineEdit*>(Editor);
-  if (edit && Event->type() == QEvent::KeyPress) {
-    auto* k = static_cast<QKeyEvent*>(Event);
-    const QString t = k->text();
-    if (!t.isEmpty()) {
-      const ushort c = t.at(0).unicode();
-      // Backspace, Ctrl+C, Ctrl+V, Ctrl+X, and the keys that finish or leave the edit.
-      const bool control =
-          c == 8 || c == 3 || c == 22 || c == 24 || c == '\r' || c == '\n' || c == '\t' || c == 27;
-      // A digit passes while the code has room for it; typing over a selection replaces it.
-      const bool digit = t.size() == 1 && c >= '0' && c <= '9' &&
-                         edit->text().size() - edit->selectedText().size() < 2;
-      if (!control && !digit) return true;
-    }
-  }
+  if (qobject_cast<QLineEdit*>(Editor) && Event->type() == QEvent::KeyPress &&
+      DigitFieldDropsKey(static_cast<QKeyEvent*>(Event)))
+    return true;
   return TItemTextDelegate::eventFilter(Editor, Event);
 }
 

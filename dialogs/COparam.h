@@ -24,7 +24,8 @@ constexpr int kHelpCOparams = 4000;
 int CPCcodeOfMs(int Ms);  // clamped to 22..614 ms first
 int CPCmsOfCode(int Code);
 
-// Cell editors of the host PBX access code grid take at most two digits.
+// Cell editors of the host PBX access code grid take at most two digits, typed or pasted, and
+// the keys of any digit field (DigitFieldDropsKey).
 class TPbxCodeDelegate : public TItemTextDelegate {
   Q_OBJECT
  public:

@@ -20,11 +20,44 @@ TDemoLine::TDemoLine() : fLine(this) {
 
 TDemoLine::~TDemoLine() { fRunner.Stop(); }
 
-void TDemoLine::HostWrite(const char* Data, size_t Count) { fRunner.Feed(Data, Count); }
+void TDemoLine::HostWrite(const char* Data, size_t Count) {
+  std::lock_guard<std::mutex> g(fWriteLock);
+  if (!fFirstBytes) {
+    fRunner.Feed(Data, Count);
+    return;
+  }
+  fHeld.append(Data, Count);
+  if (fHeld.empty()) return;
+  auto upper = [](char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C; };
+  // A lone "A" could begin either; nothing else the program sends first does.
+  if (fHeld.size() < 2 && upper(fHeld[0]) == 'A') return;
+  const bool modem = fHeld.size() >= 2 && upper(fHeld[0]) == 'A' && upper(fHeld[1]) == 'T';
+  fFirstBytes = false;
+  // Under the runner's lock before the bytes are queued: the simulator meets them in that mode.
+  fRunner.Control([modem](TSimPbx& Pbx) { Pbx.SetModemEnabled(modem); });
+  fRunner.Feed(fHeld.data(), fHeld.size());
+  fHeld.clear();
+}
 
 void TDemoLine::HostControl(bool Dtr, bool Rts) {
   (void)Rts;
   fRunner.Control([Dtr](TSimPbx& Pbx) { Pbx.SetHostDtr(Dtr); });
+}
+
+void TDemoLine::HostOpen() {
+  std::lock_guard<std::mutex> g(fWriteLock);
+  fFirstBytes = true;
+  fHeld.clear();
+}
+
+void TDemoLine::HostClose() {
+  {
+    std::lock_guard<std::mutex> g(fWriteLock);
+    fFirstBytes = false;
+    fHeld.clear();
+  }
+  // A closed port drops DTR, and a modem hangs up on that, whoever closed it and how.
+  fRunner.Control([](TSimPbx& Pbx) { Pbx.SetHostDtr(false); });
 }
 
 TDemoLine& DemoLine() {

@@ -4,12 +4,19 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <string>
 
 #include "MemoryLine.h"
 #include "SimRunner.h"
 
 // The far end of the demo line: what the program sends goes into the simulator, what the
 // simulator answers and its modem-line changes come back over the line.
+//
+// The same device serves a direct connection and a modem call, as the program does not tell
+// the port which one it makes: the first bytes after the port opens decide. A connection that
+// begins with "AT" talks to the simulator's Hayes modem (ATD111 busy, ATD222 no carrier, ...;
+// see TSimPbx::SetModemEnabled), any other to the PBX directly.
 class TDemoLine final : public TMemoryPeer {
  public:
   TDemoLine();
@@ -19,6 +26,8 @@ class TDemoLine final : public TMemoryPeer {
 
   void HostWrite(const char* Data, size_t Count) override;
   void HostControl(bool Dtr, bool Rts) override;
+  void HostOpen() override;
+  void HostClose() override;
 
   TMemoryLine& Line() { return fLine; }
   // Runs F on the simulated PBX under its runner's lock (inspection and faults).
@@ -30,6 +39,10 @@ class TDemoLine final : public TMemoryPeer {
   // The line is declared first so that the runner, whose thread writes into it, stops first.
   TMemoryLine fLine;
   TSimRunner fRunner;
+  // Writes come from the program's threads; the lock keeps the held bytes in their order.
+  std::mutex fWriteLock;
+  bool fFirstBytes = false;  // the port has opened and sent too little to decide yet
+  std::string fHeld;         // those bytes, not yet given to the simulator
 };
 
 // Registers the device "demo" with the port's device registry. The demo PBX is created on the

@@ -232,7 +232,8 @@ QString ExtensionCaption(const TSysData& Store, int Jack) {
   const std::string number = NumberOf(Store, Jack);
   if (number.empty()) return QString("Jack %1").arg(Jack);
   const std::string name = TrimBlanks(RawName(Store, Jack));
-  if (name.empty()) return QString("Jack %1, E%2").arg(Jack).arg(FromPbx(number));
+  // "^" is how the PBX writes an empty item, not a name.
+  if (name.empty() || name == "^") return QString("Jack %1, E%2").arg(Jack).arg(FromPbx(number));
   return QString("%1 (P%2, E%3)").arg(FromPbx(name)).arg(Jack).arg(FromPbx(number));
 }
 

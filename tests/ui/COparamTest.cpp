@@ -3,9 +3,11 @@
 // and what OK, Cancel and the F key send.
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -209,15 +211,19 @@ class COparamTest : public QObject {
     QCOMPARE(SysData().COLines.Lines(1).BlockOf("403C").Data(), std::string("403C1/^/"));
   }
 
-  void AccessCodeCellsTakeTwoDigitsOnly() {
+  void AccessCodeCellsTakeTwoDigitsOnlyTypedOrPasted() {
     TEnv env(false);
     env.Preload({1});
     QVERIFY(Run({1}, [](TCOprmDlg* d) {
       Find<QTabWidget>(d, "PageControl1")->setCurrentIndex(1);
       auto* grid = Find<QTableWidget>(d, "PbxCodesGrid");
-      grid->setCurrentCell(3, 1);
-      grid->editItem(grid->item(3, 1));
-      auto* editor = grid->viewport()->findChild<QLineEdit*>();
+      auto edit = [grid](int Row) {
+        grid->setCurrentCell(Row, 1);
+        grid->editItem(grid->item(Row, 1));
+        // Closed editors linger until the event loop deletes them: ask for this cell's.
+        return qobject_cast<QLineEdit*>(grid->indexWidget(grid->model()->index(Row, 1)));
+      };
+      QLineEdit* editor = edit(3);
       QVERIFY(editor);
       QTest::keyClicks(editor, "a1*b2 3");
       QCOMPARE(editor->text(), QString("12"));
@@ -227,9 +233,30 @@ class COparamTest : public QObject {
       QTest::keyClick(editor, Qt::Key_Return);
       QCoreApplication::processEvents();  // the view commits the editor through a queued call
       QCOMPARE(grid->item(3, 1)->text(), QString("19"));
+
+      // A paste, by the keys or the editor's menu, is taken when the cell can hold all of it.
+      struct TPaste {
+        int Row;
+        const char* Text;
+        bool ByKeys;
+        const char* Cell;
+      } pastes[] = {{0, "7x95", true, ""}, {1, "795", false, ""},  {2, "7\n", true, ""},
+                    {4, "79", true, "79"}, {5, "5", false, "5"}};
+      for (const TPaste& p : pastes) {
+        editor = edit(p.Row);
+        QVERIFY(editor);
+        QApplication::clipboard()->setText(p.Text);
+        if (p.ByKeys)
+          QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        else
+          editor->paste();
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(grid->item(p.Row, 1)->text(), QString(p.Cell));
+      }
       Click(d, "OkBtn");
     }));
-    QCOMPARE(Item(1, "403C", 1), std::string("19"));
+    QCOMPARE(SysData().COLines.Lines(1).BlockOf("403C").Data(), std::string("403C1/19,79,5/"));
   }
 
   void LineModesCarryTheDILjackOnlyInDILmode() {
@@ -272,6 +299,17 @@ class COparamTest : public QObject {
       QCOMPARE(grid->item(0, 1)->text(), QString("9"));
       QCOMPARE(grid->item(1, 1)->text(), QString("???"));
       QCOMPARE(grid->item(2, 1)->text(), QString("???"));
+      // Return on the mark of differing codes closes the cell and leaves each line its own.
+      Find<QTabWidget>(d, "PageControl1")->setCurrentIndex(1);
+      grid->setCurrentCell(1, 1);
+      grid->editItem(grid->item(1, 1));
+      QPointer<QLineEdit> editor =
+          qobject_cast<QLineEdit*>(grid->indexWidget(grid->model()->index(1, 1)));
+      QVERIFY(editor && editor->isVisible());
+      QTest::keyClick(editor, Qt::Key_Return);
+      QCoreApplication::processEvents();
+      QVERIFY(!editor || !editor->isVisible());
+      QCOMPARE(grid->item(1, 1)->text(), QString("???"));
       QCOMPARE(Find<QComboBox>(d, "LineModeDay")->currentIndex(), 1);
       auto* dilDay = Find<QComboBox>(d, "DILday");
       QVERIFY(!dilDay->isHidden());

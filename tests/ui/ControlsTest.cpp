@@ -1,13 +1,19 @@
 // The digit edit and the button grid: typing rules, number reads and writes, grid geometry,
-// cell drawing states, keyboard wrapping, presses and the shared hint hook.
+// cell drawing states, keyboard wrapping, presses and the shared hint hook; the F key held.
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHelpEvent>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
+#include <functional>
 
 #include "BtnGrid.h"
 #include "DgtEdit.h"
+#include "FKey.h"
 
 namespace {
 
@@ -26,18 +32,75 @@ class ControlsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void DigitEditTakesOnlyDigitsAndBackspace() {
+  void DigitEditTakesOnlyDigitsAndTheKeysThatEditTheField() {
     TDgtEdit e;
     QTest::keyClicks(&e, "12a3");
     QCOMPARE(e.text(), QString("123"));
     QTest::keyClick(&e, Qt::Key_Backspace);
     QCOMPARE(e.text(), QString("12"));
-    QTest::keyClicks(&e, " -+.");
+    QTest::keyClicks(&e, " -+.f");
+    QTest::keyClick(&e, Qt::Key_5, Qt::ControlModifier);
     QCOMPARE(e.text(), QString("12"));
-    QApplication::clipboard()->setText("7");
-    QTest::keyClick(&e, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(e.text(), QString("12"));  // control characters are dropped too
     QCOMPARE(e.IValue(), 12);
+
+    // From "1234", the cursor at the end: the editing keys and shortcuts work, and a paste is
+    // taken whole or not at all, never with another character in the number.
+    struct TCase {
+      const char* Clipboard;
+      QList<QPair<Qt::Key, Qt::KeyboardModifiers>> Keys;
+      const char* Text;
+    };
+    const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier;
+    const TCase cases[] = {
+        {"", {{Qt::Key_Home, none}, {Qt::Key_Delete, none}}, "234"},
+        {"", {{Qt::Key_A, ctrl}, {Qt::Key_9, none}}, "9"},
+        {"", {{Qt::Key_5, none}, {Qt::Key_Z, ctrl}}, "1234"},
+        {"56", {{Qt::Key_V, ctrl}}, "123456"},
+        {"7x", {{Qt::Key_V, ctrl}}, "1234"},
+    };
+    for (const TCase& c : cases) {
+      QApplication::clipboard()->setText(c.Clipboard);
+      e.setText("1234");
+      for (const auto& k : c.Keys) QTest::keyClick(&e, k.first, k.second);
+      QCOMPARE(e.text(), QString(c.Text));
+    }
+  }
+
+  void FKeyHeldChangesNoControlButTypesInTextFields() {
+    InstallFKeyTracker();
+    SetFKeyQuery({});
+    QWidget w;
+    auto* layout = new QVBoxLayout(&w);
+    auto* combo = new QComboBox;
+    combo->addItems({"DTMF", "FSK", "Pulse"});
+    auto* list = new QListWidget;
+    list->addItems({"Jack 1, E101", "Fax (P2, E102)"});
+    list->setCurrentRow(0);
+    auto* edit = new QLineEdit;
+    for (QWidget* c : std::initializer_list<QWidget*>{combo, list, edit}) layout->addWidget(c);
+    struct TCase {
+      QWidget* Control;
+      std::function<QString()> State;
+      const char* After;
+    } cases[] = {
+        {combo, [combo] { return combo->currentText(); }, "DTMF"},
+        {list, [list] { return list->currentItem()->text(); }, "Jack 1, E101"},
+        {edit, [edit] { return edit->text(); }, "ff"},
+    };
+    w.show();
+    for (const TCase& c : cases) {
+      c.Control->setFocus();
+      QTest::keyPress(c.Control, Qt::Key_F);
+      QKeyEvent repeat(QEvent::KeyPress, Qt::Key_F, Qt::NoModifier, "f", true);
+      QApplication::sendEvent(c.Control, &repeat);
+      QVERIFY(FKeyHeld());  // the state is followed wherever the key went
+      QTest::keyRelease(c.Control, Qt::Key_F);
+      QVERIFY(!FKeyHeld());
+      QCOMPARE(c.State(), QString(c.After));
+    }
+    // Other letters still reach the controls.
+    QTest::keyClick(combo, Qt::Key_P);
+    QCOMPARE(combo->currentText(), QString("Pulse"));
   }
 
   void DigitEditNumberRules() {
@@ -75,11 +138,12 @@ class ControlsTest : public QObject {
     QCOMPARE(g.height(), 40);
     QCOMPARE(g.CellRect(1, 1), QRect(QPoint(60, 20), QPoint(119, 39)));
 
-    // Larger images widen the cells but leave the control's size alone.
+    // Larger images widen the cells, and the control follows them.
     g.SetImages(MakeKeyImages(70, 30));
     QCOMPARE(g.ColWidth(), 70);
     QCOMPARE(g.RowHeight(), 30);
-    QCOMPARE(g.width(), 240);
+    QCOMPARE(g.size(), QSize(280, 60));
+    QCOMPARE(g.sizeHint(), QSize(280, 60));  // what a dialog's layout gives it
   }
 
   void KeyboardWrapsAndPostsArrowsToTheParent() {

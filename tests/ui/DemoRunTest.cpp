@@ -1,14 +1,17 @@
 // The desktop program end to end: the real frame, session, run window and Qt waiting against
-// the in-process demo PBX, from Connect to Disconnect, and the connect failures a PBX and a port
-// give.
+// the in-process demo PBX, from Connect to Disconnect, a modem call, and the connect failures a
+// PBX and a port give.
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QListWidget>
-#include <QStatusBar>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
-#include <QPushButton>
-#include <QElapsedTimer>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
@@ -16,8 +19,10 @@
 
 #include "CommKXTA.h"
 #include "DemoLine.h"
-#include "Paths.h"
+#include "DgtEdit.h"
 #include "Infotop.h"
+#include "ModemDlg.h"
+#include "Paths.h"
 #include "QtFeedback.h"
 #include "ReadAll.h"
 #include "SessionActions.h"
@@ -26,6 +31,7 @@
 #include "TempDir.h"
 #include "TestMainForm.h"
 #include "Views.h"
+#include "WhenModal.h"
 
 namespace {
 
@@ -284,6 +290,65 @@ class DemoRunTest : public QObject {
     QVERIFY(f.Errors.empty());
     // The session is in edit mode again for the next command.
     QVERIFY(SysData().Cmd103S.ReadPBX("103S//"));
+    m.Disconnect();
+  }
+
+  // The modem dialog through the real session against the demo device, which answers the
+  // modem commands as kxta-sim --modem: a busy line, no carrier, no dial tone, a call that
+  // connects after an initialisation string, the carrier lost while online, and a direct
+  // connection on the same device afterwards.
+  void ModemDialBusyLostCarrierAndDirectAgain() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    std::vector<std::string> failures;
+    bool onlineInDialog = false;
+    WhenModal([&](QWidget* W) {
+      auto* dlg = qobject_cast<TModemConnectDlg*>(W);
+      if (!dlg) {
+        W->close();  // not the dialog under test: the checks below then fail
+        return;
+      }
+      auto* number = dlg->findChild<QComboBox*>("DialNumCB");
+      auto* dial = dlg->findChild<QPushButton*>("DialBtn");
+      dlg->findChild<TDgtEdit*>("WaitCDedit")->SetIValue(5);  // a failing check fails soon
+      for (const char* n : {"111", "222", "000"}) {
+        number->setEditText(n);
+        dial->click();
+      }
+      failures = f.Errors;
+      dlg->findChild<QLineEdit*>("InitEdit")->setText("ATZ");
+      number->setEditText("555 0100");
+      dial->click();
+      onlineInDialog = SysData().OnLine;
+      dlg->reject();
+    });
+    m.Action("ModemAct")->trigger();
+    QCOMPARE(failures, (std::vector<std::string>{"Line is busy, please try later again.",
+                                                  "No carrier was detected!", "No dial."}));
+    QVERIFY(onlineInDialog);
+    QVERIFY(fComm->ModemMode());
+    QCOMPARE(m.StatusText(0), QString("ON LINE"));
+    QVERIFY2(m.StatusText(1).contains("KX-TA624"), qPrintable(m.StatusText(1)));
+    QCOMPARE(f.Errors.size(), size_t(3));
+
+    DemoLine().Control([](TSimPbx& P) { P.DropCarrier(); });
+    // The read fails: its window stays until closed.
+    bool runWindowStayed = false;
+    WhenModal([&runWindowStayed](QWidget* W) {
+      runWindowStayed = qobject_cast<TReadAllDlg*>(W) != nullptr;
+      W->close();
+    });
+    m.ReadFromPbx();
+    QVERIFY(runWindowStayed);
+    QVERIFY(std::find(f.Errors.begin(), f.Errors.end(), "Modem carrier is lost - disconnected!") !=
+            f.Errors.end());
+    QVERIFY(!SysData().OnLine);
+    QCOMPARE(m.StatusText(0), QString("OFF LINE"));
+
+    QVERIFY(m.Connect());
+    QVERIFY(!fComm->ModemMode());
     m.Disconnect();
   }
 

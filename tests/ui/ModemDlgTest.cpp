@@ -1,4 +1,5 @@
-// The modem dialog: remembered settings, numbers kept most recent first, messages by result.
+// The modem dialog: remembered settings, numbers kept most recent first, the keys that dial
+// and close, messages by result.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -92,6 +93,31 @@ class ModemDlgTest : public QObject {
     QCOMPARE(calls, 1);
     QCOMPARE(waited, TModemConnectDlg::kMaxWaitCD);
     QCOMPARE(wait->IValue(), TModemConnectDlg::kMaxWaitCD);
+  }
+
+  void EnterInTheWaitFieldDialsAndEscapeCloses() {
+    TTempDir d;
+    TRecordingFeedback fb;
+    int calls = 0;
+    TModemConnectDlg dlg(
+        nullptr, d.File("TALVEN.INI"),
+        [&](const std::string&, const std::string&, int, const std::string&, int& D) {
+          ++calls;
+          D = 4;
+          return 4;
+        },
+        nullptr);
+    dlg.show();
+    dlg.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    auto* wait = dlg.findChild<TDgtEdit*>("WaitCDedit");
+    wait->setFocus();
+    QTest::keyClick(wait, Qt::Key_Return);
+    QCOMPARE(calls, 1);
+    QVERIFY(dlg.isVisible());  // a failed dial leaves the dialog open
+    QTest::keyClick(wait, Qt::Key_Escape);
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Rejected));
   }
 
   void MessagesByResult() {

@@ -87,10 +87,19 @@ class ViewsTest : public QObject {
     fPbx->SetNumber(3, "101");
     fPbx->SetNumber(4, "102");
     ReadStore();
+    // Blank, the PBX's empty mark (padded or not) or missing: no name, the jack's caption.
+    struct {
+      const char* Line;
+      const char* Caption;
+    } names[] = {{"604E04/   /", "Jack 4, E102"}, {"604E04/^/", "Jack 4, E102"},
+                 {"604E04/ ^   /", "Jack 4, E102"}, {"604E04//", "Jack 4, E102"},
+                 {"604E04/^^/", "^^ (P4, E102)"}, {"604E04/ ^A/", "^A (P4, E102)"}};
+    for (const auto& n : names) {
+      s.Extensions.Jacks(4).BlockOf("604E").SetData(n.Line);
+      QCOMPARE(ExtensionCaption(s, 4), QString(n.Caption));
+    }
     s.Extensions.Jacks(3).BlockOf("604E").SetData("604E03/  Office    /");
-    s.Extensions.Jacks(4).BlockOf("604E").SetData("604E04/   /");
     QCOMPARE(ExtensionCaption(s, 3), QString("Office (P3, E101)"));
-    QCOMPARE(ExtensionCaption(s, 4), QString("Jack 4, E102"));
     QCOMPARE(DSSCaption(s, 1), QString("DSS 1"));  // paired jack 00
     s.DSSConsoles.Consoles(1).Cmd004D.SetData("004D1/04/");
     QCOMPARE(DSSCaption(s, 1), QString("DSS 1 (Extension 102)"));
