@@ -28,14 +28,9 @@ struct Measure : ::testing::Test {
     RegisterCommDevice("measurepbx", [this] { return Pbx.Line.CreateDevice("measurepbx"); });
     TSessionTiming& t = S.Timing;
     t.DirectTimeout = 1000;
-    t.SlowPause = 1;
-    t.OpenPause = 1;
-    t.PromptPause = 1;
-    t.ByePause = 1;
+    t.SlowPause = t.OpenPause = t.PromptPause = t.ByePause = 1;
     t.LoginPause = 5;
-    t.DisconnectPause = 1;
-    t.DisconnectTail = 1;
-    t.ClosePause = 1;
+    t.DisconnectPause = t.DisconnectTail = t.ClosePause = 1;
     S.SetErrorLogFile(Dir.File("Error.log"));
   }
   ~Measure() override {
@@ -136,31 +131,6 @@ TEST_F(Measure, EachPhaseHoldsOnlyItsOwnTrafficTimeAndCpu) {
   // The phases follow each other on one clock.
   for (size_t i = 1; i < rows.size(); ++i)
     EXPECT_GE(N(rows[i], cStart), N(rows[i - 1], cStart) + N(rows[i - 1], cWall));
-}
-
-TEST_F(Measure, OnlyAPhaseThatWasBegunIsRecorded) {
-  TRunMeasure m(S);
-  m.End("step", 0, "never begun", true);
-  m.Begin();
-  m.End("step", 1, "CO Lines", true);
-  m.End("step", 2, "closed twice", true);
-  std::string error, header;
-  ASSERT_TRUE(m.Write(Dir.File("m"), error)) << error;
-  const std::vector<TRow> rows = Rows("m", header);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][cTitle], "CO Lines");
-}
-
-TEST_F(Measure, AFileThatCannotBeWrittenIsAnErrorNamingIt) {
-  TRunMeasure m(S);
-  m.Begin();
-  m.End("connect", 0, "Connect", false);
-  std::string error;
-  EXPECT_FALSE(m.Write("/dev/full", error));
-  EXPECT_EQ(error, "/dev/full: write failed");
-  error.clear();
-  EXPECT_FALSE(m.Write(Dir.File("no-such-folder/m"), error));
-  EXPECT_NE(error.find("no-such-folder/m: No such file or directory"), std::string::npos) << error;
 }
 
 }  // namespace
