@@ -1,19 +1,29 @@
 // The desktop program: start-up and shut-down in the order the rest of the program relies on.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "COparam.h"
 #include "CommKXTA.h"
 #include "DemoLine.h"
 #include "FKey.h"
+#include "Groups.h"
 #include "Main.h"
+#include "Measure.h"
 #include "Paths.h"
 #include "QtFeedback.h"
+#include "ReadAll.h"
 #include "SessionActions.h"
 #include "Settings.h"
 #include "SysData.h"
@@ -47,18 +57,127 @@ bool SaveScreenshot(QWidget& Window, const QString& File) {
   return shot.save(File);
 }
 
+// A read takes minutes on a real line, so a measurement file that could never be written is
+// refused before the program connects. Why Path cannot be written; empty when it can.
+std::string WriteProblem(const std::string& Path) {
+  struct stat st {};
+  if (::stat(Path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return "it is a folder, not a file";
+    return ::access(Path.c_str(), W_OK) == 0 ? std::string() : std::strerror(errno);
+  }
+  if (errno != ENOENT) return std::strerror(errno);
+  const size_t slash = Path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : slash == 0 ? "/" : Path.substr(0, slash);
+  if (::access(folder.c_str(), W_OK | X_OK) == 0) return std::string();
+  return "the folder \"" + folder + "\": " + std::strerror(errno);
+}
+
+// With --quit nobody sits at the program, and a box would wait for ever: messages go to
+// standard error and every question is answered No, as kxta does without a terminal.
+class TUnattendedFeedback : public TQtFeedback {
+ public:
+  void ShowError(const std::string& Text) override { Print("", Text); }
+  bool Confirm(const std::string& Text) override {
+    Print("answered No: ", Text);
+    return false;
+  }
+  void ShowInformation(const std::string& Text) override { Print("", Text); }
+  bool ShowMsgAgain(const std::string& Text, bool&, bool YesNo) override {
+    Print(YesNo ? "answered No: " : "", Text);
+    return false;
+  }
+
+ private:
+  static void Print(const char* Lead, std::string Text) {
+    for (char& c : Text)
+      if (c == '\r') c = '\n';
+    std::fprintf(stderr, "kxta-config: %s%s\n", Lead, Text.c_str());
+  }
+};
+
+// Follows the run window of the autorun read. The run tells its steps to that window alone;
+// the window's step hook (OnStepStarted) and the icons of its lines say when a step begins and
+// how the one before it ended. A step is thus taken from its own start to the start of the
+// next (the window's work in between falls into the step before), the last one to the window's
+// hiding. Watches the whole application's events: the window exists only inside the read.
+class TReadSteps : public QObject {
+ public:
+  explicit TReadSteps(TRunMeasure* Measure) : fMeasure(Measure) {}
+
+  int Done() const { return fDone; }
+  int Failed() const { return fFailed; }
+
+  bool eventFilter(QObject* Object, QEvent* Event) override {
+    if (Event->type() == QEvent::Show && !fRun) {
+      if (auto* run = qobject_cast<TReadAllDlg*>(Object)) {
+        fRun = run;
+        run->OnStepStarted = [this](const TGroup& G) {
+          EndStep();
+          fStep = &G;
+          if (fMeasure) fMeasure->Begin();
+        };
+      }
+    } else if (Event->type() == QEvent::Hide && fRun && Object == fRun.data()) {
+      EndStep();
+      fRun->OnStepStarted = nullptr;
+      fRun = nullptr;
+    }
+    return false;
+  }
+
+ private:
+  void EndStep() {
+    if (!fStep || !fRun) return;
+    const bool ok = fRun->LineIcon(static_cast<int>(fStep->Id)) == TReadAllDlg::icOk;
+    if (fMeasure) fMeasure->End("step", static_cast<int>(fStep->Id), fStep->Title, ok);
+    ++fDone;
+    if (!ok) ++fFailed;
+    fStep = nullptr;
+  }
+
+  TRunMeasure* fMeasure;
+  QPointer<TReadAllDlg> fRun;
+  const TGroup* fStep = nullptr;
+  int fDone = 0, fFailed = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   InitAppPaths(argc > 0 ? argv[0] : nullptr);
   EnsureAppDirs();
-  // Hooks for scripts (scripts/screenshot): "--autorun read" connects and reads everything
-  // once the window is up; "--screenshot FILE" then saves the window as a picture and quits.
+  // Hooks for scripts (scripts/screenshot, the benchmark): "--autorun read" connects and reads
+  // everything once the window is up; "--screenshot FILE" then saves the window as a picture
+  // and quits; "--quit" says goodbye to the PBX and quits, with no box waiting for a person;
+  // "--measure FILE" writes the connection, each step and the goodbye as kxta does.
   const std::string autorun = ArgValue(argc, argv, "--autorun");
   const std::string screenshot = ArgValue(argc, argv, "--screenshot");
+  const bool quit = HasArg(argc, argv, "--quit");
+  const std::string measureFile = ArgValue(argc, argv, "--measure");
   if (!autorun.empty() && !SameTextAscii(autorun, "read")) {
     std::fprintf(stderr, "kxta-config: --autorun knows only \"read\"\n");
     return 2;
+  }
+  if ((quit || HasArg(argc, argv, "--measure")) && autorun.empty()) {
+    std::fprintf(stderr, "kxta-config: --quit and --measure go with --autorun read\n");
+    return 2;
+  }
+  if (HasArg(argc, argv, "--measure") && measureFile.empty()) {
+    std::fprintf(stderr, "kxta-config: --measure needs a FILE\n");
+    return 2;
+  }
+  if (!measureFile.empty() && !quit) {
+    std::fprintf(stderr, "kxta-config: --measure FILE needs --quit (its last phase is the "
+                         "goodbye)\n");
+    return 2;
+  }
+  if (!measureFile.empty()) {
+    if (const std::string why = WriteProblem(measureFile); !why.empty()) {
+      std::fprintf(stderr, "kxta-config: cannot write --measure \"%s\": %s\n",
+                   measureFile.c_str(), why.c_str());
+      return 2;
+    }
   }
   // The session exists before anything else and goes last.
   TKXTAcomm comm;
@@ -71,7 +190,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("kxta-config");
   QApplication::setApplicationDisplayName("KX-TA Configurator");
   QApplication::setApplicationVersion("1.00.02");
-  TQtFeedback feedback;
+  const std::unique_ptr<TQtFeedback> feedbackOwner =
+      quit ? std::make_unique<TUnattendedFeedback>() : std::make_unique<TQtFeedback>();
+  TQtFeedback& feedback = *feedbackOwner;
   SetFeedback(&feedback);
   InstallFKeyTracker();
 
@@ -94,21 +215,53 @@ int main(int argc, char** argv) {
   main.show();
 
   int hookResult = 0;
+  const std::unique_ptr<TRunMeasure> measure =
+      measureFile.empty() ? nullptr : std::make_unique<TRunMeasure>(comm);
+  // After the autorun (and the picture): the goodbye, the measurements, the end.
+  const auto finish = [&] {
+    if (quit && store.OnLine) {
+      if (measure) measure->Begin();
+      main.Disconnect();
+      if (measure) measure->End("disconnect", 0, "Disconnect", true);
+    }
+    std::string error;
+    if (measure && !measure->Write(measureFile, error)) {
+      std::fprintf(stderr, "kxta-config: Cannot write the measurements: %s\n", error.c_str());
+      hookResult = 1;
+    }
+    main.close();
+  };
   if (!autorun.empty() || !screenshot.empty())
     QTimer::singleShot(200, &main, [&] {
       if (!autorun.empty()) {
-        if (main.Connect())
+        if (measure) measure->Begin();
+        const bool connected = main.Connect();
+        if (measure) measure->End("connect", 0, "Connect", connected);
+        TReadSteps steps(measure.get());
+        if (connected) {
+          app.installEventFilter(&steps);
           main.ReadFromPbx();
+          app.removeEventFilter(&steps);
+        }
+        const bool allOk = steps.Done() == kGroupCount && steps.Failed() == 0;
+        if (!allOk) hookResult = 1;
+        if (!connected)
+          std::printf("autorun: connect failed\n");
+        else if (allOk)
+          std::printf("autorun: read done\n");
         else
-          hookResult = 1;
-        std::printf("autorun: %s\n", hookResult == 0 ? "read done" : "connect failed");
+          std::printf("autorun: read ended with errors (%d of %d steps Ok)\n",
+                      steps.Done() - steps.Failed(), static_cast<int>(kGroupCount));
         std::fflush(stdout);
       }
-      if (screenshot.empty()) return;
+      if (screenshot.empty()) {
+        if (quit) finish();
+        return;
+      }
       // Let the views rebuild and paint before the picture is taken.
       QTimer::singleShot(500, &main, [&] {
         if (!SaveScreenshot(main, QString::fromStdString(screenshot))) hookResult = 1;
-        main.close();
+        finish();
       });
     });
   int rc = app.exec();

@@ -1,6 +1,6 @@
 // kxta-bench: a full read and upload through the real serial backend against kxta-sim on a
-// pseudo-terminal, measured against the time the line itself needs, and the data file's load and
-// save. Run by bench/run (docs/benchmark.md).
+// pseudo-terminal, and the desktop program's read beside kxta's, measured against the time the
+// line itself needs, and the data file's load and save. Run by bench/run (docs/benchmark.md).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -8,10 +8,12 @@
 #include <termios.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +30,10 @@
 #endif
 #ifndef KXTA_SIM_EXE
 #define KXTA_SIM_EXE "kxta-sim"
+#endif
+// The desktop program; a core-only build has none and measures kxta alone.
+#ifndef KXTA_CONFIG_EXE
+#define KXTA_CONFIG_EXE ""
 #endif
 
 namespace {
@@ -49,7 +55,7 @@ double Median(std::vector<double> V) {
 // The machine's floor for one echoed byte through a pty, in microseconds (0: not measured).
 double gRoundTripUs = 0;
 
-// One phase of a kxta run, as kxta --measure writes it.
+// One phase of a run, as kxta --measure and kxta-config --measure write it.
 struct TPhase {
   std::string Kind;
   int Index = 0;
@@ -88,11 +94,13 @@ bool ReadPhases(const std::string& Path, std::vector<TPhase>& Phases) {
   return !Phases.empty();
 }
 
-// What one kxta process did.
+// What one kxta or kxta-config process did.
 struct TRun {
-  std::string Op;  // "read" or "upload"
+  std::string Op;  // "read", "upload" (kxta) or "desktop-read" (kxta-config)
   int Rate = 0;    // bit/s, 0 unpaced
+  int RunNo = 0;   // the run of this rate it belongs to
   int Exit = -1;
+  bool TimedOut = false;
   double WallS = 0, CpuS = 0;  // the process, from fork to exit (getrusage of the child)
   long MaxRssKiB = 0;
   std::vector<TPhase> Phases;
@@ -137,13 +145,15 @@ struct TRun {
 struct TSim {
   pid_t Pid = -1;
   std::string Pty;
+  std::string Log;  // its standard error, with the --stats line at the end
 };
 
-bool StartSim(int Rate, const std::string& Dir, TSim& Sim) {
+bool StartSim(int Rate, const std::string& Dir, const std::string& Name, TSim& Sim) {
   int out[2];
   if (pipe(out) != 0) return false;
   const std::string rate = std::to_string(Rate), bits = std::to_string(kBitsPerChar);
-  const std::string log = Dir + "/sim.log";
+  const std::string log = Dir + "/" + Name + ".log";
+  Sim.Log = log;
   const pid_t pid = fork();
   if (pid < 0) return false;
   if (pid == 0) {
@@ -173,24 +183,28 @@ bool StartSim(int Rate, const std::string& Dir, TSim& Sim) {
 }
 
 // Stops the simulator and returns its line statistics (the --stats line of its log).
-std::string StopSim(TSim& Sim, const std::string& Dir) {
+std::string StopSim(TSim& Sim) {
   if (Sim.Pid <= 0) return std::string();
   kill(Sim.Pid, SIGTERM);
   int status = 0;
   waitpid(Sim.Pid, &status, 0);
   Sim.Pid = -1;
-  std::ifstream in(Dir + "/sim.log");
+  std::ifstream in(Sim.Log);
   std::string line, stats;
   while (std::getline(in, line))
     if (line.find("stats:") != std::string::npos) stats = line.substr(line.find("stats:") + 7);
   return stats;
 }
 
-// Runs kxta with Args, output to Dir/<Op>.log, and takes the child's resource use.
-bool RunKxta(const std::vector<std::string>& Args, const std::string& Dir, TRun& Run) {
+// Runs Exe with Args (and Env, "NAME=value", added to the environment), output to
+// Dir/<Op>.log, and takes the child's resource use. A child still running after LimitS seconds
+// (0: no limit) is killed: a program that waits for a person would otherwise hold the run.
+bool RunProgram(const char* Exe, const std::vector<std::string>& Args,
+                const std::vector<std::string>& Env, double LimitS, const std::string& Dir,
+                TRun& Run) {
   const std::string log = Dir + "/" + Run.Op + ".log";
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(KXTA_EXE));
+  argv.push_back(const_cast<char*>(Exe));
   for (const std::string& a : Args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   const auto t0 = Clock::now();
@@ -202,8 +216,24 @@ bool RunKxta(const std::vector<std::string>& Args, const std::string& Dir, TRun&
       dup2(fd, STDOUT_FILENO);
       dup2(fd, STDERR_FILENO);
     }
-    execv(KXTA_EXE, argv.data());
+    for (const std::string& e : Env) putenv(const_cast<char*>(e.c_str()));
+    execv(Exe, argv.data());
     _exit(127);
+  }
+  if (LimitS > 0) {
+    // glibc 2.36's <sys/pidfd.h> declares pidfd_open without C linkage; the call itself is
+    // plain.
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd >= 0) {
+      pollfd pf{pidfd, POLLIN, 0};
+      int r;
+      do r = poll(&pf, 1, static_cast<int>(LimitS * 1000)); while (r < 0 && errno == EINTR);
+      if (r == 0) {
+        Run.TimedOut = true;
+        kill(pid, SIGKILL);
+      }
+      close(pidfd);
+    }
   }
   int status = 0;
   rusage ru{};
@@ -214,6 +244,23 @@ bool RunKxta(const std::vector<std::string>& Args, const std::string& Dir, TRun&
   Run.MaxRssKiB = ru.ru_maxrss;
   Run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return true;
+}
+
+// The desktop program runs portable from a folder of its own (a hard link of the built program,
+// or a copy), so that its settings file beside it holds the line: the COM1 entry on the
+// simulator's pty, the speed, the system password, and no connect warning.
+bool InstallDesktop(const std::string& Dir, const std::string& Pty, int Rate, std::string& Exe) {
+  const std::string folder = Dir + "/desktop";
+  Exe = folder + "/kxta-config";
+  if (mkdir(folder.c_str(), 0755) != 0) return false;
+  if (link(KXTA_CONFIG_EXE, Exe.c_str()) != 0 &&
+      std::system(("cp '" + std::string(KXTA_CONFIG_EXE) + "' '" + Exe + "'").c_str()) != 0)
+    return false;
+  const int speed = Rate == 1200 ? 0 : Rate == 2400 ? 1 : Rate == 4800 ? 2 : 3;
+  std::ofstream ini(folder + "/TALVEN.INI");
+  ini << "[Communications]\nComPort=0\nFirstCOMno=1\nSpeed=" << speed << "\n[System]\nPbxPassword="
+      << kPassword << "\n[Warnings]\nShowConnectWarn=0\n[Devices]\nCOM1=" << Pty << "\n";
+  return bool(ini.flush());
 }
 
 std::string RateName(int Rate) { return Rate > 0 ? std::to_string(Rate) : "unpaced"; }
@@ -252,6 +299,20 @@ void PrintRun(const TRun& R, int RunNo) {
       steps > 0 ? double(cmds) / steps : 0.0, R.CpuS, 100.0 * R.CpuS / R.WallS, R.WallS,
       steps > 0 ? 100.0 * R.StepsCpu() / steps : 0.0,
       cmds > 0 ? 1e6 * R.StepsCpu() / double(cmds) : 0.0, double(R.MaxRssKiB) / 1024.0);
+}
+
+// The desktop read beside kxta's read of the same run: the same line, the same simulator, one
+// after the other.
+void PrintBeside(const TRun& Desk, const TRun& Cli) {
+  const double d = Desk.StepsWall(), c = Cli.StepsWall();
+  const bool same = Desk.StepsSum(&TPhase::Commands) == Cli.StepsSum(&TPhase::Commands) &&
+                    Desk.StepsSum(&TPhase::Sent) == Cli.StepsSum(&TPhase::Sent) &&
+                    Desk.StepsSum(&TPhase::Received) == Cli.StepsSum(&TPhase::Received);
+  std::printf(
+      "  beside kxta read of this run: eighteen steps %.2f s against %.2f s (%+.2f %%); CPU share "
+      "of the steps %.2f %% against %.2f %%; commands and bytes %s\n",
+      d, c, c > 0 ? 100.0 * (d / c - 1) : 0.0, d > 0 ? 100.0 * Desk.StepsCpu() / d : 0.0,
+      c > 0 ? 100.0 * Cli.StepsCpu() / c : 0.0, same ? "the same" : "DIFFER");
 }
 
 std::vector<std::string> gSummary;
@@ -298,6 +359,9 @@ void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
     usPerCmd.push_back(1e6 * r.StepsCpu() / c);
   }
   if (steps.empty()) return;
+  // The desktop read is judged against kxta's read of the same run; the figures kxta's own
+  // targets are set for are only shown for it.
+  const bool desktop = Op == "desktop-read";
   const std::string k = Op + "@" + RateName(Rate) + " ";
   const std::string runs = "(median of " + std::to_string(steps.size()) + ")";
   Summary(k + "commands", Median(cmds), "", "", -1);
@@ -311,18 +375,36 @@ void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
   if (Rate > 0) {
     Summary(k + "line-time bound", Median(bound), "s", "", -1);
     const double r = Median(ratio);
-    Summary(k + "ratio measured/bound", r, "", Rate == 9600 ? "target <= 1.05, hard 1.15" : "",
-            Rate == 9600 ? Verdict(r, 1.05, 1.15, true) : -1);
+    const bool judged = Rate == 9600 && !desktop;
+    Summary(k + "ratio measured/bound", r, "", judged ? "target <= 1.05, hard 1.15" : "",
+            judged ? Verdict(r, 1.05, 1.15, true) : -1);
+  }
+  if (desktop) {
+    std::vector<double> beside;
+    for (const TRun& d : Runs) {
+      if (d.Op != Op || d.Rate != Rate || d.Exit != 0) continue;
+      for (const TRun& c : Runs)
+        if (c.Op == "read" && c.Rate == Rate && c.RunNo == d.RunNo && c.Exit == 0)
+          beside.push_back(d.StepsWall() / c.StepsWall());
+    }
+    if (!beside.empty()) {
+      const double b = Median(beside);
+      Summary(k + "steps / kxta read's (same run)", b, "", Rate > 0 ? "target <= 1.02" : "",
+              Rate > 0 ? Verdict(b, 1.02, 0, true) : -1);
+    }
   }
   const double share = Median(cpu);
   const bool pacedRead = Op == "read" && Rate > 0;
   Summary(k + "CPU share of wall (process)", share, "%",
           pacedRead ? "target <= 2, hard 5" : "", pacedRead ? Verdict(share, 2, 5, true) : -1);
-  Summary(k + "CPU share of wall (steps)", Median(stepsCpu), "%", "", -1);
+  const double stepsShare = Median(stepsCpu);
+  const bool pacedDesktop = desktop && Rate > 0;
+  Summary(k + "CPU share of wall (steps)", stepsShare, "%", pacedDesktop ? "target <= 3" : "",
+          pacedDesktop ? Verdict(stepsShare, 3, 0, true) : -1);
   Summary(k + "CPU per command (steps)", Median(usPerCmd), "us", "", -1);
   const double ps = Median(perSec);
-  Summary(k + "commands per second", ps, "/s", Rate == 0 ? "target >= 2000" : "",
-          Rate == 0 ? Verdict(ps, 2000, 0, false) : -1);
+  Summary(k + "commands per second", ps, "/s", Rate == 0 && !desktop ? "target >= 2000" : "",
+          Rate == 0 && !desktop ? Verdict(ps, 2000, 0, false) : -1);
   if (Rate == 0 && gRoundTripUs > 0 && Median(cmds) > 0) {
     // Every byte the PC sends waits for an answer (an echo, or the reply after the "\r").
     const double trips = Median(sent) / Median(cmds);
@@ -429,15 +511,17 @@ void MeasureDataFile(const std::string& File, const std::string& Dir, int Repeat
 }
 
 const char kUsage[] =
-    "Usage: kxta-bench [--rates LIST] [--runs N] [--read-only] [--keep]\n"
+    "Usage: kxta-bench [--rates LIST] [--runs N] [--read-only] [--no-desktop] [--keep]\n"
     "Reads the simulated KX-TA624 (kxta-sim on a pseudo-terminal, factory configuration) with\n"
-    "kxta read, uploads the file just read with kxta upload --all, and measures both against\n"
+    "kxta read and with the desktop program (kxta-config --autorun read on the offscreen\n"
+    "platform), uploads the file just read with kxta upload --all, and measures them against\n"
     "the line time; then loads and saves that data file.\n"
     "\n"
     "  --rates LIST   bit rates to pace the line at, comma separated; 0 = unpaced\n"
     "                 (default 9600,0)\n"
     "  --runs N       runs per rate (default 3); the summary gives medians\n"
     "  --read-only    skip the upload\n"
+    "  --no-desktop   skip the desktop program's read\n"
     "  --keep         keep the work folders (their paths are printed)\n";
 
 }  // namespace
@@ -445,7 +529,7 @@ const char kUsage[] =
 int main(int argc, char** argv) {
   std::vector<int> rates{9600, 0};
   int runs = 3;
-  bool readOnly = false, keep = false;
+  bool readOnly = false, keep = false, desktop = KXTA_CONFIG_EXE[0] != '\0';
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--rates" && i + 1 < argc) {
@@ -457,6 +541,8 @@ int main(int argc, char** argv) {
       runs = std::max(1, std::atoi(argv[++i]));
     } else if (a == "--read-only") {
       readOnly = true;
+    } else if (a == "--no-desktop") {
+      desktop = false;
     } else if (a == "--keep") {
       keep = true;
     } else {
@@ -466,6 +552,7 @@ int main(int argc, char** argv) {
   }
   std::printf("kxta-bench: %s against %s, %d bits per character, %d run(s) per rate\n", KXTA_EXE,
               KXTA_SIM_EXE, kBitsPerChar, runs);
+  if (desktop) std::printf("desktop read: %s, QT_QPA_PLATFORM=offscreen\n", KXTA_CONFIG_EXE);
   double load[3] = {0, 0, 0};
   if (getloadavg(load, 3) > 0)
     std::printf("load average at start: %.2f %.2f %.2f on %ld processors\n", load[0], load[1],
@@ -495,9 +582,9 @@ int main(int argc, char** argv) {
       const std::string dir = tmpl;
       { std::ofstream(dir + "/TALVEN.INI"); }
       TSim sim;
-      if (!StartSim(rate, dir, sim)) {
+      if (!StartSim(rate, dir, "sim", sim)) {
         std::printf("kxta-sim did not start (see %s/sim.log)\n", dir.c_str());
-        StopSim(sim, dir);
+        StopSim(sim);
         return 1;
       }
       const std::string speed = rate == 1200 || rate == 2400 || rate == 4800 ? std::to_string(rate)
@@ -507,23 +594,45 @@ int main(int argc, char** argv) {
                                              "--settings", dir + "/TALVEN.INI",
                                              "--error-log", dir + "/Error.log"};
       const std::string file = dir + "/site.ta";
-      for (const char* op : {"read", "upload"}) {
-        if (readOnly && std::string(op) == "upload") break;
+      // kxta's read, the desktop program's read on the same line, then kxta's upload.
+      std::vector<std::string> ops{"read"};
+      if (desktop) ops.push_back("desktop-read");
+      if (!readOnly) ops.push_back("upload");
+      size_t cliRead = 0;  // in all; the desktop read runs only after kxta's succeeded
+      for (const std::string& op : ops) {
         TRun r;
         r.Op = op;
         r.Rate = rate;
-        std::vector<std::string> args;
-        if (r.Op == "read")
-          args = {"read", "-o", file};
-        else
-          args = {"upload", file, "--all", "--yes"};
-        args.insert(args.end(), conn.begin(), conn.end());
-        args.push_back("--measure");
-        args.push_back(dir + "/" + r.Op + ".measure");
-        if (!RunKxta(args, dir, r) || !ReadPhases(dir + "/" + r.Op + ".measure", r.Phases) ||
-            r.Exit != 0) {
-          std::printf("\n%s at %s bit/s, run %d FAILED (exit %d; see %s/%s.log)\n", op,
-                      RateName(rate).c_str(), run, r.Exit, dir.c_str(), op);
+        r.RunNo = run;
+        const std::string measure = dir + "/" + r.Op + ".measure";
+        bool ran = false;
+        std::string ownStats;
+        if (op == "desktop-read") {
+          // A simulator of its own, so that its line statistics are the desktop program's
+          // alone (kxta's read and upload share the first one, as before). A time limit: three
+          // times kxta's read, and a minute, is far beyond any honest run, and a box the
+          // program showed would otherwise hold the benchmark for ever.
+          TSim own;
+          std::string exe;
+          if (StartSim(rate, dir, "sim-desktop", own) && InstallDesktop(dir, own.Pty, rate, exe))
+            ran = RunProgram(exe.c_str(), {"--autorun", "read", "--quit", "--measure", measure},
+                             {"QT_QPA_PLATFORM=offscreen"}, 60 + 3 * all[cliRead].WallS, dir, r);
+          ownStats = StopSim(own);
+        } else {
+          std::vector<std::string> args;
+          if (op == "read")
+            args = {"read", "-o", file};
+          else
+            args = {"upload", file, "--all", "--yes"};
+          args.insert(args.end(), conn.begin(), conn.end());
+          args.push_back("--measure");
+          args.push_back(measure);
+          ran = RunProgram(KXTA_EXE, args, {}, 0, dir, r);
+        }
+        if (!ran || !ReadPhases(measure, r.Phases) || r.Exit != 0) {
+          std::printf("\n%s at %s bit/s, run %d FAILED (exit %d%s; see %s/%s.log)\n", op.c_str(),
+                      RateName(rate).c_str(), run, r.Exit,
+                      r.TimedOut ? ", killed after its time limit" : "", dir.c_str(), op.c_str());
           failed = true;
           keep = true;
           r.Exit = r.Exit == 0 ? 1 : r.Exit;
@@ -531,12 +640,19 @@ int main(int argc, char** argv) {
           break;
         }
         PrintRun(r, run);
+        if (op == "desktop-read") {
+          PrintBeside(r, all[cliRead]);
+          if (!ownStats.empty())
+            std::printf("\n  line as seen by kxta-sim (desktop read): %s\n", ownStats.c_str());
+        }
         std::fflush(stdout);
         all.push_back(r);
+        if (op == "read") cliRead = all.size() - 1;
       }
-      const std::string stats = StopSim(sim, dir);
+      const std::string stats = StopSim(sim);
       if (!stats.empty())
-        std::printf("\n  line as seen by kxta-sim (read and upload): %s\n", stats.c_str());
+        std::printf("\n  line as seen by kxta-sim (%s): %s\n",
+                    readOnly ? "kxta read" : "kxta read and upload", stats.c_str());
       if (keptFile.empty() && access(file.c_str(), R_OK) == 0) {
         keptFile = file;
         keptDir = dir;
@@ -552,6 +668,7 @@ int main(int argc, char** argv) {
   std::printf("\n");
   for (int rate : rates) {
     Summarise(all, "read", rate);
+    if (desktop) Summarise(all, "desktop-read", rate);
     if (!readOnly) Summarise(all, "upload", rate);
   }
   for (const std::string& s : gSummary) std::printf("%s\n", s.c_str());

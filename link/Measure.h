@@ -1,6 +1,8 @@
 // What each phase of a read or upload took: the connection, the eighteen steps and the goodbye,
 // each with its wall and CPU time, the bytes each way, exchanges, commands and the session's
-// fixed pauses. kxta writes it with --measure FILE; the benchmark (bench/) reads it.
+// fixed pauses. kxta and kxta-config (--autorun read --quit) write it with --measure FILE; the
+// benchmark (bench/) reads it. It lives in the core, over the session's counters and the
+// process's CPU time, so that both programs measure their runs the same way.
 #pragma once
 
 #include <chrono>
