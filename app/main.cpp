@@ -195,6 +195,8 @@ int main(int argc, char** argv) {
   TQtFeedback& feedback = *feedbackOwner;
   SetFeedback(&feedback);
   InstallFKeyTracker();
+  // Nobody is there to close a run window that shows errors.
+  if (quit) TReadAllDlg::SetStaysOpenOnErrors(false);
 
   TSysData& store = SysData();
   LoadSettings(store.Settings);

@@ -164,15 +164,19 @@ void TReadAllDlg::WaitForClose() {
 
 namespace {
 
+bool gStaysOpenOnErrors = true;
+
 bool RunWindow(QWidget* Parent, TSysData& Store, bool Upload) {
   TReadAllDlg dlg(Parent, Upload);
   const TRunResult r = dlg.Run(Store);
   // A run with every step Ok closes by itself; one with errors stays until it has been seen.
-  if (!r.Ok && !r.Aborted) dlg.WaitForClose();
+  if (!r.Ok && !r.Aborted && gStaysOpenOnErrors) dlg.WaitForClose();
   return true;
 }
 
 }  // namespace
+
+void TReadAllDlg::SetStaysOpenOnErrors(bool On) { gStaysOpenOnErrors = On; }
 
 bool ReadAll(QWidget* Parent, TSysData& Store) { return RunWindow(Parent, Store, false); }
 

@@ -27,6 +27,9 @@ class TReadAllDlg : public QDialog {
   // After a run in which a step ended " - errors!": the window stays, its Stop button
   // turned into Close, until the technician has seen it and closes it.
   void WaitForClose();
+  // Whether ReadAll and UploadAll keep a window with errors open; a script that runs the
+  // program with nobody at it switches that off.
+  static void SetStaysOpenOnErrors(bool On);
 
   // For tests: the lines as shown, and the current bar.
   QStringList LineTexts() const;

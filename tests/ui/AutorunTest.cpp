@@ -141,6 +141,15 @@ TEST_F(Autorun, QuitLeavesNoBoxWaitingForAPerson) {
     EXPECT_EQ(r.Out, "autorun: connect failed\n");
     EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
   }
+  // A read with a refused command: its run window does not wait for a Close nobody presses.
+  {
+    TSim sim({"--baud", "0", "--refuse", "604E01"}, dir.File("sim.err"));
+    ASSERT_FALSE(sim.Path().empty());
+    Install("[Warnings]\nShowConnectWarn=0\n[Devices]\nCOM1=" + sim.Path() + "\n");
+    const TRun r = Config({"--autorun", "read", "--quit"}, 30000);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_EQ(r.Out, "autorun: read ended with errors (17 of 18 steps Ok)\n");
+  }
   // The measurements hold the failed connection and nothing else.
   const std::vector<TPhase> m = Phases(ReadFile(dir.File("m")));
   ASSERT_EQ(m.size(), 1u);
