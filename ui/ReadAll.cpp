@@ -51,6 +51,11 @@ TReadAllDlg::TReadAllDlg(QWidget* Parent, bool Upload)
     auto* line = new QListWidgetItem(QString::fromLatin1(g.Title), fList);
     fLines.push_back(line);
   }
+  fCommandPaint.setSingleShot(true);
+  fCommandPaint.setInterval(150);
+  connect(&fCommandPaint, &QTimer::timeout, this, [this] {
+    if (fCurrent && !fCommandText.isEmpty()) fCurrent->setText(fCommandText);
+  });
 }
 
 TReadAllDlg::~TReadAllDlg() {
@@ -85,8 +90,10 @@ TRunResult TReadAllDlg::Run(TSysData& Store) {
   show();
   QCoreApplication::processEvents();
   PbxComm().SetOnRxLine([this] {
-    // Fired on the port's watcher thread: the bar moves on the user-interface thread.
-    QMetaObject::invokeMethod(this, &TReadAllDlg::ReceivedLine, Qt::QueuedConnection);
+    // Fired on the port's watcher thread: the bar moves on the user-interface thread, with
+    // every line that came meanwhile at once.
+    if (fPendingTicks.fetch_add(1) == 0)
+      QMetaObject::invokeMethod(this, &TReadAllDlg::ReceivedLine, Qt::QueuedConnection);
   });
   PbxComm().OnCommand = [this](const std::string& Cmd) { Command(Cmd); };
   TRunEvents ev;
@@ -99,12 +106,17 @@ TRunResult TReadAllDlg::Run(TSysData& Store) {
   PbxComm().SetOnRxLine(nullptr);
   PbxComm().OnCommand = nullptr;
   PbxComm().ClearAbort();
+  fCommandPaint.stop();
+  ReceivedLine();  // the lines whose call is still queued
   if (r.Aborted) ShowInformation(fUpload ? "Save operation aborted." : "Read operation aborted.");
   hide();
   return r;
 }
 
 void TReadAllDlg::StepStart(const TGroup& G) {
+  fCommandPaint.stop();
+  fCommandText.clear();
+  ReceivedLine();  // the last step's lines stay on its bar
   fCurrent = fLines[static_cast<size_t>(G.Id)];
   fStepText = QString(fUpload ? "Save %1 data" : "Read %1 data").arg(G.Title);
   SetLine(fCurrent, fStepText, icWorking);
@@ -121,6 +133,8 @@ void TReadAllDlg::StepStart(const TGroup& G) {
 }
 
 void TReadAllDlg::StepEnd(const TGroup& G, bool Ok) {
+  fCommandPaint.stop();
+  fCommandText.clear();
   SetLine(fLines[static_cast<size_t>(G.Id)],
           QString(G.Title) + (Ok ? " - Ok" : " - errors!"), Ok ? icOk : icErrors);
   QCoreApplication::processEvents();
@@ -131,15 +145,20 @@ void TReadAllDlg::Command(const std::string& Cmd) {
   size_t cut = Cmd.find('*');
   if (cut == std::string::npos) cut = Cmd.find('/');
   const QString code = QString::fromStdString(Cmd.substr(0, cut));
-  QString text = fStepText;
-  text.replace("%s", code);
-  fCurrent->setText(text);
-  QCoreApplication::processEvents();
+  fCommandText = fStepText;
+  fCommandText.replace("%s", code);
+  // Painted by the session's own wait for the answer; no event loop here, on the line's path.
+  if (!fCommandPaint.isActive()) {
+    fCurrent->setText(fCommandText);
+    fCommandPaint.start();
+  }
 }
 
 void TReadAllDlg::ReceivedLine() {
-  if (fBar->value() + 1 <= fBar->maximum()) fBar->setValue(fBar->value() + 1);
-  ++fTicks;
+  const int n = fPendingTicks.exchange(0);
+  if (n <= 0) return;
+  fTicks += n;
+  fBar->setValue(std::min(fBar->maximum(), fBar->value() + n));
 }
 
 void TReadAllDlg::Stop() {

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
+#include <atomic>
 
 #include "Groups.h"
 
@@ -56,6 +58,12 @@ class TReadAllDlg : public QDialog {
   QListWidgetItem* fCurrent = nullptr;
   QString fStepText;
   int fTicks = 0;
+  // The line's command text is repainted a few times a second, not once per command: each
+  // repaint costs the user-interface thread, which is the one that types the next command.
+  QString fCommandText;
+  QTimer fCommandPaint;
+  // Lines received on the watcher thread and not yet on the bar; one queued call at a time.
+  std::atomic<int> fPendingTicks{0};
   std::vector<QListWidgetItem*> fLines;  // by group
 };
 
