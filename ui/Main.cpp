@@ -768,13 +768,18 @@ void TMainForm::RestoreLayout() {
   resize(r.size() - frame);
   move(r.topLeft());
   if (ini.ReadBool(kWindowsSection, "MainMaximized", false)) setWindowState(Qt::WindowMaximized);
+  bool placed = false;
   for (const auto& [key, sub] : fViews) {
     QRect v;
-    if (ParseRect(ini.ReadString(kWindowsSection, key.toStdString(), ""), v))
+    if (ParseRect(ini.ReadString(kWindowsSection, key.toStdString(), ""), v)) {
       sub->setGeometry(v);
+      placed = true;
+    }
     if (ini.ReadBool(kWindowsSection, (key + "_Minimized").toStdString(), false))
       sub->showMinimized();
   }
+  // First start: the views side by side, each wholly in sight, once the frame has its size.
+  if (!placed && !fViews.isEmpty()) QTimer::singleShot(0, this, [this] { TileWindows(true); });
 }
 
 void TMainForm::SaveLayout() const {
