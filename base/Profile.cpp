@@ -201,17 +201,25 @@ bool TIniFile::WriteString(const std::string& Section, const std::string& Key,
     if (s->find_first_of("\r\n") != std::string::npos) return false;
   auto t = Current();
   if (!t) return false;
+  // A value that the reader would trim or unquote is written in quotes, so that it reads
+  // back as written (the reader takes one pair of matching quotes off).
+  const bool quote =
+      !Value.empty() && (Value.front() == ' ' || Value.front() == '\t' || Value.back() == ' ' ||
+                         Value.back() == '\t' ||
+                         (Value.size() >= 2 && (Value.front() == '"' || Value.front() == '\'') &&
+                          Value.back() == Value.front()));
+  const std::string Stored = quote ? "\"" + Value + "\"" : Value;
   size_t header, end, line;
   std::string old;
   if (!FindSection(*t, Section, header, end)) {
     t->Lines.push_back("[" + Section + "]");
-    t->Lines.push_back(Key + "=" + Value);
+    t->Lines.push_back(Key + "=" + Stored);
   } else if (FindKey(*t, header + 1, end, Key, line, old)) {
     // Keep the key as the file spells it; only the value changes.
     const std::string& l = t->Lines[line];
     size_t keep = l.find('=') + 1;
     while (keep < l.size() && (l[keep] == ' ' || l[keep] == '\t')) ++keep;
-    const std::string newLine = l.substr(0, keep) + Value;
+    const std::string newLine = l.substr(0, keep) + Stored;
     if (newLine == l) return true;
     t->Lines[line] = newLine;
   } else {
@@ -219,7 +227,7 @@ bool TIniFile::WriteString(const std::string& Section, const std::string& Key,
     // stays where it was.
     size_t at = end;
     while (at > header + 1 && TrimBlanks(t->Lines[at - 1]).empty()) --at;
-    t->Lines.insert(t->Lines.begin() + static_cast<std::ptrdiff_t>(at), Key + "=" + Value);
+    t->Lines.insert(t->Lines.begin() + static_cast<std::ptrdiff_t>(at), Key + "=" + Stored);
   }
   return Save(*t);
 }

@@ -126,3 +126,13 @@ TEST(ProfileTest, UnwritableFileIsNotAnError) {
   EXPECT_FALSE(dir.WriteInteger("S", "K", 2));
   EXPECT_EQ(dir.ReadInteger("S", "K", 7), 7);
 }
+
+TEST(ProfileTest, ValuesTheReaderWouldTrimOrUnquoteReadBackAsWritten) {
+  TTempDir d;
+  TIniFile ini(d.File("q.ini"));
+  for (const std::string v : {"Stn ", " 12", "\t", "\"7\"", "'a'", "\"", "a\"b\"", "plain"}) {
+    ASSERT_TRUE(ini.WriteString("System", "PbxPassword", v));
+    EXPECT_EQ(ini.ReadString("System", "PbxPassword", "?"), v) << "[" << v << "]";
+  }
+  EXPECT_EQ(d.Read("q.ini"), "[System]\nPbxPassword=plain\n") << "plain values stay unquoted";
+}
