@@ -15,6 +15,9 @@
 #include <memory>
 
 #include "COparam.h"
+#include "DateDlg.h"
+#include "DayNightDlg.h"
+#include "TimerDlg.h"
 #include "CommKXTA.h"
 #include "DemoLine.h"
 #include "FKey.h"
@@ -212,6 +215,10 @@ int main(int argc, char** argv) {
   ViewDialogs().COLines = [](QWidget* Parent, const TIntegerList& Lines) {
     return EditCOLines(Parent, Lines);
   };
+  // The parameter list's entries by their position in the tree.
+  ViewDialogs().Params[0] = [](QWidget* Parent, bool Force) { EditPbxClock(Parent, Force); };
+  ViewDialogs().Params[10] = EditDayNight;
+  ViewDialogs().Params[11] = EditTimers;
   CreateViews(main);
   main.resize(900, 640);
   main.show();

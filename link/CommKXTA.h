@@ -119,9 +119,9 @@ class TKXTAcomm : public TPbxSession {
                     const std::string& DialNumber, int WaitCDtimeout, int& DialResult);
   void Disconnect();
   bool SendCommand(const std::string& Cmd, TStringList& Lines, const std::string& Prompt) override;
-  void EndMode();
-  bool EnterEditMode();
-  bool EnterShowMode();
+  void EndMode() override;
+  bool EnterEditMode() override;
+  bool EnterShowMode() override;
   bool EnterDumpMode();
   // Writes the PBX's listing for Cmd to Stream as its lines come; the listing ends when the PBX
   // has been silent for the exchange timeout. True when it is complete: the dump-mode prompt

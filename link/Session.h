@@ -22,6 +22,12 @@ class TPbxSession {
   virtual bool SendCommand(const std::string& Cmd, TStringList& Lines,
                            const std::string& Prompt) = 0;
 
+  // Mode changes for the few exchanges that leave edit mode (the PBX clock is read in show
+  // mode). A session without modes does nothing and refuses them.
+  virtual void EndMode() {}
+  virtual bool EnterShowMode() { return false; }
+  virtual bool EnterEditMode() { return false; }
+
   // Date-time of the last successful connection, 0 before the first.
   virtual double ConnectTime() const = 0;
   virtual bool LoggedIn() const { return false; }

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTabWidget>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -665,6 +666,9 @@ TParamWnd::TParamWnd(QWidget* Parent) : TViewWindow(Parent) {
   // The F key is followed program-wide, since it may go down before the tree has the focus.
   InstallFKeyTracker();
   connect(fTree, &QTreeWidget::itemDoubleClicked, this, [this] { OpenSelected(FKeyHeld()); });
+  for (const auto key : {Qt::Key_Return, Qt::Key_Enter})
+    connect(new QShortcut(QKeySequence(key), fTree, nullptr, nullptr, Qt::WidgetShortcut),
+            &QShortcut::activated, this, [this] { OpenSelected(FKeyHeld()); });
 }
 
 TParamWnd::~TParamWnd() = default;

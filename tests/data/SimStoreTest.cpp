@@ -7,6 +7,7 @@
 #include "Feedback.h"
 #include "Session.h"
 #include "Groups.h"
+#include "PbxClock.h"
 #include "RecordingFeedback.h"
 #include "SimPbx.h"
 #include "SysData.h"
@@ -109,4 +110,38 @@ TEST_F(SimStoreTest, NumberSwapAndPlanChangeGoThroughThePbxRules) {
   EXPECT_EQ(fPbx.Line("009S01"), "009S01/" + n2 + "/");
   EXPECT_EQ(fPbx.Line("009S02"), "009S02/" + n1 + "/");
   EXPECT_TRUE(fFeedback.Errors.empty());
+}
+
+// The PBX clock on the 12-hour clock with two-digit years, both ways, and against the simulated
+// PBX: what is written is what the PBX then reports.
+TEST_F(SimStoreTest, ClockIsWrittenAndReadOnTheTwelveHourClock) {
+  struct TCase {
+    TPbxClock Clock;
+    const char* Command;
+  };
+  for (const TCase& c : {TCase{{2027, 3, 1, 0, 5}, "000S/2703011,12050/"},
+                         TCase{{2026, 12, 9, 12, 0}, "000S/2612093,12001/"},
+                         TCase{{2029, 2, 28, 23, 59}, "000S/2902283,11591/"}}) {
+    EXPECT_EQ(ClockWriteCommand(c.Clock), c.Command);
+    TPbxClock back;
+    ASSERT_TRUE(DecodeClockLine(std::string(";=>") + c.Command, back));
+    EXPECT_EQ(ClockWriteCommand(back), c.Command);
+  }
+  TPbxClock old;
+  ASSERT_TRUE(DecodeClockLine(";=>000S/3001014,08000/", old));
+  EXPECT_EQ(old.Year, 1930);
+  EXPECT_FALSE(DecodeClockLine(";=>000S/2701", old)) << "a cut reply decodes nothing";
+  ASSERT_TRUE(DecodeClockLine(";=>000S/2702314,08000/", old));
+  EXPECT_FALSE(ValidClock(old)) << "31 February";
+
+  TSimSession s(fPbx);
+  const TPbxClock set{2028, 2, 29, 13, 7};
+  ASSERT_TRUE(WritePbxClock(set));
+  TPbxClock got;
+  bool decoded = false;
+  ASSERT_TRUE(ReadPbxClock(got, decoded));
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(ClockWriteCommand(got), ClockWriteCommand(set));
+  EXPECT_EQ(fFeedback.TopInfos, (std::vector<std::string>{"Saving..", "Reading.."}));
+  EXPECT_EQ(fFeedback.TopInfoHidden, 2);
 }

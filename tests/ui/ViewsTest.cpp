@@ -402,6 +402,10 @@ class ViewsTest : public QObject {
     tree->setCurrentItem(dayNight);
     w.OpenSelected(false);
     QCOMPARE(opened.back(), std::make_pair(10, false));
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Return);
+    QCOMPARE(opened.size(), size_t(4));  // Enter opens the current entry, once
+    QCOMPARE(opened.back(), std::make_pair(10, false));
     const size_t count = opened.size();
     tree->setCurrentItem(system);
     w.OpenSelected(false);
