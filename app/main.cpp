@@ -17,6 +17,7 @@
 #include "COparam.h"
 #include "DateDlg.h"
 #include "DayNightDlg.h"
+#include "SystemParam.h"
 #include "TimerDlg.h"
 #include "CommKXTA.h"
 #include "DemoLine.h"
@@ -219,6 +220,7 @@ int main(int argc, char** argv) {
   ViewDialogs().Params[0] = [](QWidget* Parent, bool Force) { EditPbxClock(Parent, Force); };
   ViewDialogs().Params[10] = EditDayNight;
   ViewDialogs().Params[11] = EditTimers;
+  ViewDialogs().Params[17] = EditSystemParams;
   CreateViews(main);
   main.resize(900, 640);
   main.show();

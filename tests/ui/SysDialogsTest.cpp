@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
+#include "DgtEdit.h"
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -16,6 +20,7 @@
 #include "PbxModel.h"
 #include "RecordingFeedback.h"
 #include "SysData.h"
+#include "SystemParam.h"
 #include "TimerDlg.h"
 
 namespace {
@@ -144,6 +149,77 @@ class SysDialogsTest : public QObject {
     QCOMPARE(env.Writes(), (std::vector<std::string>{"007S2/09000,06451,^,01001/",
                                                      "007S3/^,05001,12001,01001/",
                                                      "007S4/^,05001,12001,01001/"}));
+  }
+
+  // The whole page set read and written back: the password rule and its reminder, flag strings
+  // changed only where their boxes are, the feature numbers, and a numbering plan chosen here
+  // sent last, after which the numbers are no longer known. The plan shown at opening is never
+  // sent on its own.
+  void SystemParametersAndTheNumberingPlan() {
+    TEnv env;
+    SysData().Version.Skip123S = 1;
+    for (const char* code : {"005S", "010S", "104S", "105S", "106S", "108S", "109S", "110S",
+                             "111S", "112S", "113S", "114S", "115S", "116S", "117S", "118S",
+                             "119S", "120S", "121S", "122S", "124S", "126S"})
+      env.Pbx.SetLine(std::string(code) + "/0/");
+    for (const char* l : {"002S/1234/", "008S/03/", "107S/111111/", "127S/1111 0000/"})
+      env.Pbx.SetLine(l);
+    std::vector<std::string> feature;
+    for (int r = 50; r <= 59; ++r) feature.push_back("012S" + std::to_string(r) + "/^/");
+    feature[1] = "012S51/*5/";
+    env.Pbx.SetList("012S*", feature);
+
+    Run([] { EditSystemParams(nullptr, false); }, [&env](QDialog* d) {
+      auto* plan = Find<QComboBox>(d, "NumPlanCb");
+      QCOMPARE(plan->count(), 4);  // plan 1 is not told from the numbers: "stay"
+      QCOMPARE(plan->currentIndex(), TSystemParamDlg::kStayEntry);
+      QVERIFY(plan->isEnabled());
+      QVERIFY(!Find<QComboBox>(d, "PulseCb")->isEnabled());
+      QCOMPARE(Find<QComboBox>(d, "OperatorCb")->currentText(), QString("3"));
+      auto* grid = Find<QTableWidget>(d, "NumPlanGrid");
+      QCOMPARE(grid->item(1, 0)->text(), QString(" 51"));
+      QCOMPARE(grid->item(1, 1)->text(), QString("*5"));
+      QCOMPARE(grid->item(0, 1)->text(), QString());
+      grid->item(2, 1)->setText("#7");
+      Find<QListWidget>(d, "DTMFcxl")->item(1)->setCheckState(Qt::Unchecked);
+      QCOMPARE(Find<QListWidget>(d, "CallPickupCxl")->item(4)->checkState(), Qt::Unchecked);
+      Find<QListWidget>(d, "CallPickupCxl")->item(4)->setCheckState(Qt::Checked);
+      Find<QListWidget>(d, "CheckListBox1")->item(9)->setCheckState(Qt::Checked);
+      plan->setCurrentIndex(2);
+      plan->setCurrentIndex(TSystemParamDlg::kStayEntry);
+      plan->setCurrentIndex(2);
+      QCOMPARE(env.Fb.Infos.size(), size_t(2));  // once per change to another plan
+      Find<TDgtEdit>(d, "SysPswEdit")->setText("567");
+      Find<QPushButton>(d, "OkBtn")->click();
+      QVERIFY(d->isVisible());
+      QCOMPARE(env.Fb.Infos.back(), std::string("System password must consist from 4 digits!"));
+      Find<TDgtEdit>(d, "SysPswEdit")->setText("5678");
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    QVERIFY(env.Fb.Infos.back().rfind("Access password was changed!", 0) == 0);
+    QCOMPARE(env.Writes(), (std::vector<std::string>{"002S/5678/", "107S/101111/", "126S/1/",
+                                                     "127S/1111 1000/", "012S52/#7/",
+                                                     "009S00/3/"}));
+    QCOMPARE(env.Pbx.Plan(), 3);
+    QCOMPARE(SysData().Extensions.Cmd009.Count(), 0);
+
+    // On plan 3, read back: the plan is known, "stay" is gone, and OK sends nothing.
+    env.Pbx.Sent.clear();
+    SetFKeyQuery([] { return true; });  // read again as the dialog opens
+    Run([] { EditSystemParams(nullptr, true); }, [](QDialog* d) {
+      SetFKeyQuery([] { return false; });
+      auto* plan = Find<QComboBox>(d, "NumPlanCb");
+      QCOMPARE(plan->count(), 3);
+      QCOMPARE(plan->currentIndex(), 2);
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    QVERIFY(env.Writes().empty());
+
+    SysData().OnLine = false;
+    Run([] { EditSystemParams(nullptr, false); }, [](QDialog* d) {
+      QVERIFY(!Find<QComboBox>(d, "NumPlanCb")->isEnabled());
+      QVERIFY(!Find<QLabel>(d, "NumPlanLbl")->isEnabled());
+    });
   }
 
   void ClockDialogOfflineSaysSoAndSendsNothing() {

@@ -1,0 +1,46 @@
+// The general system programs: the system password, the operator jack, the single-choice
+// settings, ten on/off features, the DTMF receivers, call pickup by going off-hook, the second
+// feature numbering plan (012S) and the numbering plan of the extension numbers.
+#pragma once
+
+#include <string>
+
+#include "ProgDlg.h"
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QTableWidget;
+class TDgtEdit;
+
+constexpr int kHelpSystemParams = 530;
+
+class TSystemParamDlg : public TProgDlg {
+  Q_OBJECT
+ public:
+  explicit TSystemParamDlg(QWidget* Parent);
+
+  // Entries of the numbering plan combo: the three plans, then (while the plan is not known)
+  // "stay with current plan".
+  static constexpr int kStayEntry = 3;
+
+ protected:
+  void LoadControls() override;
+  void StoreControls() override;
+
+ private:
+  void TryAccept();
+  void LoadPlan();
+  void StorePlan();
+
+  std::string fPassword;   // as loaded, at most its first four characters
+  int fLoadedPlan = -1;    // the plan entry selected as the dialog opened
+  bool fLoadingPlan = false;
+  TDgtEdit* fPasswordEdit;
+  QComboBox *fPlan, *fPulse;
+  QLabel *fPlanLbl, *fPulseLbl;
+  QListWidget *fFeatures, *fDTMF, *fPickup;
+  QTableWidget* fFeatureNumbers;
+};
+
+void EditSystemParams(QWidget* Parent, bool Force);
