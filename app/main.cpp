@@ -17,6 +17,7 @@
 #include "COparam.h"
 #include "DateDlg.h"
 #include "DayNightDlg.h"
+#include "SpeedDial.h"
 #include "SystemParam.h"
 #include "TimerDlg.h"
 #include "CommKXTA.h"
@@ -218,6 +219,7 @@ int main(int argc, char** argv) {
   };
   // The parameter list's entries by their position in the tree.
   ViewDialogs().Params[0] = [](QWidget* Parent, bool Force) { EditPbxClock(Parent, Force); };
+  ViewDialogs().Params[1] = EditSpeedDials;
   ViewDialogs().Params[10] = EditDayNight;
   ViewDialogs().Params[11] = EditTimers;
   ViewDialogs().Params[17] = EditSystemParams;

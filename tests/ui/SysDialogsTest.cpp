@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QLineEdit>
+#include <algorithm>
 #include <functional>
 
 #include "DateDlg.h"
@@ -20,7 +22,9 @@
 #include "PbxModel.h"
 #include "RecordingFeedback.h"
 #include "SysData.h"
+#include "SpeedDial.h"
 #include "SystemParam.h"
+#include "TempDir.h"
 #include "TimerDlg.h"
 
 namespace {
@@ -220,6 +224,74 @@ class SysDialogsTest : public QObject {
       QVERIFY(!Find<QComboBox>(d, "NumPlanCb")->isEnabled());
       QVERIFY(!Find<QLabel>(d, "NumPlanLbl")->isEnabled());
     });
+  }
+
+  // Keys typed into the cells, insert and delete, the file both ways (a name with ";" and a
+  // quote survives, an unquoted name field gives no name), and names padded to the stored
+  // length on OK.
+  void SpeedDialsGridFileAndStore() {
+    for (const auto& [line, number, name] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"123;\"Bob\"", "123", "Bob"}, {"9;\"a;b \"\"c\"\"\"", "9", "a;b \"c\""},
+             {"55;Bob", "55", ""}, {" 7 ", " 7 ", ""}, {";\"\"", "", ""}}) {
+      std::string n, m;
+      ParseSpeedDialLine(line, n, m);
+      QCOMPARE(n, number);
+      QCOMPARE(m, name);
+    }
+
+    TEnv env;
+    SysData().Version.ExtendedSpeedDial = 1;
+    std::vector<std::string> numbers, names;
+    for (int r = 0; r < 100; ++r) {
+      const std::string rr = QString::asprintf("%.2d", r).toStdString();
+      numbers.push_back("001S" + rr + "/" + (r < 3 ? std::to_string(100 + r) : "^") + "/");
+      names.push_back("011S" + rr + "/" + (r == 1 ? "Long name1" : "^") + "/");
+    }
+    env.Pbx.SetList("001S*", numbers);
+    env.Pbx.SetList("011S*", names);
+    TTempDir dir;
+    const std::string file = dir.File("dials.txt");
+    Run([] { EditSpeedDials(nullptr, false); }, [&](QDialog* dlg) {
+      auto* d = qobject_cast<TSpeedDialDlg*>(dlg);
+      QTableWidget* g = d->Grid();
+      QCOMPARE(g->columnCount(), 3);
+      QCOMPARE(g->item(1, 1)->text(), QString("101"));
+      QCOMPARE(g->item(1, 2)->text(), QString("Long name1"));
+      // Typing: f and p become F and P, other letters and blanks are dropped, 32 at most.
+      g->setCurrentCell(3, 1);
+      g->editItem(g->item(3, 1));
+      auto* edit = g->findChild<QLineEdit*>();
+      QVERIFY(edit);
+      QTest::keyClicks(edit, "1f p*x#");
+      QCOMPARE(edit->text(), QString("1FP*#"));
+      QTest::keyClicks(edit, QString(40, '9'));
+      QCOMPARE(edit->text().size(), 32);
+      g->setCurrentCell(4, 2);  // ends the edit
+      g->item(1, 2)->setText("Ann");
+      g->item(2, 2)->setText("a;b \"c\"");
+      QVERIFY(d->Export(file));
+      g->setCurrentCell(0, 1);
+      d->DeleteLine();
+      QCOMPARE(g->item(0, 1)->text(), QString("101"));
+      QCOMPARE(g->item(99, 1)->text(), QString());
+      d->InsertLine();
+      QCOMPARE(g->item(0, 1)->text(), QString());
+      QCOMPARE(g->item(1, 1)->text(), QString("101"));
+      QVERIFY(d->Import(file));
+      QCOMPARE(g->item(0, 1)->text(), QString("100"));
+      QCOMPARE(g->item(2, 2)->text(), QString("a;b \"c\""));
+      QVERIFY(g->item(3, 1)->text().startsWith("1FP*#9"));
+      QVERIFY(!d->Import(dir.File("missing.txt")));
+      QCOMPARE(g->item(0, 1)->text(), QString("100"));  // a failed import leaves the grid
+      g->item(2, 2)->setText("Cy");
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    const std::string exported = dir.Read("dials.txt");
+    QVERIFY(exported.rfind("100;\"\"\r\n101;\"Ann\"\r\n102;\"a;b \"\"c\"\"\"\r\n", 0) == 0);
+    QCOMPARE(std::count(exported.begin(), exported.end(), '\n'), 100L);
+    QCOMPARE(SysData().List011S.Items(1).ItemStr(1), std::string("Ann       "));
+    QCOMPARE(SysData().List011S.Items(2).ItemStr(1), std::string("Cy"));
+    QCOMPARE(env.Fb.Errors.size(), size_t(1));
   }
 
   void ClockDialogOfflineSaysSoAndSendsNothing() {
