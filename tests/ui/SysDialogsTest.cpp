@@ -60,6 +60,29 @@ struct TEnv {
   }
 };
 
+// A PBX with a clock: it answers the read in show mode and takes the write in edit mode.
+class TClockPbx : public TPbxModel {
+ public:
+  std::string Reply = ";=>000S/2903014,08301/";
+  bool Fail = false;
+  std::vector<std::string> Modes;
+  void EndMode() override { Modes.push_back("END"); }
+  bool EnterShowMode() override {
+    Modes.push_back("SHW");
+    return true;
+  }
+  bool EnterEditMode() override {
+    Modes.push_back("EDT");
+    return true;
+  }
+  bool SendCommand(const std::string& Cmd, TStringList& Lines, const std::string& Prompt) override {
+    if (Cmd.rfind("000S", 0) != 0) return TPbxModel::SendCommand(Cmd, Lines, Prompt);
+    Sent.push_back(Cmd + " " + Prompt);
+    Lines = {Cmd, Reply};
+    return !Fail;
+  }
+};
+
 // Runs Open with Action inside the first modal dialog; the dialog is closed afterwards.
 void Run(const std::function<void()>& Open, const std::function<void(QDialog*)>& Action) {
   std::function<void()> poll;
@@ -292,6 +315,37 @@ class SysDialogsTest : public QObject {
     QCOMPARE(SysData().List011S.Items(1).ItemStr(1), std::string("Ann       "));
     QCOMPARE(SysData().List011S.Items(2).ItemStr(1), std::string("Cy"));
     QCOMPARE(env.Fb.Errors.size(), size_t(1));
+  }
+
+  // Read in show mode and back to edit mode, the two-digit year, a 12 AM time written back;
+  // a failed read still opens the dialog, with the computer's clock.
+  void ClockDialogReadsAndSetsThePbxClock() {
+    TRecordingFeedback fb;
+    TClockPbx pbx;
+    SysData().OnLine = true;
+    Run([] { QVERIFY(EditPbxClock(nullptr, false)); }, [](QDialog* dlg) {
+      auto* d = qobject_cast<TDateDlg*>(dlg);
+      QCOMPARE(d->Value(), QDateTime(QDate(2029, 3, 1), QTime(20, 30)));
+      d->SetValue(QDateTime(QDate(2027, 3, 1), QTime(0, 5)));
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    QCOMPARE(pbx.Sent, (std::vector<std::string>{"000S ;S>", "000S/2703011,12050/ ;E>"}));
+    QCOMPARE(pbx.Modes, (std::vector<std::string>{"END", "SHW", "END", "EDT"}));
+    QCOMPARE(fb.TopInfos, (std::vector<std::string>{"Reading..", "Saving.."}));
+
+    for (const auto& [fail, reply, error] : std::vector<std::tuple<bool, std::string, std::string>>{
+             {true, "", "Failed to read date and time!"},
+             {false, ";=>000S/2902304,08301/", "Bad time - use current value!"}}) {
+      pbx.Fail = fail;
+      pbx.Reply = reply;
+      fb.Errors.clear();
+      Run([] { EditPbxClock(nullptr, false); }, [](QDialog* dlg) {
+        auto* d = qobject_cast<TDateDlg*>(dlg);
+        QVERIFY(qAbs(d->Value().secsTo(QDateTime::currentDateTime())) < 120);
+      });
+      QCOMPARE(fb.Errors, (std::vector<std::string>{error}));
+    }
+    SysData().OnLine = false;
   }
 
   void ClockDialogOfflineSaysSoAndSendsNothing() {
