@@ -225,6 +225,12 @@ void TSpeedDialDlg::StoreControls() {
 
 void TSpeedDialDlg::InsertLine() {
   const int at = std::max(0, fGrid->currentRow());
+  // The last entry moves off the end of the list.
+  const QString last = Cell(kSpeedDialCount - 1, kNumberCol).trimmed();
+  if (!last.isEmpty() &&
+      !Confirm("Speed dial 99 (" + last.toStdString() +
+               ") moves off the end of the list and is lost. Insert an empty line?"))
+    return;
   for (int r = kSpeedDialCount - 1; r > at; --r)
     for (int c = 1; c < fGrid->columnCount(); ++c) SetCell(r, c, Cell(r - 1, c));
   ClearRow(at);

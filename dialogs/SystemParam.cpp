@@ -332,9 +332,29 @@ void TSystemParamDlg::StorePlan() {
   const int entry = fPlan->currentIndex();
   if (entry < 0 || entry >= kStayEntry || entry == fLoadedPlan) return;
   TCmdData& block = Store().Extensions.Cmd009.PlanBlock;
+  fPlanChosen = true;
   block.SetData(Format("009S00/%d/", entry + 1));
   block.Changed = true;
   block.Stamp();
+}
+
+bool TSystemParamDlg::UploadAll() {
+  return TellPlanKept(TProgDlg::UploadAll());
+}
+
+bool TSystemParamDlg::UploadChanged() {
+  return TellPlanKept(TProgDlg::UploadChanged());
+}
+
+bool TSystemParamDlg::TellPlanKept(bool Uploaded) {
+  const TCmdData& plan = Store().Extensions.Cmd009.PlanBlock;
+  // Written, the block is no longer changed; refused or unanswered, the PBX kept its plan and
+  // its numbers, and so does the store (the failed block is not actual, so no later upload
+  // sends it unasked).
+  if (fPlanChosen && plan.Changed)
+    ShowInformation("The numbering plan was not changed: the PBX did not take the plan. The "
+                    "extension numbers stay as they were.");
+  return Uploaded;
 }
 
 void EditSystemParams(QWidget* Parent, bool) {

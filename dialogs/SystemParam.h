@@ -27,15 +27,20 @@ class TSystemParamDlg : public TProgDlg {
  protected:
   void LoadControls() override;
   void StoreControls() override;
+  bool UploadAll() override;
+  bool UploadChanged() override;
 
  private:
   void TryAccept();
   void LoadPlan();
   void StorePlan();
+  // After an upload: a plan chosen here that the PBX did not take is said to be unchanged.
+  bool TellPlanKept(bool Uploaded);
 
   std::string fPassword;   // as loaded, at most its first four characters
   int fLoadedPlan = -1;    // the plan entry selected as the dialog opened
   bool fLoadingPlan = false;
+  bool fPlanChosen = false;  // OK wrote a plan the user chose into the plan block
   TDgtEdit* fPasswordEdit;
   QComboBox *fPlan, *fPulse;
   QLabel *fPlanLbl, *fPulseLbl;

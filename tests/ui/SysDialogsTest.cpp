@@ -242,6 +242,28 @@ class SysDialogsTest : public QObject {
     });
     QVERIFY(env.Writes().empty());
 
+    // A plan line the PBX refuses changes nothing: the numbers stay, and the dialog says so.
+    env.Pbx.Refused.insert("009S00/2/");
+    Run([] { EditSystemParams(nullptr, false); }, [](QDialog* d) {
+      Find<QComboBox>(d, "NumPlanCb")->setCurrentIndex(1);
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    QVERIFY(env.Fb.Infos.back().rfind("The numbering plan was not changed", 0) == 0);
+    QCOMPARE(SysData().Extensions.Cmd009.Count(), 24);
+    QCOMPARE(env.Pbx.Plan(), 3);
+    // Everything uploaded with F held on OK: the plan chosen is sent, and the numbers the PBX
+    // has just reset are no longer shown.
+    env.Pbx.Refused.clear();
+    Run([] { EditSystemParams(nullptr, false); }, [](QDialog* d) {
+      Find<QComboBox>(d, "NumPlanCb")->setCurrentIndex(0);
+      SetFKeyQuery([] { return true; });
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    SetFKeyQuery([] { return false; });
+    QCOMPARE(env.Pbx.Plan(), 1);
+    QCOMPARE(SysData().Extensions.Cmd009.Count(), 0);
+    QCOMPARE(env.Writes().back(), std::string("009S00/1/"));
+
     SysData().OnLine = false;
     Run([] { EditSystemParams(nullptr, false); }, [](QDialog* d) {
       QVERIFY(!Find<QComboBox>(d, "NumPlanCb")->isEnabled());
@@ -297,7 +319,14 @@ class SysDialogsTest : public QObject {
       d->DeleteLine();
       QCOMPARE(g->item(0, 1)->text(), QString("101"));
       QCOMPARE(g->item(99, 1)->text(), QString());
+      g->item(99, 1)->setText("999");
+      env.Fb.Answers = {false};
+      d->InsertLine();  // entry 99 would be lost: asked, and No keeps the grid
+      QCOMPARE(g->item(0, 1)->text(), QString("101"));
+      QCOMPARE(env.Fb.Questions.size(), size_t(1));
+      g->item(99, 1)->setText("");
       d->InsertLine();
+      QCOMPARE(env.Fb.Questions.size(), size_t(1));
       QCOMPARE(g->item(0, 1)->text(), QString());
       QCOMPARE(g->item(1, 1)->text(), QString("101"));
       QVERIFY(d->Import(file));
