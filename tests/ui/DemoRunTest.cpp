@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -21,6 +22,9 @@
 #include "DemoLine.h"
 #include "DgtEdit.h"
 #include "Infotop.h"
+#include "SpeedDial.h"
+#include "SystemParam.h"
+#include "TimerDlg.h"
 #include "ModemDlg.h"
 #include "Paths.h"
 #include "QtFeedback.h"
@@ -250,6 +254,58 @@ class DemoRunTest : public QObject {
     QVERIFY(!fComm->LoggedIn());
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
     ViewDialogs().COLines = nullptr;
+  }
+
+  // The system dialogs online against the simulated PBX: a timer and a speed dial changed in
+  // their dialogs reach the PBX and nothing else does; plan 3 chosen in the system parameters
+  // gives two-digit numbers, which the stations window shows after a read.
+  void SystemDialogsProgramTheSimulatedPbx() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    SysData().OnDataChanged = [&m] { m.PostDataChanged(); };
+    m.show();
+    const TViews views = CreateViews(m, SysData());
+    QVERIFY(m.Connect());
+    TRunWatcher run;
+    m.ReadFromPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    std::vector<std::string> before;
+    DemoLine().Control([&](TSimPbx& P) { before = P.AllLines(); });
+
+    const std::string hold = SimLine("200S") == "200S/1/" ? "200S/2/" : "200S/1/";
+    WhenModal([&](QWidget* d) {
+      d->findChild<QComboBox*>("HoldRecallCb")->setCurrentIndex(hold == "200S/2/" ? 2 : 1);
+      d->findChild<QPushButton*>("OkBtn")->click();
+    });
+    EditTimers(&m, false);
+    WhenModal([](QWidget* d) {
+      qobject_cast<TSpeedDialDlg*>(d)->Grid()->item(7, 1)->setText("0123*45");
+      d->findChild<QPushButton*>("OkBtn")->click();
+    });
+    EditSpeedDials(&m, false);
+    std::vector<std::string> after;
+    DemoLine().Control([&](TSimPbx& P) { after = P.AllLines(); });
+    QCOMPARE(after.size(), before.size());
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < after.size(); ++i)
+      if (after[i] != before[i]) changed.push_back(after[i]);
+    QCOMPARE(changed, (std::vector<std::string>{"001S07/0123*45/", hold}));
+
+    WhenModal([](QWidget* d) {
+      d->findChild<QComboBox*>("NumPlanCb")->setCurrentIndex(2);
+      d->findChild<QPushButton*>("OkBtn")->click();
+    });
+    EditSystemParams(&m, false);
+    QCOMPARE(SimLine("009S00"), std::string("009S00/3/"));
+    QCOMPARE(SimLine("009S01").substr(0, 9), std::string("009S01/10"));
+    QCOMPARE(SysData().Extensions.Cmd009.Count(), 0);
+    m.ReadFromPbx();
+    QTRY_VERIFY(views.Stations->ExtList()->item(0)->text().contains("E10"));
+    m.Disconnect();
+    SysData().OnDataChanged = nullptr;
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
 
   // A PBX that does not answer keeps a connect going for seconds: Cancel on the information
