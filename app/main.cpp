@@ -17,6 +17,7 @@
 #include "COparam.h"
 #include "CommKXTA.h"
 #include "DemoLine.h"
+#include "EXTparam.h"
 #include "FKey.h"
 #include "Groups.h"
 #include "Main.h"
@@ -211,6 +212,9 @@ int main(int argc, char** argv) {
   store.OnDataChanged = [&main] { main.PostDataChanged(); };
   ViewDialogs().COLines = [](QWidget* Parent, const TIntegerList& Lines) {
     return EditCOLines(Parent, Lines);
+  };
+  ViewDialogs().Extensions = [](QWidget* Parent, const TIntegerList& Jacks) {
+    return EditExtensions(Parent, Jacks);
   };
   CreateViews(main);
   main.resize(900, 640);
