@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -142,6 +143,27 @@ class EXTparamTest : public QObject {
     emit w.ExtList()->itemDoubleClicked(w.ExtList()->item(1));
     QCOMPARE(opened.size(), size_t(3));
     for (const TIntegerList& l : opened) QVERIFY(l == TIntegerList({2, 5}));
+    std::vector<TIntegerList> consoles;
+    ViewDialogs().DSSConsoles = [&](QWidget*, const TIntegerList& L) {
+      consoles.push_back(L);
+      return false;
+    };
+    w.DSSList()->item(1)->setSelected(true);
+    QTest::keyClick(w.DSSList(), Qt::Key_Enter);
+    QCOMPARE(consoles.size(), size_t(1));
+    QVERIFY(consoles[0] == TIntegerList({2}));
+
+    // The real dialog, offline over a jack without data: it says so and still opens.
+    ViewDialogs().Extensions = EditExtensions;
+    w.ExtList()->clearSelection();
+    w.ExtList()->item(2)->setSelected(true);
+    bool shown = false;
+    WhenOpen<TEXTprmDlg>([&shown](TEXTprmDlg*) { shown = true; });
+    QTest::keyClick(w.ExtList(), Qt::Key_Return);
+    QVERIFY(shown);
+    QCOMPARE(env.Fb.Infos,
+             std::vector<std::string>{"No actual data!\rPlease, go On-Line or load saved disk file."});
+    QVERIFY(env.Pbx.Sent.empty());
   }
 
   void TwoJacksKeepTheirOwnClassWhileATypedNameReachesBoth() {
