@@ -95,15 +95,15 @@ int ItemState(const QListWidgetItem* Item) {
 }
 
 // The characters the PBX stores in an extension name (program 604E, item 1) and its length.
-const TItemSpec& NameSpec() {
-  static const TItemSpec spec = [] {
+const TItemSpec& NameItem() {
+  static const TItemSpec layout = [] {
     const TPbxCatalogue& cat = TPbxCatalogue::Get();
     const int p = cat.FindCode("604E");
     if (p < 0 || cat.Programs()[size_t(p)].Items.empty())
       throw Exception("The program table has no extension name");
     return cat.Programs()[size_t(p)].Items.front();
   }();
-  return spec;
+  return layout;
 }
 
 // The check state of a jack digit over all selected jacks: 1 when it is 1, 0 otherwise, 2 when
@@ -481,11 +481,11 @@ void TEXTprmDlg::BuildMain(QWidget* Page) {
   fName = new QLineEdit(Page);
   fName->setObjectName("StnName");
   // Only what the PBX can store in a name, typed or pasted ("," "/" and line breaks never are).
-  const TItemSpec& spec = NameSpec();
-  fName->setMaxLength(std::min(kNameLength, spec.Width));
+  const TItemSpec& layout = NameItem();
+  fName->setMaxLength(std::min(kNameLength, layout.Width));
   fName->setValidator(new QRegularExpressionValidator(
       QRegularExpression(QString("[%1]*").arg(
-          QRegularExpression::escape(QString::fromStdString(spec.Chars)))),
+          QRegularExpression::escape(QString::fromStdString(layout.Chars)))),
       fName));
   g->addWidget(Label("Name:", fName, Page), 0, 0);
   g->addWidget(fName, 0, 1);
@@ -602,10 +602,10 @@ void TEXTprmDlg::DeclareBindings() {
           return;
         }
         // Only characters the PBX stores, trimmed, at most 10, padded with blanks to 10.
-        const TItemSpec& spec = NameSpec();
+        const TItemSpec& layout = NameItem();
         std::string name;
         for (char ch : text.toStdString())
-          if (spec.Chars.find(ch) != std::string::npos) name += ch;
+          if (layout.Chars.find(ch) != std::string::npos) name += ch;
         name = TrimBlanks(name).substr(0, size_t(kNameLength));
         name.resize(size_t(kNameLength), ' ');
         // Written as typed, also a name beginning with "?" (which would read as undefined).

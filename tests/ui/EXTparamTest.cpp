@@ -285,9 +285,10 @@ class EXTparamTest : public QObject {
       bool BoxShown;
       const char *First, *Last;
       int Count;
-    } cases[] = {{3, false, "10", "49", 17}, {1, true, "100", "199", 77}};
+      bool Online;
+    } cases[] = {{3, false, "10", "49", 17, true}, {1, true, "100", "199", 77, false}};
     for (const auto& c : cases) {
-      TEnv env(false);
+      TEnv env(c.Online);
       env.Pbx.SetPlan(c.Plan);
       env.Preload({5});
       const QString own = QString::fromStdString(env.Pbx.Number(5));
@@ -329,7 +330,10 @@ class EXTparamTest : public QObject {
         Click(d, "OkBtn");
       }));
       QCOMPARE(Ext().Cmd009.NumberOfJack(5), std::string(c.First));
-      QVERIFY(env.Pbx.Sent.empty());
+      if (c.Online)
+        QCOMPARE(env.Pbx.Number(5), std::string(c.First));  // the new number reached the PBX
+      else
+        QVERIFY(env.Pbx.Sent.empty());
     }
   }
 
