@@ -15,13 +15,11 @@
 #include <memory>
 
 #include "COparam.h"
+#include "CommKXTA.h"
 #include "DateDlg.h"
 #include "DayNightDlg.h"
-#include "SpeedDial.h"
-#include "SystemParam.h"
-#include "TimerDlg.h"
-#include "CommKXTA.h"
 #include "DemoLine.h"
+#include "EXTparam.h"
 #include "FKey.h"
 #include "Groups.h"
 #include "Main.h"
@@ -31,8 +29,11 @@
 #include "ReadAll.h"
 #include "SessionActions.h"
 #include "Settings.h"
+#include "SpeedDial.h"
+#include "SystemParam.h"
 #include "SysData.h"
 #include "Text.h"
+#include "TimerDlg.h"
 #include "Views.h"
 
 namespace {
@@ -223,6 +224,9 @@ int main(int argc, char** argv) {
   ViewDialogs().Params[10] = EditDayNight;
   ViewDialogs().Params[11] = EditTimers;
   ViewDialogs().Params[17] = EditSystemParams;
+  ViewDialogs().Extensions = [](QWidget* Parent, const TIntegerList& Jacks) {
+    return EditExtensions(Parent, Jacks);
+  };
   CreateViews(main);
   main.resize(900, 640);
   main.show();

@@ -317,7 +317,24 @@ TStationsWnd::TStationsWnd(TSysData& Store, QWidget* Parent) : TViewWindow(Paren
   });
   connect(fExtList, &QListWidget::itemDoubleClicked, this, [this] { EditExtensions(); });
   connect(fDSSList, &QListWidget::itemDoubleClicked, this, [this] { EditDSS(); });
+  fExtList->installEventFilter(this);
+  fDSSList->installEventFilter(this);
   Rebuild();
+}
+
+bool TStationsWnd::eventFilter(QObject* Watched, QEvent* Event) {
+  // Enter on a list opens its dialog for the selection, as Edit and a double click do.
+  if ((Watched == fExtList || Watched == fDSSList) && Event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(Event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (Watched == fExtList)
+        EditExtensions();
+      else
+        EditDSS();
+      return true;
+    }
+  }
+  return TViewWindow::eventFilter(Watched, Event);
 }
 
 bool TStationsWnd::ExtPageActive() const { return fPages->currentWidget() == fExtList; }

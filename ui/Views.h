@@ -96,6 +96,9 @@ class TStationsWnd : public TViewWindow, public TCopyPasteTarget {
   int ExtCopySource() const { return fExtSource; }
   int DSSCopySource() const { return fDSSSource; }
 
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
  private:
   TSysData& fStore;
   QTabWidget* fPages;
