@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "COparam.h"
+#include "CodeTables.h"
 #include "CommKXTA.h"
 #include "DateDlg.h"
 #include "DayNightDlg.h"
@@ -27,6 +28,7 @@
 #include "Paths.h"
 #include "QtFeedback.h"
 #include "ReadAll.h"
+#include "Services.h"
 #include "SessionActions.h"
 #include "Settings.h"
 #include "SpeedDial.h"
@@ -221,8 +223,16 @@ int main(int argc, char** argv) {
   // The parameter list's entries by their position in the tree.
   ViewDialogs().Params[0] = [](QWidget* Parent, bool Force) { EditPbxClock(Parent, Force); };
   ViewDialogs().Params[1] = EditSpeedDials;
+  ViewDialogs().Params[4] = EditAccountCodes;
+  ViewDialogs().Params[7] = EditTollRestriction;
+  ViewDialogs().Params[8] = EditEmergencyCodes;
   ViewDialogs().Params[10] = EditDayNight;
   ViewDialogs().Params[11] = EditTimers;
+  ViewDialogs().Params[12] = EditAutoPauseCodes;
+  ViewDialogs().Params[13] = EditCarrierExceptedCodes;
+  ViewDialogs().Params[14] = EditVoiceMail;
+  ViewDialogs().Params[15] = EditCallHunting;
+  ViewDialogs().Params[16] = EditSMDR;
   ViewDialogs().Params[17] = EditSystemParams;
   ViewDialogs().Extensions = [](QWidget* Parent, const TIntegerList& Jacks) {
     return EditExtensions(Parent, Jacks);
