@@ -16,6 +16,7 @@
 
 #include "COparam.h"
 #include "CommKXTA.h"
+#include "DSSparam.h"
 #include "DemoLine.h"
 #include "FKey.h"
 #include "Groups.h"
@@ -211,6 +212,9 @@ int main(int argc, char** argv) {
   store.OnDataChanged = [&main] { main.PostDataChanged(); };
   ViewDialogs().COLines = [](QWidget* Parent, const TIntegerList& Lines) {
     return EditCOLines(Parent, Lines);
+  };
+  ViewDialogs().DSSConsoles = [](QWidget* Parent, const TIntegerList& Consoles) {
+    return EditDSSConsoles(Parent, Consoles);
   };
   CreateViews(main);
   main.resize(900, 640);
