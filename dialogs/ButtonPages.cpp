@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "Binding.h"
@@ -129,6 +130,22 @@ class TDialNumberValidator : public QValidator {
     return Acceptable;
   }
 };
+
+// The editors' OK (the default button, running OnOk) and Cancel, at the right.
+QHBoxLayout* OkCancelRow(QDialog* Dlg, const std::function<void()>& OnOk) {
+  auto* ok = new QPushButton("OK", Dlg);
+  ok->setObjectName("OkBtn");
+  ok->setDefault(true);
+  auto* cancel = new QPushButton("Cancel", Dlg);
+  cancel->setObjectName("CancelBtn");
+  QObject::connect(ok, &QPushButton::clicked, Dlg, OnOk);
+  QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  return row;
+}
 
 }  // namespace
 
@@ -372,25 +389,12 @@ TButtonFuncDlg::TButtonFuncDlg(QWidget* Parent, int Button, TCmdData& Line,
     if (cb) cb->setCurrentIndex(-1);
   params->setRowStretch(params->rowCount(), 1);
 
-  auto* ok = new QPushButton("OK", this);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("CancelBtn");
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-
   auto* body = new QHBoxLayout;
   body->addWidget(fFunc);
   body->addLayout(params);
   auto* top = new QVBoxLayout(this);
   top->addLayout(body);
-  top->addLayout(buttons);
-
-  connect(ok, &QPushButton::clicked, this, &TButtonFuncDlg::TryAccept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  top->addLayout(OkCancelRow(this, [this] { TryAccept(); }));
   connect(fFunc, &TRadioGroup::Changed, this, &TButtonFuncDlg::UpdateEnabling);
   Load();
   UpdateEnabling();
@@ -571,22 +575,11 @@ TPFbuttonDlg::TPFbuttonDlg(QWidget* Parent, int Button, TCmdData& Line)
   KeepItemBreakersOut(fEdit);
   auto* label = new QLabel("Number to dial:", this);
   label->setBuddy(fEdit);
-  auto* ok = new QPushButton("OK", this);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("CancelBtn");
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
   auto* top = new QVBoxLayout(this);
   top->addWidget(label);
   top->addWidget(fEdit);
-  top->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, [this] {
+  top->addLayout(OkCancelRow(this, [this] {
     StorePFNumber(fLine, fEdit->text().toStdString());
     accept();
-  });
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  }));
 }

@@ -12,7 +12,10 @@
 //   Scratch.BC.Assign(co->Lines()); // on storing: lines the user did not decide keep their
 //                                  // undefined marks, so AssignKnown leaves them alone
 //
-// The message button is one block: SetBlock(Shown.BlockOf("BM01")) and, on storing, Block().
+// The message button is one block: SetBlock(Shown.BlockOf("BM01")) and, on storing, Block()
+// (taken only when it has no undefined item). MarkDifferences compares a block's item 1 only:
+// mark item 2 of BM01 as well (MarkDifferent(Other, 2)), or a DSS or One-Touch message button
+// that differs only in its parameter would show, and be stored as, the first record's.
 // A page's lines carry the numbering of the record they were copied from: the owner renumbers
 // after copying them into another record (SetNumber / SetJack), as for any block.
 #pragma once
