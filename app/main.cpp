@@ -19,6 +19,7 @@
 #include "CommKXTA.h"
 #include "DateDlg.h"
 #include "DayNightDlg.h"
+#include "DSSparam.h"
 #include "DemoLine.h"
 #include "EXTparam.h"
 #include "FKey.h"
@@ -236,6 +237,9 @@ int main(int argc, char** argv) {
   ViewDialogs().Params[17] = EditSystemParams;
   ViewDialogs().Extensions = [](QWidget* Parent, const TIntegerList& Jacks) {
     return EditExtensions(Parent, Jacks);
+  };
+  ViewDialogs().DSSConsoles = [](QWidget* Parent, const TIntegerList& Consoles) {
+    return EditDSSConsoles(Parent, Consoles);
   };
   CreateViews(main);
   main.resize(900, 640);
