@@ -1,5 +1,7 @@
 #include "EXTparam.h"
 
+#include "ButtonPages.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -426,6 +428,26 @@ TEXTprmDlg::TEXTprmDlg(QWidget* Parent, const TIntegerList& Jacks) : TProgDlg(Pa
   fPages->addTab(BuildButtonPage("PFButtonsPage", fPFPage, "CopyBtnsPF", &fCopyPF), "PF buttons");
   fPages->addTab(BuildButtonPage("MessagePage", fMsgPage, nullptr, nullptr), "Message");
   top->addWidget(fPages);
+  // CO and PF buttons as on the largest sets (24 each, numbered from the bottom left), the
+  // message button alone.
+  fCOButtons = new TButtonPage(TButtonKind::CO, "BtnGrid1", 12, 2, fCOPage);
+  fPFButtons = new TButtonPage(TButtonKind::PF, "BtnGrid2", 12, 2, fPFPage);
+  fMsgButton = new TButtonPage(TButtonKind::Message, "BtnGrid3", 1, 1, fMsgPage);
+  for (TButtonPage* b : {fCOButtons, fPFButtons, fMsgButton}) {
+    b->SetNumbers(&fWork.Cmd009);
+    b->parentWidget()->layout()->addWidget(b);
+    static_cast<QVBoxLayout*>(b->parentWidget()->layout())->addStretch();
+    connect(b, &TButtonPage::Changed, this, [this, b] {
+      if (b == fMsgButton) {
+        if (b->Block()) fScratchMsg.Assign(*b->Block());
+        fScratchMsg.AllowUndefined = true;
+        return;
+      }
+      TCmdList& scratch = b == fCOButtons ? fScratchBC : fScratchBF;
+      scratch.Assign(b->Lines());
+      for (int i = 0; i < scratch.Count(); ++i) scratch.Items(i).AllowUndefined = true;
+    });
+  }
   BuildMain(main);
   BuildExtra(extra);
   BuildLines(lines);
@@ -719,6 +741,12 @@ void TEXTprmDlg::LoadControls() {
     for (int i = 0; i < l->Count(); ++i) l->Items(i).AllowUndefined = true;
   fScratchMsg.AllowUndefined = true;
   ReloadButtonPages();
+}
+
+void TEXTprmDlg::ReloadButtonPages() {
+  fCOButtons->SetLines(fScratchBC);
+  fPFButtons->SetLines(fScratchBF);
+  fMsgButton->SetBlock(fScratchMsg);
 }
 
 void TEXTprmDlg::LoadShared() {

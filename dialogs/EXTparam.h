@@ -22,6 +22,7 @@
 #include "ProgDlg.h"
 
 class QCheckBox;
+class TButtonPage;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -142,7 +143,7 @@ class TEXTprmDlg : public TProgDlg {
 
   // Called whenever the scratch button lists were (re)loaded: opening, Prev / Next, a button
   // copy into the dialog's own jack. The button pages redraw from the scratch data here.
-  virtual void ReloadButtonPages() {}
+  virtual void ReloadButtonPages();
 
  private:
   static constexpr int kPeriods = 3;  // day, night, lunch
@@ -194,6 +195,8 @@ class TEXTprmDlg : public TProgDlg {
   std::array<QComboBox*, kCOs> fCOin{};
   QWidget *fCOPage = nullptr, *fPFPage = nullptr, *fMsgPage = nullptr;
   QPushButton *fCopyCO = nullptr, *fCopyPF = nullptr;
+  // The button pages over the scratch data; every edit on them is taken back at once.
+  TButtonPage *fCOButtons = nullptr, *fPFButtons = nullptr, *fMsgButton = nullptr;
   QPushButton *fPrev, *fNext;
 };
 

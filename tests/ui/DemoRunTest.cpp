@@ -20,7 +20,11 @@
 
 #include "CommKXTA.h"
 #include "DemoLine.h"
+#include "Binding.h"
 #include "DgtEdit.h"
+#include "BtnGrid.h"
+#include "ButtonPages.h"
+#include "EXTparam.h"
 #include "Infotop.h"
 #include "SpeedDial.h"
 #include "SystemParam.h"
@@ -305,6 +309,60 @@ class DemoRunTest : public QObject {
     QTRY_VERIFY(views.Stations->ExtList()->item(0)->text().contains("E10"));
     m.Disconnect();
     SysData().OnDataChanged = nullptr;
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+  }
+
+  // The extension dialog from the stations window against the simulated PBX: a name typed for
+  // jack 1, Next, a name and a One-Touch CO button for jack 2, OK: the PBX holds exactly those
+  // three lines changed.
+  void ExtensionDialogProgramsTheSimulatedPbx() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    const TViews views = CreateViews(m, SysData());
+    ViewDialogs().Extensions = [](QWidget* Parent, const TIntegerList& Jacks) {
+      return EditExtensions(Parent, Jacks);
+    };
+    QVERIFY(m.Connect());
+    TRunWatcher run;
+    m.ReadFromPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QTRY_COMPARE(views.Stations->ExtList()->count(), 24);
+    std::vector<std::string> before;
+    DemoLine().Control([&](TSimPbx& P) { before = P.AllLines(); });
+
+    views.Stations->ExtList()->setCurrentRow(0);
+    WhenModal([](QWidget* d) {
+      d->findChild<QLineEdit*>("StnName")->setText("Reception");
+      d->findChild<QPushButton*>("NextExt")->click();
+      d->findChild<QLineEdit*>("StnName")->setText("Office");
+      auto* page = qobject_cast<TButtonPage*>(d->findChild<TBtnGrid*>("BtnGrid1")->parentWidget());
+      WhenModal([](QWidget* b) {
+        auto* func = b->findChild<TRadioGroup*>("FuncRG");
+        for (int i = 0; i < func->Count(); ++i)
+          if (func->Button(i)->text() == "One-Touch Dialing") func->Button(i)->click();
+        b->findChild<QLineEdit*>("NumEdit")->setText("0123");
+        b->findChild<QPushButton*>("OkBtn")->click();
+      });
+      QVERIFY(page->EditButton(3));
+      QCOMPARE(page->Label(3), QString("0123"));
+      d->findChild<QPushButton*>("OkBtn")->click();
+    });
+    views.Stations->EditExtensions();
+    std::vector<std::string> after;
+    DemoLine().Control([&](TSimPbx& P) { after = P.AllLines(); });
+    QCOMPARE(after.size(), before.size());
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < after.size(); ++i)
+      if (after[i] != before[i]) changed.push_back(after[i]);
+    std::sort(changed.begin(), changed.end());
+    QCOMPARE(changed, (std::vector<std::string>{"604E01/Reception /", "604E02/Office    /",
+                                                "P02BC03/3,0123/"}));
+    QVERIFY(views.Stations->ExtList()->item(1)->text().startsWith("Office"));
+    m.Disconnect();
+    ViewDialogs().Extensions = nullptr;
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
 

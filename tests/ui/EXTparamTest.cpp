@@ -119,7 +119,10 @@ class TCountingDlg : public TEXTprmDlg {
   int Reloads = 0;
 
  protected:
-  void ReloadButtonPages() override { ++Reloads; }
+  void ReloadButtonPages() override {
+    ++Reloads;
+    TEXTprmDlg::ReloadButtonPages();
+  }
 };
 
 }  // namespace
