@@ -2,7 +2,9 @@
 // the 12-hour clock through the two tabs and the warning, and the clock dialog offline.
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QSpinBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QTableWidget>
@@ -16,12 +18,14 @@
 #include <algorithm>
 #include <functional>
 
+#include "CodeTables.h"
 #include "DateDlg.h"
 #include "DayNightDlg.h"
 #include "FKey.h"
 #include "PbxModel.h"
 #include "RecordingFeedback.h"
 #include "SysData.h"
+#include "Services.h"
 #include "SpeedDial.h"
 #include "SystemParam.h"
 #include "TempDir.h"
@@ -82,6 +86,35 @@ class TClockPbx : public TPbxModel {
     return !Fail;
   }
 };
+
+// A list of Count lines "CODEnn/item/" with keys from 1 of Width digits.
+std::vector<std::string> Lines(const std::string& Code, int Width, int Count,
+                               const std::function<std::string(int)>& Item) {
+  std::vector<std::string> l;
+  for (int i = 0; i < Count; ++i)
+    l.push_back(Code + QString("%1").arg(i + 1, Width, 10, QChar('0')).toStdString() + "/" +
+                Item(i) + "/");
+  return l;
+}
+
+// Types Keys into the editor of a grid cell and ends the edit; the text the editor held.
+QString TypeInto(QTableWidget* Grid, int Row, int Col, const QString& Keys, bool Paste = false) {
+  Grid->setCurrentCell(Row, Col);
+  Grid->editItem(Grid->item(Row, Col));
+  auto* edit = Grid->findChild<QLineEdit*>();
+  if (!edit) return "no editor";
+  edit->selectAll();
+  if (Paste) {
+    QApplication::clipboard()->setText(Keys);
+    edit->paste();
+  } else {
+    QTest::keyClicks(edit, Keys);
+  }
+  const QString text = edit->text();
+  Grid->setCurrentCell(Row == 0 ? 1 : 0, Col);  // ends the edit
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // and its editor
+  return text;
+}
 
 // Runs Open with Action inside the first modal dialog; the dialog is closed afterwards.
 void Run(const std::function<void()>& Open, const std::function<void(QDialog*)>& Action) {
@@ -375,6 +408,84 @@ class SysDialogsTest : public QObject {
       QCOMPARE(fb.Errors, (std::vector<std::string>{error}));
     }
     SysData().OnLine = false;
+  }
+
+  // Toll restriction codes without their x padding and back, the exception columns by their
+  // block ranges, typed and pasted text held to the cell's characters and length; the
+  // single-list code dialogs by their table row.
+  void CodeTablesAndTollRestriction() {
+    TEnv env;
+    for (const char* l : {"125S/1/", "301S/2/", "312S/0/"}) env.Pbx.SetLine(l);
+    for (const char* code : {"302S", "303S", "304S", "305S"})
+      env.Pbx.SetList(std::string(code) + "*", Lines(code, 2, 20, [](int i) {
+                        return i == 0 ? std::string("12xxxxxxxxx") : std::string("^");
+                      }));
+    env.Pbx.SetList("306S*", Lines("306S", 2, 80, [](int i) {
+                      return i == 0 || i == 79 ? std::to_string(900 + i) + "xxxxxxxx"
+                                               : std::string("^");
+                    }));
+    Run([] { EditTollRestriction(nullptr, false); }, [](QDialog* d) {
+      auto* denied = Find<QTableWidget>(d, "DeniedGrid");
+      auto* except = Find<QTableWidget>(d, "ExceptGrid");
+      QCOMPARE(denied->item(0, 1)->text(), QString("12"));
+      QCOMPARE(except->item(0, 4)->text(), QString("900"));   // block 0: "Classes 2-5", row 1
+      QCOMPARE(except->item(19, 1)->text(), QString("979"));  // block 79: "Class 2", row 20
+      QCOMPARE(TypeInto(denied, 3, 2, "123456789012"), QString("12345678901"));
+      QCOMPARE(TypeInto(denied, 4, 2, "9a,x#*"), QString("9x#*"));
+      QCOMPARE(TypeInto(denied, 5, 2, "12-34/5678901234", true), QString("12345678901"));
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    QCOMPARE(env.Writes(), (std::vector<std::string>{"303S04/12345678901/", "303S05/9x#*xxxxxxx/",
+                                                     "303S06/12345678901/"}));
+
+    env.Pbx.Sent.clear();
+    env.Pbx.SetList("309S*", Lines("309S", 1, 3, [](int) { return std::string("^"); }));
+    Run([] { EditEmergencyCodes(nullptr, false); }, [](QDialog* d) {
+      auto* g = Find<QTableWidget>(d, "StringGrid1");
+      QCOMPARE(g->rowCount(), 5);
+      QCOMPARE(g->item(4, 0)->text(), QString(" 5"));
+      QCOMPARE(TypeInto(g, 0, 1, "911*#0123456789"), QString("91101234567"));
+      g->item(4, 1)->setText("112");  // a row the list does not hold: dropped
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    QCOMPARE(env.Writes(), (std::vector<std::string>{"309S1/91101234567/"}));
+    QCOMPARE(CodeListSpec(grAccountCodes).Rule.MaxLength, 4);
+  }
+
+  // Hunting type by the group digits (group 5 is the sixth character), the two-digit SMDR
+  // page length, and voice mail ports only as far as the list goes.
+  void VoiceMailCallHuntingAndSmdr() {
+    TEnv env;
+    env.Pbx.SetLine("100S/1010 0101/");
+    env.Pbx.SetLine("101S/1000 0001/");
+    for (const char* l : {"801S/66,03/", "802S/1,1/", "803S/0/", "805S/0/", "806S/0/",
+                          "103S/0/"})
+      env.Pbx.SetLine(l);
+    env.Pbx.SetList("102E*", {"102E07/0/", "102E08/1/"});
+    Run([] { EditCallHunting(nullptr, false); }, [](QDialog* d) {
+      QCOMPARE(Find<QComboBox>(d, "EXG1cb")->currentText(), QString("Circular"));
+      QCOMPARE(Find<QComboBox>(d, "EXG3cb")->currentText(), QString("Terminate"));
+      QCOMPARE(Find<QComboBox>(d, "EXG5cb")->currentText(), QString("Disable"));
+      Find<QComboBox>(d, "EXG5cb")->setCurrentIndex(2);
+      Find<QComboBox>(d, "EXG1cb")->setCurrentIndex(0);
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    Run([] { EditSMDR(nullptr, false); }, [](QDialog* d) {
+      QCOMPARE(Find<QSpinBox>(d, "PageLenEdit")->value(), 66);
+      Find<QSpinBox>(d, "PageLenEdit")->setValue(9);
+      Find<QSpinBox>(d, "PerfEdit")->setValue(120);  // held within 0 to 95
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    Run([] { EditVoiceMail(nullptr, false); }, [](QDialog* d) {
+      auto* jacks = Find<QListWidget>(d, "JackCxl");
+      QCOMPARE(jacks->item(1)->checkState(), Qt::Checked);
+      QVERIFY(!(jacks->item(2)->flags() & Qt::ItemIsUserCheckable));
+      jacks->item(0)->setCheckState(Qt::Checked);
+      jacks->item(3)->setCheckState(Qt::Checked);  // no such port in the list: not stored
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    QCOMPARE(env.Writes(), (std::vector<std::string>{"100S/0010 1101/", "101S/0000 1001/",
+                                                     "801S/09,95/", "102E07/1/"}));
   }
 
   void ClockDialogOfflineSaysSoAndSendsNothing() {
