@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <stdexcept>
 
 #include "Errors.h"  // Format
@@ -208,6 +209,95 @@ const TRow kRows[] = {
     {"D0%sBD", 'D', "2:1-32", 1, "X;X", "3,", "1-24=2,%K", TItemCheck::DssButton},
     {"D0%sBF", 'D', "2:1-16", 1, "T16P", "^", "", kNone},
 };
+// What a technician calls each program: the labels of the dialogs that edit them.
+const std::map<std::string, const char*> kNames = {
+    {"001S", "Speed dial number"}, {"002S", "System password"},
+    {"003D", "DSS console port"}, {"004D", "DSS paired extension"},
+    {"005S", "One-Touch Transfer using a DSS button"}, {"006S", "Day/Night service mode"},
+    {"007S", "Day/Night/Lunch times"}, {"008S", "Operator jack"},
+    {"009S", "Extension number"}, {"010S", "LCD time display"},
+    {"011S", "Speed dial name"}, {"012S", "Second feature numbering plan"},
+    {"100S", "Call hunting"}, {"101S", "Call hunting type"},
+    {"102E", "Voice mail port"}, {"103S", "Voice mail DTMF codes"},
+    {"104S", "Hold mode"}, {"105S", "Conference confirmation tone"},
+    {"106S", "Paging confirmation tone"}, {"107S", "DTMF receivers"},
+    {"108S", "Flash from a station-locked extension"},
+    {"109S", "Answer by the flashing CO button"}, {"110S", "Flash signal mode"},
+    {"111S", "Hold music"}, {"112S", "DSS button shows FWD/DND"},
+    {"113S", "Automatic redial repeat"}, {"114S", "Automatic redial interval"},
+    {"115S", "Extension ringing pattern"}, {"116S", "Conference pattern"},
+    {"117S", "Call pickup confirmation tone"}, {"118S", "Pulse dialing during a conversation"},
+    {"119S", "Redialing after pulse to tone conversion"}, {"120S", "Bell frequency"},
+    {"121S", "Automatic CO line access number"}, {"122S", "Automatic CO line rotation"},
+    {"123S", "Pulse break ratio"}, {"124S", "SLT ringing mode"},
+    {"125S", "Toll restriction check for * and #"}, {"126S", "Intercom call by a DSS button"},
+    {"127S", "Call pickup by going off-hook"},
+    {"200S", "Hold Recall Time"}, {"201S", "Transfer Recall Time"},
+    {"202S", "Call Forwarding Start Time"}, {"203S", "Pickup Dial Delay Time"},
+    {"204S", "Call Duration Count Start Time"}, {"205S", "CO-to-CO Line Duration Time Limit"},
+    {"206S", "Dialing Start Time"}, {"207S", "Hookswitch Flash Timing Range"},
+    {"208S", "Interdigit Time"}, {"210S", "DTMF Time"}, {"211S", "No Dial Disconnection"},
+    {"212S", "CO Line Duration Time Limit"}, {"213S", "Bell Off Detection"},
+    {"300S", "Carrier excepted code"}, {"301S", "Speed dialing boundary class"},
+    {"302S", "Denied code, class 2"}, {"303S", "Denied code, class 3"},
+    {"304S", "Denied code, class 4"}, {"305S", "Denied code, class 5"},
+    {"306S", "Exception code"}, {"309S", "Emergency number"}, {"310S", "Account code"},
+    {"311S", "Automatic pause insertion code"}, {"312S", "Station lock boundary class"},
+    {"350C", "ARS enabled for the CO line"}, {"351S", "ARS route 1 leading digits"},
+    {"352S", "ARS route 2 leading digits"}, {"353S", "ARS route 3 leading digits"},
+    {"354S", "ARS route 4 leading digits"}, {"355S", "ARS route 1 exception code"},
+    {"356S", "ARS route 2 exception code"}, {"357S", "ARS route 3 exception code"},
+    {"358S", "ARS route 4 exception code"}, {"359S", "ARS 1st carrier selection code"},
+    {"360S", "ARS removed digits"}, {"361S", "ARS added number"},
+    {"362S", "ARS dial tone pattern"}, {"363S", "ARS interdigit time"},
+    {"364S", "ARS CO line group"}, {"389E", "Extension data 389"},
+    {"400C", "CO line connected"}, {"401C", "CO dial mode"}, {"402C", "CO pulse speed"},
+    {"403C", "Host PBX access codes"}, {"404C", "CO line group"},
+    {"405C", "Outgoing CO access, day"}, {"406C", "Outgoing CO access, night"},
+    {"407C", "Outgoing CO access, lunch"}, {"408C", "Incoming CO ringing, day"},
+    {"409C", "Incoming CO ringing, night"}, {"410C", "Incoming CO ringing, lunch"},
+    {"411C", "Incoming CO ring delay, day"}, {"412C", "Incoming CO ring delay, night"},
+    {"413C", "Incoming CO ring delay, lunch"}, {"414C", "CO line mode, day"},
+    {"415C", "CO line mode, night"}, {"416C", "CO line mode, lunch"},
+    {"417C", "CO pause time"}, {"418C", "CO flash time"},
+    {"419C", "Automatic designated CO line access"}, {"420C", "CPC signal detection"},
+    {"421C", "CPC detection for outgoing calls"}, {"422C", "CO disconnect time"},
+    {"423C", "CO ringing pattern"}, {"424C", "Reverse circuit assignment"},
+    {"500S", "DISA incoming dialing mode"}, {"501S", "DISA automatic attendant"},
+    {"502S", "DISA OGM mode"}, {"503S", "FAX connection"},
+    {"504S", "DISA delayed answer time"}, {"505S", "DISA waiting time after OGM"},
+    {"506S", "DISA busy mode"}, {"507S", "DISA intercept mode if no answer"},
+    {"508S", "DISA ringing time before intercept"}, {"509S", "DISA ringing time after intercept"},
+    {"510S", "DISA no dial mode"}, {"511S", "DISA security type"},
+    {"512S", "DISA security code"}, {"513S", "Cyclic tone detection"},
+    {"514S", "FAX tone detection"}, {"515S", "Intercept time for internal DISA"},
+    {"516E", "Extension receiving an outside call"}, {"517S", "DISA AA wait time"},
+    {"518S", "DISA tone after the security code"}, {"519S", "DISA OGM mute time"},
+    {"520S", "UCD group"}, {"521S", "UCD busy waiting time"},
+    {"522S", "UCD OGM message interval time"}, {"523S", "UCD busy mode"},
+    {"524S", "UCD intercept mode if no answer"}, {"525S", "UCD ringing time before intercept"},
+    {"526S", "UCD ringing time after intercept"}, {"530S", "DISA security code length"},
+    {"600E", "Extension group"}, {"601E", "Class of service, day"},
+    {"602E", "Class of service, night"}, {"603E", "Class of service, lunch"},
+    {"604E", "Extension name"}, {"605E", "Account code mode"},
+    {"606E", "Call transfer to a CO line"}, {"607E", "Call forwarding to a CO line"},
+    {"608E", "Executive busy override"}, {"609E", "Do not disturb override"},
+    {"610E", "Paralleled telephone connection"}, {"611E", "TAM extension"},
+    {"612E", "Room monitor assignment"}, {"613E", "CO line duration limit selection"},
+    {"614E", "Internal pulse detection"}, {"615E", "LCD language"},
+    {"617E", "Wireless port connected"}, {"620E", "LCS record mode"},
+    {"700P", "Door phone ringing, day"}, {"701P", "Door phone ringing, night"},
+    {"702P", "Door phone ringing, lunch"}, {"703P", "Door opener use, day"},
+    {"704P", "Door opener use, night"}, {"705P", "Door opener use, lunch"},
+    {"801S", "SMDR page length and perforation skip"}, {"802S", "SMDR printing of calls"},
+    {"803S", "SMDR speed dial printing"}, {"805S", "SMDR account code selection"},
+    {"806S", "SMDR language"}, {"900C", "Caller ID"}, {"904E", "Caller ID display priority"},
+    {"910C", "Caller ID type"}, {"920C", "Pay-tone"}, {"925E", "Charge limit"},
+    {"928C", "Pay-tone flash"}, {"P%sBM01", "Message button"}, {"P%sBC", "CO button"},
+    {"P%sBF", "PF button"}, {"D0%sBD", "DSS console button"},
+    {"D0%sBF", "DSS console PF button"},
+};
+
 #undef ONE
 #undef JACK
 #undef CO
@@ -388,6 +478,9 @@ TPbxCatalogue::TPbxCatalogue() {
       if (p.Items.empty() || p.Items.size() > 10 || p.MinItems < 1 || p.MinItems > int(p.Items.size()))
         throw std::logic_error("bad item layout of " + p.Code);
       p.Check = row.Check;
+      const auto name = kNames.find(row.Code);
+      if (name == kNames.end()) throw std::logic_error("no name for program " + p.Code);
+      p.Name = name->second;
       for (const std::string& key : p.Keys) p.Defaults.push_back(Substitute(row.Default, key));
       const std::string over = row.Overrides;
       for (int i = 1; i <= WordCount(over, "|"); ++i) {
@@ -558,6 +651,79 @@ bool TPbxCatalogue::ValidItems(const TPbxProgram& Prog, const std::string& Items
       return true;
     default: return true;
   }
+}
+
+std::string AllowedText(const TItemSpec& S) {
+  switch (S.Kind) {
+    case TItemSpec::Number: return Format("a number from %d to %d", S.Lo, S.Hi);
+    case TItemSpec::Fixed:
+      return Format("%d digits from %0*d to %0*d", S.Width, S.Width, S.Lo, S.Width, S.Hi);
+    case TItemSpec::Text:
+      if (S.Chars == CharSet('N'))
+        return Format("a name of at most %d characters (letters, digits, blank and .':;*\"+-=<>#$%%&@()!?), "
+                      "or ^ for none",
+                      S.Width);
+      return Format("at most %d of %s, or ^ for none", S.Width, S.Chars.c_str());
+    case TItemSpec::Bits: return Format("four digits 0 to %d, a blank, four digits 0 to %d", S.Hi, S.Hi);
+    case TItemSpec::Flags: return Format("%d digits 0 to %d", S.Width, S.Hi);
+    case TItemSpec::Time: return "a time hhmmp (hour 01-12, minute, p 1 for PM), or ^ for none";
+    case TItemSpec::StarNumber: return Format("* or a number from %d to %d", S.Lo, S.Hi);
+    case TItemSpec::Free: return "at most 32 characters";
+  }
+  return std::string();
+}
+
+std::string TPbxCatalogue::NameOfHead(const std::string& Head) const {
+  if (Head == "009S00") return "Numbering plan";
+  size_t p = 0, k = 0;
+  return FindHead(Head, p, k) ? fPrograms[p].Name : std::string();
+}
+
+std::vector<TLineProblem> TPbxCatalogue::CheckLine(const std::string& Line) const {
+  std::vector<TLineProblem> out;
+  const size_t first = Line.find('/');
+  const bool formed = first != std::string::npos && first > 0 && Line.size() >= first + 2 &&
+                      Line.back() == '/' && Line.find('/', first + 1) == Line.size() - 1;
+  if (!formed) {
+    out.push_back({Line, "", 0, Line, "a line head/items/"});
+    return out;
+  }
+  const std::string head = Line.substr(0, first);
+  const std::string items = Line.substr(first + 1, Line.size() - first - 2);
+  if (head == "009S00") {
+    if (!NumberIn(items, 1, 3)) out.push_back({head, "Numbering plan", 1, items, "a plan from 1 to 3", true});
+    return out;
+  }
+  size_t p = 0, k = 0;
+  if (!FindHead(head, p, k)) {
+    out.push_back({head, "", 0, Line, "a line head the PBX has"});
+    return out;
+  }
+  const TPbxProgram& prog = fPrograms[p];
+  std::vector<std::string> it;
+  const int n = std::max(1, WordCount(items, ","));
+  for (int i = 1; i <= n; ++i) it.push_back(ExtractWord(items, ",", i));
+  if (n < prog.MinItems || n > int(prog.Items.size())) {
+    out.push_back({head, prog.Name, 0, items,
+                   prog.MinItems == int(prog.Items.size())
+                       ? Format("%d item%s", prog.MinItems, prog.MinItems == 1 ? "" : "s")
+                       : Format("%d to %d items", prog.MinItems, int(prog.Items.size()))});
+    return out;
+  }
+  const bool buttons = prog.Check == TItemCheck::CoButton || prog.Check == TItemCheck::DssButton;
+  if (!buttons)
+    for (int i = 0; i < n; ++i) {
+      if (i >= prog.MinItems && it[size_t(i)].empty() && prog.Check != TItemCheck::None) continue;
+      if (!ValidItem(prog.Items[size_t(i)], it[size_t(i)])) {
+        // Characters of another kind are damage or a typing error; a value of the right kind
+        // outside its range is only a range problem.
+        const bool kind = PlausibleItem(&prog.Items[size_t(i)], it[size_t(i)]);
+        out.push_back({head, prog.Name, i + 1, it[size_t(i)], AllowedText(prog.Items[size_t(i)]), kind});
+      }
+    }
+  std::string why;
+  if (out.empty() && !ValidItems(prog, items, &why)) out.push_back({head, prog.Name, 0, items, why, true});
+  return out;
 }
 
 std::string DefaultNumber(int Plan, int Jack) {

@@ -31,6 +31,7 @@ enum class TItemCheck { None, CoButton, DssButton, AutoAttendant, LineMode, UcdB
 // One program: every line it has (one for a single block, one per key otherwise).
 struct TPbxProgram {
   std::string Code;                 // what "*//" follows: "604E", "P05BC", "103S"
+  std::string Name;                 // as a technician knows it: "Extension name"
   std::vector<std::string> Keys;    // empty key for a single block
   int MinItems = 1;
   std::vector<TItemSpec> Items;  // size = the most items a line may have
@@ -38,6 +39,19 @@ struct TPbxProgram {
   std::vector<std::string> Defaults;  // factory items text per key (same order as Keys)
   std::string Head(size_t KeyIndex) const { return Code + Keys[KeyIndex]; }
 };
+
+// One thing wrong with a program line, in a technician's words.
+struct TLineProblem {
+  std::string Head;     // "604E03"; the line itself when it has no head
+  std::string Name;     // "Extension name"; empty for a head the PBX does not have
+  int Item = 0;         // 1 to 10; 0 for the line as a whole (its head, form or item count)
+  std::string Value;    // the item as it stands, or the items of the line
+  std::string Allowed;  // what the PBX takes there
+  bool RangeOnly = false;  // the line is well formed and only a value lies outside its range
+};
+
+// What an item of a layout may hold, in words ("a number from 0 to 8").
+std::string AllowedText(const TItemSpec& Spec);
 
 class TPbxCatalogue {
  public:
@@ -61,6 +75,14 @@ class TPbxCatalogue {
   // the table does not know passes.
   bool PlausibleLine(const std::string& Code, const std::string& Head,
                      const std::string& Items) const;
+
+  // Everything the PBX would refuse in a program line ("604E03/Office/"): a head it does not
+  // have, a line not of the form head/items/, an item count outside the program's, and each
+  // item outside its layout, range or the program's own rules. Empty when the line passes.
+  // The numbering plan line "009S00/p/" is known too (plans 1 to 3).
+  std::vector<TLineProblem> CheckLine(const std::string& Line) const;
+  // The name of the program a head belongs to; empty when the PBX has no such line.
+  std::string NameOfHead(const std::string& Head) const;
 
  private:
   TPbxCatalogue();

@@ -2,6 +2,7 @@
 // range checks, program 009, dump, state file, clock, modem and faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -9,6 +10,7 @@
 
 #include "SimPbx.h"
 #include "PbxPrograms.h"
+#include "Text.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -363,4 +365,47 @@ TEST(SimPbxFaults, SilenceRefusalAndDsr) {
   EXPECT_EQ(t.Type("TA616\r\n"), "");
   t.Pbx.SetDsr(true);
   EXPECT_EQ(t.Type("TA616\r\n"), "TA616\r\n;>");  // the login was forgotten
+}
+
+// The checker and the simulated PBX judge by the one program table: every factory line passes
+// the check, and for every program a value just above an item's range is refused by both,
+// with the program's name and the item named.
+TEST(SimPbxEdit, TheCheckerAndThePbxAgreeOnEveryProgram) {
+  TSimPbx pbx;
+  const TPbxCatalogue& cat = TPbxCatalogue::Get();
+  for (const std::string& l : pbx.AllLines())
+    EXPECT_TRUE(cat.CheckLine(l).empty()) << l << ": " << cat.CheckLine(l).front().Allowed;
+  int judged = 0;
+  for (const TPbxProgram& prog : cat.Programs()) {
+    EXPECT_FALSE(prog.Name.empty()) << prog.Code;
+    const std::string head = prog.Head(prog.Keys.size() - 1);
+    const std::string items = ExtractWord(pbx.Line(head), "/", 2);
+    for (size_t i = 0; i < prog.Items.size() && int(i) < WordCount(items, ","); ++i) {
+      const TItemSpec& s = prog.Items[i];
+      if (s.Kind != TItemSpec::Number && s.Kind != TItemSpec::Fixed) continue;
+      std::string bad = std::to_string(s.Hi + 1);
+      if (s.Kind == TItemSpec::Fixed) bad = std::string(size_t(std::max(0, s.Width - int(bad.size()))), '0') + bad;
+      std::string edited;
+      for (int k = 1; k <= WordCount(items, ","); ++k)
+        edited += (k > 1 ? "," : "") + (k == int(i) + 1 ? bad : ExtractWord(items, ",", k));
+      const std::string line = head + "/" + edited + "/";
+      const auto problems = cat.CheckLine(line);
+      ASSERT_FALSE(problems.empty()) << line;
+      EXPECT_EQ(problems[0].Name, prog.Name);
+      EXPECT_TRUE(problems[0].Item == int(i) + 1 || problems[0].Item == 0) << line;
+      EXPECT_TRUE(Refused(pbx, line)) << line;
+      ++judged;
+    }
+  }
+  EXPECT_GT(judged, 120);
+  // A letter in a dial code, a wrong item count, a head the PBX does not have, a broken line.
+  const std::pair<const char*, int> cases[] = {
+      {"310S01/12a4/", 1}, {"200S/2,1/", 0}, {"999S01/1/", 0}, {"604E01/Office", 0}};
+  for (const auto& [line, item] : cases) {
+    const auto p = cat.CheckLine(line);
+    ASSERT_EQ(p.size(), 1u) << line;
+    EXPECT_EQ(p[0].Item, item) << line;
+    EXPECT_FALSE(p[0].RangeOnly) << line;
+  }
+  EXPECT_EQ(cat.CheckLine("310S01/12a4/")[0].Name, "Account code");
 }
