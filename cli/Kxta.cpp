@@ -10,7 +10,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -22,6 +25,7 @@
 #include "FileBlocks.h"
 #include "Groups.h"
 #include "Interrupt.h"
+#include "Journal.h"
 #include "Measure.h"
 #include "Paths.h"
 #include "Settings.h"
@@ -29,6 +33,7 @@
 #include "SysData.h"
 #include "TerminalFeedback.h"
 #include "Text.h"
+#include "UploadGuard.h"
 
 #ifndef KXTA_VERSION
 #define KXTA_VERSION "0.0.0"
@@ -38,6 +43,13 @@ namespace {
 
 const char* const kMsgReadAborted = "Read operation aborted.";
 const char* const kMsgSaveAborted = "Save operation aborted.";
+
+struct TUploadFlags {
+  bool All = false;
+  bool NoBackup = false;
+  bool Resume = false;
+  std::string Backup;
+};
 
 struct TConnOptions {
   std::string Port;
@@ -370,14 +382,36 @@ int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
   return WriteMeasure(measure.get(), Opt, Fb, rc);
 }
 
-int CmdUpload(const TConnOptions& Opt, const std::string& File, bool All,
+// An absolute path names the file in the journal, whatever folder the next run starts in.
+std::string AbsolutePath(const std::string& Path) {
+  char* real = ::realpath(Path.c_str(), nullptr);
+  if (!real) return Path;
+  std::string out = real;
+  std::free(real);
+  return out;
+}
+
+std::string FileBytes(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFlags& Flags,
               TTerminalFeedback& Fb) {
   if (int r = CheckPaths(Opt, std::string(), Fb)) return r;
+  if (!Flags.Backup.empty()) {
+    const std::string problem = WriteProblem("--backup", ShellPath(Flags.Backup));
+    if (!problem.empty()) {
+      Fb.ShowError(problem + "\rNothing was sent to the PBX; give another path.");
+      return kExitUsage;
+    }
+  }
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
   conn.LoadSettings(store.Settings);
   // A loaded file marks every block changed, so "changed" sends all of it as well.
-  if (!store.LoadFromFile(ShellPath(File))) return kExitFailed;
+  const std::string path = ShellPath(File);
+  if (!store.LoadFromFile(path)) return kExitFailed;
   // Every step would report Ok having sent nothing.
   if (store.HoldsNoBlock()) {
     Fb.ShowError(File + " holds no PBX data: nothing to upload.");
@@ -386,12 +420,77 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, bool All,
   if (!Fb.Confirm("Upload data to PBX?")) return kExitFailed;
   auto watch = WatchInterrupts(conn.Comm(), Fb);
   const auto measure = MakeMeasure(conn, Opt);
+  TUploadGuardOptions guarded;
+  guarded.Backup = !Flags.NoBackup;
+  guarded.BackupFile = Flags.Backup.empty() ? std::string() : ShellPath(Flags.Backup);
+  guarded.Source = AbsolutePath(path);
+  guarded.SourceHash = BytesHash(FileBytes(path));
+  guarded.Device = Opt.Port.empty() ? std::string("(settings)") : Opt.Port;
+  guarded.Mode = Flags.Resume ? "resume" : Flags.All ? "all" : "changed";
+  const TRunDirection direction = Flags.All && !Flags.Resume ? TRunDirection::UploadAll
+                                                             : TRunDirection::UploadChanged;
+  if (measure) measure->Begin();
+  int rc = conn.Open(store);
+  if (measure) measure->End("connect", 0, "Connect", rc == kExitOk);
+  if (rc != kExitOk) return WriteMeasure(measure.get(), Opt, Fb, rc);
   TRunResult run;
-  int rc = ConnectAndRun(conn, store,
-                         All ? TRunDirection::UploadAll : TRunDirection::UploadChanged, Fb,
-                         measure.get(), run);
-  if (rc == kExitOk) rc = run.Aborted ? kExitAborted : run.Ok ? kExitOk : kExitFailed;
+  try {
+    if (Flags.Resume) {
+      std::string why;
+      int confirmed = 0;
+      if (!PrepareResume(store, ReadJournal(JournalFile()), guarded.Source, guarded.SourceHash,
+                         PbxComm().PbxVersion(), why, confirmed)) {
+        Fb.ShowError(why);
+        conn.Close();
+        return kExitFailed;
+      }
+      int rest = 0;
+      ForEachFileBlock(store, [&rest](const TCmdData& B) { rest += B.Changed && !B.Data().empty(); });
+      std::fprintf(stdout, "Resume: %d lines were confirmed by the PBX; sending the other %d.\n",
+                   confirmed, rest);
+    }
+    TUploadGuard guard(store);
+    std::string why;
+    if (!guard.Begin(direction, guarded, why)) {
+      Fb.ShowError(why);
+      conn.Close();
+      return kExitFailed;
+    }
+    if (!guard.BackupFile().empty())
+      std::fprintf(stdout, "Backup of the PBX before the upload: %s\n", guard.BackupFile().c_str());
+    std::fflush(stdout);
+    run = RunSteps(conn, store, direction, Fb, measure.get());
+    guard.End(run);
+  } catch (const EAbortOperation&) {
+    run.Aborted = true;
+    run.Ok = false;
+  }
+  if (measure) measure->Begin();
+  conn.Close();
+  if (measure) measure->End("disconnect", 0, "Disconnect", true);
+  rc = run.Aborted ? kExitAborted : run.Ok ? kExitOk : kExitFailed;
   return WriteMeasure(measure.get(), Opt, Fb, rc);
+}
+
+int CmdJournal(int Last, int Run) {
+  const std::vector<TJournalRun> runs = ReadJournal(JournalFile());
+  if (runs.empty()) {
+    std::printf("No upload in the journal (%s).\n", JournalFile().c_str());
+    return kExitOk;
+  }
+  if (Run > 0) {
+    if (Run > static_cast<int>(runs.size())) {
+      std::fprintf(stderr, "kxta: the journal holds %zu uploads; there is no number %d.\n",
+                   runs.size(), Run);
+      return kExitUsage;
+    }
+    std::printf("%d  %s\n", Run, JournalRunText(runs[size_t(Run - 1)], true).c_str());
+    return kExitOk;
+  }
+  const int from = std::max(0, static_cast<int>(runs.size()) - std::max(1, Last));
+  for (int i = from; i < static_cast<int>(runs.size()); ++i)
+    std::printf("%d  %s\n", i + 1, JournalRunText(runs[size_t(i)], false).c_str());
+  return kExitOk;
 }
 
 int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
@@ -577,7 +676,7 @@ int KxtaMain(int argc, char** argv) {
 
   TConnOptions conn;
   std::string output, file, fileB;
-  bool all = false;
+  TUploadFlags upFlags;
 
   const auto addMeasure = [&conn](CLI::App* Cmd) {
     Cmd->add_option("--measure", conn.Measure,
@@ -593,9 +692,21 @@ int KxtaMain(int argc, char** argv) {
       "upload",
       "load the file and upload its changed blocks (a loaded file counts as all changed)");
   upload->add_option("file", file, "the data file (FILE.ta)")->required();
-  upload->add_flag("--all", all, "upload every block");
+  upload->add_flag("--all", upFlags.All, "upload every block");
+  upload->add_flag("--no-backup", upFlags.NoBackup,
+                   "do not save what the PBX holds in the lines about to be written");
+  upload->add_option("--backup", upFlags.Backup,
+                     "the backup file to write (default: a dated file in the backups folder)");
+  upload->add_flag("--resume", upFlags.Resume,
+                   "finish an upload of this file that never ended: send only the lines the PBX "
+                   "has not confirmed (the upload journal tells)");
   AddConnectionOptions(upload, conn);
   addMeasure(upload);
+
+  CLI::App* journal = app.add_subcommand("journal", "print the upload journal: the last uploads, or one in full");
+  int journalLast = 10, journalRun = 0;
+  journal->add_option("--last", journalLast, "how many of the last uploads to list (10)");
+  journal->add_option("--run", journalRun, "print upload number N with every line it wrote");
 
   CLI::App* dump = app.add_subcommand("dump", "store the PBX's complete listing (\"ALL\")");
   AddConnectionOptions(dump, conn);
@@ -630,7 +741,9 @@ int KxtaMain(int argc, char** argv) {
     else if (*read)
       rc = CmdRead(conn, output, fb);
     else if (*upload)
-      rc = CmdUpload(conn, file, all, fb);
+      rc = CmdUpload(conn, file, upFlags, fb);
+    else if (*journal)
+      rc = CmdJournal(journalLast, journalRun);
     else if (*dump)
       rc = CmdDump(conn, output, fb);
   } catch (const std::exception& e) {

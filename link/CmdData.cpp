@@ -65,6 +65,12 @@ std::string DataLineText(const std::string& Line) {
 
 // ---- TCmdData: text and flags ------------------------------------------------------------
 
+namespace {
+TBlockWriteObserver gWriteObserver;
+}  // namespace
+
+void SetBlockWriteObserver(TBlockWriteObserver Observer) { gWriteObserver = std::move(Observer); }
+
 std::unique_ptr<TCmdData> TCmdData::CreateCopy(const TCmdData& Src) {
   auto b = std::make_unique<TCmdData>();
   b->Assign(Src);
@@ -82,6 +88,7 @@ void TCmdData::Assign(const TCmdData& Src) {
   Changed = Src.Changed;
   Undefined = Src.Undefined;
   ReadTime = Src.ReadTime;
+  PbxText = Src.PbxText;
 }
 
 bool TCmdData::AnyUndefined() const {
@@ -96,6 +103,7 @@ void TCmdData::AssignIfDefined(const TCmdData& Src) {
 
 void TCmdData::Clear() {
   fData.clear();
+  PbxText.clear();
   Changed = false;
   ReadTime = 0.0;
   Undefined.fill(false);
@@ -287,6 +295,7 @@ bool TCmdData::ReadPBX(const std::string& Query) {
     TakeReply(lines, HeadOf(cmd), "Cant't extract data (1)!");
     Stamp();
     Changed = false;
+    PbxText = fData;
   }
   return ok;
 }
@@ -300,11 +309,21 @@ bool TCmdData::WritePBX() {
     ok = false;
   } else {
     TStringList lines;
-    ok = PbxComm().SendCommand(fData, lines, kEditPrompt);
-    if (ok) {
-      TakeReply(lines, HeadOf(fData), "Cant't extract data (2)!");
-      Changed = false;
+    const std::string sent = fData;
+    try {
+      ok = PbxComm().SendCommand(sent, lines, kEditPrompt);
+      if (ok) {
+        TakeReply(lines, HeadOf(sent), "Cant't extract data (2)!");
+        Changed = false;
+        PbxText = fData;
+      }
+    } catch (...) {
+      // Sent, perhaps taken, but not confirmed: the observer must not count it as written.
+      ReadTime = 0.0;
+      if (gWriteObserver) gWriteObserver(sent, std::string(), false);
+      throw;
     }
+    if (gWriteObserver) gWriteObserver(sent, ok ? fData : std::string(), ok);
   }
   if (!ok) ReadTime = 0.0;
   return ok;
@@ -384,6 +403,7 @@ void TCmdList::ParseReply(const TStringList& Lines) {
     TCmdData& b = Add();
     b.fData = DataLineText(Lines[static_cast<size_t>(i)]);
     b.ReadTime = t;
+    b.PbxText = b.fData;
   }
 }
 

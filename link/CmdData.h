@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@ constexpr double kLoadedFromFile = 999999.0;
 constexpr size_t kMaxBlockText = 255;
 // Characters no item text may hold: they separate items, end the items or end the line.
 constexpr const char* kItemBreakers = ",/\r\n";
+
+// Told of every line written to the PBX, as the write ends: the text sent, the text the PBX
+// confirmed (empty when it did not), and whether it took the line. One observer at a time.
+using TBlockWriteObserver =
+    std::function<void(const std::string& Sent, const std::string& Confirmed, bool Taken)>;
+void SetBlockWriteObserver(TBlockWriteObserver Observer);
 
 class TCmdData {
  public:
@@ -64,6 +71,9 @@ class TCmdData {
   bool SaveToStream(TStream& Stream) const;
 
   bool Changed = false;
+  // The text the PBX was last known to hold for this line: what a read got or a write was
+  // confirmed with, in this run of the program; empty when unknown (a line loaded from a file).
+  std::string PbxText;
   std::array<bool, 10> Undefined{};
   double ReadTime = 0.0;
   bool AllowUndefined = false;

@@ -1,0 +1,181 @@
+#include "Journal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+
+#include "Errors.h"  // Format
+#include "Paths.h"
+
+namespace {
+
+// Fields are separated by tabs; a tab, a line end or a backslash inside a field is escaped.
+std::string Escape(const std::string& S) {
+  std::string out;
+  for (char c : S) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string Unescape(const std::string& S) {
+  std::string out;
+  for (size_t i = 0; i < S.size(); ++i) {
+    if (S[i] != '\\' || i + 1 == S.size()) {
+      out += S[i];
+      continue;
+    }
+    const char n = S[++i];
+    out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+  }
+  return out;
+}
+
+std::vector<std::string> Fields(const std::string& Line) {
+  std::vector<std::string> f;
+  size_t from = 0;
+  for (;;) {
+    const size_t tab = Line.find('\t', from);
+    f.push_back(Unescape(Line.substr(from, tab == std::string::npos ? std::string::npos : tab - from)));
+    if (tab == std::string::npos) return f;
+    from = tab + 1;
+  }
+}
+
+std::string Join(const std::vector<std::string>& F) {
+  std::string line;
+  for (size_t i = 0; i < F.size(); ++i) line += (i ? "\t" : "") + Escape(F[i]);
+  return line + "\n";
+}
+
+std::string LocalTime() {
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
+}
+
+std::string ReadFile(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+std::string JournalFile() { return AppPaths().StateDir + "uploads.journal"; }
+
+std::string BytesHash(const std::string& Bytes) {
+  uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : Bytes) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return Format("%016llx", static_cast<unsigned long long>(h));
+}
+
+std::vector<TJournalRun> ParseJournal(const std::string& Text) {
+  std::vector<TJournalRun> runs;
+  size_t from = 0;
+  for (;;) {
+    const size_t end = Text.find('\n', from);
+    if (end == std::string::npos) break;  // a cut last line is no entry
+    const std::vector<std::string> f = Fields(Text.substr(from, end - from));
+    from = end + 1;
+    if (f[0] == "run" && f.size() == 8) {
+      TJournalRun r;
+      r.Time = f[1], r.Device = f[2], r.Version = f[3], r.Source = f[4], r.Hash = f[5];
+      r.Mode = f[6], r.Backup = f[7];
+      runs.push_back(std::move(r));
+    } else if (f[0] == "line" && f.size() == 6 && !runs.empty() && runs.back().End.empty()) {
+      runs.back().Blocks.push_back({f[1], f[2], f[3], f[4], f[5] == "1"});
+    } else if (f[0] == "end" && f.size() == 3 && !runs.empty() && runs.back().End.empty()) {
+      runs.back().EndTime = f[1];
+      runs.back().End = f[2];
+    }
+  }
+  return runs;
+}
+
+std::vector<TJournalRun> ReadJournal(const std::string& Path) {
+  std::vector<TJournalRun> runs = ParseJournal(ReadFile(Path + ".1"));
+  for (TJournalRun& r : ParseJournal(ReadFile(Path))) runs.push_back(std::move(r));
+  return runs;
+}
+
+std::string JournalRunText(const TJournalRun& Run, bool Full) {
+  int taken = 0;
+  for (const TJournalBlock& b : Run.Blocks) taken += b.Taken;
+  std::string text = Format("%s  %s  %s  %s  %s: %d lines written, %d refused or unconfirmed, %s",
+                            Run.Time.c_str(), Run.Device.c_str(), Run.Version.c_str(),
+                            Run.Source.empty() ? "(configuration in the window)" : Run.Source.c_str(),
+                            Run.Mode.c_str(), taken, int(Run.Blocks.size()) - taken,
+                            Run.End.empty() ? "did not end (the program stopped)"
+                                            : ("ended " + Run.End).c_str());
+  if (!Run.Backup.empty()) text += "\n  backup: " + Run.Backup;
+  if (Full)
+    for (const TJournalBlock& b : Run.Blocks)
+      text += Format("\n  %s  %s: '%s' -> '%s'", b.Taken ? "ok     " : "NOT OK ", b.Head.c_str(),
+                     b.Before.c_str(), b.Sent.c_str());
+  return text;
+}
+
+TJournalWriter::~TJournalWriter() {
+  if (fFd >= 0) ::close(fFd);
+}
+
+bool TJournalWriter::Put(const std::string& Line, std::string* Error) {
+  if (fFd < 0) return false;
+  const ssize_t n = ::write(fFd, Line.data(), Line.size());
+  if (n != static_cast<ssize_t>(Line.size()) || ::fsync(fFd) != 0) {
+    if (Error) *Error = std::strerror(errno == 0 ? EIO : errno);
+    return false;
+  }
+  return true;
+}
+
+bool TJournalWriter::Begin(const std::string& Path, const TJournalRun& Run, std::string& Error) {
+  struct stat st{};
+  if (::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kJournalRotateBytes)
+    std::rename(Path.c_str(), (Path + ".1").c_str());
+  fFd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fFd < 0) {
+    Error = "Cannot write the upload journal " + Path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::string why;
+  if (!Put(Join({"run", Run.Time.empty() ? LocalTime() : Run.Time, Run.Device, Run.Version,
+                 Run.Source, Run.Hash, Run.Mode, Run.Backup}),
+           &why)) {
+    Error = "Cannot write the upload journal " + Path + ": " + why;
+    ::close(fFd);
+    fFd = -1;
+    return false;
+  }
+  return true;
+}
+
+bool TJournalWriter::Block(const TJournalBlock& B) {
+  return Put(Join({"line", B.Head, B.Before, B.Sent, B.Confirmed, B.Taken ? "1" : "0"}), nullptr);
+}
+
+bool TJournalWriter::End(const std::string& Result) {
+  const bool ok = Put(Join({"end", LocalTime(), Result}), nullptr);
+  if (fFd >= 0) ::close(fFd);
+  fFd = -1;
+  return ok;
+}

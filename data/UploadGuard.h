@@ -1,0 +1,75 @@
+// What makes an upload reversible and accountable: before the first write, room on the disk,
+// a backup of what the PBX holds in the lines about to be written, and the journal's entry for
+// the run; during it, one journal entry per line written; afterwards, the run's end. And the
+// resume of an upload that never ended: exactly the lines of the file the PBX has not
+// confirmed.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "Groups.h"
+#include "Journal.h"
+
+class TSysData;
+
+// Refuse an upload when the backups' or the journal's disk has less room than this.
+constexpr long long kMinFreeBytes = 4ll * 1024 * 1024;
+// Backups kept per PBX (by version text); older ones are removed.
+constexpr int kBackupsKept = 50;
+// Above this many lines whose PBX text is not known, the backup reads the whole configuration
+// with the group reads (whole lists at once) instead of one query per line.
+constexpr int kBackupQueriesMax = 300;
+
+struct TUploadGuardOptions {
+  bool Backup = true;
+  std::string BackupFile;  // empty: a name in the backups folder
+  std::string Source;      // the data file uploaded; empty for the configuration in memory
+  std::string SourceHash;  // BytesHash of its bytes
+  std::string Device;
+  std::string Mode = "changed";  // "all", "changed", "resume"
+  std::string JournalPath;       // empty: JournalFile()
+};
+
+// The backups folder: "backups/" in the data folder.
+std::string BackupsDir();
+
+class TUploadGuard {
+ public:
+  explicit TUploadGuard(TSysData& Store);
+  ~TUploadGuard();
+  TUploadGuard(const TUploadGuard&) = delete;
+  TUploadGuard& operator=(const TUploadGuard&) = delete;
+
+  // Everything before the first write. False with the reason when the upload must not start
+  // (no room, the journal or the backup cannot be written, the backup's read failed); the
+  // user's abort passes through.
+  bool Begin(TRunDirection Direction, const TUploadGuardOptions& Options, std::string& Error);
+  // The run's end in the journal.
+  void End(const TRunResult& Run);
+
+  const std::string& BackupFile() const { return fBackupFile; }
+  // Commands the backup sent (0 when every line's PBX text was known).
+  int BackupCommands() const { return fBackupCommands; }
+
+ private:
+  bool MakeBackup(TRunDirection Direction, const std::string& File, std::string& Error);
+
+  TSysData& fStore;
+  TJournalWriter fJournal;
+  std::map<std::string, std::string> fBefore;  // head -> what the PBX held
+  std::string fBackupFile;
+  int fBackupCommands = 0;
+  bool fEnded = false;
+};
+
+// For a resume of Source: the runs of the journal since its last full upload of these bytes
+// (same hash) to this PBX (same version) that did not end Ok. Marks unchanged every line of
+// Store that they confirmed, so that an upload of changes sends exactly the rest. False with
+// the reason when there is nothing to resume, the PBX is another one or the file changed.
+bool PrepareResume(TSysData& Store, const std::vector<TJournalRun>& Journal,
+                   const std::string& Source, const std::string& Hash,
+                   const std::string& Version, std::string& Error, int& Confirmed);
+
+// The last run of the journal for Source did not end Ok (the desktop program asks about it).
+bool HasUnfinishedUpload(const std::vector<TJournalRun>& Journal, const std::string& Source);
