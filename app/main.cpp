@@ -14,10 +14,12 @@
 #include <cstring>
 #include <memory>
 
+#include "ARSdlg.h"
 #include "COparam.h"
 #include "CommKXTA.h"
 #include "DateDlg.h"
 #include "DayNightDlg.h"
+#include "DISAparam.h"
 #include "DemoLine.h"
 #include "EXTparam.h"
 #include "FKey.h"
@@ -221,6 +223,9 @@ int main(int argc, char** argv) {
   // The parameter list's entries by their position in the tree.
   ViewDialogs().Params[0] = [](QWidget* Parent, bool Force) { EditPbxClock(Parent, Force); };
   ViewDialogs().Params[1] = EditSpeedDials;
+  ViewDialogs().Params[2] = EditDISA;
+  ViewDialogs().Params[3] = EditUCD;
+  ViewDialogs().Params[5] = EditARS;
   ViewDialogs().Params[10] = EditDayNight;
   ViewDialogs().Params[11] = EditTimers;
   ViewDialogs().Params[17] = EditSystemParams;
