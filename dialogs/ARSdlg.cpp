@@ -49,6 +49,7 @@ QTableWidget* CodeGrid(const char* Name, QWidget* Parent) {
   g->verticalHeader()->hide();
   g->setColumnWidth(0, 34);
   g->setColumnWidth(1, 90);
+  g->horizontalHeader()->setStretchLastSection(true);
   g->setItemDelegateForColumn(1, new TFilteredCellDelegate(TextItemLayout("351S"),
                                                            kARSCodeLength, {}, g));
   for (int r = 0; r < kARSCodes; ++r) {
@@ -116,6 +117,7 @@ TARSDlg::TARSDlg(QWidget* Parent) : TProgDlg(Parent) {
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
   }
+  fLines->setFixedHeight(kCOLines * fLines->sizeHintForRow(0) + 2 * fLines->frameWidth() + 4);
   p->addWidget(fLines);
   auto* form = new QFormLayout;
   p->addLayout(form);
@@ -127,6 +129,7 @@ TARSDlg::TARSDlg(QWidget* Parent) : TProgDlg(Parent) {
   form->addRow("ARS Dial Tone Pattern Selection:", tone);
   auto* interdigit = Combo("InterDgtTimeCb", Numbers(1, 20), params);
   form->addRow("ARS Interdigit Time:", interdigit);
+  p->addStretch();
 
   // Routes: one set of controls under the four tabs.
   auto* r = new QVBoxLayout(routes);

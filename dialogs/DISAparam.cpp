@@ -15,6 +15,7 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 
 #include "Errors.h"  // Format
 #include "Feedback.h"
@@ -179,9 +180,8 @@ TDISAprmDlg::TDISAprmDlg(QWidget* Parent) : TProgDlg(Parent) {
 
   // Auto Attendant: the mode, the wait, the ten digits, the extensions taking outside calls.
   auto* aa = new QVBoxLayout(aaPage);
-  auto* aaTop = new QWidget(aaPage);
-  auto* aaTopForm = new QFormLayout(aaTop);
-  aa->addWidget(aaTop);
+  auto* aaTopForm = new QFormLayout;
+  aa->addLayout(aaTopForm);
   t.Add(Combo(aaTopForm, "DISAincModeCb", "DISA Incoming Dialing Mode:",
               {"Without AA", "With AA"}),
         "500S", 1, C::Index);
