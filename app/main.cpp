@@ -14,12 +14,14 @@
 #include <cstring>
 #include <memory>
 
+#include "ARSdlg.h"
 #include "COparam.h"
 #include "CodeTables.h"
 #include "CommKXTA.h"
 #include "DateDlg.h"
 #include "DayNightDlg.h"
 #include "DSSparam.h"
+#include "DISAparam.h"
 #include "DemoLine.h"
 #include "EXTparam.h"
 #include "FKey.h"
@@ -227,6 +229,9 @@ int main(int argc, char** argv) {
   ViewDialogs().Params[4] = EditAccountCodes;
   ViewDialogs().Params[7] = EditTollRestriction;
   ViewDialogs().Params[8] = EditEmergencyCodes;
+  ViewDialogs().Params[2] = EditDISA;
+  ViewDialogs().Params[3] = EditUCD;
+  ViewDialogs().Params[5] = EditARS;
   ViewDialogs().Params[10] = EditDayNight;
   ViewDialogs().Params[11] = EditTimers;
   ViewDialogs().Params[12] = EditAutoPauseCodes;

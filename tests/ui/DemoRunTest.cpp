@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -18,26 +19,28 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "CommKXTA.h"
-#include "DemoLine.h"
+#include "ARSdlg.h"
 #include "Binding.h"
-#include "DgtEdit.h"
 #include "BtnGrid.h"
 #include "ButtonPages.h"
+#include "CommKXTA.h"
+#include "DemoLine.h"
+#include "DgtEdit.h"
+#include "DISAparam.h"
 #include "EXTparam.h"
 #include "Infotop.h"
-#include "SpeedDial.h"
-#include "SystemParam.h"
-#include "TimerDlg.h"
 #include "ModemDlg.h"
 #include "Paths.h"
 #include "QtFeedback.h"
 #include "ReadAll.h"
 #include "SessionActions.h"
 #include "SimPbx.h"
+#include "SpeedDial.h"
 #include "SysData.h"
+#include "SystemParam.h"
 #include "TempDir.h"
 #include "TestMainForm.h"
+#include "TimerDlg.h"
 #include "Views.h"
 #include "WhenModal.h"
 
@@ -363,6 +366,46 @@ class DemoRunTest : public QObject {
     QVERIFY(views.Stations->ExtList()->item(1)->text().startsWith("Office"));
     m.Disconnect();
     ViewDialogs().Extensions = nullptr;
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+  }
+
+  // The DISA and ARS dialogs online, each reading its programs as it opens: a security code
+  // and a route's selection code and removed digits changed there are the only lines of the
+  // simulated PBX that change (a code padded with x, nothing else rewritten).
+  void DisaAndArsDialogsProgramTheSimulatedPbx() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    QVERIFY(m.Connect());
+    std::vector<std::string> before;
+    DemoLine().Control([&](TSimPbx& P) { before = P.AllLines(); });
+    const std::string length = SimLine("530S");
+    QCOMPARE(length, std::string("530S/0/"));  // codes of 4 digits
+    WhenModal([](QWidget* d) {
+      d->findChild<QTableWidget*>("CodesGrid")->item(0, 1)->setText("1234");
+      d->findChild<QPushButton*>("OkBtn")->click();
+    });
+    EditDISA(&m, false);
+    WhenModal([](QWidget* d) {
+      qobject_cast<TARSDlg*>(d)->RouteTabs()->setCurrentIndex(1);
+      d->findChild<QTableWidget*>("LeadGrid")->item(0, 1)->setText("0123");
+      d->findChild<QComboBox*>("RemoveDigitsCb")->setCurrentIndex(2);
+      d->findChild<QPushButton*>("OkBtn")->click();
+    });
+    EditARS(&m, false);
+    std::vector<std::string> after;
+    DemoLine().Control([&](TSimPbx& P) { after = P.AllLines(); });
+    QCOMPARE(after.size(), before.size());
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < after.size(); ++i)
+      if (after[i] != before[i]) changed.push_back(after[i]);
+    std::sort(changed.begin(), changed.end());
+    QCOMPARE(changed,
+             (std::vector<std::string>{"352S01/0123xxx/", "360S2/2/", "512S1/1234/"}));
+    QVERIFY(!SysData().DISAChangedCount() && !SysData().ARSChangedCount());
+    m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
 
