@@ -319,7 +319,6 @@ bool TCmdData::WritePBX() {
       }
     } catch (...) {
       // Sent, perhaps taken, but not confirmed: the observer must not count it as written.
-      ReadTime = 0.0;
       if (gWriteObserver) gWriteObserver(sent, std::string(), false);
       throw;
     }
