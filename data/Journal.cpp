@@ -6,10 +6,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "Errors.h"  // Format
 #include "Paths.h"
@@ -77,7 +79,11 @@ std::string ReadFile(const std::string& Path) {
 
 }  // namespace
 
-std::string JournalFile() { return AppPaths().StateDir + "uploads.journal"; }
+std::string JournalFile() {
+  // A journal of its own per site or per test run: KXTA_JOURNAL names the file.
+  if (const char* own = std::getenv("KXTA_JOURNAL"); own && own[0]) return own;
+  return AppPaths().StateDir + "uploads.journal";
+}
 
 std::string BytesHash(const std::string& Bytes) {
   uint64_t h = 1469598103934665603ull;
@@ -89,24 +95,31 @@ std::string BytesHash(const std::string& Bytes) {
 }
 
 std::vector<TJournalRun> ParseJournal(const std::string& Text) {
+  // Entries carry their run's id: runs of two programs uploading at the same time interleave.
   std::vector<TJournalRun> runs;
+  std::map<std::string, size_t> byId;
   size_t from = 0;
   for (;;) {
     const size_t end = Text.find('\n', from);
     if (end == std::string::npos) break;  // a cut last line is no entry
     const std::vector<std::string> f = Fields(Text.substr(from, end - from));
     from = end + 1;
-    if (f[0] == "run" && f.size() == 8) {
+    if (f[0] == "run" && f.size() == 9) {
       TJournalRun r;
-      r.Time = f[1], r.Device = f[2], r.Version = f[3], r.Source = f[4], r.Hash = f[5];
-      r.Mode = f[6], r.Backup = f[7];
+      r.Time = f[2], r.Device = f[3], r.Version = f[4], r.Source = f[5], r.Hash = f[6];
+      r.Mode = f[7], r.Backup = f[8];
+      byId[f[1]] = runs.size();
       runs.push_back(std::move(r));
-    } else if (f[0] == "line" && f.size() == 6 && !runs.empty() && runs.back().End.empty()) {
-      runs.back().Blocks.push_back({f[1], f[2], f[3], f[4], f[5] == "1"});
-    } else if (f[0] == "end" && f.size() == 3 && !runs.empty() && runs.back().End.empty()) {
-      runs.back().EndTime = f[1];
-      runs.back().End = f[2];
+      continue;
     }
+    if (f.size() < 2) continue;
+    const auto it = byId.find(f[1]);
+    if (it == byId.end() || !runs[it->second].End.empty()) continue;
+    TJournalRun& r = runs[it->second];
+    if (f[0] == "line" && f.size() == 7)
+      r.Blocks.push_back({f[2], f[3], f[4], f[5], f[6] == "1"});
+    else if (f[0] == "end" && f.size() == 4)
+      r.EndTime = f[2], r.End = f[3];
   }
   return runs;
 }
@@ -158,7 +171,8 @@ bool TJournalWriter::Begin(const std::string& Path, const TJournalRun& Run, std:
     return false;
   }
   std::string why;
-  if (!Put(Join({"run", Run.Time.empty() ? LocalTime() : Run.Time, Run.Device, Run.Version,
+  fId = Format("%d-%lld", static_cast<int>(::getpid()), static_cast<long long>(std::time(nullptr)));
+  if (!Put(Join({"run", fId, Run.Time.empty() ? LocalTime() : Run.Time, Run.Device, Run.Version,
                  Run.Source, Run.Hash, Run.Mode, Run.Backup}),
            &why)) {
     Error = "Cannot write the upload journal " + Path + ": " + why;
@@ -170,11 +184,11 @@ bool TJournalWriter::Begin(const std::string& Path, const TJournalRun& Run, std:
 }
 
 bool TJournalWriter::Block(const TJournalBlock& B) {
-  return Put(Join({"line", B.Head, B.Before, B.Sent, B.Confirmed, B.Taken ? "1" : "0"}), nullptr);
+  return Put(Join({"line", fId, B.Head, B.Before, B.Sent, B.Confirmed, B.Taken ? "1" : "0"}), nullptr);
 }
 
 bool TJournalWriter::End(const std::string& Result) {
-  const bool ok = Put(Join({"end", LocalTime(), Result}), nullptr);
+  const bool ok = Put(Join({"end", fId, LocalTime(), Result}), nullptr);
   if (fFd >= 0) ::close(fFd);
   fFd = -1;
   return ok;

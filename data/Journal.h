@@ -34,7 +34,8 @@ struct TJournalRun {
 // "<name>.1" (replacing an older one).
 constexpr int64_t kJournalRotateBytes = 10 * 1024 * 1024;
 
-// The journal of this user: the state folder's "uploads.journal".
+// The journal of this user: the state folder's "uploads.journal", or the file named by the
+// environment variable KXTA_JOURNAL.
 std::string JournalFile();
 
 // The runs of a journal text; a last line without its line end (cut by a kill) is ignored, and
@@ -68,4 +69,5 @@ class TJournalWriter {
  private:
   bool Put(const std::string& Line, std::string* Error);
   int fFd = -1;
+  std::string fId;  // the run's id in its entries: process and start time
 };
