@@ -7,11 +7,13 @@
 #include "Feedback.h"
 #include "Session.h"
 #include "Groups.h"
+#include "Journal.h"
 #include "PbxClock.h"
 #include "RecordingFeedback.h"
 #include "SimPbx.h"
 #include "SysData.h"
 #include "TempDir.h"
+#include "UploadGuard.h"
 
 namespace {
 
@@ -144,4 +146,53 @@ TEST_F(SimStoreTest, ClockIsWrittenAndReadOnTheTwelveHourClock) {
   EXPECT_EQ(ClockWriteCommand(got), ClockWriteCommand(set));
   EXPECT_EQ(fFeedback.TopInfos, (std::vector<std::string>{"Saving..", "Reading.."}));
   EXPECT_EQ(fFeedback.TopInfoHidden, 2);
+}
+
+// The backup before an upload of edits made in the same connection asks the PBX nothing: the
+// lines read then serve, as they were before the edit. The journal then tells each line written
+// with what it held before, and a journal cut at any byte reads as its whole entries only.
+TEST_F(SimStoreTest, BackupFromTheConnectionsReadAndAJournalCutAnywhere) {
+  TSimSession s(fPbx);
+  ASSERT_TRUE(RunGroups(SysData(), TRunDirection::Read).Ok);
+  TSysData& d = SysData();
+  const std::string oldName = d.Extensions.Jacks(3).BlockOf("604E").Data();
+  d.Extensions.Jacks(3).BlockOf("604E").SetItemStr(1, "Kitchen   ");
+  d.Cmd201S.SetItemStr(1, d.Cmd201S.ItemStr(1) == "2" ? "3" : "2");
+  TTempDir dir;
+  TUploadGuardOptions o;
+  o.BackupFile = dir.File("bk.ta");
+  o.JournalPath = dir.File("j");
+  const size_t sentBefore = s.Sent.size();
+  {
+    TUploadGuard guard(d);
+    std::string error;
+    ASSERT_TRUE(guard.Begin(TRunDirection::UploadChanged, o, error)) << error;
+    EXPECT_EQ(guard.BackupCommands(), 0);
+    EXPECT_EQ(s.Sent.size(), sentBefore);
+    guard.End(RunGroups(d, TRunDirection::UploadChanged));
+  }
+  TSysData backup;
+  ASSERT_TRUE(backup.LoadFromFile(dir.File("bk.ta")));
+  EXPECT_EQ(backup.Extensions.Jacks(3).BlockOf("604E").Data(), oldName);
+  EXPECT_TRUE(backup.Extensions.Jacks(4).BlockOf("604E").Data().empty()) << "only what is written";
+
+  const std::string text = dir.Read("j");
+  const std::vector<TJournalRun> full = ParseJournal(text);
+  ASSERT_EQ(full.size(), 1u);
+  ASSERT_EQ(full[0].Blocks.size(), 2u);
+  EXPECT_EQ(full[0].Blocks[0].Before, oldName);
+  EXPECT_EQ(full[0].End, "ok");
+  size_t lastBlocks = 0;
+  for (size_t cut = 0; cut <= text.size(); ++cut) {
+    const std::vector<TJournalRun> part = ParseJournal(text.substr(0, cut));
+    if (part.empty()) continue;
+    ASSERT_LE(part[0].Blocks.size(), full[0].Blocks.size());
+    EXPECT_GE(part[0].Blocks.size(), lastBlocks) << "entries only ever grow with the text";
+    lastBlocks = part[0].Blocks.size();
+    for (size_t i = 0; i < part[0].Blocks.size(); ++i)
+      EXPECT_EQ(part[0].Blocks[i].Sent, full[0].Blocks[i].Sent) << cut;
+    if (!part[0].End.empty()) {
+      EXPECT_EQ(cut, text.size());
+    }
+  }
 }
