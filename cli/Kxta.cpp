@@ -561,6 +561,12 @@ bool Exists(const std::string& Path) {
   return ::stat(Path.c_str(), &st) == 0;
 }
 
+bool SameFile(const std::string& A, const std::string& B) {
+  struct stat a {}, b {};
+  return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
 // At most this many problems are listed; a text of garbage would bury the summary.
 constexpr size_t kMaxListedProblems = 100;
 
@@ -574,7 +580,14 @@ int CmdImport(const std::string& Text, const std::string& Output, bool Force,
     Fb.ShowError(problem + "\rNothing was imported; give another path.");
     return kExitUsage;
   }
+  // The data file would take the place of the text the technician has just edited.
+  if (SameFile(ShellPath(Text), out)) {
+    Fb.ShowError("The text and the -o file are the same file \"" + out +
+                 "\": nothing was imported; give another -o path.");
+    return kExitUsage;
+  }
   std::string text, why;
+  // A full configuration's text is some 100 kB: the data file's bound serves for it too.
   if (!ReadTextFile(ShellPath(Text), kMaxPayloadBytes, text, why)) {
     Fb.ShowError("Cannot read the text \"" + Text + "\": " + why + ".");
     return kExitFailed;
@@ -586,6 +599,12 @@ int CmdImport(const std::string& Text, const std::string& Output, bool Force,
   }
   TSysData store;
   const TStoreTextLoad load = LoadStoreText(store, text, Force);
+  const std::string unchanged =
+      "nothing was written; " + out + (Exists(out) ? " is unchanged." : " was not created.");
+  if (load.ProgramLines == 0) {
+    Fb.ShowError(Text + " holds no program line: " + unchanged);
+    return kExitFailed;
+  }
   std::set<int> lines;
   for (size_t i = 0; i < load.Problems.size(); ++i) {
     const TTextProblem& p = load.Problems[i];
@@ -594,16 +613,14 @@ int CmdImport(const std::string& Text, const std::string& Output, bool Force,
       Fb.Note(Format("%s: ... and %zu more problems", Text.c_str(), load.Problems.size() - i));
     }
     if (i >= kMaxListedProblems) continue;
-    const std::string where = p.Line > 0 ? Format("%s:%d: ", Text.c_str(), p.Line) : Text + ": ";
-    Fb.Note(where + p.Text + (load.Loaded ? "  (written: --force)" : ""));
+    Fb.Note(Format("%s:%d: ", Text.c_str(), p.Line) + p.Text + (load.Loaded ? "  (written: --force)" : ""));
   }
   const std::string count = Counted(load.Problems.size(), "problem", "problems") + " in " +
                             Counted(lines.size(), "line", "lines") + " of " + Text;
   if (!load.Loaded) {
     const bool rangeOnly = std::all_of(load.Problems.begin(), load.Problems.end(),
                                        [](const TTextProblem& P) { return P.RangeOnly; });
-    Fb.ShowError(count + ": nothing was written; " + out +
-                 (Exists(out) ? " is unchanged." : " was not created.") +
+    Fb.ShowError(count + ": " + unchanged +
                  (rangeOnly && !Force ? "\rOnly values lie out of range: --force writes them."
                                       : ""));
     return kExitFailed;

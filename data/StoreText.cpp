@@ -179,7 +179,9 @@ TStoreTextLoad LoadStoreText(TSysData& Store, const std::string& Text, bool Take
   };
 
   int number = 0;
-  for (size_t at = 0; at < Text.size();) {
+  // Editors on Windows may begin a UTF-8 text with its byte order mark.
+  const size_t start = Text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  for (size_t at = start; at < Text.size();) {
     const size_t end = std::min(Text.find('\n', at), Text.size());
     std::string line = Text.substr(at, end - at);
     at = end + 1;

@@ -38,7 +38,8 @@ struct TStoreTextLoad {
   bool Loaded = false;   // the store holds the text now
 };
 
-// Reads Text (LF or CR LF; blank lines and lines beginning with "#" are skipped) into Store,
+// Reads Text (LF or CR LF, a UTF-8 byte order mark ahead of it dropped; blank lines and lines
+// beginning with "#" are skipped) into Store,
 // in place of everything it held, as loading a data file does.
 // Every line is judged against the program table: a head the PBX does not have, a line not of
 // the form head/items/, a character no program line holds, a head given twice, a value the

@@ -554,7 +554,15 @@ TEST_F(CliTest, ImportRefusesRepeatedUnknownAndMalformedLinesAndWritesNothing) {
   EXPECT_EQ(Kxta({"export", dir.File("a.ta")}).Out, "604E03/Sales/\n200S/9/\n");
   EXPECT_EQ(Kxta({"check", dir.File("a.ta")}).Status, 1);
 
-  // What cannot be imported at all: no file, a data file given as the text.
+  // What cannot be imported at all: no file, a data file given as the text, a text of notes
+  // only, and the text itself as the data file to write.
+  dir.Write("notes.txt", "# to do\n\n");
+  const TRun notes = Kxta({"import", dir.File("notes.txt"), "-o", dir.File("c.ta")});
+  EXPECT_EQ(notes.Status, 1);
+  EXPECT_NE(notes.Err.find("holds no program line"), std::string::npos) << notes.Err;
+  const TRun self = Kxta({"import", dir.File("range.txt"), "-o", dir.File("range.txt")});
+  EXPECT_EQ(self.Status, 2);
+  EXPECT_EQ(ReadFile(dir.File("range.txt")), "200S/9/\n604E03/Sales/\n");
   const TRun missing = Kxta({"import", dir.File("none.txt"), "-o", dir.File("a.ta")});
   EXPECT_EQ(missing.Status, 1);
   EXPECT_NE(missing.Err.find("no such file"), std::string::npos) << missing.Err;

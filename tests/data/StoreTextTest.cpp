@@ -41,10 +41,11 @@ TEST(StoreText, EveryHeadOfTheProgramTableHasItsPlaceAndListsTakeKeyOrder) {
   const TStoreTextLoad f = LoadStoreText(forward, Joined(lines, "\n"), false);
   ASSERT_TRUE(f.Loaded) << (f.Problems.empty() ? "" : f.Problems[0].Text);
   EXPECT_EQ(f.ProgramLines, int(lines.size()));
-  // Reversed, with CR LF, comments and blank lines: the same store.
+  // Reversed, saved by a Windows editor (byte order mark, CR LF), with notes and blank lines:
+  // the same store.
   std::vector<std::string> reversed(lines.rbegin(), lines.rend());
-  const TStoreTextLoad b =
-      LoadStoreText(backward, "# site 7\r\n\r\n" + Joined(reversed, "\r\n") + "  \r\n", false);
+  const TStoreTextLoad b = LoadStoreText(
+      backward, "\xEF\xBB\xBF# site 7\r\n\r\n" + Joined(reversed, "\r\n") + "  \r\n", false);
   ASSERT_TRUE(b.Loaded) << (b.Problems.empty() ? "" : b.Problems[0].Text);
   const std::vector<std::string> got = StoreLines(forward);
   EXPECT_EQ(StoreLines(backward), got);
