@@ -532,10 +532,6 @@ TEST_F(CliTest, ImportRefusesRepeatedUnknownAndMalformedLinesAndWritesNothing) {
     EXPECT_EQ(r.Err.find(":2:"), std::string::npos) << r.Err;  // good lines are not reported
     EXPECT_TRUE(ReadFile(dir.File("a.ta")) == before) << "the data file was replaced";
   }
-  const TRun fresh = Kxta({"import", dir.File("t.txt"), "-o", dir.File("new.ta")});
-  EXPECT_EQ(fresh.Status, 1);
-  EXPECT_NE(fresh.Err.find(dir.File("new.ta") + " was not created."), std::string::npos);
-  EXPECT_FALSE(FileExists(dir.File("new.ta")));
 
   // A value out of range is written only with --force, and a malformed line never.
   dir.Write("range.txt", "200S/9/\n604E03/Sales/\n");
@@ -554,8 +550,8 @@ TEST_F(CliTest, ImportRefusesRepeatedUnknownAndMalformedLinesAndWritesNothing) {
   EXPECT_EQ(Kxta({"export", dir.File("a.ta")}).Out, "604E03/Sales/\n200S/9/\n");
   EXPECT_EQ(Kxta({"check", dir.File("a.ta")}).Status, 1);
 
-  // What cannot be imported at all: no file, a data file given as the text, a text of notes
-  // only, and the text itself as the data file to write.
+  // What cannot be imported at all: no file, a text of notes only, and the text itself as the
+  // data file to write.
   dir.Write("notes.txt", "# to do\n\n");
   const TRun notes = Kxta({"import", dir.File("notes.txt"), "-o", dir.File("c.ta")});
   EXPECT_EQ(notes.Status, 1);
@@ -566,10 +562,6 @@ TEST_F(CliTest, ImportRefusesRepeatedUnknownAndMalformedLinesAndWritesNothing) {
   const TRun missing = Kxta({"import", dir.File("none.txt"), "-o", dir.File("a.ta")});
   EXPECT_EQ(missing.Status, 1);
   EXPECT_NE(missing.Err.find("no such file"), std::string::npos) << missing.Err;
-  const TRun binary = Kxta({"import", dir.File("a.ta"), "-o", dir.File("c.ta")});
-  EXPECT_EQ(binary.Status, 1);
-  EXPECT_NE(binary.Err.find("is a data file, not a text"), std::string::npos) << binary.Err;
-  EXPECT_FALSE(FileExists(dir.File("c.ta")));
 }
 
 TEST_F(CliTest, CheckNamesEveryProblemOfAFileAndExitsOneOnlyThen) {
