@@ -1,5 +1,5 @@
 // The blocks of a configuration as lines of text: what "kxta export" prints and "kxta diff"
-// compares.
+// compares, and the readable form of a difference ("kxta diff --long").
 #pragma once
 
 #include <functional>
@@ -24,3 +24,10 @@ struct TBlockDiff {
 // and returns the pairs whose texts differ: in A's order, then the heads only B has in B's.
 std::vector<TBlockDiff> DiffBlockTexts(const std::vector<std::string>& A,
                                        const std::vector<std::string>& B);
+
+// A difference in a technician's words, one line per item that changed, each with the head,
+// the program's name, the item and its old and new values:
+//   604E03  Extension name  item 1  'Office' -> 'Sales'
+// An item only one side has shows as (none); a block only one side has is one line with its
+// items ("added  item 1 '123'"), and a line not of the form head/items/ is shown whole.
+std::vector<std::string> LongDiffLines(const TBlockDiff& Diff);

@@ -1,8 +1,9 @@
 // kxta: the eighteen-step read and upload run, the dump, and the data-file commands, on the
-// same core as the desktop program. Messages go to standard error, export and diff output to
-// standard output.
+// same core as the desktop program. Messages go to standard error, the output of export, diff
+// and check to standard output.
 #include "Kxta.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,10 +17,13 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "CommDevice.h"
+#include "Check.h"
 #include "CommKXTA.h"
 #include "ConnectText.h"
+#include "DataFile.h"
 #include "DemoLine.h"
 #include "Errors.h"
 #include "FileBlocks.h"
@@ -30,6 +34,7 @@
 #include "Paths.h"
 #include "Settings.h"
 #include "Stream.h"
+#include "StoreText.h"
 #include "SysData.h"
 #include "TerminalFeedback.h"
 #include "Text.h"
@@ -562,17 +567,169 @@ int CmdExport(const std::string& File) {
 }
 
 // 0 equal, 1 different; 2 when a file cannot be read, as diff(1) does, so that a script can
-// tell "changed" from "not compared".
-int CmdDiff(const std::string& FileA, const std::string& FileB) {
+// tell "changed" from "not compared". Long: item by item with the programs' names.
+int CmdDiff(const std::string& FileA, const std::string& FileB, bool Long) {
   TSysData a, b;
   if (!a.LoadFromFile(ShellPath(FileA)) || !b.LoadFromFile(ShellPath(FileB))) return kExitUsage;
   const auto diffs = DiffBlockTexts(FileBlockTexts(a), FileBlockTexts(b));
   for (const TBlockDiff& d : diffs) {
+    if (Long) {
+      for (const std::string& line : LongDiffLines(d)) std::printf("%s\n", line.c_str());
+      continue;
+    }
     if (!d.A.empty()) std::printf("- %s\n", d.A.c_str());
     if (!d.B.empty()) std::printf("+ %s\n", d.B.c_str());
   }
   std::fflush(stdout);
   return diffs.empty() ? kExitOk : kExitFailed;
+}
+
+std::string Counted(size_t N, const char* One, const char* Many) {
+  return std::to_string(N) + " " + (N == 1 ? One : Many);
+}
+
+// Every block against the program table, as an upload would meet it: one line per problem,
+// then the count. 0 clean, 1 with problems or when the file cannot be read.
+int CmdCheck(const std::string& File) {
+  TSysData store;
+  if (!store.LoadFromFile(ShellPath(File))) return kExitFailed;
+  const std::vector<TLineProblem> problems = CheckStore(store);
+  // A line's problems share its head (a line without a head is its own head).
+  std::set<std::string> lines;
+  for (const TLineProblem& p : problems) {
+    std::printf("%s\n", ProblemText(p).c_str());
+    lines.insert(p.Head);
+  }
+  const size_t checked = FileBlockTexts(store).size();
+  if (problems.empty())
+    std::printf("No problems: %s checked.\n", Counted(checked, "line", "lines").c_str());
+  else
+    std::printf("%s in %zu of %s checked.\n",
+                Counted(problems.size(), "problem", "problems").c_str(), lines.size(),
+                Counted(checked, "line", "lines").c_str());
+  const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  return problems.empty() && written ? kExitOk : kExitFailed;
+}
+
+// Reads a text file of at most Limit bytes. Only a file: a named pipe without a writer would be
+// waited on for ever. False with the reason in words.
+bool ReadTextFile(const std::string& Path, size_t Limit, std::string& Out, std::string& Why) {
+  Out.clear();
+  const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    Why = errno == ENOENT ? "no such file" : Reason(errno);
+    return false;
+  }
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0;
+  if (!ok)
+    Why = Reason(errno);
+  else if (!S_ISREG(st.st_mode))
+    ok = false, Why = S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a file";
+  char buf[64 * 1024];
+  while (ok && Out.size() <= Limit) {
+    const ssize_t got = ::read(fd, buf, sizeof buf);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      ok = false;
+      Why = Reason(errno);
+    }
+    if (got <= 0) break;
+    Out.append(buf, static_cast<size_t>(got));
+  }
+  ::close(fd);
+  if (ok && Out.size() > Limit) {
+    ok = false;
+    Why = "it is larger than any configuration text (more than " + std::to_string(Limit) +
+          " bytes)";
+  }
+  return ok;
+}
+
+// The first four bytes of a data file: its magic number, low byte first.
+bool StartsAsDataFile(const std::string& Bytes) {
+  if (Bytes.size() < 4) return false;
+  for (int i = 0; i < 4; ++i)
+    if (static_cast<unsigned char>(Bytes[size_t(i)]) != ((kDataFileMagic >> (8 * i)) & 0xff))
+      return false;
+  return true;
+}
+
+bool Exists(const std::string& Path) {
+  struct stat st {};
+  return ::stat(Path.c_str(), &st) == 0;
+}
+
+bool SameFile(const std::string& A, const std::string& B) {
+  struct stat a {}, b {};
+  return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+// At most this many problems are listed; a text of garbage would bury the summary.
+constexpr size_t kMaxListedProblems = 100;
+
+// The text export prints, into a data file: every line judged first, the file written only
+// when all pass (with Force also when some values lie out of range), so a refused import
+// leaves Output as it was.
+int CmdImport(const std::string& Text, const std::string& Output, bool Force,
+              TTerminalFeedback& Fb) {
+  const std::string out = ShellPath(Output);
+  if (const std::string problem = WriteProblem("-o", out); !problem.empty()) {
+    Fb.ShowError(problem + "\rNothing was imported; give another path.");
+    return kExitUsage;
+  }
+  // The data file would take the place of the text the technician has just edited.
+  if (SameFile(ShellPath(Text), out)) {
+    Fb.ShowError("The text and the -o file are the same file \"" + out +
+                 "\": nothing was imported; give another -o path.");
+    return kExitUsage;
+  }
+  std::string text, why;
+  // A full configuration's text is some 100 kB: the data file's bound serves for it too.
+  if (!ReadTextFile(ShellPath(Text), kMaxPayloadBytes, text, why)) {
+    Fb.ShowError("Cannot read the text \"" + Text + "\": " + why + ".");
+    return kExitFailed;
+  }
+  if (StartsAsDataFile(text)) {
+    Fb.ShowError(Text + " is a data file, not a text: \"kxta export " + Text +
+                 "\" prints its text.");
+    return kExitFailed;
+  }
+  TSysData store;
+  const TStoreTextLoad load = LoadStoreText(store, text, Force);
+  const std::string unchanged =
+      "nothing was written; " + out + (Exists(out) ? " is unchanged." : " was not created.");
+  if (load.ProgramLines == 0) {
+    Fb.ShowError(Text + " holds no program line: " + unchanged);
+    return kExitFailed;
+  }
+  std::set<int> lines;
+  for (size_t i = 0; i < load.Problems.size(); ++i) {
+    const TTextProblem& p = load.Problems[i];
+    lines.insert(p.Line);
+    if (i == kMaxListedProblems) {
+      Fb.Note(Format("%s: ... and %zu more problems", Text.c_str(), load.Problems.size() - i));
+    }
+    if (i >= kMaxListedProblems) continue;
+    Fb.Note(Format("%s:%d: ", Text.c_str(), p.Line) + p.Text + (load.Loaded ? "  (written: --force)" : ""));
+  }
+  const std::string count = Counted(load.Problems.size(), "problem", "problems") + " in " +
+                            Counted(lines.size(), "line", "lines") + " of " + Text;
+  if (!load.Loaded) {
+    const bool rangeOnly = std::all_of(load.Problems.begin(), load.Problems.end(),
+                                       [](const TTextProblem& P) { return P.RangeOnly; });
+    Fb.ShowError(count + ": " + unchanged +
+                 (rangeOnly && !Force ? "\rOnly values lie out of range: --force writes them."
+                                      : ""));
+    return kExitFailed;
+  }
+  if (!store.SaveToFile(out)) return kExitFailed;  // the store has said why
+  std::string saved = Format("Saved %s: %d program lines", out.c_str(), load.ProgramLines);
+  if (load.ForcedLines)
+    saved += Format(", %d of them with values out of range (--force)", load.ForcedLines);
+  Fb.Note(saved + ".");
+  return kExitOk;
 }
 
 void AddConnectionOptions(CLI::App* Cmd, TConnOptions& O) {
@@ -609,7 +766,8 @@ const char* const kFooter =
     "not be read or written, the file to upload holds no PBX data, or a question was answered\n"
     "no; 2 usage error, also a file to write or the settings file that cannot be used (checked\n"
     "before connecting; diff: a file could not be read); 3 no connection; 130 aborted (Ctrl-C).\n"
-    "diff: 0 equal, 1 different.\n"
+    "diff: 0 equal, 1 different. check: 0 no problems, 1 problems found. import: 1 a line was\n"
+    "refused (nothing written; the -o file is unchanged).\n"
     "\n"
     "Without a PBX: kxta read --port demo -o demo.ta";
 
@@ -668,7 +826,7 @@ int KxtaMain(int argc, char** argv) {
 
   CLI::App app{
       "kxta: read, upload and dump the configuration of a Panasonic KX-TA308/616/624 PBX, and\n"
-      "print or compare configuration data files (.ta).",
+      "print, compare, check or import configuration data files (.ta).",
       "kxta"};
   app.set_version_flag("--version", std::string("kxta ") + KXTA_VERSION);
   app.require_subcommand(1);
@@ -722,6 +880,26 @@ int KxtaMain(int argc, char** argv) {
       "when equal, 1 when different");
   diff->add_option("a", file, "first data file (A.ta)")->required();
   diff->add_option("b", fileB, "second data file (B.ta)")->required();
+  bool longDiff = false;
+  diff->add_flag("--long", longDiff,
+                 "one line per changed item: head, program name, item, 'old' -> 'new'");
+
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "check every block of the data file against the PBX's program table: one line per value "
+      "the PBX would refuse, then a count; exit 0 when clean, 1 with problems");
+  check->add_option("file", file, "the data file (FILE.ta)")->required();
+
+  bool force = false;
+  CLI::App* import = app.add_subcommand(
+      "import",
+      "read a text as export prints it (one program line per line; blank lines and # comments "
+      "allowed) into a data file; every line is checked and nothing is written unless all pass");
+  import->add_option("text", file, "the text file")->required();
+  import->add_option("-o,--output", output, "the data file to write (FILE.ta)")->required();
+  import->add_flag("--force", force,
+                   "also write lines whose only problem is a value out of range (never unknown, "
+                   "malformed or repeated lines)");
 
   try {
     app.parse(argc, argv);
@@ -737,7 +915,11 @@ int KxtaMain(int argc, char** argv) {
     if (*exportCmd)
       rc = CmdExport(file);
     else if (*diff)
-      rc = CmdDiff(file, fileB);
+      rc = CmdDiff(file, fileB, longDiff);
+    else if (*check)
+      rc = CmdCheck(file);
+    else if (*import)
+      rc = CmdImport(file, output, force, fb);
     else if (*read)
       rc = CmdRead(conn, output, fb);
     else if (*upload)

@@ -1,4 +1,4 @@
-// kxta: the command-line tool on the core (read, upload, dump, export, diff).
+// kxta: the command-line tool on the core (read, upload, dump, export, diff, check, import).
 #pragma once
 
 #include <string>

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 
 #include "CliProcess.h"
 #include "Errors.h"
@@ -43,6 +44,17 @@ class CliTest : public ::testing::Test {
       p = e + 1;
     }
     return l;
+  }
+  // Loads the data file From, lets Edit change it and saves it as To.
+  static void SaveEdited(const std::string& From, const std::string& To,
+                         const std::function<void(TSysData&)>& Edit) {
+    THeadlessFeedback quiet;
+    SetFeedback(&quiet);
+    TSysData store;
+    ASSERT_TRUE(store.LoadFromFile(From));
+    Edit(store);
+    ASSERT_TRUE(store.SaveToFile(To));
+    SetFeedback(nullptr);
   }
   // Program lines of a kxta-sim state file.
   static std::vector<std::string> StateLines(const std::string& File) {
@@ -458,11 +470,149 @@ TEST_F(CliTest, UsageErrorsExitTwoAndHelpNamesEveryCommand) {
   EXPECT_EQ(Kxta({"frobnicate"}).Status, 2);
   TRun help = Kxta({"--help"});
   EXPECT_EQ(help.Status, 0);
-  for (const char* cmd : {"read", "upload", "dump", "export", "diff"})
+  for (const char* cmd : {"read", "upload", "dump", "export", "diff", "check", "import"})
     EXPECT_NE(help.Out.find(cmd), std::string::npos) << cmd;
+  EXPECT_NE(Kxta({"diff", "--help"}).Out.find("--long"), std::string::npos);
+  EXPECT_NE(Kxta({"import", "--help"}).Out.find("--force"), std::string::npos);
+  EXPECT_EQ(Kxta({"import", dir.File("t.txt")}).Status, 2);  // no -o
   TRun version = Kxta({"--version"});
   EXPECT_EQ(version.Status, 0);
   EXPECT_EQ(version.Out.rfind("kxta ", 0), 0u);
+}
+
+// The whole configuration of a PBX through its text and back: the text comes out as it went
+// in, line for line, also with CR LF line ends and notes, and the files do not differ.
+TEST_F(CliTest, ExportImportExportGivesTheSameTextForAFullRead) {
+  // Plan 3 and a name, so that the numbering plan line and an edited line are in the text.
+  dir.Write("state.txt", "009S00/3/\n604E02/Office/\n");
+  TSim sim({"--baud", "0", "--state", dir.File("state.txt")}, dir.File("sim.err"));
+  ASSERT_FALSE(sim.Path().empty());
+  ASSERT_EQ(Kxta({"read", "--port", sim.Path(), "-o", dir.File("a.ta")}).Status, 0);
+  sim.Stop();
+  const TRun first = Kxta({"export", dir.File("a.ta")});
+  ASSERT_EQ(first.Status, 0) << first.Err;
+  const std::vector<std::string> lines = Lines(first.Out);
+  EXPECT_GT(lines.size(), 3000u);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "009S00/3/"), lines.end());
+  std::string crlf = "# site 7, read from the PBX\r\n\r\n";
+  for (const std::string& l : lines) crlf += l + "\r\n";
+  dir.Write("a.txt", first.Out);
+  dir.Write("crlf.txt", crlf);
+  for (const char* text : {"a.txt", "crlf.txt"}) {
+    SCOPED_TRACE(text);
+    const TRun in = Kxta({"import", dir.File(text), "-o", dir.File("b.ta")});
+    ASSERT_EQ(in.Status, 0) << in.Err;
+    EXPECT_NE(in.Err.find(Format("%zu program lines", lines.size())), std::string::npos) << in.Err;
+    const TRun second = Kxta({"export", dir.File("b.ta")});
+    ASSERT_EQ(second.Status, 0) << second.Err;
+    EXPECT_TRUE(second.Out == first.Out) << "the text changed on its way through import";
+    EXPECT_EQ(Kxta({"diff", dir.File("a.ta"), dir.File("b.ta")}).Status, 0);
+  }
+}
+
+TEST_F(CliTest, ImportRefusesRepeatedUnknownAndMalformedLinesAndWritesNothing) {
+  ASSERT_EQ(Kxta({"read", "--port", "demo", "-o", dir.File("a.ta")}).Status, 0);
+  const std::string before = ReadFile(dir.File("a.ta"));
+  dir.Write("t.txt",
+            "# site 7\n604E03/Sales/\n200S/5/\n604E03/Again/\n\n999S/1/\n604E04 Sales\n");
+  for (const bool force : {false, true}) {
+    SCOPED_TRACE(force ? "--force" : "");
+    std::vector<std::string> args{"import", dir.File("t.txt"), "-o", dir.File("a.ta")};
+    if (force) args.push_back("--force");
+    const TRun r = Kxta(args);
+    EXPECT_EQ(r.Status, 1);
+    const std::string t = dir.File("t.txt");
+    for (const std::string& says :
+         {t + ":4: 604E03  Extension name  line given twice: first at line 2",
+          t + ":6: 999S  unknown program  line '999S/1/': a line head the PBX has",
+          t + ":7: 604E04 Sales  unknown program  line '604E04 Sales': a line head/items/",
+          "3 problems in 3 lines of " + t + ": nothing was written; " + dir.File("a.ta") +
+              " is unchanged."})
+      EXPECT_NE(r.Err.find(says), std::string::npos) << says << "\n" << r.Err;
+    EXPECT_EQ(r.Err.find(":2:"), std::string::npos) << r.Err;  // good lines are not reported
+    EXPECT_TRUE(ReadFile(dir.File("a.ta")) == before) << "the data file was replaced";
+  }
+
+  // A value out of range is written only with --force, and a malformed line never.
+  dir.Write("range.txt", "200S/9/\n604E03/Sales/\n");
+  dir.Write("both.txt", "200S/9/\n604E03/Sales\n");
+  const TRun range = Kxta({"import", dir.File("range.txt"), "-o", dir.File("a.ta")});
+  EXPECT_EQ(range.Status, 1);
+  EXPECT_NE(range.Err.find(":1: 200S  Hold Recall Time  item 1 '9': a number from 0 to 8"),
+            std::string::npos) << range.Err;
+  EXPECT_NE(range.Err.find("--force writes them"), std::string::npos) << range.Err;
+  const TRun both = Kxta({"import", dir.File("both.txt"), "-o", dir.File("a.ta"), "--force"});
+  EXPECT_EQ(both.Status, 1);
+  EXPECT_NE(both.Err.find(":2: 604E03/Sales"), std::string::npos) << both.Err;
+  EXPECT_TRUE(ReadFile(dir.File("a.ta")) == before) << "the data file was replaced";
+  const TRun forced = Kxta({"import", dir.File("range.txt"), "-o", dir.File("a.ta"), "--force"});
+  EXPECT_EQ(forced.Status, 0) << forced.Err;
+  EXPECT_EQ(Kxta({"export", dir.File("a.ta")}).Out, "604E03/Sales/\n200S/9/\n");
+  EXPECT_EQ(Kxta({"check", dir.File("a.ta")}).Status, 1);
+
+  // What cannot be imported at all: no file, a text of notes only, and the text itself as the
+  // data file to write.
+  dir.Write("notes.txt", "# to do\n\n");
+  const TRun notes = Kxta({"import", dir.File("notes.txt"), "-o", dir.File("c.ta")});
+  EXPECT_EQ(notes.Status, 1);
+  EXPECT_NE(notes.Err.find("holds no program line"), std::string::npos) << notes.Err;
+  const TRun self = Kxta({"import", dir.File("range.txt"), "-o", dir.File("range.txt")});
+  EXPECT_EQ(self.Status, 2);
+  EXPECT_EQ(ReadFile(dir.File("range.txt")), "200S/9/\n604E03/Sales/\n");
+  const TRun missing = Kxta({"import", dir.File("none.txt"), "-o", dir.File("a.ta")});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_NE(missing.Err.find("no such file"), std::string::npos) << missing.Err;
+}
+
+TEST_F(CliTest, CheckNamesEveryProblemOfAFileAndExitsOneOnlyThen) {
+  ASSERT_EQ(Kxta({"read", "--port", "demo", "-o", dir.File("a.ta")}).Status, 0);
+  const size_t count = Lines(Kxta({"export", dir.File("a.ta")}).Out).size();
+  const TRun clean = Kxta({"check", dir.File("a.ta")});
+  EXPECT_EQ(clean.Status, 0) << clean.Err;
+  EXPECT_EQ(clean.Out, Format("No problems: %zu lines checked.\n", count));
+
+  SaveEdited(dir.File("a.ta"), dir.File("b.ta"), [](TSysData& S) {
+    S.List001S.Items(5).SetItemStr(1, "12a4");  // a letter in a dial code
+    S.Cmd200S.SetItemStr(1, "9");               // hold recall: 0 to 8
+    S.Cmd521S.SetData("521S/01/");              // two items
+  });
+  const TRun bad = Kxta({"check", dir.File("b.ta")});
+  EXPECT_EQ(bad.Status, 1);
+  const std::vector<std::string> out = Lines(bad.Out);
+  ASSERT_EQ(out.size(), 4u) << bad.Out;
+  for (const std::string& says :
+       {std::string("001S05  Speed dial number  item 1 '12a4': at most 32 of "),
+        std::string("200S  Hold Recall Time  item 1 '9': a number from 0 to 8"),
+        std::string("521S  UCD busy waiting time  line '01': 2 items")})
+    EXPECT_NE(std::find_if(out.begin(), out.end(),
+                           [&](const std::string& L) { return L.rfind(says, 0) == 0; }),
+              out.end())
+        << says << "\n" << bad.Out;
+  EXPECT_EQ(out.back(), Format("3 problems in 3 of %zu lines checked.", count));
+  EXPECT_EQ(Kxta({"check", dir.File("missing.ta")}).Status, 1);
+}
+
+TEST_F(CliTest, LongDiffShowsEachChangedItemWithItsProgramAndBothValues) {
+  ASSERT_EQ(Kxta({"read", "--port", "demo", "-o", dir.File("a.ta")}).Status, 0);
+  SaveEdited(dir.File("a.ta"), dir.File("b.ta"), [](TSysData& S) {
+    S.Extensions.Jacks(2).BlockOf("604E").SetItemStr(1, "Office");
+    S.Cmd200S.SetItemStr(1, "5");
+    S.List001S.Items(5).SetItemStr(1, "0123");
+  });
+  const TRun d = Kxta({"diff", "--long", dir.File("a.ta"), dir.File("b.ta")});
+  EXPECT_EQ(d.Status, 1);
+  EXPECT_EQ(Lines(d.Out), (std::vector<std::string>{
+                              "604E02  Extension name  item 1  '^' -> 'Office'",
+                              "200S  Hold Recall Time  item 1  '2' -> '5'",
+                              "001S05  Speed dial number  item 1  '^' -> '0123'"}))
+      << d.Out;
+  // The short form stays as scripts know it.
+  EXPECT_EQ(Lines(Kxta({"diff", dir.File("a.ta"), dir.File("b.ta")}).Out),
+            (std::vector<std::string>{"- 604E02/^/", "+ 604E02/Office/", "- 200S/2/", "+ 200S/5/",
+                                      "- 001S05/^/", "+ 001S05/0123/"}));
+  const TRun same = Kxta({"diff", "--long", dir.File("a.ta"), dir.File("a.ta")});
+  EXPECT_EQ(same.Status, 0);
+  EXPECT_TRUE(same.Out.empty());
 }
 
 }  // namespace

@@ -28,6 +28,29 @@ TEST(CliUnit, DiffPairsByHeadAndOccurrence) {
   EXPECT_EQ(BlockHead("nohead"), "nohead");
 }
 
+TEST(CliUnit, LongDiffNamesTheProgramAndEachChangedItem) {
+  const struct {
+    TBlockDiff Diff;
+    std::vector<std::string> Lines;
+  } cases[] = {
+      {{"604E03/Office/", "604E03/Sales/"}, {"604E03  Extension name  item 1  'Office' -> 'Sales'"}},
+      // Each item that differs; an empty item is shown as such.
+      {{"P05BC03/3,/", "P05BC03/0,4/"},
+       {"P05BC03  CO button  item 1  '3' -> '0'", "P05BC03  CO button  item 2  '' -> '4'"}},
+      {{"414C1/1,05/", "414C1/0/"}, {"414C1  CO line mode, day  item 1  '1' -> '0'",
+                                      "414C1  CO line mode, day  item 2  '05' -> (none)"}},
+      {{"", "001S05/0123/"}, {"001S05  Speed dial number  added  item 1 '0123'"}},
+      {{"521S/01,0/", ""}, {"521S  UCD busy waiting time  removed  item 1 '01', item 2 '0'"}},
+      {{"009S00/1/", "009S00/3/"}, {"009S00  Numbering plan  item 1  '1' -> '3'"}},
+      {{"604E03/x", "604E03/y/"}, {"604E03  Extension name  line  '604E03/x' -> '604E03/y/'"}},
+      {{"garbage", ""}, {"garbage  unknown program  removed  line 'garbage'"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Diff.A + " | " + c.Diff.B);
+    EXPECT_EQ(LongDiffLines(c.Diff), c.Lines);
+  }
+}
+
 TEST(CliUnit, CommandCodeCutsAtStarThenSlash) {
   EXPECT_EQ(CommandCode("009S*//"), "009S");
   EXPECT_EQ(CommandCode("604E01//"), "604E01");
