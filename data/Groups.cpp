@@ -258,6 +258,16 @@ int ItemChangedCount(const TSysData& S, const TItem& I) {
   return 0;
 }
 
+int ItemPendingCount(const TSysData& S, const TItem& I) {
+  switch (I.Kind) {
+    case ikBlock: return S.Block(static_cast<TBlockId>(I.Id)).Pending() ? 1 : 0;
+    case ikList: return S.List(static_cast<TListId>(I.Id)).PendingCount();
+    case ikNumbers: return S.Extensions.Cmd009.PendingCount();
+    case ikPlan: return ChosenPlanPending(S) ? 1 : 0;
+  }
+  return 0;
+}
+
 bool ItemHasData(const TSysData& S, const TItem& I) {
   switch (I.Kind) {
     case ikBlock: return S.Block(static_cast<TBlockId>(I.Id)).IsActual();
@@ -422,6 +432,39 @@ int GroupChangedCount(const TSysData& S, TGroupId Id) {
   int n = 0;
   for (const TItem& i : g->Read)
     if (Applies(S, i)) n += ItemChangedCount(S, i);
+  return n;
+}
+
+int GroupPendingCount(const TSysData& S, TGroupId Id) {
+  int n = 0;
+  switch (Id) {
+    case grExtensions: {
+      const TExtensionArray& ext = S.Extensions;
+      for (int j = 1; j <= TExtensionArray::kJackCount; ++j) n += ext.Jacks(j).PendingCount();
+      n += ext.Cmd009.PendingCount();  // the plan block goes with the system parameters
+      for (int i = 0; i < TExtensionArray::kSharedListCount; ++i) n += ext.SharedList(i).PendingCount();
+      return n;
+    }
+    case grCOLines:
+      for (int c = 1; c <= TCOarray::kLineCount; ++c) n += S.COLines.Lines(c).PendingCount();
+      return n;
+    case grDSSConsoles:
+      for (int d = 1; d <= TDSSarray::kConsoleCount; ++d) n += S.DSSConsoles.Consoles(d).PendingCount();
+      return n;
+    default: break;
+  }
+  const TStoreGroup* g = StoreGroup(Id);
+  if (!g) return 0;
+  // The upload's members: the system parameters read the extension numbers, yet send only the
+  // plan block; the numbers are the extensions' group's.
+  for (const TItem& i : UploadOrder(*g))
+    if (Applies(S, i)) n += ItemPendingCount(S, i);
+  return n;
+}
+
+int PendingChangeCount(const TSysData& S) {
+  int n = 0;
+  for (const TGroup& g : Groups()) n += GroupPendingCount(S, g.Id);
   return n;
 }
 

@@ -56,6 +56,12 @@ inline const TGroup& Group(TGroupId Id) { return Groups()[static_cast<size_t>(Id
 bool GroupHasData(const TSysData& Store, TGroupId Id);
 // Changed member blocks plus changed lines of member lists.
 int GroupChangedCount(const TSysData& Store, TGroupId Id);
+// What an upload of the group would still send: the changed member blocks and lines that hold
+// a text, those the PBX's capabilities leave out of its run not counted. The program's
+// "changes not yet uploaded".
+int GroupPendingCount(const TSysData& Store, TGroupId Id);
+// GroupPendingCount summed over the eighteen groups.
+int PendingChangeCount(const TSysData& Store);
 
 // The read-all / upload run over the eighteen groups, without any window: the desktop run
 // window and the command-line tool drive it and show its events their own way.

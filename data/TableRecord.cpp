@@ -50,6 +50,12 @@ int TTableRecord::ChangedCount() const {
   return n;
 }
 
+int TTableRecord::PendingCount() const {
+  int n = 0;
+  for (const TMember& m : fMembers) n += m.Block ? (m.Block->Pending() ? 1 : 0) : m.List->PendingCount();
+  return n;
+}
+
 void TTableRecord::AssignRecord(const TTableRecord& Src) {
   if (&Src == this) return;
   fNumber = Src.fNumber;

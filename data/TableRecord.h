@@ -34,6 +34,8 @@ class TTableRecord {
   // Every member block actual, every member list at least one line, all actual.
   bool HasActualData() const;
   int ChangedCount() const;
+  // Member blocks and lines that are Pending() (changed, with a text).
+  int PendingCount() const;
   // Src is a record of the same table (the same members in the same order).
   void AssignRecord(const TTableRecord& Src);
   // Only the members that Src holds without undefined items (the combined record of a

@@ -384,6 +384,13 @@ int TCmdList::ChangedCount() const {
   return n;
 }
 
+int TCmdList::PendingCount() const {
+  int n = 0;
+  for (const auto& b : fItems)
+    if (b->Pending()) ++n;
+  return n;
+}
+
 void TCmdList::FillEmptyItems(int ItemNo) {
   for (auto& b : fItems) {
     if (!TrimBlanks(b->ItemStr(ItemNo)).empty()) continue;

@@ -43,6 +43,9 @@ class TCmdData {
   void Stamp();
   std::string QueryText() const;
   bool AnyUndefined() const;
+  // Changed and holding a text: an upload of the changes sends it. (A block loaded empty from
+  // a data file is changed, yet nothing can be sent for it.)
+  bool Pending() const { return Changed && !fData.empty(); }
 
   // Items 1 to 10 of the text between the first and the second "/".
   std::string ItemStr(int ItemNo) const;
@@ -110,6 +113,8 @@ class TCmdList {
   bool IsActual(int MinCount) const;
   int ChangedCount() const;
   bool HasChanges() const { return ChangedCount() > 0; }
+  // The lines that are Pending().
+  int PendingCount() const;
   void FillEmptyItems(int ItemNo);
   void ParseReply(const TStringList& Lines);
 

@@ -21,6 +21,9 @@
 #include <QToolBar>
 
 #include "About.h"
+#include "Check.h"
+#include "Compare.h"
+#include "CompareDlg.h"
 #include "ComSetup.h"
 #include "CommKXTA.h"
 #include "ConnectText.h"
@@ -34,6 +37,7 @@
 #include "ReadAll.h"
 #include "SysData.h"
 #include "SysSetup.h"
+#include "UploadCheck.h"
 
 namespace {
 
@@ -100,6 +104,7 @@ const struct {
     {"SaveAsAct", "Save the configuration in a data file of a new name"},
     {"ReadAct", "Read the whole configuration from the PBX"},
     {"UploadAct", "Send the whole configuration to the PBX"},
+    {"CompareAct", "List the differences between the configuration and a data file"},
     {"ExitAct", "Quit the program (disconnecting first)"},
     {"CutAct", "Cut the selected text"},
     {"CopyAct", "Copy the selected extension, console or CO line"},
@@ -182,6 +187,8 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
   connect(save, &QAction::triggered, this, [this] { Save(); });
   QAction* saveAs = AddAction(fFileMenu, "SaveAsAct", "Save &As...", {}, nullptr);
   connect(saveAs, &QAction::triggered, this, [this] { SaveAs(); });
+  QAction* compare = AddAction(fFileMenu, "CompareAct", "&Compare with file...", {}, nullptr);
+  connect(compare, &QAction::triggered, this, [this] { CompareWithFile(); });
   fFileMenu->addSeparator();
   AddAction(fFileMenu, "ReadAct", "&Read from PBX", QKeySequence("Ctrl+R"), &TMainForm::ReadFromPbx);
   AddAction(fFileMenu, "UploadAct", "&Upload to PBX", QKeySequence("Ctrl+U"), &TMainForm::UploadToPbx);
@@ -295,7 +302,8 @@ void TMainForm::BuildStatusBar() {
   const QFontMetrics fm(fPanels[1]->font());
   fPanels[1]->setMinimumWidth(fm.horizontalAdvance(" Y581M KX-TA624 V2.10") + pad);
   fPanels[2]->setMinimumWidth(fm.horizontalAdvance("a site configuration.ta") + pad);
-  fPanels[3]->setMinimumWidth(fm.horizontalAdvance("MMMMMM") + pad);
+  fPanels[3]->setMinimumWidth(fm.horizontalAdvance("99999 changes") + pad);
+  fPanels[3]->setToolTip("Program lines changed and not yet uploaded to the PBX");
   for (QLabel* p : fPanels) statusBar()->addWidget(p);
 }
 
@@ -323,7 +331,7 @@ void TMainForm::UpdateOnlineControls() {
   for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "ReadBtn",
                         "UploadBtn", "StoreDumpAct"})
     Action(n)->setEnabled(State && !busy);
-  for (const char* n : {"NewAct", "OpenAct", "OpenBtn"}) Action(n)->setEnabled(!busy);
+  for (const char* n : {"NewAct", "OpenAct", "OpenBtn", "CompareAct"}) Action(n)->setEnabled(!busy);
   for (QAction* a : fRecentActions) a->setEnabled(!busy);
   static_cast<TOnlinePanel*>(fPanels[0])->SetOnline(State);
   fPanels[1]->setText(State && fActions.PbxVersion
@@ -411,7 +419,14 @@ void TMainForm::UpdateTitle() {
   if (!fFileName.empty()) title = FilePart(fFileName) + " - " + title;
   if (HasUnsavedWork()) title = "*" + title;
   setWindowTitle(title);
+  const int changes = PendingChanges();
+  fPanels[3]->setText(changes == 0   ? QString("No changes")
+                      : changes == 1 ? QString("1 change")
+                                     : QString("%1 changes").arg(changes));
+  emit PendingChangesShown(changes);
 }
+
+int TMainForm::PendingChanges() const { return PendingChangeCount(fStore); }
 
 void TMainForm::changeEvent(QEvent* Event) {
   // Back from a dialog, a view's paste or anything else that may have edited the store.
@@ -453,6 +468,10 @@ QString TMainForm::ChooseSaveFile() {
   dlg.setDefaultSuffix("ta");
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
   return dlg.selectedFiles().front();
+}
+
+QString TMainForm::ChooseCompareFile() {
+  return QFileDialog::getOpenFileName(this, "Compare with file", fFolder, kDataFilter);
 }
 
 QString TMainForm::ChooseDumpFile() {
@@ -546,12 +565,41 @@ void TMainForm::UploadToPbx() {
               " holds no PBX data: nothing to upload.");
     return;
   }
-  if (!Confirm("Upload data to PBX?")) return;
+  // What the PBX would refuse is found here, before the first command; with such values the
+  // list's choice is the question.
+  const std::vector<TLineProblem> problems = CheckStore(fStore);
+  if (problems.empty() ? !Confirm("Upload data to PBX?") : !UploadDespiteProblems(this, problems))
+    return;
   {
     TPbxOperation op("Uploading to the PBX");
     UploadAll(this, fStore);
   }
   UpdateTitle();
+}
+
+void TMainForm::CompareWithFile() {
+  if (RefuseWhileBusy()) return;
+  const QString name = ChooseCompareFile();
+  if (!name.isEmpty()) CompareWithFile(name.toStdString());
+}
+
+bool TMainForm::CompareWithFile(const std::string& Path) {
+  // A store of its own: the window's configuration, its file name and its changed flags stay.
+  auto other = std::make_unique<TSysData>();
+  if (!other->LoadFromFile(Path)) return false;  // the loader has said why
+  RememberFolder(Path);
+  const std::vector<TItemDiff> diffs = CompareStores(fStore, *other);
+  if (diffs.empty()) {
+    ShowInformation("The configuration in the window and the file\r" + Path +
+                    "\rhold the same program lines: no difference.");
+    return true;
+  }
+  delete fCompareWnd.data();  // one comparison window at a time: the newest
+  auto* wnd = new TCompareDlg(this, diffs, QString::fromStdString(Path));
+  wnd->setAttribute(Qt::WA_DeleteOnClose);
+  fCompareWnd = wnd;
+  wnd->show();
+  return true;
 }
 
 void TMainForm::StoreDump() {

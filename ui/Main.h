@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "LastFile.h"
 
 class QAction;
+class QDialog;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -76,7 +78,13 @@ class TMainForm : public QMainWindow {
   bool Save();
   bool SaveAs();
   void ReadFromPbx();
+  // Checks the configuration against the PBX's program table first: values the PBX would
+  // refuse are listed, with Cancel (the default) and "Upload anyway".
   void UploadToPbx();
+  // File, "Compare with file...": a data file loaded into a store of its own (the window's
+  // configuration stays as it is) and its differences listed item by item.
+  void CompareWithFile();
+  bool CompareWithFile(const std::string& Path);
   void StoreDump();
   void ComPortSetup();
   void SystemSetup();
@@ -91,8 +99,13 @@ class TMainForm : public QMainWindow {
   const std::string& CurrentFileName() const { return fFileName; }
   // The configuration holds changes that are neither saved nor uploaded.
   bool HasUnsavedWork() const;
-  // The title: the program, the data file's name, and "*" while there is unsaved work.
+  // The title: the program, the data file's name, and "*" while there is unsaved work; and the
+  // pending changes panel, after which PendingChangesShown tells the views to mark their
+  // changed entries. Called after every load, read, save and upload, on the data-changed
+  // notification, and by the views after a dialog or a paste.
   void UpdateTitle();
+  // Program lines changed and not yet uploaded to the PBX (PendingChangeCount).
+  int PendingChanges() const;
   // Shows Text in the status bar for a few seconds.
   void ShowStatus(const QString& Text);
   const TRecentFiles& RecentFiles() const { return fRecent; }
@@ -101,6 +114,7 @@ class TMainForm : public QMainWindow {
 
  signals:
   void DataChanged();
+  void PendingChangesShown(int Count);
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -110,6 +124,7 @@ class TMainForm : public QMainWindow {
   virtual QString ChooseOpenFile();
   virtual QString ChooseSaveFile();
   virtual QString ChooseDumpFile();
+  virtual QString ChooseCompareFile();
   // Save / Discard / Cancel for unsaved work; tests answer without a box.
   virtual TUnsavedChoice AskUnsavedWork(const QString& Question);
 
@@ -158,4 +173,5 @@ class TMainForm : public QMainWindow {
   TRecentFiles fRecent;
   uint64_t fCleanPrint = 0;
   bool fCloseWhenIdle = false;
+  QPointer<QDialog> fCompareWnd;
 };

@@ -41,6 +41,12 @@ bool MayOpenDialog(QWidget* From, bool Exists) {
   return false;
 }
 
+// After a dialog or a paste that may have edited the store: the frame updates its title and
+// pending changes, and the views their marks.
+void TellFrame(QWidget* From) {
+  if (auto* main = qobject_cast<TMainForm*>(From->window())) main->UpdateTitle();
+}
+
 }  // namespace
 
 TViewDialogs& ViewDialogs() {
@@ -190,6 +196,15 @@ void SortList(QListWidget* List, const std::function<bool(int, int)>& Less) {
   for (QListWidgetItem* item : items) List->addItem(item);
 }
 
+// Bold for an entry whose blocks hold changes not yet uploaded.
+void MarkEntry(QListWidgetItem* Item, bool Changed) {
+  QFont f = Item->font();
+  if (f.bold() == Changed) return;
+  f.setBold(Changed);
+  Item->setFont(f);
+  Item->setToolTip(Changed ? QString("Changed, not yet uploaded to the PBX") : QString());
+}
+
 // Lines the icons up along the top again, whatever the user dragged about.
 void ArrangeList(QListWidget* List) {
   List->setFlow(QListView::LeftToRight);
@@ -246,6 +261,20 @@ QString DSSCaption(const TSysData& Store, int DSS) {
   }
   return QString("DSS %1").arg(DSS);
 }
+
+bool ExtensionChanged(const TSysData& Store, int Jack) {
+  // Its own blocks, button lists and number. Its digits in the shared lists cannot be told:
+  // a line of those lists is changed as a whole, for every jack.
+  if (Store.Extensions.Jacks(Jack).PendingCount() > 0) return true;
+  const TCmd009S& numbers = Store.Extensions.Cmd009;
+  return Jack <= numbers.Count() && numbers.Items(Jack - 1).Pending();
+}
+
+bool DSSChanged(const TSysData& Store, int DSS) {
+  return Store.DSSConsoles.Consoles(DSS).PendingCount() > 0;
+}
+
+bool COChanged(const TSysData& Store, int CO) { return Store.COLines.Lines(CO).PendingCount() > 0; }
 
 void TViewWindow::closeEvent(QCloseEvent* Event) {
   Event->ignore();
@@ -347,6 +376,14 @@ void TStationsWnd::Rebuild() {
   for (int j = 1; j <= jacks; ++j) AddEntry(fExtList, ext, ExtensionCaption(fStore, j), j);
   for (int d = 1; d <= TDSSarray::kConsoleCount; ++d)
     AddEntry(fDSSList, dss, DSSCaption(fStore, d), d);
+  RefreshMarks();
+}
+
+void TStationsWnd::RefreshMarks() {
+  for (int i = 0; i < fExtList->count(); ++i)
+    MarkEntry(fExtList->item(i), ExtensionChanged(fStore, NumberOfItem(fExtList->item(i))));
+  for (int i = 0; i < fDSSList->count(); ++i)
+    MarkEntry(fDSSList->item(i), DSSChanged(fStore, NumberOfItem(fDSSList->item(i))));
 }
 
 void TStationsWnd::RefreshExtCaptions() {
@@ -354,6 +391,7 @@ void TStationsWnd::RefreshExtCaptions() {
     QListWidgetItem* item = fExtList->item(i);
     item->setText(ExtensionCaption(fStore, NumberOfItem(item)));
   }
+  RefreshMarks();
 }
 
 void TStationsWnd::RefreshDSSCaptions() {
@@ -361,6 +399,7 @@ void TStationsWnd::RefreshDSSCaptions() {
     QListWidgetItem* item = fDSSList->item(i);
     item->setText(DSSCaption(fStore, NumberOfItem(item)));
   }
+  RefreshMarks();
 }
 
 void TStationsWnd::CopyItems() {
@@ -381,7 +420,9 @@ void TStationsWnd::EditExtensions() {
   if (FirstSelected(fExtList) == 0) return;
   const TIntegerList jacks = SelectedNumbers(fExtList);
   const auto& dialog = ViewDialogs().Extensions;
-  if (MayOpenDialog(this, bool(dialog)) && dialog(this, jacks)) RefreshExtCaptions();
+  if (!MayOpenDialog(this, bool(dialog))) return;
+  if (dialog(this, jacks)) RefreshExtCaptions();
+  TellFrame(this);
 }
 
 void TStationsWnd::CopyExtension() {
@@ -415,13 +456,16 @@ void TStationsWnd::PasteExtension() {
     ext.CopyJackColumn(src, t);
   }
   RefreshExtCaptions();
+  TellFrame(this);
 }
 
 void TStationsWnd::EditDSS() {
   if (FirstSelected(fDSSList) == 0) return;
   const TIntegerList consoles = SelectedNumbers(fDSSList);
   const auto& dialog = ViewDialogs().DSSConsoles;
-  if (MayOpenDialog(this, bool(dialog)) && dialog(this, consoles)) RefreshDSSCaptions();
+  if (!MayOpenDialog(this, bool(dialog))) return;
+  if (dialog(this, consoles)) RefreshDSSCaptions();
+  TellFrame(this);
 }
 
 void TStationsWnd::CopyDSS() {
@@ -450,6 +494,8 @@ void TStationsWnd::PasteDSS() {
   target.SetNumber(targets.First());
   target.Cmd003D.Assign(port);
   target.Cmd004D.Assign(pair);
+  RefreshDSSCaptions();
+  TellFrame(this);
 }
 
 void TStationsWnd::SelectAll() {
@@ -560,13 +606,22 @@ void TTrunksWnd::Rebuild() {
   const QIcon icon = MakeIcon(iconCO);
   const int lines = ModelCOCount(fStore.Settings.PBXtype);
   for (int c = 1; c <= lines; ++c) AddEntry(fCOList, icon, QString("CO %1").arg(c), c);
+  RefreshMarks();
+}
+
+void TTrunksWnd::RefreshMarks() {
+  for (int i = 0; i < fCOList->count(); ++i)
+    MarkEntry(fCOList->item(i), COChanged(fStore, NumberOfItem(fCOList->item(i))));
 }
 
 void TTrunksWnd::EditCO() {
   if (FirstSelected(fCOList) == 0) return;
   const TIntegerList lines = SelectedNumbers(fCOList);
   const auto& dialog = ViewDialogs().COLines;
-  if (MayOpenDialog(this, bool(dialog))) dialog(this, lines);
+  if (!MayOpenDialog(this, bool(dialog))) return;
+  dialog(this, lines);
+  RefreshMarks();
+  TellFrame(this);
 }
 
 void TTrunksWnd::CopyCO() {
@@ -590,6 +645,8 @@ void TTrunksWnd::PasteCO() {
     lines.Lines(t).Assign(lines.Lines(src));
     lines.Lines(t).SetNumber(t);
   }
+  RefreshMarks();
+  TellFrame(this);
 }
 
 void TTrunksWnd::SelectAll() { fCOList->selectAll(); }
@@ -704,7 +761,9 @@ void TParamWnd::OpenSelected(bool Force) {
   const int index = EntryIndex(selected.first());
   if (index < 0 || index >= kParamEntryCount || IsGroupEntry(index)) return;
   const auto& opener = ViewDialogs().Params[static_cast<size_t>(index)];
-  if (MayOpenDialog(this, bool(opener))) opener(this, Force);
+  if (!MayOpenDialog(this, bool(opener))) return;
+  opener(this, Force);
+  TellFrame(this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -727,5 +786,8 @@ TViews CreateViews(TMainForm& Main, TSysData& Store) {
   mdi->setActiveSubWindow(stations);
   QObject::connect(&Main, &TMainForm::DataChanged, v.Trunks, &TTrunksWnd::Rebuild);
   QObject::connect(&Main, &TMainForm::DataChanged, v.Stations, &TStationsWnd::Rebuild);
+  QObject::connect(&Main, &TMainForm::PendingChangesShown, v.Trunks, &TTrunksWnd::RefreshMarks);
+  QObject::connect(&Main, &TMainForm::PendingChangesShown, v.Stations,
+                   &TStationsWnd::RefreshMarks);
   return v;
 }

@@ -68,6 +68,9 @@ class TStationsWnd : public TViewWindow, public TCopyPasteTarget {
   void Rebuild();
   void RefreshExtCaptions();
   void RefreshDSSCaptions();
+  // Bold for the extensions (their own blocks, button lists and number) and the consoles that
+  // hold changes not yet uploaded.
+  void RefreshMarks();
 
   // The Edit menu's Copy / Paste act on the current page.
   void CopyItems() override;
@@ -118,6 +121,8 @@ class TTrunksWnd : public TViewWindow, public TCopyPasteTarget {
   explicit TTrunksWnd(TSysData& Store, QWidget* Parent = nullptr);
 
   void Rebuild();
+  // Bold for the CO lines whose blocks hold changes not yet uploaded.
+  void RefreshMarks();
   void CopyItems() override { CopyCO(); }
   void PasteItems() override { PasteCO(); }
 

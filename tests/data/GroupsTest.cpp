@@ -312,3 +312,56 @@ TEST_F(GroupsTest, TableGroupsUseTheTables) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every block of a store given a text and marked changed: the pending count is each block once
+// (the system parameters read the extension numbers too, yet they are counted with the
+// extensions), without the blocks the PBX's capabilities leave out and without changed blocks
+// that hold no text (a data file's empty records).
+TEST(PendingChangeCount, EachSendableBlockOnce) {
+  TSysData s;
+  for (int k = 0; k < kSingleBlockCount; ++k)
+    s.Block(static_cast<TBlockId>(k)).SetData(std::string(BlockCode(static_cast<TBlockId>(k))) + "/1/");
+  for (int k = 0; k < kBlockListCount; ++k)
+    s.List(static_cast<TListId>(k)).Add().SetData(std::string(ListCode(static_cast<TListId>(k))) + "01/1/");
+  for (int j = 1; j <= TExtensionArray::kJackCount; ++j) {
+    TExtensionData& jack = s.Extensions.Jacks(j);
+    for (int b = 0; b < TExtensionData::kBlockCount; ++b) jack.Block(b).SetData("X/1/");
+    jack.BC.Add().SetData("X/1/");
+    s.Extensions.Cmd009.Add().SetData("X/1/");
+  }
+  for (int i = 0; i < TExtensionArray::kSharedListCount; ++i) s.Extensions.SharedList(i).Add().SetData("X/1/");
+  for (int c = 1; c <= TCOarray::kLineCount; ++c)
+    for (int b = 0; b < TCOdata::kBlockCount; ++b) s.COLines.Lines(c).Block(b).SetData("X/1/");
+  s.DSSConsoles.Consoles(2).Cmd003D.SetData("X/1/");
+  int texts = 0;
+  ForEachFileBlock(s, [&texts](const TCmdData& B) { texts += B.Data().empty() ? 0 : 1; });
+
+  const struct {
+    int Extended, Skip123;
+    int Expected;
+  } cases[] = {{1, 1, texts - 1}, {1, 0, texts}, {0, 1, texts - 2}};
+  for (const auto& c : cases) {
+    s.Version.ExtendedSpeedDial = static_cast<uint8_t>(c.Extended);
+    s.Version.Skip123S = static_cast<uint8_t>(c.Skip123);
+    EXPECT_EQ(PendingChangeCount(s), c.Expected) << c.Extended << c.Skip123;
+  }
+  s.Version.Skip123S = 0;
+  s.Version.ExtendedSpeedDial = 1;
+  s.Cmd500S.Clear();
+  s.Cmd500S.Changed = true;  // an empty record of a data file: nothing to send
+  s.Extensions.Jacks(5).Block(0).Clear();
+  s.Extensions.Jacks(5).Block(0).Changed = true;
+  EXPECT_EQ(PendingChangeCount(s), texts - 2);
+  EXPECT_EQ(GroupPendingCount(s, grExtensions),
+            24 * (22 + 1 + 1) - 1 + TExtensionArray::kSharedListCount);
+  // The numbering plan block counts once a plan is chosen: with the system parameters.
+  const int before = GroupPendingCount(s, grSystemParams);
+  s.Extensions.Cmd009.PlanBlock.SetData("009S00/2/");
+  s.Extensions.Cmd009.PlanBlock.Stamp();
+  EXPECT_EQ(GroupPendingCount(s, grSystemParams), before + 1);
+  EXPECT_EQ(PendingChangeCount(s), texts - 2 + 1);
+}
+
+}  // namespace

@@ -23,6 +23,7 @@
 #include "Binding.h"
 #include "BtnGrid.h"
 #include "ButtonPages.h"
+#include "Check.h"
 #include "CommKXTA.h"
 #include "DemoLine.h"
 #include "DgtEdit.h"
@@ -406,6 +407,61 @@ class DemoRunTest : public QObject {
              (std::vector<std::string>{"352S01/0123xxx/", "360S2/2/", "512S1/1234/"}));
     QVERIFY(!SysData().DISAChangedCount() && !SysData().ARSChangedCount());
     m.Disconnect();
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+  }
+
+  // The pending changes against the simulated PBX: nothing after a read; an edit made offline
+  // in the extension dialog counts in the status bar and makes its jack bold; Upload to PBX
+  // (with a configuration that passes the check, so the usual question) clears both.
+  void PendingChangesClearWithTheUpload() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    const TViews views = CreateViews(m, SysData());
+    ViewDialogs().Extensions = [](QWidget* Parent, const TIntegerList& Jacks) {
+      return EditExtensions(Parent, Jacks);
+    };
+    QListWidget* ext = views.Stations->ExtList();
+    auto boldRows = [ext] {
+      QList<int> rows;
+      for (int i = 0; i < ext->count(); ++i)
+        if (ext->item(i)->font().bold()) rows << i;
+      return rows;
+    };
+    QVERIFY(m.Connect());
+    TRunWatcher run;
+    m.ReadFromPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QTRY_COMPARE(ext->count(), 24);
+    // What the PBX holds passes the PBX's own table: the upload below asks its usual question.
+    const std::vector<TLineProblem> problems = CheckStore(SysData());
+    QVERIFY2(problems.empty(), problems.empty() ? "" : ProblemText(problems[0]).c_str());
+    QCOMPARE(m.StatusText(3), QString("No changes"));
+    QVERIFY(boldRows().isEmpty());
+
+    m.Disconnect();
+    ext->setCurrentRow(1);
+    WhenModal([](QWidget* d) {
+      d->findChild<QLineEdit*>("StnName")->setText("Office");
+      d->findChild<QPushButton*>("OkBtn")->click();
+    });
+    views.Stations->EditExtensions();
+    QCOMPARE(m.StatusText(3), QString("1 change"));
+    QCOMPARE(boldRows(), QList<int>{1});
+    QVERIFY(SimLine("604E02") != "604E02/Office    /");
+
+    QVERIFY(m.Connect());
+    run.Lines.clear();
+    m.UploadToPbx();
+    QCOMPARE(f.Questions.back(), std::string("Upload data to PBX?"));
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QCOMPARE(SimLine("604E02"), std::string("604E02/Office    /"));
+    QCOMPARE(m.StatusText(3), QString("No changes"));
+    QVERIFY(boldRows().isEmpty());
+    m.Disconnect();
+    ViewDialogs().Extensions = nullptr;
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
 

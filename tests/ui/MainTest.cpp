@@ -14,8 +14,18 @@
 #include <QMdiArea>
 #include <QLabel>
 
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "Check.h"
+#include "CompareDlg.h"
 #include "Main.h"
 #include "Operation.h"
+#include "PbxModel.h"
+#include "ReadAll.h"
+#include "UploadCheck.h"
+#include "WhenModal.h"
 #include "Paths.h"
 #include "Profile.h"
 #include "RecordingFeedback.h"
@@ -412,6 +422,226 @@ class MainTest : public QObject {
     QFont bold = state->font();
     bold.setBold(true);
     QVERIFY(QFontMetrics(bold).horizontalAdvance("OFF LINE") < state->width());
+  }
+
+  // A value the PBX would refuse is listed before anything is sent: Enter (Cancel, the
+  // default) sends nothing, "Upload anyway" sends the configuration as it stands.
+  void UploadListsWhatThePbxWouldRefuseFirst() {
+    TRecordingFeedback f;
+    TFakePbx fake;
+    TPbxModel pbx;
+    TReadAllDlg::SetStaysOpenOnErrors(false);
+    TTestMainForm m(SysData(), fake.Actions(), false);
+    m.SetOnline(true);
+    SysData().Cmd103S.SetData("103S/1/");
+    SysData().List001S.Add().SetData("001S07/01A3/");  // a letter in a dial code
+    QStringList row;
+    bool cancelIsDefault = false, closedByKey = false;
+    WhenModal([&](QWidget* W) {
+      auto* dlg = qobject_cast<TUploadCheckDlg*>(W);
+      if (!dlg) {
+        W->close();
+        return;
+      }
+      QTableWidget* t = dlg->Table();
+      for (int c = 0; c < t->columnCount() && t->rowCount() == 1; ++c) row << t->item(0, c)->text();
+      cancelIsDefault = dlg->CancelButton()->isDefault() && !dlg->UploadButton()->isDefault();
+      QTest::keyClick(t, Qt::Key_Return);  // from the list, Enter is the dialog's
+      closedByKey = !dlg->isVisible();
+      if (dlg->isVisible()) dlg->reject();  // a failed test must not hang here
+    });
+    m.UploadToPbx();
+    const std::vector<TLineProblem> problems = CheckStore(SysData());
+    QCOMPARE(problems.size(), size_t(1));
+    QCOMPARE(row, (QStringList{"001S07", "Speed dial number", "1", "01A3",
+                               QString::fromStdString(problems[0].Allowed)}));
+    QVERIFY(!problems[0].Allowed.empty());
+    QVERIFY(cancelIsDefault);
+    QVERIFY(closedByKey);
+    QVERIFY(pbx.Sent.empty());
+    QVERIFY(f.Questions.empty());  // the list is the question
+
+    bool shown = false;
+    WhenModal([&](QWidget* W) {
+      auto* dlg = qobject_cast<TUploadCheckDlg*>(W);
+      if (!dlg) {
+        W->close();
+        return;
+      }
+      shown = true;
+      dlg->UploadButton()->click();
+    });
+    m.UploadToPbx();
+    QVERIFY(shown);
+    QVERIFY(f.Questions.empty());
+    auto sent = [&pbx](const std::string& Line) {
+      return std::find(pbx.Sent.begin(), pbx.Sent.end(), Line) != pbx.Sent.end();
+    };
+    QVERIFY(sent("103S/1/"));
+    QVERIFY(sent("001S07/01A3/"));  // the PBX judges it now; this one takes it
+
+    // Without such values the upload asks as it always did.
+    SysData().List001S.Items(0).SetData("001S07/0123/");
+    pbx.Sent.clear();
+    f.Answers = {false};
+    m.UploadToPbx();
+    QCOMPARE(f.Questions, (std::vector<std::string>{"Upload data to PBX?"}));
+    QVERIFY(pbx.Sent.empty());
+    TReadAllDlg::SetStaysOpenOnErrors(true);
+  }
+
+  // The differences with a data file, item by item, in a window of their own; the window's
+  // configuration, file name and changed flags stay as they were. A file that cannot be read
+  // gives the loader's message; an equal one says so.
+  void CompareWithFileListsTheDifferencesAndTouchesNothing() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    TSysData& s = SysData();
+    s.Cmd103S.SetData("103S/1/");
+    s.Extensions.Jacks(3).BlockOf("604E").SetData("604E03/Office    /");
+    m.NextFile = QString::fromStdString(fDir->File("site.ta"));
+    QVERIFY(m.SaveAs());
+    s.Cmd103S.SetData("103S/0/");
+    s.Extensions.Jacks(3).BlockOf("604E").SetData("604E03/Desk      /");
+    s.COLines.Lines(2).BlockOf("403C").SetData("403C2/1/");
+    s.Cmd103S.Changed = false;  // as if uploaded: the flag must stay so
+    m.UpdateTitle();
+    const QString title = m.windowTitle();
+    std::string image;
+    ForEachFileBlock(s, [&image](const TCmdData& B) {
+      image += B.Data() + (B.Changed ? "+" : "-");
+    });
+    const auto recent = m.RecentFiles().Entries();
+
+    m.CompareWithFile();
+    auto* wnd = m.findChild<TCompareDlg*>();
+    QVERIFY(wnd && wnd->isVisible());
+    QTableWidget* t = wnd->Table();
+    auto rows = [t] {
+      QStringList r;
+      for (int i = 0; i < t->rowCount(); ++i) {
+        QStringList cells;
+        for (int c = 0; c < t->columnCount(); ++c) cells << t->item(i, c)->text();
+        r << cells.join('|');
+      }
+      return r;
+    };
+    // Data-file order: the extensions, the CO lines, the single blocks.
+    QCOMPARE(rows(), (QStringList{"604E03|Extension name|1|Desk      |Office    ",
+                                  "403C2|Host PBX access codes|block|403C2/1/|(no such block)",
+                                  "103S|Voice mail DTMF codes|1|0|1"}));
+    QCOMPARE(t->horizontalHeaderItem(TCompareDlg::colFile)->text(), QString("In site.ta"));
+    QVERIFY(wnd->Summary().startsWith("3 differences"));
+    t->horizontalHeader()->setSortIndicator(TCompareDlg::colProgram, Qt::AscendingOrder);
+    QCOMPARE(t->item(0, 0)->text(), QString("103S"));
+    QCOMPARE(t->item(2, 0)->text(), QString("604E03"));
+    t->horizontalHeader()->setSortIndicator(TCompareDlg::colItem, Qt::AscendingOrder);
+    QCOMPARE(t->item(0, TCompareDlg::colItem)->text(), QString("block"));
+
+    std::string after;
+    ForEachFileBlock(s, [&after](const TCmdData& B) {
+      after += B.Data() + (B.Changed ? "+" : "-");
+    });
+    QCOMPARE(after, image);
+    QCOMPARE(m.CurrentFileName(), fDir->File("site.ta"));
+    QCOMPARE(m.RecentFiles().Entries(), recent);
+    m.UpdateTitle();
+    QCOMPARE(m.windowTitle(), title);
+
+    // Files that cannot be read: the loader's own message, and no window.
+    fDir->Write("notes.ta", "not a data file at all, just some words");
+    const struct {
+      std::string File;
+      std::string MessageStart;
+    } bad[] = {{fDir->File("missing.ta"), "Cannot load data file"},
+               {fDir->File("notes.ta"), "It is not PANASONIC KX-TA data file!"}};
+    for (const auto& b : bad) {
+      f.Errors.clear();
+      QVERIFY(!m.CompareWithFile(b.File));
+      QCOMPARE(f.Errors.size(), size_t(1));
+      QVERIFY2(f.Errors[0].rfind(b.MessageStart, 0) == 0, f.Errors[0].c_str());
+    }
+    QCOMPARE(m.findChildren<TCompareDlg*>().size(), 1);
+
+    // The same configuration: a message, no list; a new comparison replaces the old window.
+    m.NextFile = QString::fromStdString(fDir->File("same.ta"));
+    QVERIFY(m.SaveAs());
+    QVERIFY(m.CompareWithFile(fDir->File("same.ta")));
+    QVERIFY(!f.Infos.empty() && f.Infos.back().find("no difference") != std::string::npos);
+    QVERIFY(m.CompareWithFile(fDir->File("site.ta")));
+    QCOMPARE(m.findChildren<TCompareDlg*>().size(), 1);
+  }
+
+  // The pending changes: a count in the status bar and bold entries in the views, after edits
+  // (a dialog's OK and a paste tell the frame), a save (which uploads nothing), a load and New.
+  void PendingChangesAreCountedAndMarked() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    const TViews views = CreateViews(m, SysData());
+    TSysData& s = SysData();
+    QCOMPARE(m.StatusText(3), QString("No changes"));
+    auto bold = [](QListWidget* List) {
+      QList<int> rows;
+      for (int i = 0; i < List->count(); ++i)
+        if (List->item(i)->font().bold()) rows << i;
+      return rows;
+    };
+    const struct {
+      const char* What;
+      std::function<void()> Edit;
+      int Count;
+      QList<int> Ext, DSS, CO;
+    } steps[] = {
+        {"a name", [&] { s.Extensions.Jacks(2).BlockOf("604E").SetData("604E02/Office    /"); },
+         1, {1}, {}, {}},
+        {"a button line", [&] { s.Extensions.Jacks(4).BF.Add().SetData("P04BF01/1/"); },
+         2, {1, 3}, {}, {}},
+        {"an extension number",
+         [&] {
+           for (int j = 1; j <= 24; ++j) {
+             TCmdData& l = s.Extensions.Cmd009.Add();
+             l.SetData(TPbxModel::Line009(j, std::to_string(100 + j)));
+             l.Changed = j == 6;
+           }
+         },
+         3, {1, 3, 5}, {}, {}},
+        {"a console", [&] { s.DSSConsoles.Consoles(2).Cmd004D.SetData("004D2/05/"); },
+         4, {1, 3, 5}, {1}, {}},
+        {"a single block", [&] { s.Cmd103S.SetData("103S/1/"); }, 5, {1, 3, 5}, {1}, {}},
+    };
+    for (const auto& st : steps) {
+      st.Edit();
+      m.UpdateTitle();
+      QCOMPARE(m.StatusText(3), QString("%1 change%2").arg(st.Count).arg(st.Count == 1 ? "" : "s"));
+      QCOMPARE(bold(views.Stations->ExtList()), st.Ext);
+      QCOMPARE(bold(views.Stations->DSSList()), st.DSS);
+      QCOMPARE(bold(views.Trunks->COList()), st.CO);
+    }
+    // A dialog's OK: the view tells the frame, no data-changed notification needed.
+    ViewDialogs().COLines = [&s](QWidget*, const TIntegerList& Lines) {
+      s.COLines.Lines(Lines.First()).BlockOf("403C").SetData("403C3/1/");
+      return true;
+    };
+    views.Trunks->COList()->setCurrentRow(2);
+    views.Trunks->EditCO();
+    ViewDialogs().COLines = nullptr;
+    QCOMPARE(m.StatusText(3), QString("6 changes"));
+    QCOMPARE(bold(views.Trunks->COList()), QList<int>{2});
+    QVERIFY(!views.Trunks->COList()->item(2)->toolTip().isEmpty());
+
+    // Saving uploads nothing; a loaded file waits for its upload as a whole; New has nothing.
+    m.NextFile = QString::fromStdString(fDir->File("site.ta"));
+    QVERIFY(m.SaveAs());
+    QCOMPARE(m.StatusText(3), QString("6 changes"));
+    m.New();
+    QCOMPARE(m.StatusText(3), QString("No changes"));
+    QTRY_VERIFY(bold(views.Stations->ExtList()).isEmpty());
+    QVERIFY(m.OpenFile(fDir->File("site.ta")));
+    QCOMPARE(m.StatusText(3), QString("%1 changes").arg(6 + 24 - 1));  // every 009 line too
+    QTRY_COMPARE(bold(views.Stations->ExtList()).size(), 24);  // each holds its number
+    QCOMPARE(bold(views.Trunks->COList()), QList<int>{2});
   }
 
   void LayoutIsRememberedAndNeverLargerThanTheScreen() {

@@ -31,6 +31,7 @@ class TTestMainForm : public TMainForm {
   QString ChooseOpenFile() override { return NextFile; }
   QString ChooseSaveFile() override { return NextFile; }
   QString ChooseDumpFile() override { return NextFile; }
+  QString ChooseCompareFile() override { return NextFile; }
   TUnsavedChoice AskUnsavedWork(const QString& Question) override {
     UnsavedQuestions << Question;
     return NextChoice;
