@@ -685,7 +685,9 @@ std::vector<TLineProblem> TPbxCatalogue::CheckLine(const std::string& Line) cons
   const bool formed = first != std::string::npos && first > 0 && Line.size() >= first + 2 &&
                       Line.back() == '/' && Line.find('/', first + 1) == Line.size() - 1;
   if (!formed) {
-    out.push_back({Line, "", 0, Line, "a line head/items/"});
+    // The head, when there is one, still tells which program the broken line was meant for.
+    const std::string head = first == std::string::npos ? Line : Line.substr(0, first);
+    out.push_back({head, NameOfHead(head), 0, Line, "a line head/items/"});
     return out;
   }
   const std::string head = Line.substr(0, first);
@@ -721,6 +723,15 @@ std::vector<TLineProblem> TPbxCatalogue::CheckLine(const std::string& Line) cons
         out.push_back({head, prog.Name, i + 1, it[size_t(i)], AllowedText(prog.Items[size_t(i)]), kind});
       }
     }
+  // An extension number: two digits 10-49 (plan 3) or three digits 100-499 (plans 1 and 2);
+  // which plan the PBX is on is judged by the upload, not here.
+  if (out.empty() && prog.Check == TItemCheck::Numbering) {
+    const std::string& number = it[0];
+    if (!EmptyItem(number) && !((number.size() == 2 && NumberIn(number, 10, 49)) ||
+          (number.size() == 3 && NumberIn(number, 100, 499))))
+      out.push_back({head, prog.Name, 1, number, "an extension number 10-49 or 100-499",
+                     AllDigits(number)});
+  }
   std::string why;
   if (out.empty() && !ValidItems(prog, items, &why)) out.push_back({head, prog.Name, 0, items, why, true});
   return out;

@@ -400,12 +400,16 @@ TEST(SimPbxEdit, TheCheckerAndThePbxAgreeOnEveryProgram) {
   EXPECT_GT(judged, 120);
   // A letter in a dial code, a wrong item count, a head the PBX does not have, a broken line.
   const std::pair<const char*, int> cases[] = {
-      {"310S01/12a4/", 1}, {"200S/2,1/", 0}, {"999S01/1/", 0}, {"604E01/Office", 0}};
+      {"310S01/12a4/", 1}, {"200S/2,1/", 0}, {"999S01/1/", 0}, {"604E01/Office", 0},
+      {"009S01/abc/", 1}, {"009S02/9999/", 1}};
   for (const auto& [line, item] : cases) {
     const auto p = cat.CheckLine(line);
     ASSERT_EQ(p.size(), 1u) << line;
     EXPECT_EQ(p[0].Item, item) << line;
-    EXPECT_FALSE(p[0].RangeOnly) << line;
+    if (std::string(line) != "009S02/9999/") {
+      EXPECT_FALSE(p[0].RangeOnly) << line;
+    }
   }
+  EXPECT_EQ(cat.CheckLine("604E01/Office")[0].Name, "Extension name") << "a broken line's program";
   EXPECT_EQ(cat.CheckLine("310S01/12a4/")[0].Name, "Account code");
 }
