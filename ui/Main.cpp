@@ -38,8 +38,22 @@
 #include "SysData.h"
 #include "SysSetup.h"
 #include "UploadCheck.h"
+#include "UploadHistory.h"
+#include "UploadGuard.h"
+#include "Journal.h"
 
 namespace {
+
+// The file's absolute name, as the upload journal keeps it.
+std::string AbsoluteFile(const std::string& Path) {
+  return QFileInfo(QString::fromStdString(Path)).absoluteFilePath().toStdString();
+}
+
+std::string FileBytes(const std::string& Path) {
+  QFile f(QString::fromStdString(Path));
+  if (!f.open(QIODevice::ReadOnly)) return std::string();
+  return f.readAll().toStdString();
+}
 
 const char* const kDataFilter = "KX-TA data (*.ta);;All files (*)";
 const char* const kDumpFilter = "Text files (*.txt);;Log files (*.log);;All files (*)";
@@ -118,6 +132,7 @@ const struct {
     {"ModemAct", "Dial the PBX's remote administration line through a modem"},
     {"DisconnectAct", "End the connection to the PBX"},
     {"StoreDumpAct", "Store the PBX's complete listing in a text file"},
+    {"HistoryAct", "Every upload of the journal: when, which PBX, which file, each line written"},
     {"ComPortAct", "Choose the serial port and its line settings"},
     {"SystemAct", "The PBX system password, the PBX model and the connect warning"},
     {"HelpAct", "Open the help"},
@@ -238,6 +253,8 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
     if (fActions.ModemDialog) fActions.ModemDialog(this);
   });
   AddAction(actions, "DisconnectAct", "&Disconnect", QKeySequence("Ctrl+D"), &TMainForm::Disconnect);
+  actions->addSeparator();
+  AddAction(actions, "HistoryAct", "Upload &history...", {}, &TMainForm::ShowUploadHistory);
   QAction* dumpSep = actions->addSeparator();
   QAction* dump = AddAction(actions, "StoreDumpAct", "Store d&ump", {}, &TMainForm::StoreDump);
   dumpSep->setVisible(ShowDumpAction);
@@ -491,6 +508,14 @@ void TMainForm::Open() {
 
 bool TMainForm::OpenFile(const std::string& Path) {
   if (!fStore.LoadFromFile(Path)) return false;  // the store has said why
+  fResumeSource.clear();
+  const std::string source = AbsoluteFile(Path);
+  if (HasUnfinishedUpload(ReadJournal(JournalFile()), source) &&
+      Confirm("The last upload of\r" + Path +
+              "\rdid not end: the program stopped or the line was lost before the PBX had "
+              "confirmed every line.\rWhen you upload it, send only the lines the PBX has not "
+              "confirmed?"))
+    fResumeSource = source;
   SetCurrentFileName(Path);
   MarkClean();
   RememberFolder(Path);
@@ -572,9 +597,37 @@ void TMainForm::UploadToPbx() {
     return;
   {
     TPbxOperation op("Uploading to the PBX");
-    UploadAll(this, fStore);
+    // The journal names the file only while the window holds it as it was loaded or saved:
+    // a resume must send that file's lines and nothing else.
+    TUploadGuardOptions guard;
+    if (!fFileName.empty() && !HasUnsavedWork()) {
+      guard.Source = AbsoluteFile(fFileName);
+      guard.SourceHash = BytesHash(FileBytes(fFileName));
+    }
+    guard.Device = fActions.DeviceName ? fActions.DeviceName() : std::string();
+    guard.Mode = "all";
+    TRunDirection direction = TRunDirection::UploadAll;
+    if (!fResumeSource.empty() && fResumeSource == guard.Source) {
+      std::string why;
+      int confirmed = 0;
+      const std::string version = fActions.PbxVersion ? fActions.PbxVersion() : std::string();
+      if (!PrepareResume(fStore, ReadJournal(JournalFile()), guard.Source, guard.SourceHash,
+                         version, why, confirmed)) {
+        ShowError(why);
+        return;
+      }
+      guard.Mode = "resume";
+      direction = TRunDirection::UploadChanged;
+    }
+    fResumeSource.clear();
+    UploadAll(this, fStore, guard, direction);
   }
   UpdateTitle();
+}
+
+void TMainForm::ShowUploadHistory() {
+  TUploadHistoryDlg dlg(this, ReadJournal(JournalFile()));
+  dlg.exec();
 }
 
 void TMainForm::CompareWithFile() {

@@ -32,6 +32,8 @@ struct TPbxActions {
   // closed or the PBX fell silent before the listing ended).
   std::function<bool(TStream& To)> StoreDump;
   std::function<std::string()> PbxVersion;
+  // The device Connect opens ("/dev/ttyUSB0", "demo"), for the upload journal.
+  std::function<std::string()> DeviceName;
   // Why the last connection could not open its port, in words a user can act on.
   std::function<std::string()> ConnectErrorText;
   // The log-in line the last failed connect ended at (for its message).
@@ -99,6 +101,8 @@ class TMainForm : public QMainWindow {
   const std::string& CurrentFileName() const { return fFileName; }
   // The configuration holds changes that are neither saved nor uploaded.
   bool HasUnsavedWork() const;
+  // Actions, "Upload history...".
+  void ShowUploadHistory();
   // The title: the program, the data file's name, and "*" while there is unsaved work; and the
   // pending changes panel, after which PendingChangesShown tells the views to mark their
   // changed entries. Called after every load, read, save and upload, on the data-changed
@@ -169,6 +173,8 @@ class TMainForm : public QMainWindow {
   bool fLayoutRestored = false;
   QLabel* fPanels[4] = {};
   std::string fFileName;
+  // The opened file whose unfinished upload the user chose to finish on the next upload.
+  std::string fResumeSource;
   QString fFolder;
   TRecentFiles fRecent;
   uint64_t fCleanPrint = 0;

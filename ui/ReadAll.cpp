@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "Errors.h"
 #include "Feedback.h"
 #include "Session.h"
 #include "SysData.h"
@@ -43,6 +45,12 @@ TReadAllDlg::TReadAllDlg(QWidget* Parent, bool Upload)
   fBar->setObjectName("StepProgress");
   fBar->setTextVisible(false);
   layout->addWidget(fBar);
+  fBackupLbl = new QLabel(this);
+  fBackupLbl->setObjectName("BackupLbl");
+  fBackupLbl->setWordWrap(true);
+  fBackupLbl->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  fBackupLbl->hide();
+  layout->addWidget(fBackupLbl);
   fStop = new QPushButton("Stop", this);
   fStop->setObjectName("StopBtn");
   connect(fStop, &QPushButton::clicked, this, &TReadAllDlg::Stop);
@@ -100,8 +108,35 @@ TRunResult TReadAllDlg::Run(TSysData& Store) {
   ev.OnStepStart = [this](const TGroup& G) { StepStart(G); };
   ev.OnStepEnd = [this](const TGroup& G, bool Ok) { StepEnd(G, Ok); };
   // A Stop pressed before the first command is still pending: the first command then aborts.
-  const TRunResult r =
-      RunGroups(Store, fUpload ? TRunDirection::UploadAll : TRunDirection::Read, ev);
+  TRunResult r;
+  try {
+    if (!fUpload) {
+      r = RunGroups(Store, TRunDirection::Read, ev);
+    } else {
+      // Before the first write: room, the backup, the journal's entry; what they refuse stops
+      // the upload before anything is written.
+      TUploadGuard guard(Store);
+      fBackupLbl->setText("Making the backup of the PBX's lines..");
+      fBackupLbl->show();
+      QCoreApplication::processEvents();
+      std::string why;
+      if (!guard.Begin(fDirection, fGuard, why)) {
+        fBackupLbl->setText(QString::fromStdString(why));
+        ShowError(why);
+        r.Ok = false;
+      } else {
+        fBackupFile = guard.BackupFile();
+        fBackupLbl->setText(fBackupFile.empty()
+                                ? QString("No backup made")
+                                : "Backup: " + QString::fromStdString(fBackupFile));
+        r = RunGroups(Store, fDirection, ev);
+        guard.End(r);
+      }
+    }
+  } catch (const EAbortOperation&) {
+    r.Ok = false;
+    r.Aborted = true;
+  }
   if (!r.Aborted) PlaySoundCue(Store.Settings, 2);
   PbxComm().SetOnRxLine(nullptr);
   PbxComm().OnCommand = nullptr;
@@ -185,8 +220,11 @@ namespace {
 
 bool gStaysOpenOnErrors = true;
 
-bool RunWindow(QWidget* Parent, TSysData& Store, bool Upload) {
+bool RunWindow(QWidget* Parent, TSysData& Store, bool Upload,
+               const TUploadGuardOptions& Options = {},
+               TRunDirection Direction = TRunDirection::UploadAll) {
   TReadAllDlg dlg(Parent, Upload);
+  dlg.SetUpload(Options, Direction);
   const TRunResult r = dlg.Run(Store);
   // A run with every step Ok closes by itself; one with errors stays until it has been seen.
   if (!r.Ok && !r.Aborted && gStaysOpenOnErrors) dlg.WaitForClose();
@@ -199,4 +237,7 @@ void TReadAllDlg::SetStaysOpenOnErrors(bool On) { gStaysOpenOnErrors = On; }
 
 bool ReadAll(QWidget* Parent, TSysData& Store) { return RunWindow(Parent, Store, false); }
 
-bool UploadAll(QWidget* Parent, TSysData& Store) { return RunWindow(Parent, Store, true); }
+bool UploadAll(QWidget* Parent, TSysData& Store, const TUploadGuardOptions& Options,
+               TRunDirection Direction) {
+  return RunWindow(Parent, Store, true, Options, Direction);
+}

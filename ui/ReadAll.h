@@ -8,7 +8,9 @@
 #include <atomic>
 
 #include "Groups.h"
+#include "UploadGuard.h"
 
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QProgressBar;
@@ -25,6 +27,13 @@ class TReadAllDlg : public QDialog {
   // Runs every group in order; returns the run's result (the caller posts the data-changed
   // notification after a read, also an aborted one).
   TRunResult Run(TSysData& Store);
+  // An upload's backup, journal and direction; set before Run.
+  void SetUpload(const TUploadGuardOptions& Guard, TRunDirection Direction) {
+    fGuard = Guard;
+    fDirection = Direction;
+  }
+  // The backup made before the upload, as the window names it; empty when none.
+  const std::string& BackupFile() const { return fBackupFile; }
 
   // After a run in which a step ended " - errors!": the window stays, its Stop button
   // turned into Close, until the technician has seen it and closes it.
@@ -52,6 +61,10 @@ class TReadAllDlg : public QDialog {
   void SetLine(QListWidgetItem* Line, const QString& Text, TIcon Icon);
 
   bool fUpload;
+  TUploadGuardOptions fGuard;
+  TRunDirection fDirection = TRunDirection::UploadAll;
+  std::string fBackupFile;
+  QLabel* fBackupLbl;
   QListWidget* fList;
   QProgressBar* fBar;
   QPushButton* fStop;
@@ -69,4 +82,7 @@ class TReadAllDlg : public QDialog {
 
 // The two runs the main window starts. Both return true (the outcome is shown in the window).
 bool ReadAll(QWidget* Parent, TSysData& Store);
-bool UploadAll(QWidget* Parent, TSysData& Store);
+// The upload makes its backup and journals what it writes (UploadGuard.h); Options say which file
+// is uploaded and whether only what the journal does not show confirmed is sent.
+bool UploadAll(QWidget* Parent, TSysData& Store, const TUploadGuardOptions& Options = {},
+               TRunDirection Direction = TRunDirection::UploadAll);

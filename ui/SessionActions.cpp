@@ -12,6 +12,7 @@ TPbxActions SessionActions(TKXTAcomm& Comm, TSysData& Store, const std::string& 
     return Device.empty() ? Format("COM%d", com.ComNumber()) : Device;
   };
   TPbxActions a;
+  a.DeviceName = device;
   a.Connect = [&Comm, &Store, device] {
     const TComSettings& c = Store.Settings.Com;
     int dialResult = 0;

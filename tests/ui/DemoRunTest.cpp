@@ -3,6 +3,8 @@
 // PBX and a port give.
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -42,6 +44,7 @@
 #include "TempDir.h"
 #include "TestMainForm.h"
 #include "TimerDlg.h"
+#include "UploadHistory.h"
 #include "Views.h"
 #include "WhenModal.h"
 
@@ -462,6 +465,47 @@ class DemoRunTest : public QObject {
     QVERIFY(boldRows().isEmpty());
     m.Disconnect();
     ViewDialogs().Extensions = nullptr;
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+  }
+
+  // An upload from the window makes its backup and names it in the run window; the upload
+  // journal then lists it under "Upload history...", with the line written.
+  void UploadNamesItsBackupAndTheHistoryListsIt() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    QVERIFY(m.Connect());
+    TRunWatcher run;
+    m.ReadFromPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    const std::string old = SimLine("604E05");
+    SysData().Extensions.Jacks(5).BlockOf("604E").SetItemStr(1, "Store     ");
+    QString backupText;
+    run.OnShown = [&backupText](TReadAllDlg* Dlg) {
+      Dlg->OnStepStarted = [Dlg, &backupText](const TGroup&) {
+        if (backupText.isEmpty()) backupText = Dlg->findChild<QLabel*>("BackupLbl")->text();
+      };
+    };
+    m.UploadToPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QVERIFY2(backupText.startsWith("Backup: " + QString::fromStdString(fDir->Path())),
+             qPrintable(backupText));
+    TSysData backup;
+    QVERIFY(backup.LoadFromFile(backupText.mid(8).toStdString()));
+    QCOMPARE(backup.Extensions.Jacks(5).BlockOf("604E").Data(), old);
+
+    WhenModal([](QWidget* d) {
+      auto* h = qobject_cast<TUploadHistoryDlg*>(d);
+      QVERIFY(h);
+      QCOMPARE(h->Runs()->count(), 1);
+      QVERIFY2(h->Runs()->item(0)->text().contains("ended ok"), qPrintable(h->Runs()->item(0)->text()));
+      QVERIFY(h->Details()->toPlainText().contains("604E05/Store     /"));
+      h->reject();
+    });
+    m.Action("HistoryAct")->trigger();
+    m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
 

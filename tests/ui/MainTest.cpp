@@ -435,6 +435,8 @@ class MainTest : public QObject {
     m.SetOnline(true);
     SysData().Cmd103S.SetData("103S/1/");
     SysData().List001S.Add().SetData("001S07/01A3/");  // a letter in a dial code
+    pbx.SetLine("103S/0/");  // what the backup before the upload finds
+    pbx.SetLine("001S07/^/");
     QStringList row;
     bool cancelIsDefault = false, closedByKey = false;
     WhenModal([&](QWidget* W) {
