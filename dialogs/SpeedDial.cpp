@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -13,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "CodeCells.h"
 #include "Feedback.h"
 #include "HelpContext.h"
 #include "SafeFile.h"
@@ -36,8 +36,9 @@ std::string WithoutBreakers(std::string S) {
   return out;
 }
 
-// The cells' editors: typed keys filtered by column (number keys upper-cased), lengths kept.
-// What is pasted is not filtered, except that no item breaker gets in.
+// The cells' editors: typed keys filtered by column (number keys upper-cased), lengths kept,
+// and pasted text cleaned by the same rule, so that a paste cannot put into a speed dial what
+// the PBX would refuse in the middle of an upload.
 class TSpeedDialDelegate : public TItemTextDelegate {
  public:
   using TItemTextDelegate::TItemTextDelegate;
@@ -45,33 +46,14 @@ class TSpeedDialDelegate : public TItemTextDelegate {
                         const QModelIndex& Index) const override {
     QWidget* w = TItemTextDelegate::createEditor(Parent, Option, Index);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-      edit->setProperty("speedDialColumn", Index.column());
-      edit->setMaxLength(Index.column() == kNumberCol ? kMaxNumber : kMaxName);
-      edit->installEventFilter(const_cast<TSpeedDialDelegate*>(this));
+      const bool number = Index.column() == kNumberCol;
+      const QValidator* breakers = edit->validator();
+      edit->setValidator(nullptr);  // the rule is stricter, and keeps what it can of a paste
+      delete breakers;
+      ApplyCodeRule(edit, number ? TCodeRule{kNumberChars, kMaxNumber, true}
+                                 : TCodeRule{kNameChars, kMaxName, false});
     }
     return w;
-  }
-
- protected:
-  bool eventFilter(QObject* Object, QEvent* Event) override {
-    auto* edit = qobject_cast<QLineEdit*>(Object);
-    if (edit && Event->type() == QEvent::KeyPress) {
-      auto* key = static_cast<QKeyEvent*>(Event);
-      const QString text = key->text();
-      const bool typed = text.size() == 1 && text[0].isPrint() &&
-                         !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier |
-                                               Qt::MetaModifier));
-      if (typed) {
-        const bool number = edit->property("speedDialColumn").toInt() == kNumberCol;
-        const QChar c = number ? text[0].toUpper() : text[0];
-        const char* set = number ? kNumberChars : kNameChars;
-        const int limit = number ? kMaxNumber : kMaxName;
-        const bool known = c.unicode() < 128 && std::strchr(set, c.toLatin1());
-        if (known && edit->text().size() - edit->selectedText().size() < limit) edit->insert(c);
-        return true;
-      }
-    }
-    return TItemTextDelegate::eventFilter(Object, Event);
   }
 };
 

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTableWidget>
@@ -26,6 +27,7 @@
 #include "BtnGrid.h"
 #include "ButtonPages.h"
 #include "Check.h"
+#include "CodeTables.h"
 #include "CommKXTA.h"
 #include "DemoLine.h"
 #include "DgtEdit.h"
@@ -36,6 +38,7 @@
 #include "Paths.h"
 #include "QtFeedback.h"
 #include "ReadAll.h"
+#include "Services.h"
 #include "SessionActions.h"
 #include "SimPbx.h"
 #include "SpeedDial.h"
@@ -505,6 +508,45 @@ class DemoRunTest : public QObject {
       h->reject();
     });
     m.Action("HistoryAct")->trigger();
+    m.Disconnect();
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+  }
+
+  // The code tables and the service dialogs online, each reading its programs as it opens: a
+  // toll restriction code, an account code, a hunting type and the SMDR page length changed
+  // there are the only lines of the simulated PBX that change.
+  void CodeTablesAndServicesProgramTheSimulatedPbx() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    QVERIFY(m.Connect());
+    std::vector<std::string> before;
+    DemoLine().Control([&](TSimPbx& P) { before = P.AllLines(); });
+    const auto edit = [](std::function<void(QWidget*)> Change) {
+      WhenModal([Change](QWidget* d) {
+        Change(d);
+        d->findChild<QPushButton*>("OkBtn")->click();
+      });
+    };
+    edit([](QWidget* d) { d->findChild<QTableWidget*>("DeniedGrid")->item(0, 1)->setText("123"); });
+    EditTollRestriction(&m, false);
+    edit([](QWidget* d) { d->findChild<QTableWidget*>("StringGrid1")->item(0, 1)->setText("4321"); });
+    EditAccountCodes(&m, false);
+    edit([](QWidget* d) { d->findChild<QComboBox*>("EXG2cb")->setCurrentIndex(2); });
+    EditCallHunting(&m, false);
+    edit([](QWidget* d) { d->findChild<QSpinBox*>("PageLenEdit")->setValue(50); });
+    EditSMDR(&m, false);
+    std::vector<std::string> after;
+    DemoLine().Control([&](TSimPbx& P) { after = P.AllLines(); });
+    QCOMPARE(after.size(), before.size());
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < after.size(); ++i)
+      if (after[i] != before[i]) changed.push_back(after[i]);
+    std::sort(changed.begin(), changed.end());
+    QCOMPARE(changed, (std::vector<std::string>{"101S/0100 0000/", "302S01/123xxxxxxxx/",
+                                                "310S01/4321/", "801S/50,00/"}));
     m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
