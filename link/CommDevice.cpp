@@ -1,6 +1,9 @@
 // Device names, the registry of in-process devices, open-failure wording and the line trace.
 #include "CommDevice.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -83,10 +86,15 @@ std::string OpenFailureDetail(const std::string& Device, int Code) {
              ": no such device. Check the port number, or map it in the [Devices] section of "
              "TALVEN.INI (for example COM1=/dev/ttyUSB0).";
     case EACCES:
-    case EPERM:
-      return Device +
-             ": permission denied. Join the dialout group (sudo usermod -aG dialout $USER), "
-             "then log out and in again.";
+    case EPERM: {
+      // The group that owns the device is the one to join (dialout on Debian, uucp elsewhere).
+      std::string owner = "dialout";
+      struct stat st {};
+      if (::stat(Device.c_str(), &st) == 0 && st.st_gid != 0)
+        if (const struct group* g = ::getgrgid(st.st_gid); g && g->gr_name) owner = g->gr_name;
+      return Device + ": permission denied. The device belongs to the group " + owner +
+             ": join it (sudo usermod -aG " + owner + " $USER), then log out and in again.";
+    }
     case EBUSY:
       return Device + ": busy. Another program is using the port; close it and try again.";
     default:

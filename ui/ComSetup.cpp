@@ -99,8 +99,17 @@ void TComSetupDlg::AddDeviceColumn(QGroupBox* Box, const TComDevices& Devices) {
   caption->setBuddy(fDevice);
   layout->addWidget(caption, 4, 0);
   layout->addWidget(fDevice, 4, 1);
-  if (Devices.Present.empty())
+  if (Devices.Present.empty()) {
     fDevice->lineEdit()->setPlaceholderText("no serial device found");
+    // Said in words too: a technician with no adapter plugged in must not hunt for a setting.
+    auto* none = new QLabel(
+        "No serial device was found on this computer. Plug in the serial or USB serial adapter "
+        "and open this dialog again; Help, Troubleshooting tells more.",
+        Box);
+    none->setObjectName("NoDeviceLbl");
+    none->setWordWrap(true);
+    layout->addWidget(none, 5, 0, 1, 2);
+  }
   connect(fPort, &QButtonGroup::idToggled, this, [this](int Id, bool On) {
     if (On) ShowDeviceOf(Id);
   });

@@ -1,6 +1,8 @@
 // The serial port over the in-memory line: property rules, event dispatch, the watcher's end,
 // device names and the line trace.
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -256,6 +258,14 @@ TEST(CommDeviceNames, FailureWordsAUserCanActOn) {
             std::string::npos);
   EXPECT_NE(OpenFailureDetail("/dev/ttyS0", EACCES).find("dialout"), std::string::npos);
   EXPECT_NE(OpenFailureDetail("/dev/ttyS0", EBUSY).find("busy"), std::string::npos);
+  // Permission denied names the group that owns the device and the command that joins it.
+  TTempDir d;
+  d.Write("tty", "");
+  const struct group* g = ::getgrgid(::getgid());
+  const std::string expected = ::getgid() != 0 && g ? g->gr_name : "dialout";
+  EXPECT_NE(OpenFailureDetail(d.File("tty"), EACCES).find("sudo usermod -aG " + expected + " $USER"),
+            std::string::npos)
+      << OpenFailureDetail(d.File("tty"), EACCES);
 }
 
 }  // namespace

@@ -72,6 +72,8 @@ class DialogsTest : public QObject {
     QCOMPARE(dlg.findChild<QRadioButton*>("ComPortRG_0")->text(), QString("COM3"));
     QCOMPARE(dlg.findChild<QRadioButton*>("ComPortRG_1")->text(), QString("COM4"));
     QCOMPARE(dlg.findChild<QLabel*>("ComDeviceLbl_1")->text(), QString("/dev/ttyUSB0"));
+    auto* none = dlg.findChild<QLabel*>("NoDeviceLbl");  // no device present: said so
+    QVERIFY(none && none->text().startsWith("No serial device was found"));
     QCOMPARE(dlg.findChild<QRadioButton*>("ComPortRG_3")->text(), QString("COM6"));
     QVERIFY(dlg.findChild<QRadioButton*>("ParityRG_3")->isChecked());  // mark by default
     QVERIFY(dlg.findChild<QRadioButton*>("SpeedRG_3")->isChecked());
