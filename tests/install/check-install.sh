@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The install tree: cmake --install of the build into a scratch prefix puts every file in its
+# place, the desktop entry and the metainfo validate where the validators are installed, the
+# manual pages render without warnings, and the installed kxta runs from there.
+#   check-install.sh BUILD_DIR
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+fail=0
+for f in bin/kxta bin/kxta-sim bin/kxta-config share/applications/kxta-config.desktop \
+         share/icons/hicolor/scalable/apps/kxta-config.svg share/metainfo/kxta-config.metainfo.xml \
+         share/man/man1/kxta.1.gz share/man/man1/kxta-sim.1.gz share/man/man1/kxta-config.1.gz \
+         share/doc/kxta-config/copyright share/doc/kxta-config/changelog.gz \
+         share/bash-completion/completions/kxta; do
+  [[ -e "$prefix/$f" ]] || { echo "missing: $f"; fail=1; }
+done
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$prefix/share/applications/kxta-config.desktop" || fail=1
+else
+  echo "desktop-file-validate not installed: desktop entry not validated"
+fi
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$prefix/share/metainfo/kxta-config.metainfo.xml" >/dev/null || fail=1
+fi
+if command -v man >/dev/null; then
+  for m in "$prefix"/share/man/man1/*.1.gz; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$m" 2>&1 >/dev/null || true)
+    [[ -z "$warnings" ]] || { echo "$m: $warnings"; fail=1; }
+  done
+fi
+bash -n "$prefix/share/bash-completion/completions/kxta" || fail=1
+"$prefix/bin/kxta" --version | grep -q '^kxta ' || { echo "installed kxta --version failed"; fail=1; }
+(cd "$prefix" && HOME="$prefix" "$prefix/bin/kxta" read --port demo -o "$prefix/demo.ta" \
+  >/dev/null 2>&1) || { echo "installed kxta read --port demo failed"; fail=1; }
+[[ -s "$prefix/demo.ta" ]] || { echo "installed kxta wrote no data file"; fail=1; }
+exit $fail
