@@ -59,6 +59,7 @@ TModemConnectDlg::TModemConnectDlg(QWidget* Parent, std::string SettingsFile,
   dial->setDefault(true);
   connect(dial, &QPushButton::clicked, this, &TModemConnectDlg::Dial);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  SetHelpContext(this, kHelpModem);
   connect(buttons, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpModem); });
   form->addRow(buttons);
   LoadSettings();
