@@ -37,7 +37,7 @@ const THelpPage kPages[] = {
     {530, "system-parameters.md", "System parameters"},
     {kHelpComSetup, "com-port.md", "COM port setup"},
     {kHelpSystemSetup, "system-settings.md", "System settings"},
-    {590, "modem-dialog.md", "Modem dialling"},
+    {kHelpModem, "modem-dialog.md", "Modem dialling"},
     {4000, "co-lines.md", "CO line parameters"},
     {4100, "dss-consoles.md", "DSS consoles"},
     {kHelpExtensions, "extensions.md", "Extension parameters"},

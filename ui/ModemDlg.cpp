@@ -18,7 +18,6 @@
 
 namespace {
 const char* const kSection = "Remote Administration";
-constexpr int kHelpModem = 590;
 }  // namespace
 
 std::string ModemConnectMessage(int Result, int DialResult) {

@@ -9,6 +9,8 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextFrame>
+#include <QTextTable>
 
 #include "ARSdlg.h"
 #include "COparam.h"
@@ -62,7 +64,7 @@ class HelpTest : public QObject {
                         kHelpTollRestriction, CodeListSpec(grEmergencyDial).Help, kHelpDayNight,
                         kHelpTimer, CodeListSpec(grAutoPause).Help,
                         CodeListSpec(grCarrierExcepted).Help, kHelpVoiceMail, kHelpCallHunt,
-                        kHelpSMDR, kHelpSystemParams, kHelpComSetup, kHelpSystemSetup, 590,
+                        kHelpSMDR, kHelpSystemParams, kHelpComSetup, kHelpSystemSetup, kHelpModem,
                         kHelpCOparams, kHelpDSSparams, kHelpExtensions};
     QSet<QString> tableFiles;
     QSet<int> contexts;
@@ -121,6 +123,13 @@ class HelpTest : public QObject {
     QVERIFY(w->FindInPage("Troubleshooting"));
     QVERIFY(w->Browser()->textCursor().hasSelection());
     QVERIFY(!w->FindInPage("no such words on this page"));
+    // A link of the contents, as the browser resolves it; the connect messages in a table.
+    w->Browser()->setSource(w->Browser()->source().resolved(QUrl("troubleshooting.md")));
+    QCOMPARE(w->CurrentPage(), QString("qrc:/help/troubleshooting.md"));
+    bool table = false;
+    for (QTextFrame* f : w->Browser()->document()->rootFrame()->childFrames())
+      table = table || qobject_cast<QTextTable*>(f);
+    QVERIFY(table);
   }
 
   // F1 in the timer dialog, shown modeless, and in the COM port dialog and the ARS dialog's
