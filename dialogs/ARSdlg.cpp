@@ -180,6 +180,10 @@ TARSDlg::TARSDlg(QWidget* Parent) : TProgDlg(Parent) {
   connect(help, &QPushButton::clicked, this, [this] {
     ShowHelp(fPages->currentIndex() == 1 ? kHelpARSRoutes : kHelpARS);
   });
+  SetHelpContext(this, kHelpARS);
+  connect(fPages, &QTabWidget::currentChanged, this, [this](int Page) {
+    SetHelpContext(this, Page == 1 ? kHelpARSRoutes : kHelpARS);
+  });
 
   TBindingTable& t = Bindings();
   // Shown and written as the PBX holds it, except that its empty mark "^" shows as an empty

@@ -131,6 +131,7 @@ TCOprmDlg::TCOprmDlg(QWidget* Parent, const TIntegerList& Lines) : TProgDlg(Pare
   top->addLayout(buttons);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  SetHelpContext(this, kHelpCOparams);
   connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpCOparams); });
   connect(fPrev, &QPushButton::clicked, this, [this] { Navigate(fPrevTarget); });
   connect(fNext, &QPushButton::clicked, this, [this] { Navigate(fNextTarget); });

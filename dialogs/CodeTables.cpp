@@ -60,6 +60,7 @@ void AddButtons(QDialog* Dlg, QVBoxLayout* Top, int Help) {
   Top->addLayout(buttons);
   QObject::connect(ok, &QPushButton::clicked, Dlg, &QDialog::accept);
   QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
+  SetHelpContext(Dlg, Help);
   QObject::connect(help, &QPushButton::clicked, Dlg, [Help] { ShowHelp(Help); });
 }
 
@@ -176,7 +177,7 @@ TTRSDlg::TTRSDlg(QWidget* Parent) : TProgDlg(Parent) {
   lock->addItems({"Disable", "2", "3", "4", "5"});
   form->addRow("Station Lock Boundary Class:", lock);
   pages->addTab(params, "Parameters");
-  AddButtons(this, top, 420);
+  AddButtons(this, top, kHelpTollRestriction);
 
   SetPages(pages);
   SetGroup(grTollRestriction);

@@ -13,6 +13,8 @@ class QCheckBox;
 class QComboBox;
 class QTableWidget;
 
+constexpr int kHelpTollRestriction = 420;
+
 // One single-list code dialog.
 struct TCodeListDlgSpec {
   const char* Name;     // the dialog's class name, e.g. "TAccountDlg"

@@ -82,6 +82,7 @@ void AddButtons(QDialog* Dlg, QVBoxLayout* Top, const std::function<void()>& Acc
   Top->addLayout(buttons);
   QObject::connect(ok, &QPushButton::clicked, Dlg, Accept);
   QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
+  SetHelpContext(Dlg, HelpContext);
   QObject::connect(help, &QPushButton::clicked, Dlg, [HelpContext] { ShowHelp(HelpContext); });
 }
 

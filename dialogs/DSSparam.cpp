@@ -97,6 +97,7 @@ TDSSprmDlg::TDSSprmDlg(QWidget* Parent, const TIntegerList& Consoles) : TProgDlg
   top->addLayout(buttons);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  SetHelpContext(this, kHelpDSSparams);
   connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpDSSparams); });
   connect(fPrev, &QPushButton::clicked, this, [this] { Navigate(fPrevTarget); });
   connect(fNext, &QPushButton::clicked, this, [this] { Navigate(fNextTarget); });

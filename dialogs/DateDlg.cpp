@@ -76,6 +76,7 @@ TDateDlg::TDateDlg(QWidget* Parent) : QDialog(Parent) {
   top->addWidget(box);
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  SetHelpContext(this, kHelpDate);
   connect(box, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpDate); });
 }
 

@@ -110,6 +110,7 @@ TDayNightDlg::TDayNightDlg(QWidget* Parent) : TProgDlg(Parent) {
   top->addWidget(box);
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  SetHelpContext(this, kHelpDayNight);
   connect(box, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpDayNight); });
 
   SetGroup(grDayNight);

@@ -22,6 +22,7 @@
 
 #include "Errors.h"
 #include "FKey.h"
+#include "HelpContext.h"
 #include "Feedback.h"
 #include "PbxPrograms.h"
 #include "Ranges.h"
@@ -462,14 +463,19 @@ TEXTprmDlg::TEXTprmDlg(QWidget* Parent, const TIntegerList& Jacks) : TProgDlg(Pa
   ok->setDefault(true);
   auto* cancel = new QPushButton("Cancel", this);
   cancel->setObjectName("CancelBtn");
+  auto* help = new QPushButton("Help", this);
+  help->setObjectName("HelpBtn");
   buttons->addWidget(fPrev);
   buttons->addWidget(fNext);
   buttons->addStretch();
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
+  buttons->addWidget(help);
   top->addLayout(buttons);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  SetHelpContext(this, kHelpExtensions);
+  connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpExtensions); });
   connect(fPrev, &QPushButton::clicked, this, [this] { Navigate(fPrevTarget); });
   connect(fNext, &QPushButton::clicked, this, [this] { Navigate(fNextTarget); });
 

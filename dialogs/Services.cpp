@@ -42,6 +42,7 @@ QFormLayout* Frame(QDialog* Dlg, const char* Name, const char* Caption, int Help
   top->addLayout(buttons);
   QObject::connect(ok, &QPushButton::clicked, Dlg, &QDialog::accept);
   QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
+  SetHelpContext(Dlg, Help);
   QObject::connect(help, &QPushButton::clicked, Dlg, [Help] { ShowHelp(Help); });
   return form;
 }
@@ -72,7 +73,7 @@ size_t GroupDigitAt(int Group) {
 // ---- voice mail -----------------------------------------------------------------------------
 
 TVoiceMailDlg::TVoiceMailDlg(QWidget* Parent) : TProgDlg(Parent) {
-  QFormLayout* form = Frame(this, "VoiceMailDlg", "Voice Mail integration", 500);
+  QFormLayout* form = Frame(this, "VoiceMailDlg", "Voice Mail integration", kHelpVoiceMail);
   fJacks = new QListWidget(this);
   fJacks->setObjectName("JackCxl");
   for (const char* jack : {"Jack 07", "Jack 08", "Jack 15", "Jack 16"}) {
@@ -112,7 +113,7 @@ void TVoiceMailDlg::StoreControls() {
 // ---- call hunting ---------------------------------------------------------------------------
 
 TCallHuntDlg::TCallHuntDlg(QWidget* Parent) : TProgDlg(Parent) {
-  QFormLayout* form = Frame(this, "CallHuntDlg", "Call Hunting", 510);
+  QFormLayout* form = Frame(this, "CallHuntDlg", "Call Hunting", kHelpCallHunt);
   for (int g = 1; g <= kGroups; ++g) {
     fGroups[g - 1] = Combo(qPrintable(QString("EXG%1cb").arg(g)),
                            {"Disable", "Terminate", "Circular"}, this);
@@ -160,7 +161,7 @@ void TCallHuntDlg::StoreControls() {
 // ---- SMDR -----------------------------------------------------------------------------------
 
 TSMDRdlg::TSMDRdlg(QWidget* Parent) : TProgDlg(Parent) {
-  QFormLayout* form = Frame(this, "SMDRdlg", "SMDR parameters", 520);
+  QFormLayout* form = Frame(this, "SMDRdlg", "SMDR parameters", kHelpSMDR);
   using C = TItemConv;
   TBindingTable& t = Bindings();
   QSpinBox* page = Spin("PageLenEdit", 4, 99, this);

@@ -9,6 +9,10 @@ class QComboBox;
 class QListWidget;
 class QSpinBox;
 
+constexpr int kHelpVoiceMail = 500;
+constexpr int kHelpCallHunt = 510;
+constexpr int kHelpSMDR = 520;
+
 // The digit of extension group 1..8 in a "dddd dddd" item: positions 0-3, then 5-8.
 size_t GroupDigitAt(int Group);
 

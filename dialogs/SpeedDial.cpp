@@ -161,6 +161,7 @@ TSpeedDialDlg::TSpeedDialDlg(QWidget* Parent)
   top->addLayout(buttons);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  SetHelpContext(this, kHelpSpeedDial);
   connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpSpeedDial); });
   SetGroup(grSpeedDials);
 }

@@ -253,6 +253,7 @@ TSystemParamDlg::TSystemParamDlg(QWidget* Parent) : TProgDlg(Parent) {
   top->addLayout(buttons);
   connect(ok, &QPushButton::clicked, this, &TSystemParamDlg::TryAccept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  SetHelpContext(this, kHelpSystemParams);
   connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpSystemParams); });
   connect(fPlan, &QComboBox::currentIndexChanged, this, [this](int Entry) {
     if (fLoadingPlan || Entry == fLoadedPlan || Entry < 0 || Entry >= kStayEntry) return;

@@ -68,6 +68,7 @@ TTimerDlg::TTimerDlg(QWidget* Parent) : TProgDlg(Parent) {
   top->addWidget(box);
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  SetHelpContext(this, kHelpTimer);
   connect(box, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpTimer); });
   SetGroup(grTimer);
 }

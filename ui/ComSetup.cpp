@@ -49,6 +49,7 @@ TComSetupDlg::TComSetupDlg(QWidget* Parent, const TComSettings& C, TComDevices D
       QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  SetHelpContext(this, kHelpComSetup);
   connect(buttons, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpComSetup); });
   grid->addWidget(buttons, 2, 0, 1, 4);
 }

@@ -18,7 +18,6 @@
 
 namespace {
 const char* const kSection = "Remote Administration";
-constexpr int kHelpModem = 590;
 }  // namespace
 
 std::string ModemConnectMessage(int Result, int DialResult) {
@@ -59,6 +58,7 @@ TModemConnectDlg::TModemConnectDlg(QWidget* Parent, std::string SettingsFile,
   dial->setDefault(true);
   connect(dial, &QPushButton::clicked, this, &TModemConnectDlg::Dial);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  SetHelpContext(this, kHelpModem);
   connect(buttons, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpModem); });
   form->addRow(buttons);
   LoadSettings();

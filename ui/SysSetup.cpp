@@ -30,6 +30,7 @@ TSystemSetup::TSystemSetup(QWidget* Parent, const TSettings& S) : QDialog(Parent
                            this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  SetHelpContext(this, kHelpSystemSetup);
   connect(buttons, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpSystemSetup); });
   form->addRow(buttons);
 }
