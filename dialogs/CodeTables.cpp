@@ -43,27 +43,6 @@ QTableWidget* NewGrid(const char* Name, int Rows, int Cols, QWidget* Parent) {
   return g;
 }
 
-// OK, Cancel and Help under the dialog's contents.
-void AddButtons(QDialog* Dlg, QVBoxLayout* Top, int Help) {
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton("OK", Dlg);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", Dlg);
-  cancel->setObjectName("CancelBtn");
-  auto* help = new QPushButton("Help", Dlg);
-  help->setObjectName("HelpBtn");
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  Top->addLayout(buttons);
-  QObject::connect(ok, &QPushButton::clicked, Dlg, &QDialog::accept);
-  QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
-  SetHelpContext(Dlg, Help);
-  QObject::connect(help, &QPushButton::clicked, Dlg, [Help] { ShowHelp(Help); });
-}
-
 void Open(QWidget* Parent, TGroupId Group) {
   TCodeListDlg dlg(Parent, CodeListSpec(Group));
   dlg.Execute();
@@ -94,7 +73,7 @@ TCodeListDlg::TCodeListDlg(QWidget* Parent, const TCodeListDlgSpec& Spec)
                                                    : QString::asprintf(" %d", r + 1));
   fGrid->setMinimumWidth(34 + 110 + 2 * fGrid->frameWidth() + 20);
   top->addWidget(fGrid);
-  AddButtons(this, top, Spec.Help);
+  AddOkCancelHelp(this, top, Spec.Help);
   SetGroup(Spec.Group);
 }
 
@@ -177,7 +156,7 @@ TTRSDlg::TTRSDlg(QWidget* Parent) : TProgDlg(Parent) {
   lock->addItems({"Disable", "2", "3", "4", "5"});
   form->addRow("Station Lock Boundary Class:", lock);
   pages->addTab(params, "Parameters");
-  AddButtons(this, top, kHelpTollRestriction);
+  AddOkCancelHelp(this, top, kHelpTollRestriction);
 
   SetPages(pages);
   SetGroup(grTollRestriction);

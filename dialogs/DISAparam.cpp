@@ -61,31 +61,6 @@ const QStringList& RingTimes() {
   return times;
 }
 
-QPushButton* Button(const char* Name, const char* Caption, QWidget* Parent) {
-  auto* b = new QPushButton(Caption, Parent);
-  b->setObjectName(Name);
-  return b;
-}
-
-// OK, Cancel and Help at the bottom right; OK goes to Accept.
-void AddButtons(QDialog* Dlg, QVBoxLayout* Top, const std::function<void()>& Accept,
-                int HelpContext) {
-  auto* buttons = new QHBoxLayout;
-  auto* ok = Button("OkBtn", "OK", Dlg);
-  ok->setDefault(true);
-  auto* cancel = Button("CancelBtn", "Cancel", Dlg);
-  auto* help = Button("HelpBtn", "Help", Dlg);
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  Top->addLayout(buttons);
-  QObject::connect(ok, &QPushButton::clicked, Dlg, Accept);
-  QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
-  SetHelpContext(Dlg, HelpContext);
-  QObject::connect(help, &QPushButton::clicked, Dlg, [HelpContext] { ShowHelp(HelpContext); });
-}
-
 // A check list entry by the check box convention, and the digit it writes (-1: grayed, left).
 void SetCheck(QListWidgetItem* Item, int Value) {
   Item->setCheckState(Value < 0 ? Qt::PartiallyChecked
@@ -258,7 +233,7 @@ TDISAprmDlg::TDISAprmDlg(QWidget* Parent) : TProgDlg(Parent) {
   t.Add(Combo(security, "FaxToneCb", "FAX Tone Detection:", {"1 Time", "2 Times"}), "514S", 1,
         C::Index);
 
-  AddButtons(this, top, [this] { TryAccept(); }, kHelpDISA);
+  AddOkCancelHelp(this, top, kHelpDISA, [this] { TryAccept(); });
   SetPages(pages);
   SetGroup(grDISA);
 }
@@ -381,7 +356,7 @@ TUCDprmDlg::TUCDprmDlg(QWidget* Parent) : TProgDlg(Parent) {
         C::Index);
   t.Add(Combo(form, "AfterTimeCb", "UCD Ringing Time after Intercept:", RingTimes()), "526S", 1,
         C::Index);
-  AddButtons(this, top, [this] { accept(); }, kHelpUCD);
+  AddOkCancelHelp(this, top, kHelpUCD);
   SetGroup(grUCD);
 }
 

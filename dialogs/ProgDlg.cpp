@@ -1,10 +1,13 @@
 #include "ProgDlg.h"
 
+#include <QBoxLayout>
 #include <QHash>
+#include <QPushButton>
 #include <QTabWidget>
 
 #include "Errors.h"
 #include "FKey.h"
+#include "HelpContext.h"
 #include "Feedback.h"
 #include "Operation.h"
 #include "SysData.h"
@@ -17,6 +20,29 @@ QHash<QString, int>& Pages() {
 }
 
 }  // namespace
+
+void AddOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help, std::function<void()> Accept) {
+  auto* buttons = new QHBoxLayout;
+  auto* ok = new QPushButton("OK", Dlg);
+  ok->setObjectName("OkBtn");
+  ok->setDefault(true);
+  auto* cancel = new QPushButton("Cancel", Dlg);
+  cancel->setObjectName("CancelBtn");
+  auto* help = new QPushButton("Help", Dlg);
+  help->setObjectName("HelpBtn");
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  buttons->addWidget(help);
+  Top->addLayout(buttons);
+  if (Accept)
+    QObject::connect(ok, &QPushButton::clicked, Dlg, std::move(Accept));
+  else
+    QObject::connect(ok, &QPushButton::clicked, Dlg, &QDialog::accept);
+  QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
+  SetHelpContext(Dlg, Help);
+  QObject::connect(help, &QPushButton::clicked, Dlg, [Help] { ShowHelp(Help); });
+}
 
 TProgDlg::TProgDlg(QWidget* Parent) : QDialog(Parent) {
   InstallFKeyTracker();

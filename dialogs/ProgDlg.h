@@ -11,14 +11,22 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "Binding.h"
 #include "Groups.h"
 
+class QBoxLayout;
+class QPushButton;
 class QTabWidget;
 class TSysData;
+
+// The row of OK (the default button), Cancel and Help under a dialog's contents; Help and F1
+// open the page of context Help. OK accepts, or calls Accept for a dialog that checks first.
+void AddOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help,
+                     std::function<void()> Accept = {});
 
 // After a multi-edit store replaced Block wholesale and renumbered it: when its text ended up
 // as it was Before, it is no edit, so the block keeps its own changed flag and read time.

@@ -27,23 +27,7 @@ QFormLayout* Frame(QDialog* Dlg, const char* Name, const char* Caption, int Help
   auto* top = new QVBoxLayout(Dlg);
   auto* form = new QFormLayout;
   top->addLayout(form);
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton("OK", Dlg);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", Dlg);
-  cancel->setObjectName("CancelBtn");
-  auto* help = new QPushButton("Help", Dlg);
-  help->setObjectName("HelpBtn");
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  top->addLayout(buttons);
-  QObject::connect(ok, &QPushButton::clicked, Dlg, &QDialog::accept);
-  QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
-  SetHelpContext(Dlg, Help);
-  QObject::connect(help, &QPushButton::clicked, Dlg, [Help] { ShowHelp(Help); });
+  AddOkCancelHelp(Dlg, top, Help);
   return form;
 }
 

@@ -146,23 +146,7 @@ TSpeedDialDlg::TSpeedDialDlg(QWidget* Parent)
   fGrid->setMinimumSize(34 + 190 + (fNames ? 120 : 0) + 24, 360);
   top->addWidget(fGrid);
 
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton("OK", this);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("CancelBtn");
-  auto* help = new QPushButton("Help", this);
-  help->setObjectName("HelpBtn");
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  top->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  SetHelpContext(this, kHelpSpeedDial);
-  connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpSpeedDial); });
+  AddOkCancelHelp(this, top, kHelpSpeedDial);
   SetGroup(grSpeedDials);
 }
 

@@ -238,23 +238,7 @@ TSystemParamDlg::TSystemParamDlg(QWidget* Parent) : TProgDlg(Parent) {
   }
   form[3]->addRow("Second Feature Numbering Plan:", fFeatureNumbers);
 
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton("OK", this);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("CancelBtn");
-  auto* help = new QPushButton("Help", this);
-  help->setObjectName("HelpBtn");
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  top->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &TSystemParamDlg::TryAccept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  SetHelpContext(this, kHelpSystemParams);
-  connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpSystemParams); });
+  AddOkCancelHelp(this, top, kHelpSystemParams, [this] { TryAccept(); });
   connect(fPlan, &QComboBox::currentIndexChanged, this, [this](int Entry) {
     if (fLoadingPlan || Entry == fLoadedPlan || Entry < 0 || Entry >= kStayEntry) return;
     ShowInformation("Numbering plan was changed - all Extensions numbers will be set to "
