@@ -17,14 +17,6 @@
 
 namespace {
 
-// The locale's time format without its seconds.
-QString TimeFormatWithoutSeconds() {
-  QString f = QLocale().timeFormat(QLocale::ShortFormat);
-  f.remove(QStringLiteral(":ss"));
-  f.remove(QStringLiteral(":s"));
-  return f;
-}
-
 QDateTime ToDateTime(const TPbxClock& C) {
   return QDateTime(QDate(C.Year, C.Month, C.Day), QTime(C.Hour, C.Minute));
 }
@@ -53,6 +45,13 @@ bool Exchange(F&& Fn) {
 }
 
 }  // namespace
+
+QString TimeFormatWithoutSeconds() {
+  QString f = QLocale().timeFormat(QLocale::ShortFormat);
+  f.remove(QStringLiteral(":ss"));
+  f.remove(QStringLiteral(":s"));
+  return f;
+}
 
 TDateDlg::TDateDlg(QWidget* Parent) : QDialog(Parent) {
   setObjectName("DateDlg");

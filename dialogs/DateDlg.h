@@ -10,6 +10,9 @@ class QTimeEdit;
 
 constexpr int kHelpDate = 300;
 
+// The locale's short time format without its seconds, for the time pickers.
+QString TimeFormatWithoutSeconds();
+
 class TDateDlg : public QDialog {
   Q_OBJECT
  public:

@@ -6,12 +6,12 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include "DateDlg.h"  // TimeFormatWithoutSeconds
 #include "Errors.h"  // Format
 #include "Feedback.h"
 #include "HelpContext.h"
@@ -23,13 +23,6 @@ constexpr int kDays = 7;
 const char* const kDayNames[kDays] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char* const kDayCaptions[kDays] = {"Sunday:",   "Monday:", "Tuesday:", "Wednesday:",
                                          "Thursday:", "Friday:", "Saturday:"};
-
-QString TimeFormatWithoutSeconds() {
-  QString f = QLocale().timeFormat(QLocale::ShortFormat);
-  f.remove(QStringLiteral(":ss"));
-  f.remove(QStringLiteral(":s"));
-  return f;
-}
 
 }  // namespace
 
