@@ -201,6 +201,12 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("kxta-config");
   QApplication::setApplicationDisplayName("KX-TA Configurator");
   QApplication::setApplicationVersion("1.00.02");
+  // The icon of the windows and the task bar; the desktop entry names the same icon for menus.
+  QApplication::setDesktopFileName("kxta-config");
+  QIcon icon;
+  for (const int size : {16, 32, 48, 64, 128, 256})
+    icon.addFile(QString(":/icons/kxta-config-%1.png").arg(size), QSize(size, size));
+  QApplication::setWindowIcon(icon);
   const std::unique_ptr<TQtFeedback> feedbackOwner =
       quit ? std::make_unique<TUnattendedFeedback>() : std::make_unique<TQtFeedback>();
   TQtFeedback& feedback = *feedbackOwner;

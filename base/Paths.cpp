@@ -33,6 +33,20 @@ bool FileExists(const std::string& Path) {
   return ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool DirExists(const std::string& Path) {
+  struct stat st {};
+  return ::stat(Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// PREFIX/share/kxta-config/ for a program in PREFIX/bin/, else empty.
+std::string InstalledShareDir(const std::string& ProgramDir) {
+  static const std::string bin = "/bin/";
+  if (ProgramDir.size() < bin.size() ||
+      ProgramDir.compare(ProgramDir.size() - bin.size(), bin.size(), bin) != 0)
+    return {};
+  return ProgramDir.substr(0, ProgramDir.size() - bin.size() + 1) + "share/kxta-config/";
+}
+
 std::mutex gLock;
 TAppPaths gPaths;
 bool gHavePaths = false;
@@ -59,14 +73,19 @@ std::string TAppPaths::ResolveDataFile(const std::string& Name) const {
 std::string TAppPaths::ResolveProgramFile(const std::string& Name) const {
   if (HasFolder(Name)) return Name;
   if (!Portable && FileExists(ConfigDir + Name)) return ConfigDir + Name;
+  if (!ShareDir.empty() && FileExists(ShareDir + Name)) return ShareDir + Name;
   return ProgramDir + Name;
 }
 
 TAppPaths ResolveAppPaths(const std::string& ProgramDir, const TEnvLookup& Env,
-                          const TWritableTest& Writable) {
+                          const TWritableTest& Writable, const TWritableTest& IsDir) {
   TAppPaths p;
   p.ProgramDir = WithSlash(ProgramDir);
-  p.Portable = Writable(p.ProgramDir);
+  if (IsDir) {
+    const std::string share = InstalledShareDir(p.ProgramDir);
+    if (!share.empty() && IsDir(share)) p.ShareDir = share;
+  }
+  p.Portable = p.ShareDir.empty() && Writable(p.ProgramDir);
   if (p.Portable) {
     p.ConfigDir = p.StateDir = p.DataDir = p.ProgramDir;
     return p;
@@ -96,7 +115,8 @@ void InitAppPaths(const char* Argv0) {
   }
   const size_t slash = dir.rfind('/');
   dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash + 1);
-  SetAppPaths(ResolveAppPaths(dir, [](const char* v) { return std::getenv(v); }, IsDirWritable));
+  SetAppPaths(
+      ResolveAppPaths(dir, [](const char* v) { return std::getenv(v); }, IsDirWritable, DirExists));
 }
 
 void SetAppPaths(const TAppPaths& Paths) {

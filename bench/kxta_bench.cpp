@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -39,6 +40,12 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// A work folder and everything in it; a failure leaves it behind, which is only untidy.
+void RemoveTree(const std::string& Dir) {
+  std::error_code ec;
+  std::filesystem::remove_all(Dir, ec);
+}
 
 constexpr int kBitsPerChar = 10;
 const char* const kPassword = "7392";  // the simulator's factory system password
@@ -487,7 +494,7 @@ void MeasureDataFile(const std::string& File, const std::string& Dir, int Repeat
       saveShm.push_back(Seconds(Clock::now() - t3) * 1e3);
     }
   }
-  if (!shm.empty()) std::system(("rm -rf '" + shm + "'").c_str());
+  if (!shm.empty()) RemoveTree(shm);
   if (!ok) {
     std::printf("\ndata file: load or save of %s failed\n", File.c_str());
     Summary("data file load/save", 0, "", "FAILED", 1);
@@ -657,7 +664,7 @@ int main(int argc, char** argv) {
         keptFile = file;
         keptDir = dir;
       } else if (!keep) {
-        std::system(("rm -rf '" + dir + "'").c_str());
+        RemoveTree(dir);
       } else {
         std::printf("  work folder kept: %s\n", dir.c_str());
       }
@@ -679,7 +686,7 @@ int main(int argc, char** argv) {
     if (keep)
       std::printf("work folder kept: %s\n", keptDir.c_str());
     else
-      std::system(("rm -rf '" + keptDir + "'").c_str());
+      RemoveTree(keptDir);
   }
   return failed ? 1 : 0;
 }

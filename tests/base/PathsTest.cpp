@@ -1,9 +1,12 @@
 // Portable use beside the program, or the XDG folders when the program's folder is read-only.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <map>
 
 #include "Paths.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -46,4 +49,32 @@ TEST(PathsTest, ReadOnlyProgramFolderFallsBackToXdg) {
   EXPECT_EQ(q.DataDir, "/home/t/.local/share/kxta-config/");
   EXPECT_EQ(q.ResolveProgramFile("ding.wav"), "/usr/bin/ding.wav")
       << "a sound not in the config folder is looked for beside the program";
+}
+
+// An installed program (PREFIX/bin beside PREFIX/share/kxta-config) uses the XDG folders even
+// when its folder is writable, and finds its shipped files after the user's own copies.
+TEST(PathsTest, InstalledProgramFindsItsSharedFilesAndIsNeverPortable) {
+  TTempDir d;
+  for (const char* dir : {"bin", "share", "share/kxta-config", "cfg", "cfg/kxta-config"})
+    ASSERT_EQ(::mkdir(d.File(dir).c_str(), 0700), 0) << dir;
+  d.Write("share/kxta-config/done.wav", "RIFF");
+  d.Write("share/kxta-config/mine.wav", "RIFF");
+  d.Write("cfg/kxta-config/mine.wav", "RIFF");
+  const auto writable = [](const std::string&) { return true; };
+  const auto isDir = [](const std::string& Dir) {
+    struct stat st {};
+    return ::stat(Dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  };
+  const TEnvLookup env = Env({{"HOME", "/home/t"}, {"XDG_CONFIG_HOME", d.File("cfg")}});
+  const TAppPaths p = ResolveAppPaths(d.File("bin"), env, writable, isDir);
+  EXPECT_FALSE(p.Portable) << "settings must not go into an installed bin folder";
+  EXPECT_EQ(p.ShareDir, d.File("share/kxta-config/"));
+  EXPECT_EQ(p.ResolveProgramFile("done.wav"), d.File("share/kxta-config/done.wav"));
+  EXPECT_EQ(p.ResolveProgramFile("mine.wav"), d.File("cfg/kxta-config/mine.wav"));
+  EXPECT_EQ(p.ResolveProgramFile("none.wav"), d.File("bin/none.wav"));
+
+  // A build folder (no share folder beside it) stays portable with nothing shared.
+  const TAppPaths b = ResolveAppPaths(d.File("cfg"), env, writable, isDir);
+  EXPECT_TRUE(b.Portable);
+  EXPECT_TRUE(b.ShareDir.empty());
 }

@@ -11,6 +11,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail=0
 for f in bin/kxta bin/kxta-sim bin/kxta-config share/applications/kxta-config.desktop \
          share/icons/hicolor/scalable/apps/kxta-config.svg share/metainfo/kxta-config.metainfo.xml \
+         share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/kxta-config.png \
+         share/mime/packages/kxta-config.xml \
+         share/kxta-config/done.wav share/kxta-config/disconnect.wav share/kxta-config/README.md \
          share/man/man1/kxta.1.gz share/man/man1/kxta-sim.1.gz share/man/man1/kxta-config.1.gz \
          share/doc/kxta-config/copyright share/doc/kxta-config/changelog.gz \
          share/bash-completion/completions/kxta; do
@@ -35,4 +38,11 @@ bash -n "$prefix/share/bash-completion/completions/kxta" || fail=1
 (cd "$prefix" && HOME="$prefix" "$prefix/bin/kxta" read --port demo -o "$prefix/demo.ta" \
   >/dev/null 2>&1) || { echo "installed kxta read --port demo failed"; fail=1; }
 [[ -s "$prefix/demo.ta" ]] || { echo "installed kxta wrote no data file"; fail=1; }
+# Installed, the programs keep their state in the user's folders, not beside themselves (the
+# prefix here is writable, as /usr/bin is for root).
+journal=$(env -u KXTA_JOURNAL -u XDG_STATE_HOME HOME="$prefix/home" "$prefix/bin/kxta" journal)
+[[ "$journal" == *"$prefix/home/.local/state/kxta-config/uploads.journal"* ]] ||
+  { echo "installed kxta keeps its journal elsewhere: $journal"; fail=1; }
+[[ ! -e "$prefix/bin/TALVEN.INI" && ! -e "$prefix/bin/Error.log" ]] ||
+  { echo "installed kxta wrote beside itself"; fail=1; }
 exit $fail
