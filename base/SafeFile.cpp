@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -148,6 +149,33 @@ FILE* OpenPrivateAppend(const std::string& Path) {
   FILE* f = ::fdopen(fd, "ab");
   if (!f) ::close(fd);
   return f;
+}
+
+std::string ReadWholeFile(const std::string& Path) {
+  std::string out;
+  const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return out;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    out.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return out;
+}
+
+std::string AbsoluteFilePath(const std::string& Path) {
+  if (char* real = ::realpath(Path.c_str(), nullptr)) {
+    std::string out = real;
+    std::free(real);
+    return out;
+  }
+  if (!Path.empty() && Path[0] == '/') return Path;
+  char cwd[PATH_MAX];
+  if (!::getcwd(cwd, sizeof cwd)) return Path;
+  return std::string(cwd) + "/" + Path;
 }
 
 bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error,

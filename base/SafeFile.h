@@ -51,6 +51,15 @@ bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std:
 // its owner only, an existing one keeps its mode. Null, with errno set, on failure.
 FILE* OpenPrivateAppend(const std::string& Path);
 
+// The whole of a file's bytes; empty when it cannot be read (callers that must tell an empty
+// file from a missing one ask the file system themselves).
+std::string ReadWholeFile(const std::string& Path);
+
+// The file's absolute name with links resolved, the one name under which kxta and the desktop
+// program both know it (the upload journal compares names). A file that does not exist keeps
+// its name, made absolute from the current folder.
+std::string AbsoluteFilePath(const std::string& Path);
+
 // Test seam: faults injected into every TReplacingFile of the process. Offsets count the bytes
 // of the current file; a write that reaches FailWriteAt stores the bytes before it and then
 // fails with ENOSPC, as a full disk does.

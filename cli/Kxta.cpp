@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -32,6 +31,7 @@
 #include "Journal.h"
 #include "Measure.h"
 #include "Paths.h"
+#include "SafeFile.h"
 #include "Settings.h"
 #include "Stream.h"
 #include "StoreText.h"
@@ -387,20 +387,6 @@ int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
   return WriteMeasure(measure.get(), Opt, Fb, rc);
 }
 
-// An absolute path names the file in the journal, whatever folder the next run starts in.
-std::string AbsolutePath(const std::string& Path) {
-  char* real = ::realpath(Path.c_str(), nullptr);
-  if (!real) return Path;
-  std::string out = real;
-  std::free(real);
-  return out;
-}
-
-std::string FileBytes(const std::string& Path) {
-  std::ifstream in(Path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFlags& Flags,
               TTerminalFeedback& Fb) {
   if (int r = CheckPaths(Opt, std::string(), Fb)) return r;
@@ -428,8 +414,8 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
   TUploadGuardOptions guarded;
   guarded.Backup = !Flags.NoBackup;
   guarded.BackupFile = Flags.Backup.empty() ? std::string() : ShellPath(Flags.Backup);
-  guarded.Source = AbsolutePath(path);
-  guarded.SourceHash = BytesHash(FileBytes(path));
+  guarded.Source = AbsoluteFilePath(path);
+  guarded.SourceHash = BytesHash(ReadWholeFile(path));
   guarded.Device = Opt.Port.empty() ? std::string("(settings)") : Opt.Port;
   guarded.Mode = Flags.Resume ? "resume" : Flags.All ? "all" : "changed";
   const TRunDirection direction = Flags.All && !Flags.Resume ? TRunDirection::UploadAll

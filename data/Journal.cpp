@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <iterator>
 #include <map>
 
 #include "Errors.h"  // Format
 #include "Paths.h"
+#include "SafeFile.h"
 
 namespace {
 
@@ -72,11 +72,6 @@ std::string LocalTime() {
   return buf;
 }
 
-std::string ReadFile(const std::string& Path) {
-  std::ifstream in(Path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 std::string JournalFile() {
@@ -125,8 +120,8 @@ std::vector<TJournalRun> ParseJournal(const std::string& Text) {
 }
 
 std::vector<TJournalRun> ReadJournal(const std::string& Path) {
-  std::vector<TJournalRun> runs = ParseJournal(ReadFile(Path + ".1"));
-  for (TJournalRun& r : ParseJournal(ReadFile(Path))) runs.push_back(std::move(r));
+  std::vector<TJournalRun> runs = ParseJournal(ReadWholeFile(Path + ".1"));
+  for (TJournalRun& r : ParseJournal(ReadWholeFile(Path))) runs.push_back(std::move(r));
   return runs;
 }
 

@@ -28,6 +28,7 @@
 #include "CommKXTA.h"
 #include "ConnectText.h"
 #include "Feedback.h"
+#include "SafeFile.h"
 #include "Stream.h"
 #include "Groups.h"
 #include "HelpContext.h"
@@ -43,17 +44,6 @@
 #include "Journal.h"
 
 namespace {
-
-// The file's absolute name, as the upload journal keeps it.
-std::string AbsoluteFile(const std::string& Path) {
-  return QFileInfo(QString::fromStdString(Path)).absoluteFilePath().toStdString();
-}
-
-std::string FileBytes(const std::string& Path) {
-  QFile f(QString::fromStdString(Path));
-  if (!f.open(QIODevice::ReadOnly)) return std::string();
-  return f.readAll().toStdString();
-}
 
 const char* const kDataFilter = "KX-TA data (*.ta);;All files (*)";
 const char* const kDumpFilter = "Text files (*.txt);;Log files (*.log);;All files (*)";
@@ -509,7 +499,7 @@ void TMainForm::Open() {
 bool TMainForm::OpenFile(const std::string& Path) {
   if (!fStore.LoadFromFile(Path)) return false;  // the store has said why
   fResumeSource.clear();
-  const std::string source = AbsoluteFile(Path);
+  const std::string source = AbsoluteFilePath(Path);
   if (HasUnfinishedUpload(ReadJournal(JournalFile()), source) &&
       Confirm("The last upload of\r" + Path +
               "\rdid not end: the program stopped or the line was lost before the PBX had "
@@ -601,8 +591,8 @@ void TMainForm::UploadToPbx() {
     // a resume must send that file's lines and nothing else.
     TUploadGuardOptions guard;
     if (!fFileName.empty() && !HasUnsavedWork()) {
-      guard.Source = AbsoluteFile(fFileName);
-      guard.SourceHash = BytesHash(FileBytes(fFileName));
+      guard.Source = AbsoluteFilePath(fFileName);
+      guard.SourceHash = BytesHash(ReadWholeFile(fFileName));
     }
     guard.Device = fActions.DeviceName ? fActions.DeviceName() : std::string();
     guard.Mode = "all";

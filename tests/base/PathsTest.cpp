@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 
 #include "Paths.h"
+#include "SafeFile.h"
 #include "TempDir.h"
 
 namespace {
@@ -77,4 +79,25 @@ TEST(PathsTest, InstalledProgramFindsItsSharedFilesAndIsNeverPortable) {
   const TAppPaths b = ResolveAppPaths(d.File("cfg"), env, writable, isDir);
   EXPECT_TRUE(b.Portable);
   EXPECT_TRUE(b.ShareDir.empty());
+}
+
+// The upload journal knows a data file by one name whichever way it was reached (through a
+// linked folder, relative to another folder): kxta and the desktop program name it alike.
+TEST(PathsTest, AFileHasOneAbsoluteNameThroughLinksAndRelativePaths) {
+  TTempDir d;
+  ASSERT_EQ(::mkdir(d.File("site").c_str(), 0700), 0);
+  d.Write("site/a.ta", "bytes");
+  ASSERT_EQ(::symlink(d.File("site").c_str(), d.File("link").c_str()), 0);
+  const std::string real = AbsoluteFilePath(d.File("site/a.ta"));
+  EXPECT_EQ(real.front(), '/');
+  EXPECT_EQ(AbsoluteFilePath(d.File("link/a.ta")), real);
+  EXPECT_EQ(ReadWholeFile(d.File("link/a.ta")), "bytes");
+  EXPECT_EQ(ReadWholeFile(d.File("none.ta")), "");
+
+  char cwd[4096];
+  ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
+  ASSERT_EQ(::chdir(d.File("link").c_str()), 0);
+  EXPECT_EQ(AbsoluteFilePath("a.ta"), real);
+  EXPECT_EQ(AbsoluteFilePath("gone.ta").front(), '/') << "a missing file is still absolute";
+  ASSERT_EQ(::chdir(cwd), 0);
 }
