@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "CodeCells.h"
+#include "FieldFilter.h"
 #include "ProgDlg.h"
 #include "SysData.h"
 

@@ -58,8 +58,9 @@ QValidator::State TFieldFilter::validate(QString& Input, int& Pos) const {
   int pos = Pos;
   bool dropped = false;
   for (int i = 0; i < Input.size(); ++i) {
-    if (Takes(fChars, Input[i])) {
-      kept += Input[i];
+    const QChar c = fUpper ? Input[i].toUpper() : Input[i];
+    if (Takes(fChars, c)) {
+      kept += c;
     } else {
       dropped = true;
       if (i < Pos) --pos;
@@ -73,9 +74,11 @@ QValidator::State TFieldFilter::validate(QString& Input, int& Pos) const {
     pos = from;
     dropped = true;
   }
-  if (dropped) {
+  if (dropped || kept != Input) {
     Input = kept;
     Pos = std::clamp(pos, 0, int(kept.size()));
+  }
+  if (dropped) {
     ShowMainStatus(fEdit, QString("Not all of the pasted text was taken: this field holds at "
                                   "most %1 of the characters %2.")
                               .arg(fMax)
@@ -93,9 +96,13 @@ bool TFieldFilter::eventFilter(QObject* Object, QEvent* Event) {
                          (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
     if (typed) {
       const int limit = fTypedMax ? std::min(fTypedMax(), fMax) : fMax;
-      if (!Takes(fChars, text[0]) ||
-          fEdit->text().size() - fEdit->selectedText().size() >= limit)
+      const QChar c = fUpper ? text[0].toUpper() : text[0];
+      if (!Takes(fChars, c) || fEdit->text().size() - fEdit->selectedText().size() >= limit)
         return true;
+      if (c != text[0]) {
+        fEdit->insert(c);
+        return true;
+      }
     }
   }
   return QValidator::eventFilter(Object, Event);
@@ -113,6 +120,22 @@ TFieldFilter* FilterField(QLineEdit* Edit, const std::string& Chars, int MaxLeng
 TFieldFilter* FilterField(QLineEdit* Edit, const TItemSpec& Layout,
                           std::function<int()> TypedMax) {
   return FilterField(Edit, Layout.Chars, Layout.Width, std::move(TypedMax));
+}
+
+// ---- dial codes ------------------------------------------------------------------------
+
+void ApplyCodeRule(QLineEdit* Edit, const TCodeRule& Rule) {
+  FilterField(Edit, Rule.Chars.toStdString(), Rule.MaxLength)->SetUpperCase(Rule.Upper);
+}
+
+TCodeCellDelegate::TCodeCellDelegate(const TCodeRule& Rule, QObject* Parent)
+    : TItemTextDelegate(Parent), fRule(Rule) {}
+
+QWidget* TCodeCellDelegate::createEditor(QWidget* Parent, const QStyleOptionViewItem& Option,
+                                         const QModelIndex& Index) const {
+  QWidget* w = TItemTextDelegate::createEditor(Parent, Option, Index);
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) ApplyCodeRule(edit, fRule);
+  return w;
 }
 
 // ---- cells -----------------------------------------------------------------------------

@@ -35,6 +35,8 @@ class TFieldFilter : public QValidator {
   // Drops the characters outside the set and cuts what is over the length from the text just
   // inserted (before the cursor); the result is always taken.
   State validate(QString& Input, int& Pos) const override;
+  // Letters are upper-cased before they are judged ("p" types "P").
+  void SetUpperCase(bool On) { fUpper = On; }
 
  protected:
   bool eventFilter(QObject* Object, QEvent* Event) override;
@@ -44,6 +46,7 @@ class TFieldFilter : public QValidator {
   std::string fChars;
   int fMax;
   std::function<int()> fTypedMax;
+  bool fUpper = false;
 };
 
 // Puts a filter on Edit in place of the validator it has (the item breakers' among them).
@@ -65,6 +68,26 @@ class TFilteredCellDelegate : public TItemTextDelegate {
   std::string fChars;
   int fMax;
   std::function<int()> fTypedMax;
+};
+
+// Fields and cells of dial codes (code tables, speed dials): a set of characters up to a length.
+struct TCodeRule {
+  QString Chars;       // the characters a code may hold
+  int MaxLength = 0;   // the most it holds
+  bool Upper = false;  // letters are upper-cased first ("p" types "P")
+};
+void ApplyCodeRule(QLineEdit* Edit, const TCodeRule& Rule);
+
+// The editor of code cells, filtered by the rule of its column.
+class TCodeCellDelegate : public TItemTextDelegate {
+  Q_OBJECT
+ public:
+  TCodeCellDelegate(const TCodeRule& Rule, QObject* Parent);
+  QWidget* createEditor(QWidget* Parent, const QStyleOptionViewItem& Option,
+                        const QModelIndex& Index) const override;
+
+ private:
+  TCodeRule fRule;
 };
 
 class QTableWidget;

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "CodeCells.h"
 #include "Feedback.h"
+#include "FieldFilter.h"
 #include "HelpContext.h"
 #include "SafeFile.h"
 #include "SysData.h"
@@ -47,9 +47,6 @@ class TSpeedDialDelegate : public TItemTextDelegate {
     QWidget* w = TItemTextDelegate::createEditor(Parent, Option, Index);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
       const bool number = Index.column() == kNumberCol;
-      const QValidator* breakers = edit->validator();
-      edit->setValidator(nullptr);  // the rule is stricter, and keeps what it can of a paste
-      delete breakers;
       ApplyCodeRule(edit, number ? TCodeRule{kNumberChars, kMaxNumber, true}
                                  : TCodeRule{kNameChars, kMaxName, false});
     }
