@@ -110,29 +110,7 @@ TCOprmDlg::TCOprmDlg(QWidget* Parent, const TIntegerList& Lines) : TProgDlg(Pare
   BuildMain(main);
   BuildExtra(extra);
 
-  auto* buttons = new QHBoxLayout;
-  fPrev = new QPushButton("Prev CO", this);
-  fPrev->setObjectName("PrevCO");
-  fNext = new QPushButton("Next CO", this);
-  fNext->setObjectName("NextCO");
-  auto* ok = new QPushButton("OK", this);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("CancelBtn");
-  auto* help = new QPushButton("Help", this);
-  help->setObjectName("HelpBtn");
-  buttons->addWidget(fPrev);
-  buttons->addWidget(fNext);
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  top->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  SetHelpContext(this, kHelpCOparams);
-  connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpCOparams); });
+  AddPrevNextOkCancelHelp(this, top, kHelpCOparams, "CO", fPrev, fNext);
   connect(fPrev, &QPushButton::clicked, this, [this] { Navigate(fPrevTarget); });
   connect(fNext, &QPushButton::clicked, this, [this] { Navigate(fNextTarget); });
 

@@ -72,33 +72,10 @@ TDSSprmDlg::TDSSprmDlg(QWidget* Parent, const TIntegerList& Consoles) : TProgDlg
   grids->addWidget(Framed("PF buttons", fPFbtns, this));
   grids->addStretch();
 
-  auto* buttons = new QHBoxLayout;
-  fPrev = new QPushButton("Prev DSS", this);
-  fPrev->setObjectName("PrevDSS");
-  fNext = new QPushButton("Next DSS", this);
-  fNext->setObjectName("NextDSS");
-  auto* ok = new QPushButton("OK", this);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("CancelBtn");
-  auto* help = new QPushButton("Help", this);
-  help->setObjectName("HelpBtn");
-  buttons->addWidget(fPrev);
-  buttons->addWidget(fNext);
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-
   auto* top = new QVBoxLayout(this);
   top->addLayout(ports);
   top->addLayout(grids);
-  top->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  SetHelpContext(this, kHelpDSSparams);
-  connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpDSSparams); });
+  AddPrevNextOkCancelHelp(this, top, kHelpDSSparams, "DSS", fPrev, fNext);
   connect(fPrev, &QPushButton::clicked, this, [this] { Navigate(fPrevTarget); });
   connect(fNext, &QPushButton::clicked, this, [this] { Navigate(fNextTarget); });
 

@@ -453,29 +453,7 @@ TEXTprmDlg::TEXTprmDlg(QWidget* Parent, const TIntegerList& Jacks) : TProgDlg(Pa
   BuildExtra(extra);
   BuildLines(lines);
 
-  auto* buttons = new QHBoxLayout;
-  fPrev = new QPushButton("Prev Ext", this);
-  fPrev->setObjectName("PrevExt");
-  fNext = new QPushButton("Next Ext", this);
-  fNext->setObjectName("NextExt");
-  auto* ok = new QPushButton("OK", this);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("CancelBtn");
-  auto* help = new QPushButton("Help", this);
-  help->setObjectName("HelpBtn");
-  buttons->addWidget(fPrev);
-  buttons->addWidget(fNext);
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  top->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  SetHelpContext(this, kHelpExtensions);
-  connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpExtensions); });
+  AddPrevNextOkCancelHelp(this, top, kHelpExtensions, "Ext", fPrev, fNext);
   connect(fPrev, &QPushButton::clicked, this, [this] { Navigate(fPrevTarget); });
   connect(fNext, &QPushButton::clicked, this, [this] { Navigate(fNextTarget); });
 

@@ -21,8 +21,19 @@ QHash<QString, int>& Pages() {
 
 }  // namespace
 
-void AddOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help, std::function<void()> Accept) {
+namespace {
+
+void AddButtonRow(QDialog* Dlg, QBoxLayout* Top, int Help, std::function<void()> Accept,
+                  const QString& Noun, QPushButton** Prev, QPushButton** Next) {
   auto* buttons = new QHBoxLayout;
+  if (Prev && Next) {
+    *Prev = new QPushButton("Prev " + Noun, Dlg);
+    (*Prev)->setObjectName("Prev" + Noun);
+    *Next = new QPushButton("Next " + Noun, Dlg);
+    (*Next)->setObjectName("Next" + Noun);
+    buttons->addWidget(*Prev);
+    buttons->addWidget(*Next);
+  }
   auto* ok = new QPushButton("OK", Dlg);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
@@ -42,6 +53,17 @@ void AddOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help, std::function<void
   QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
   SetHelpContext(Dlg, Help);
   QObject::connect(help, &QPushButton::clicked, Dlg, [Help] { ShowHelp(Help); });
+}
+
+}  // namespace
+
+void AddOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help, std::function<void()> Accept) {
+  AddButtonRow(Dlg, Top, Help, std::move(Accept), QString(), nullptr, nullptr);
+}
+
+void AddPrevNextOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help, const QString& Noun,
+                             QPushButton*& Prev, QPushButton*& Next) {
+  AddButtonRow(Dlg, Top, Help, {}, Noun, &Prev, &Next);
 }
 
 TProgDlg::TProgDlg(QWidget* Parent) : QDialog(Parent) {

@@ -27,6 +27,10 @@ class TSysData;
 // open the page of context Help. OK accepts, or calls Accept for a dialog that checks first.
 void AddOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help,
                      std::function<void()> Accept = {});
+// The same row led by "Prev <Noun>" and "Next <Noun>" (named "Prev<Noun>", "Next<Noun>"), for
+// the dialogs that step through CO lines, extensions or consoles; OK accepts.
+void AddPrevNextOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help, const QString& Noun,
+                             QPushButton*& Prev, QPushButton*& Next);
 
 // After a multi-edit store replaced Block wholesale and renumbered it: when its text ended up
 // as it was Before, it is no edit, so the block keeps its own changed flag and read time.
