@@ -872,8 +872,9 @@ int KxtaMain(int argc, char** argv) {
 
   CLI::App* check = app.add_subcommand(
       "check",
-      "check every block of the data file against the PBX's program table: one line per value "
-      "the PBX would refuse, then a count; exit 0 when clean, 1 with problems");
+      "check every block of the data file against the PBX's program table, and the extension "
+      "numbers together (one number per port, one numbering plan): one line per value the PBX "
+      "would refuse, then a count; exit 0 when clean, 1 with problems");
   check->add_option("file", file, "the data file (FILE.ta)")->required();
 
   bool force = false;

@@ -10,7 +10,8 @@
 
 class TSysData;
 
-// The problems of every block the store holds, in data-file order.
+// The problems of every block the store holds, in data-file order, then those of the extension
+// numbers taken together (two ports with one number, numbers of no one plan).
 std::vector<TLineProblem> CheckStore(const TSysData& Store);
 
 // One line for a problem: head, name, item and value, and what is allowed.

@@ -173,38 +173,57 @@ int TCmd009S::PlanToSend() const {
   return newMax > kPlan1Max && oldMax <= kPlan1Max ? 2 : 0;
 }
 
-// Before anything is sent: the wanted numbers must be numbers one plan takes together, and no
-// two ports may want the same one. The PBX would refuse the rest half-way.
-bool TCmd009S::NumbersSendable() const {
-  const size_t digits = Number(Items(0)).size();
+std::vector<TCmd009S::TNumberIssue> TCmd009S::NumberIssues() const {
+  std::vector<TNumberIssue> out;
+  const size_t digits = Count() > 0 ? Number(Items(0)).size() : 0;
   for (int i = 0; i < Count(); ++i) {
     const std::string n = Number(Items(i));
     if (n.empty()) {
-      ShowError(Format("Cmd 009: port %d has no extension number. No extension number was sent.",
-                       i + 1));
-      return false;
+      out.push_back({TNumberIssue::NoNumber, i + 1, 0, n});
+      continue;
     }
     const int v = LeadingInt(n);
     const bool fits = n.size() == digits && n.find_first_not_of("0123456789") == std::string::npos &&
                       (digits == 2 ? v >= kPlan3Min && v <= kPlan3Max
                                    : digits == 3 && v >= kPlan1Min && v <= kPlan2Max);
     if (!fits) {
+      out.push_back({TNumberIssue::NoPlan, i + 1, 0, n});
+      continue;
+    }
+    bool first = true;  // the first port with this number speaks for all that share it
+    for (int k = 0; k < i && first; ++k) first = Number(Items(k)) != n;
+    if (!first) continue;
+    for (int j = i + 1; j < Count(); ++j)
+      if (Number(Items(j)) == n) out.push_back({TNumberIssue::Same, i + 1, j + 1, n});
+  }
+  return out;
+}
+
+// Before anything is sent: the wanted numbers must be numbers one plan takes together, and no
+// two ports may want the same one. The PBX would refuse the rest half-way.
+bool TCmd009S::NumbersSendable() const {
+  const std::vector<TNumberIssue> issues = NumberIssues();
+  if (issues.empty()) return true;
+  const TNumberIssue& i = issues.front();
+  switch (i.Kind) {
+    case TNumberIssue::NoNumber:
+      ShowError(Format("Cmd 009: port %d has no extension number. No extension number was sent.",
+                       i.Port));
+      break;
+    case TNumberIssue::NoPlan:
       ShowError(Format("Cmd 009: port %d has the extension number '%s', which no numbering plan "
                        "takes together with the number of port 1: two digits 10-49 (plan 3) or "
                        "three digits 100-499 (plans 1 and 2). No extension number was sent.",
-                       i + 1, n.c_str()));
-      return false;
-    }
-    for (int j = i + 1; j < Count(); ++j)
-      if (Number(Items(j)) == n) {
-        ShowInformation(Format(
-            "Cmd 009: failed to automaticaly resolve problem: both ports %d and %d has the same "
-            "Extension number '%s'!",
-            i + 1, j + 1, n.c_str()));
-        return false;
-      }
+                       i.Port, i.Number.c_str()));
+      break;
+    case TNumberIssue::Same:
+      ShowInformation(Format(
+          "Cmd 009: failed to automaticaly resolve problem: both ports %d and %d has the same "
+          "Extension number '%s'!",
+          i.Port, i.Other, i.Number.c_str()));
+      break;
   }
-  return true;
+  return false;
 }
 
 // Writes the wanted numbers against what the PBX holds, which refuses a number another port

@@ -57,6 +57,18 @@ class TCmd009S : public TCmdList {
   // The plan line Upload sends before the numbers (1 to 3), 0 when the PBX's plan takes them.
   int PlanToSend() const;
 
+  // What keeps the wanted numbers from being sent, port by port (1-based): a port without a
+  // number, a number that no plan takes together with port 1's (two digits 10-49 under plan 3,
+  // three digits 100-499 under plans 1 and 2), a later port wanting the number of an earlier
+  // one. Upload refuses at the first; the check before an upload lists them all.
+  struct TNumberIssue {
+    enum TKind { NoNumber, NoPlan, Same } Kind;
+    int Port;            // the port the issue is about
+    int Other;           // Same: the later port with the same number; else 0
+    std::string Number;  // the port's number
+  };
+  std::vector<TNumberIssue> NumberIssues() const;
+
   // The lines as last read from the PBX.
   TCmdList PbxNumbers;
   // "009S00/%d/" with the plan number 1 to 3; empty when the plan is not known.

@@ -576,20 +576,28 @@ TEST_F(CliTest, CheckNamesEveryProblemOfAFileAndExitsOneOnlyThen) {
     S.List001S.Items(5).SetItemStr(1, "12a4");  // a letter in a dial code
     S.Cmd200S.SetItemStr(1, "9");               // hold recall: 0 to 8
     S.Cmd521S.SetData("521S/01/");              // two items
+    // Sound lines that cannot go together: port 6 wants port 1's number, port 8 a number of
+    // another plan than port 1's.
+    TCmd009S& numbers = S.Extensions.Cmd009;
+    numbers.Items(5).SetItemStr(1, numbers.Items(0).ItemStr(1));
+    numbers.Items(7).SetItemStr(1, "25");
   });
   const TRun bad = Kxta({"check", dir.File("b.ta")});
   EXPECT_EQ(bad.Status, 1);
   const std::vector<std::string> out = Lines(bad.Out);
-  ASSERT_EQ(out.size(), 4u) << bad.Out;
+  ASSERT_EQ(out.size(), 6u) << bad.Out;
   for (const std::string& says :
        {std::string("001S05  Speed dial number  item 1 '12a4': at most 32 of "),
         std::string("200S  Hold Recall Time  item 1 '9': a number from 0 to 8"),
-        std::string("521S  UCD busy waiting time  line '01': 2 items")})
+        std::string("521S  UCD busy waiting time  line '01': 2 items"),
+        std::string("009S06  Extension number  item 1 '101': a number of its own: port 1 has it"),
+        std::string("009S08  Extension number  item 1 '25': a number of one numbering plan with "
+                    "port 1's '101'")})
     EXPECT_NE(std::find_if(out.begin(), out.end(),
                            [&](const std::string& L) { return L.rfind(says, 0) == 0; }),
               out.end())
         << says << "\n" << bad.Out;
-  EXPECT_EQ(out.back(), Format("3 problems in 3 of %zu lines checked.", count));
+  EXPECT_EQ(out.back(), Format("5 problems in 5 of %zu lines checked.", count));
   EXPECT_EQ(Kxta({"check", dir.File("missing.ta")}).Status, 1);
 }
 
