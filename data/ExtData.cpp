@@ -278,6 +278,21 @@ int TExtensionArray::JackDigit(const TCmdData& Line, int Jack) {
   return Line.Bit(Jack);
 }
 
+bool TExtensionArray::SharedDigitPending(int Jack) const {
+  CheckJack(Jack);
+  for (int i = 0; i < kSharedListCount; ++i) {
+    const TCmdList& list = SharedList(i);
+    for (int k = 0; k < list.Count(); ++k) {
+      const TCmdData& line = list.Items(k);
+      if (!line.Pending() || line.PbxText.empty()) continue;
+      TCmdData held;
+      held.SetData(line.PbxText);
+      if (JackDigit(line, Jack) != JackDigit(held, Jack)) return true;
+    }
+  }
+  return false;
+}
+
 void TExtensionArray::SetJackDigit(TCmdData& Line, int Jack, int Value) {
   CheckJack(Jack);
   if (Line.Data().size() < kMinDigitLine) return;

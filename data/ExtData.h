@@ -95,6 +95,9 @@ class TExtensionArray : public TRecordTable<TExtensionData, 24> {
 
   // The digit of Jack in a shared line; -1 when the line is too short to carry jack digits.
   static int JackDigit(const TCmdData& Line, int Jack);
+  // Some line of the shared lists waits for its upload with another digit for Jack than the
+  // PBX holds. A line whose PBX text is not known (loaded from a file) tells nothing.
+  bool SharedDigitPending(int Jack) const;
   // Writes Value (0 to 9) as Jack's digit; a line too short to carry digits is left alone,
   // and a negative value leaves the digit as it is.
   static void SetJackDigit(TCmdData& Line, int Jack, int Value);

@@ -263,11 +263,12 @@ QString DSSCaption(const TSysData& Store, int DSS) {
 }
 
 bool ExtensionChanged(const TSysData& Store, int Jack) {
-  // Its own blocks, button lists and number. Its digits in the shared lists cannot be told:
-  // a line of those lists is changed as a whole, for every jack.
+  // Its own blocks, button lists and number, and its digits in the shared lists where the
+  // PBX's text of the line is known (a line of those lists is changed as a whole).
   if (Store.Extensions.Jacks(Jack).PendingCount() > 0) return true;
   const TCmd009S& numbers = Store.Extensions.Cmd009;
-  return Jack <= numbers.Count() && numbers.Items(Jack - 1).Pending();
+  if (Jack <= numbers.Count() && numbers.Items(Jack - 1).Pending()) return true;
+  return Store.Extensions.SharedDigitPending(Jack);
 }
 
 bool DSSChanged(const TSysData& Store, int DSS) {

@@ -612,6 +612,17 @@ class MainTest : public QObject {
         {"a console", [&] { s.DSSConsoles.Consoles(2).Cmd004D.SetData("004D2/05/"); },
          4, {1, 3, 5}, {1}, {}},
         {"a single block", [&] { s.Cmd103S.SetData("103S/1/"); }, 5, {1, 3, 5}, {1}, {}},
+        // A CO line's outgoing permission for jack 8, read and then changed: jack 8 alone.
+        {"a jack's digit in a shared list",
+         [&] {
+           TCmdData& l = s.Extensions.SharedList(6).Add();
+           l.SetData("405C1/1111 0000,0000 0000,0000 0000/");
+           l.PbxText = l.Data();
+           l.Changed = false;
+           TExtensionArray::SetJackDigit(l, 8, 1);
+           l.Changed = true;
+         },
+         6, {1, 3, 5, 7}, {1}, {}},
     };
     for (const auto& st : steps) {
       st.Edit();
@@ -629,19 +640,19 @@ class MainTest : public QObject {
     views.Trunks->COList()->setCurrentRow(2);
     views.Trunks->EditCO();
     ViewDialogs().COLines = nullptr;
-    QCOMPARE(m.StatusText(3), QString("6 changes"));
+    QCOMPARE(m.StatusText(3), QString("7 changes"));
     QCOMPARE(bold(views.Trunks->COList()), QList<int>{2});
     QVERIFY(!views.Trunks->COList()->item(2)->toolTip().isEmpty());
 
     // Saving uploads nothing; a loaded file waits for its upload as a whole; New has nothing.
     m.NextFile = QString::fromStdString(fDir->File("site.ta"));
     QVERIFY(m.SaveAs());
-    QCOMPARE(m.StatusText(3), QString("6 changes"));
+    QCOMPARE(m.StatusText(3), QString("7 changes"));
     m.New();
     QCOMPARE(m.StatusText(3), QString("No changes"));
     QTRY_VERIFY(bold(views.Stations->ExtList()).isEmpty());
     QVERIFY(m.OpenFile(fDir->File("site.ta")));
-    QCOMPARE(m.StatusText(3), QString("%1 changes").arg(6 + 24 - 1));  // every 009 line too
+    QCOMPARE(m.StatusText(3), QString("%1 changes").arg(7 + 24 - 1));  // every 009 line too
     QTRY_COMPARE(bold(views.Stations->ExtList()).size(), 24);  // each holds its number
     QCOMPARE(bold(views.Trunks->COList()), QList<int>{2});
   }
