@@ -10,8 +10,6 @@
 
 namespace {
 
-std::string HeadOf(const std::string& Line) { return Line.substr(0, Line.find('/')); }
-
 // The items between the line's two "/"; false for a line not of the form head/items/.
 bool SplitItems(const std::string& Line, std::vector<std::string>& Items) {
   const size_t first = Line.find('/');
@@ -46,8 +44,18 @@ void ComparePair(const std::string& Head, const std::string& Name, const std::st
 
 }  // namespace
 
-std::vector<TItemDiff> CompareLines(const std::vector<std::string>& Old,
-                                    const std::vector<std::string>& New) {
+std::vector<std::string> FileBlockTexts(const TSysData& Store) {
+  std::vector<std::string> texts;
+  ForEachFileBlock(Store, [&](const TCmdData& B) {
+    if (!B.Data().empty()) texts.push_back(B.Data());
+  });
+  return texts;
+}
+
+std::string BlockHead(const std::string& Text) { return Text.substr(0, Text.find('/')); }
+
+std::vector<TBlockDiff> DiffBlockTexts(const std::vector<std::string>& A,
+                                       const std::vector<std::string>& B) {
   // Key: head and occurrence, so that repeated heads pair up in order instead of collapsing.
   using TKey = std::pair<std::string, int>;
   auto keyed = [](const std::vector<std::string>& Lines) {
@@ -55,40 +63,44 @@ std::vector<TItemDiff> CompareLines(const std::vector<std::string>& Old,
     std::map<std::string, int> seen;
     keys.reserve(Lines.size());
     for (const std::string& l : Lines) {
-      std::string head = HeadOf(l);
-      const int n = seen[head]++;
-      keys.emplace_back(std::move(head), n);
+      const std::string head = BlockHead(l);
+      keys.emplace_back(head, seen[head]++);
     }
     return keys;
   };
-  const std::vector<TKey> ka = keyed(Old), kb = keyed(New);
-  std::map<TKey, size_t> inNew, inOld;
-  for (size_t i = 0; i < New.size(); ++i) inNew.emplace(kb[i], i);
-  for (size_t i = 0; i < Old.size(); ++i) inOld.emplace(ka[i], i);
+  const std::vector<TKey> ka = keyed(A), kb = keyed(B);
+  std::map<TKey, size_t> inB;
+  for (size_t i = 0; i < B.size(); ++i) inB.emplace(kb[i], i);
+  std::map<TKey, size_t> inA;
+  for (size_t i = 0; i < A.size(); ++i) inA.emplace(ka[i], i);
 
+  std::vector<TBlockDiff> diffs;
+  for (size_t i = 0; i < A.size(); ++i) {
+    auto it = inB.find(ka[i]);
+    if (it == inB.end())
+      diffs.push_back({A[i], std::string()});
+    else if (B[it->second] != A[i])
+      diffs.push_back({A[i], B[it->second]});
+  }
+  for (size_t i = 0; i < B.size(); ++i)
+    if (inA.find(kb[i]) == inA.end()) diffs.push_back({std::string(), B[i]});
+  return diffs;
+}
+
+std::vector<TItemDiff> CompareLines(const std::vector<std::string>& Old,
+                                    const std::vector<std::string>& New) {
   const TPbxCatalogue& catalogue = TPbxCatalogue::Get();
   std::vector<TItemDiff> out;
-  for (size_t i = 0; i < Old.size(); ++i) {
-    const std::string& head = ka[i].first;
-    const auto it = inNew.find(ka[i]);
-    if (it == inNew.end())
-      out.push_back({head, catalogue.NameOfHead(head), 0, Old[i], std::string()});
-    else if (New[it->second] != Old[i])
-      ComparePair(head, catalogue.NameOfHead(head), Old[i], New[it->second], out);
+  for (const TBlockDiff& d : DiffBlockTexts(Old, New)) {
+    const std::string head = BlockHead(d.A.empty() ? d.B : d.A);
+    if (d.A.empty() || d.B.empty())
+      out.push_back({head, catalogue.NameOfHead(head), 0, d.A, d.B});
+    else
+      ComparePair(head, catalogue.NameOfHead(head), d.A, d.B, out);
   }
-  for (size_t i = 0; i < New.size(); ++i)
-    if (inOld.find(kb[i]) == inOld.end())
-      out.push_back({kb[i].first, catalogue.NameOfHead(kb[i].first), 0, std::string(), New[i]});
   return out;
 }
 
 std::vector<TItemDiff> CompareStores(const TSysData& Old, const TSysData& New) {
-  auto texts = [](const TSysData& S) {
-    std::vector<std::string> lines;
-    ForEachFileBlock(S, [&](const TCmdData& B) {
-      if (!B.Data().empty()) lines.push_back(B.Data());
-    });
-    return lines;
-  };
-  return CompareLines(texts(Old), texts(New));
+  return CompareLines(FileBlockTexts(Old), FileBlockTexts(New));
 }

@@ -1,12 +1,29 @@
-// Two configurations compared item by item: which program lines differ, and in which of their
-// items. The desktop program's "Compare with file" shows this list; the command-line tool can
-// print the same.
+// Two configurations compared: their block texts (what "kxta export" prints), the pairs of
+// lines that differ (what "kxta diff" prints) and, item by item, which items of those lines
+// differ (the desktop program's "Compare with file").
 #pragma once
 
 #include <string>
 #include <vector>
 
 class TSysData;
+
+// The non-empty block texts of Store in the order of ForEachFileBlock.
+std::vector<std::string> FileBlockTexts(const TSysData& Store);
+
+// The head of a program line: its program code and key, the text before the first "/".
+std::string BlockHead(const std::string& Text);
+
+// One block whose text differs between two configurations; a side without that block is empty.
+struct TBlockDiff {
+  std::string A;
+  std::string B;
+};
+
+// Pairs the lines of A and B by head (the n-th line of a head with the n-th of the same head)
+// and returns the pairs whose texts differ: in A's order, then the heads only B has in B's.
+std::vector<TBlockDiff> DiffBlockTexts(const std::vector<std::string>& A,
+                                       const std::vector<std::string>& B);
 
 // One difference. For an item (Item 1 to 10, or more for a line longer than the PBX's) Old and
 // New are that item's text on each side, empty where the line has no such item. For a whole
