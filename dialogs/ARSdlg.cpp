@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "FieldFilter.h"
+#include "FormParts.h"
 #include "HelpContext.h"
 #include "PbxPrograms.h"
 #include "SysData.h"
@@ -27,14 +28,6 @@ constexpr int kCOLines = 6;
 constexpr int kCOLinesTA308 = 3;
 constexpr int kCOGroups = 6;
 constexpr Qt::ItemFlags kCodeCell = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
-
-QComboBox* Combo(const char* Name, const QStringList& Entries, QWidget* Parent) {
-  auto* cb = new QComboBox(Parent);
-  cb->setObjectName(Name);
-  cb->addItems(Entries);
-  cb->setCurrentIndex(-1);
-  return cb;
-}
 
 QStringList Numbers(int From, int To) {
   QStringList s;

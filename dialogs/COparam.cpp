@@ -18,6 +18,7 @@
 #include "DgtEdit.h"
 #include "FKey.h"
 #include "Feedback.h"
+#include "FormParts.h"
 #include "HelpContext.h"
 #include "Ranges.h"
 #include "SysData.h"
@@ -28,26 +29,6 @@ namespace {
 constexpr int kCodeRows = 8;
 constexpr int kModeDIL = 1;
 constexpr int kMinCPCms = 22, kMaxCPCms = 614;
-
-QComboBox* Combo(const char* Name, const QStringList& Entries, QWidget* Parent) {
-  auto* cb = new QComboBox(Parent);
-  cb->setObjectName(Name);
-  cb->addItems(Entries);
-  cb->setCurrentIndex(-1);
-  return cb;
-}
-
-QCheckBox* Check(const char* Name, const char* Caption, QWidget* Parent) {
-  auto* c = new QCheckBox(Caption, Parent);
-  c->setObjectName(Name);
-  return c;
-}
-
-QLabel* Label(const char* Caption, QWidget* Buddy, QWidget* Parent) {
-  auto* l = new QLabel(Caption, Parent);
-  l->setBuddy(Buddy);
-  return l;
-}
 
 }  // namespace
 

@@ -20,6 +20,7 @@
 #include "Errors.h"  // Format
 #include "Feedback.h"
 #include "FieldFilter.h"
+#include "FormParts.h"
 #include "HelpContext.h"
 #include "PbxPrograms.h"
 #include "SysData.h"
@@ -30,19 +31,6 @@ constexpr int kAADigits = 10, kNoDialModes = 2, kCodeRows = 4, kJacks = 24;
 constexpr int kGroups = 8;  // "EXG 1" to "EXG 8" follow "none" in an attendant choice
 constexpr int kMinCodeLength = 4;
 constexpr int kMaxUcdMinutes = 32;
-
-QComboBox* Combo(QFormLayout* Form, const char* Name, const char* Label,
-                 const QStringList& Entries) {
-  QWidget* page = Form->parentWidget();
-  auto* cb = new QComboBox(page);
-  cb->setObjectName(Name);
-  cb->addItems(Entries);
-  cb->setCurrentIndex(-1);
-  auto* label = new QLabel(Label, page);
-  label->setBuddy(cb);
-  Form->addRow(label, cb);
-  return cb;
-}
 
 QStringList Numbered(const char* Prefix, int From, int To) {
   QStringList s;

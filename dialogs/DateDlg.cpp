@@ -1,7 +1,6 @@
 #include "DateDlg.h"
 
 #include <QDateEdit>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLocale>
 #include <QPushButton>
@@ -68,15 +67,7 @@ TDateDlg::TDateDlg(QWidget* Parent) : QDialog(Parent) {
   fDate->setCalendarPopup(true);
   form->addRow("Time:", fTime);
   form->addRow("Date:", fDate);
-  auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
-                                   QDialogButtonBox::Help, this);
-  box->button(QDialogButtonBox::Ok)->setObjectName("OkBtn");
-  box->button(QDialogButtonBox::Cancel)->setObjectName("CancelBtn");
-  top->addWidget(box);
-  connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  SetHelpContext(this, kHelpDate);
-  connect(box, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpDate); });
+  AddOkCancelHelp(this, top, kHelpDate);
 }
 
 QDateTime TDateDlg::Value() const {

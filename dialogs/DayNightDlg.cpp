@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
@@ -96,15 +95,7 @@ TDayNightDlg::TDayNightDlg(QWidget* Parent) : TProgDlg(Parent) {
     ShowTab(Tab);
   });
 
-  auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
-                                   QDialogButtonBox::Help, this);
-  box->button(QDialogButtonBox::Ok)->setObjectName("OkBtn");
-  box->button(QDialogButtonBox::Cancel)->setObjectName("CancelBtn");
-  top->addWidget(box);
-  connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  SetHelpContext(this, kHelpDayNight);
-  connect(box, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpDayNight); });
+  AddOkCancelHelp(this, top, kHelpDayNight);
 
   SetGroup(grDayNight);
   Bindings().Add(fMode, "006S", 1, TItemConv::Index);

@@ -22,6 +22,7 @@
 
 #include "Errors.h"
 #include "FKey.h"
+#include "FormParts.h"
 #include "HelpContext.h"
 #include "Feedback.h"
 #include "PbxPrograms.h"
@@ -53,20 +54,6 @@ const char* const kOptionCaptions[] = {"Call Transfer to an Outside (CO) Line",
 const char* const kDoorNames[] = {"DphDayCl",   "DphNightCl",   "DphLunchCl",
                                   "DopenDayCl", "DopenNightCl", "DopenLunchCl"};
 const char* const kPeriodNames[] = {"Day", "Night", "Lunch"};
-
-QComboBox* Combo(const char* Name, const QStringList& Entries, QWidget* Parent) {
-  auto* cb = new QComboBox(Parent);
-  cb->setObjectName(Name);
-  cb->addItems(Entries);
-  cb->setCurrentIndex(-1);
-  return cb;
-}
-
-QLabel* Label(const QString& Caption, QWidget* Buddy, QWidget* Parent) {
-  auto* l = new QLabel(Caption, Parent);
-  l->setBuddy(Buddy);
-  return l;
-}
 
 QListWidget* CheckList(const char* Name, const QStringList& Captions, QWidget* Parent) {
   auto* lw = new QListWidget(Parent);

@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "FormParts.h"
 #include "HelpContext.h"
 #include "SysData.h"
 
@@ -29,14 +30,6 @@ QFormLayout* Frame(QDialog* Dlg, const char* Name, const char* Caption, int Help
   top->addLayout(form);
   AddOkCancelHelp(Dlg, top, Help);
   return form;
-}
-
-QComboBox* Combo(const char* Name, const QStringList& Entries, QWidget* Parent) {
-  auto* cb = new QComboBox(Parent);
-  cb->setObjectName(Name);
-  cb->addItems(Entries);
-  cb->setCurrentIndex(-1);
-  return cb;
 }
 
 // A two-digit number field with its up-down buttons; the item keeps its value when it holds

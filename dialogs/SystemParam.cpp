@@ -16,26 +16,13 @@
 #include "DgtEdit.h"
 #include "Errors.h"  // Format
 #include "Feedback.h"
+#include "FormParts.h"
 #include "HelpContext.h"
 #include "SysData.h"
 
 namespace {
 
 constexpr int kFeatureRows = 10;
-
-QComboBox* Combo(QFormLayout* Form, const char* Name, const char* Label,
-                 const QStringList& Entries, QLabel** LabelOut = nullptr) {
-  QWidget* page = Form->parentWidget();
-  auto* cb = new QComboBox(page);
-  cb->setObjectName(Name);
-  cb->addItems(Entries);
-  cb->setCurrentIndex(-1);
-  auto* label = new QLabel(Label, page);
-  label->setBuddy(cb);
-  Form->addRow(label, cb);
-  if (LabelOut) *LabelOut = label;
-  return cb;
-}
 
 QListWidget* CheckList(const char* Name, const QStringList& Entries, QWidget* Parent) {
   auto* l = new QListWidget(Parent);

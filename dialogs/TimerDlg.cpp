@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -61,15 +60,7 @@ TTimerDlg::TTimerDlg(QWidget* Parent) : TProgDlg(Parent) {
         C::Index1TwoDigit);
   combo("BellOffCb", "Bell Off Detection:", {"3 sec", "6 sec", "12 sec"}, "213S", C::Index);
 
-  auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
-                                   QDialogButtonBox::Help, this);
-  box->button(QDialogButtonBox::Ok)->setObjectName("OkBtn");
-  box->button(QDialogButtonBox::Cancel)->setObjectName("CancelBtn");
-  top->addWidget(box);
-  connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  SetHelpContext(this, kHelpTimer);
-  connect(box, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpTimer); });
+  AddOkCancelHelp(this, top, kHelpTimer);
   SetGroup(grTimer);
 }
 
