@@ -3,12 +3,10 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
@@ -155,25 +153,7 @@ TARSDlg::TARSDlg(QWidget* Parent) : TProgDlg(Parent) {
     ShowRoute(Tab);
   });
 
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton("OK", this);
-  ok->setObjectName("OkBtn");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("CancelBtn");
-  auto* help = new QPushButton("Help", this);
-  help->setObjectName("HelpBtn");
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  top->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help, &QPushButton::clicked, this, [this] {
-    ShowHelp(fPages->currentIndex() == 1 ? kHelpARSRoutes : kHelpARS);
-  });
-  SetHelpContext(this, kHelpARS);
+  AddOkCancelHelp(this, top, kHelpARS);
   connect(fPages, &QTabWidget::currentChanged, this, [this](int Page) {
     SetHelpContext(this, Page == 1 ? kHelpARSRoutes : kHelpARS);
   });

@@ -51,8 +51,9 @@ void AddButtonRow(QDialog* Dlg, QBoxLayout* Top, int Help, std::function<void()>
   else
     QObject::connect(ok, &QPushButton::clicked, Dlg, &QDialog::accept);
   QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);
+  // Help opens what F1 opens: the dialog's context as it stands (a page change may replace it).
   SetHelpContext(Dlg, Help);
-  QObject::connect(help, &QPushButton::clicked, Dlg, [Help] { ShowHelp(Help); });
+  QObject::connect(help, &QPushButton::clicked, Dlg, [Dlg] { ShowDialogHelp(Dlg); });
 }
 
 }  // namespace

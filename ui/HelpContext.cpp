@@ -61,6 +61,7 @@ void SetHelpContext(QWidget* Dialog, int Context) {
   if (!first) return;
   auto* f1 = new QShortcut(QKeySequence::HelpContents, Dialog);
   f1->setContext(Qt::WindowShortcut);
-  QObject::connect(f1, &QShortcut::activated, Dialog,
-                   [Dialog] { ShowHelp(Dialog->property("helpContext").toInt()); });
+  QObject::connect(f1, &QShortcut::activated, Dialog, [Dialog] { ShowDialogHelp(Dialog); });
 }
+
+void ShowDialogHelp(QWidget* Dialog) { ShowHelp(Dialog->property("helpContext").toInt()); }

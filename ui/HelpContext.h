@@ -31,3 +31,5 @@ void ShowHelp(int Context);
 // Gives Dialog its help context: F1 in it opens that page. Call where the dialog connects its
 // Help button; calling again (e.g. on a page change) replaces the context.
 void SetHelpContext(QWidget* Dialog, int Context);
+// Opens the page of Dialog's context as it stands (what F1 opens); the dialogs' Help buttons.
+void ShowDialogHelp(QWidget* Dialog);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTabWidget>
@@ -176,6 +177,9 @@ class HelpTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(&ars));
     ars.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(1);
     QTest::keyClick(&ars, Qt::Key_F1);
+    QCOMPARE(Help()->CurrentPage(), QString("qrc:/help/ars-routes.md"));
+    ShowHelp(kHelpContents);
+    ars.findChild<QPushButton*>("HelpBtn")->click();  // the button follows the page as F1 does
     QCOMPARE(Help()->CurrentPage(), QString("qrc:/help/ars-routes.md"));
     ars.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(0);
     ars.activateWindow();  // the help window took the focus
