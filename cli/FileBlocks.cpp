@@ -6,22 +6,6 @@
 
 namespace {
 
-// The items of a line head/items/, empty items kept; false for a line of another form.
-bool LineItems(const std::string& Line, std::vector<std::string>& Items) {
-  Items.clear();
-  const size_t first = Line.find('/');
-  if (first == std::string::npos || first == 0 || Line.size() < first + 2 || Line.back() != '/' ||
-      Line.find('/', first + 1) != Line.size() - 1)
-    return false;
-  const std::string items = Line.substr(first + 1, Line.size() - first - 2);
-  for (size_t at = 0;;) {
-    const size_t comma = items.find(',', at);
-    Items.push_back(items.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
-    if (comma == std::string::npos) return true;
-    at = comma + 1;
-  }
-}
-
 std::string Quoted(const std::string& S) { return "'" + S + "'"; }
 
 // A whole block of one side: its items, or the line itself when it has no items.

@@ -6,22 +6,8 @@
 
 #include "PbxPrograms.h"
 #include "SysData.h"
-#include "Text.h"
 
 namespace {
-
-// The items between the line's two "/"; false for a line not of the form head/items/.
-bool SplitItems(const std::string& Line, std::vector<std::string>& Items) {
-  const size_t first = Line.find('/');
-  if (first == std::string::npos || first == 0 || Line.size() < first + 2 || Line.back() != '/' ||
-      Line.find('/', first + 1) != Line.size() - 1)
-    return false;
-  const std::string items = Line.substr(first + 1, Line.size() - first - 2);
-  Items.clear();
-  const int n = std::max(1, WordCount(items, ","));
-  for (int i = 1; i <= n; ++i) Items.push_back(ExtractWord(items, ",", i));
-  return true;
-}
 
 // The differences of one pair of lines of the same head, both present.
 void ComparePair(const std::string& Head, const std::string& Name, const std::string& Old,
@@ -29,7 +15,7 @@ void ComparePair(const std::string& Head, const std::string& Name, const std::st
   if (Old == New) return;
   std::vector<std::string> a, b;
   const size_t before = Out.size();
-  if (SplitItems(Old, a) && SplitItems(New, b)) {
+  if (LineItems(Old, a) && LineItems(New, b)) {
     const size_t n = std::max(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
       const std::string oldItem = i < a.size() ? a[i] : std::string();
@@ -43,6 +29,21 @@ void ComparePair(const std::string& Head, const std::string& Name, const std::st
 }
 
 }  // namespace
+
+bool LineItems(const std::string& Line, std::vector<std::string>& Items) {
+  Items.clear();
+  const size_t first = Line.find('/');
+  if (first == std::string::npos || first == 0 || Line.size() < first + 2 || Line.back() != '/' ||
+      Line.find('/', first + 1) != Line.size() - 1)
+    return false;
+  const std::string items = Line.substr(first + 1, Line.size() - first - 2);
+  for (size_t at = 0;;) {
+    const size_t comma = items.find(',', at);
+    Items.push_back(items.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+    if (comma == std::string::npos) return true;
+    at = comma + 1;
+  }
+}
 
 std::vector<std::string> FileBlockTexts(const TSysData& Store) {
   std::vector<std::string> texts;

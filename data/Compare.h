@@ -14,6 +14,10 @@ std::vector<std::string> FileBlockTexts(const TSysData& Store);
 // The head of a program line: its program code and key, the text before the first "/".
 std::string BlockHead(const std::string& Text);
 
+// The items of a line head/items/, empty items kept ("1,,3" is three); false, with Items
+// empty, for a line of another form.
+bool LineItems(const std::string& Line, std::vector<std::string>& Items);
+
 // One block whose text differs between two configurations; a side without that block is empty.
 struct TBlockDiff {
   std::string A;
