@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -151,19 +152,50 @@ FILE* OpenPrivateAppend(const std::string& Path) {
   return f;
 }
 
-std::string ReadWholeFile(const std::string& Path) {
-  std::string out;
-  const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return out;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    out.append(buf, static_cast<size_t>(n));
+bool ReadFileUpTo(const std::string& Path, size_t Limit, std::string& Out, std::string& Why,
+                  bool* TooLarge) {
+  Out.clear();
+  if (TooLarge) *TooLarge = false;
+  const auto reason = [](int Error) {
+    return Error == ENOENT ? std::string("no such file")
+           : Error == EACCES ? std::string("no permission")
+                             : std::string(std::strerror(Error));
+  };
+  const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    Why = reason(errno);
+    return false;
+  }
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0;
+  if (!ok)
+    Why = reason(errno);
+  else if (!S_ISREG(st.st_mode))
+    ok = false, Why = S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a file";
+  char buf[64 * 1024];
+  while (ok && Out.size() <= Limit) {
+    const ssize_t got = ::read(fd, buf, sizeof buf);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      ok = false;
+      Why = reason(errno);
+    }
+    if (got <= 0) break;
+    Out.append(buf, static_cast<size_t>(got));
   }
   ::close(fd);
-  return out;
+  if (ok && Out.size() > Limit) {
+    ok = false;
+    if (TooLarge) *TooLarge = true;
+    Why = "it is larger than " + std::to_string(Limit) + " bytes";
+  }
+  return ok;
+}
+
+std::string ReadWholeFile(const std::string& Path) {
+  std::string out, why;
+  return ReadFileUpTo(Path, std::numeric_limits<size_t>::max() - 1, out, why) ? out
+                                                                                : std::string();
 }
 
 std::string AbsoluteFilePath(const std::string& Path) {

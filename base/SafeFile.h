@@ -51,6 +51,12 @@ bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std:
 // its owner only, an existing one keeps its mode. Null, with errno set, on failure.
 FILE* OpenPrivateAppend(const std::string& Path);
 
+// Reads the file at Path into Out, at most Limit bytes. Only a file: a named pipe without a
+// writer would be waited on for ever. False with the reason in words ("no such file", "it is a
+// folder, not a file"); TooLarge, when given, tells a file over Limit from the other failures.
+bool ReadFileUpTo(const std::string& Path, size_t Limit, std::string& Out, std::string& Why,
+                  bool* TooLarge = nullptr);
+
 // The whole of a file's bytes; empty when it cannot be read (callers that must tell an empty
 // file from a missing one ask the file system themselves).
 std::string ReadWholeFile(const std::string& Path);

@@ -3,7 +3,6 @@
 // and check to standard output.
 #include "Kxta.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -597,50 +596,6 @@ int CmdCheck(const std::string& File) {
   return problems.empty() && written ? kExitOk : kExitFailed;
 }
 
-// Reads a text file of at most Limit bytes. Only a file: a named pipe without a writer would be
-// waited on for ever. False with the reason in words.
-bool ReadTextFile(const std::string& Path, size_t Limit, std::string& Out, std::string& Why) {
-  Out.clear();
-  const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    Why = errno == ENOENT ? "no such file" : Reason(errno);
-    return false;
-  }
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0;
-  if (!ok)
-    Why = Reason(errno);
-  else if (!S_ISREG(st.st_mode))
-    ok = false, Why = S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a file";
-  char buf[64 * 1024];
-  while (ok && Out.size() <= Limit) {
-    const ssize_t got = ::read(fd, buf, sizeof buf);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      ok = false;
-      Why = Reason(errno);
-    }
-    if (got <= 0) break;
-    Out.append(buf, static_cast<size_t>(got));
-  }
-  ::close(fd);
-  if (ok && Out.size() > Limit) {
-    ok = false;
-    Why = "it is larger than any configuration text (more than " + std::to_string(Limit) +
-          " bytes)";
-  }
-  return ok;
-}
-
-// The first four bytes of a data file: its magic number, low byte first.
-bool StartsAsDataFile(const std::string& Bytes) {
-  if (Bytes.size() < 4) return false;
-  for (int i = 0; i < 4; ++i)
-    if (static_cast<unsigned char>(Bytes[size_t(i)]) != ((kDataFileMagic >> (8 * i)) & 0xff))
-      return false;
-  return true;
-}
-
 bool Exists(const std::string& Path) {
   struct stat st {};
   return ::stat(Path.c_str(), &st) == 0;
@@ -673,11 +628,15 @@ int CmdImport(const std::string& Text, const std::string& Output, bool Force,
   }
   std::string text, why;
   // A full configuration's text is some 100 kB: the data file's bound serves for it too.
-  if (!ReadTextFile(ShellPath(Text), kMaxPayloadBytes, text, why)) {
+  bool tooLarge = false;
+  if (!ReadFileUpTo(ShellPath(Text), kMaxPayloadBytes, text, why, &tooLarge)) {
+    if (tooLarge)
+      why = "it is larger than any configuration text (more than " +
+            std::to_string(kMaxPayloadBytes) + " bytes)";
     Fb.ShowError("Cannot read the text \"" + Text + "\": " + why + ".");
     return kExitFailed;
   }
-  if (StartsAsDataFile(text)) {
+  if (HasDataFileMagic(text)) {
     Fb.ShowError(Text + " is a data file, not a text: \"kxta export " + Text +
                  "\" prints its text.");
     return kExitFailed;

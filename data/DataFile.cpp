@@ -269,13 +269,18 @@ std::string HeaderProblem(const std::string& Header) {
   if (Header.size() < kDataFileHeaderSize)
     return "the file is " + std::to_string(Header.size()) +
            " bytes long, shorter than a data file header.";
-  const auto* h = reinterpret_cast<const unsigned char*>(Header.data());
-  if (static_cast<uint32_t>(GetInt32(h)) != kDataFileMagic) return kMsgNotDataFile;
+  if (!HasDataFileMagic(Header)) return kMsgNotDataFile;
   if (Header.compare(4, 4, kDataFileVersion) != 0) return kMsgBadFileVersion;
   return std::string();
 }
 
 }  // namespace
+
+bool HasDataFileMagic(const std::string& Bytes) {
+  return Bytes.size() >= 4 &&
+         static_cast<uint32_t>(GetInt32(reinterpret_cast<const unsigned char*>(Bytes.data()))) ==
+             kDataFileMagic;
+}
 
 bool TSysData::LoadFromFile(const std::string& FileName) {
   const std::string path = AppPaths().ResolveDataFile(FileName);

@@ -24,6 +24,10 @@ constexpr int32_t kBlockListSpan = 124;
 // at its longest); anything larger is refused instead of being unpacked into memory.
 constexpr size_t kMaxPayloadBytes = 4u << 20;
 
+// Bytes begin with the data file's magic number (a text given where a data file belongs, or the
+// other way round, is told by it).
+bool HasDataFileMagic(const std::string& Bytes);
+
 extern const char* const kMsgNotDataFile;     // "It is not PANASONIC KX-TA data file!"
 extern const char* const kMsgBadFileVersion;  // "Data file version is wrong!"
 
