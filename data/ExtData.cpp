@@ -249,6 +249,12 @@ int TExtensionArray::ChangedCount() const {
   return n;
 }
 
+int TExtensionArray::PendingCount() const {
+  int n = RecordsPendingCount() + Cmd009.PendingCount();
+  for (int i = 0; i < kSharedListCount; ++i) n += SharedList(i).PendingCount();
+  return n;
+}
+
 bool TExtensionArray::ReadNumbers(bool ShowProgress) {
   TProgressScope progress(ShowProgress, "Read Extensions", kReadNumbersSteps);
   bool ok = ReadNumbersList(Cmd009);

@@ -84,6 +84,9 @@ class TExtensionArray : public TRecordTable<TExtensionData, 24> {
   // Every jack, the numbers and the shared lists hold actual data.
   bool HasActualData() const;
   int ChangedCount() const;
+  // The jacks' pending blocks and lines, the numbers' and the shared lists' pending lines, one
+  // each (the plan block goes with the system parameters).
+  int PendingCount() const;
   bool HasChanges() const { return ChangedCount() > 0; }
   // Numbers and names only: program 009 and every jack's 604E, progress "Read Extensions".
   bool ReadNumbers(bool ShowProgress = true);

@@ -436,27 +436,17 @@ int GroupChangedCount(const TSysData& S, TGroupId Id) {
 }
 
 int GroupPendingCount(const TSysData& S, TGroupId Id) {
-  int n = 0;
   switch (Id) {
-    case grExtensions: {
-      const TExtensionArray& ext = S.Extensions;
-      for (int j = 1; j <= TExtensionArray::kJackCount; ++j) n += ext.Jacks(j).PendingCount();
-      n += ext.Cmd009.PendingCount();  // the plan block goes with the system parameters
-      for (int i = 0; i < TExtensionArray::kSharedListCount; ++i) n += ext.SharedList(i).PendingCount();
-      return n;
-    }
-    case grCOLines:
-      for (int c = 1; c <= TCOarray::kLineCount; ++c) n += S.COLines.Lines(c).PendingCount();
-      return n;
-    case grDSSConsoles:
-      for (int d = 1; d <= TDSSarray::kConsoleCount; ++d) n += S.DSSConsoles.Consoles(d).PendingCount();
-      return n;
+    case grExtensions: return S.Extensions.PendingCount();
+    case grCOLines: return S.COLines.PendingCount();
+    case grDSSConsoles: return S.DSSConsoles.PendingCount();
     default: break;
   }
   const TStoreGroup* g = StoreGroup(Id);
   if (!g) return 0;
   // The upload's members: the system parameters read the extension numbers, yet send only the
   // plan block; the numbers are the extensions' group's.
+  int n = 0;
   for (const TItem& i : UploadOrder(*g))
     if (Applies(S, i)) n += ItemPendingCount(S, i);
   return n;

@@ -90,6 +90,8 @@ class TRecordTable {
   bool HasActualData() const { return RecordsHaveData(); }
   int ChangedCount() const { return RecordsChangedCount(); }
   bool HasChanges() const { return ChangedCount() > 0; }
+  // Blocks and list lines waiting for their upload, one each (the pending-changes count).
+  int PendingCount() const { return RecordsPendingCount(); }
   void Assign(const TRecordTable& Other) { AssignRecords(Other); }
   bool LoadFromStream(TStream& Stream) { return LoadRecords(Stream); }
   bool SaveToStream(TStream& Stream) const { return SaveRecords(Stream); }
@@ -131,6 +133,11 @@ class TRecordTable {
   int RecordsChangedCount() const {
     int n = 0;
     for (const auto& r : fRecords) n += r->ChangedCount();
+    return n;
+  }
+  int RecordsPendingCount() const {
+    int n = 0;
+    for (const auto& r : fRecords) n += r->PendingCount();
     return n;
   }
   void AssignRecords(const TRecordTable& Other) {
