@@ -87,14 +87,6 @@ struct TTaken {
   std::string Text;
 };
 
-// The data file's conventions for a block it loads (TCmdData::LoadFromStream).
-void TakeAsLoaded(TCmdData& B, const std::string& Text) {
-  B.SetData(Text);
-  B.Changed = true;
-  B.ReadTime = kLoadedFromFile;
-  B.Undefined.fill(false);
-}
-
 void CopyStore(TSysData& To, const TSysData& From) {
   To.Extensions.Assign(From.Extensions);
   To.COLines.Assign(From.COLines);
@@ -231,14 +223,14 @@ TStoreTextLoad LoadStoreText(TSysData& Store, const std::string& Text, bool Take
   std::map<TCmdList*, std::vector<const TTaken*>> lists;
   for (const TTaken& t : taken) {
     if (t.Place.Block)
-      TakeAsLoaded(*t.Place.Block, t.Text);
+      t.Place.Block->TakeLoaded(t.Text);
     else
       lists[t.Place.List].push_back(&t);
   }
   for (auto& [list, lines] : lists) {
     std::sort(lines.begin(), lines.end(),
               [](const TTaken* A, const TTaken* B) { return A->Place.Key < B->Place.Key; });
-    for (const TTaken* t : lines) TakeAsLoaded(list->Add(), t->Text);
+    for (const TTaken* t : lines) list->Add().TakeLoaded(t->Text);
   }
   // The plan line is the plan the numbers were read under, not an edit to send.
   scratch->Extensions.Cmd009.PlanBlock.Changed = false;

@@ -336,11 +336,15 @@ bool TCmdData::LoadFromStream(TStream& Stream) {
   std::string text;
   if (!Stream.ReadBytes(text, static_cast<size_t>(len))) return false;
   if (HasLineBreak(text)) return false;
-  fData = std::move(text);
+  TakeLoaded(std::move(text));
+  return true;
+}
+
+void TCmdData::TakeLoaded(std::string Text) {
+  fData = std::move(Text);
   Changed = true;
   ReadTime = kLoadedFromFile;
   Undefined.fill(false);
-  return true;
 }
 
 bool TCmdData::SaveToStream(TStream& Stream) const {

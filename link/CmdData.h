@@ -35,6 +35,9 @@ class TCmdData {
   const std::string& Data() const { return fData; }
   // Takes Text and sets Changed when it differs from the current text.
   void SetData(const std::string& Text);
+  // Takes Text as a block loaded from a data file (or its text) is taken: changed, marked as
+  // loaded (kLoadedFromFile), no item undefined.
+  void TakeLoaded(std::string Text);
   // Copies text, Changed, Undefined and ReadTime; AllowUndefined stays this block's own.
   void Assign(const TCmdData& Src);
   void AssignIfDefined(const TCmdData& Src);
