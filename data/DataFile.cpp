@@ -352,13 +352,7 @@ bool TSysData::LoadFromBytes(const std::string& Bytes, const std::string& Name) 
     if (info.Flags.size() >= 1) Version.ExtendedSpeedDial = info.Flags[0];
     if (info.Flags.size() >= 2) Version.Skip123S = info.Flags[1];
   }
-  Extensions.Assign(scratch->Extensions);
-  COLines.Assign(scratch->COLines);
-  DSSConsoles.Assign(scratch->DSSConsoles);
-  for (int k = 0; k < info.SingleBlocks; ++k)
-    Block(static_cast<TBlockId>(k)).Assign(scratch->Block(static_cast<TBlockId>(k)));
-  for (int k = 0; k < info.BlockLists; ++k)
-    List(static_cast<TListId>(k)).Assign(scratch->List(static_cast<TListId>(k)));
+  AssignData(*scratch, info.SingleBlocks, info.BlockLists);
   HaveFileData = true;
   return true;
 }

@@ -87,16 +87,6 @@ struct TTaken {
   std::string Text;
 };
 
-void CopyStore(TSysData& To, const TSysData& From) {
-  To.Extensions.Assign(From.Extensions);
-  To.COLines.Assign(From.COLines);
-  To.DSSConsoles.Assign(From.DSSConsoles);
-  for (int k = 0; k < kSingleBlockCount; ++k)
-    To.Block(static_cast<TBlockId>(k)).Assign(From.Block(static_cast<TBlockId>(k)));
-  for (int k = 0; k < kBlockListCount; ++k)
-    To.List(static_cast<TListId>(k)).Assign(From.List(static_cast<TListId>(k)));
-}
-
 }  // namespace
 
 bool FindLinePlace(TSysData& S, const std::string& Head, TLinePlace& Place) {
@@ -235,7 +225,7 @@ TStoreTextLoad LoadStoreText(TSysData& Store, const std::string& Text, bool Take
   // The plan line is the plan the numbers were read under, not an edit to send.
   scratch->Extensions.Cmd009.PlanBlock.Changed = false;
 
-  CopyStore(Store, *scratch);
+  Store.AssignData(*scratch);
   Store.HaveFileData = true;
   result.Loaded = true;
   return result;

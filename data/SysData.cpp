@@ -30,6 +30,16 @@ std::string ListName(TListId Id) { return std::string("List") + kListCodes[Id]; 
 
 TSysData::TSysData() = default;
 
+void TSysData::AssignData(const TSysData& From, int SingleBlocks, int Lists) {
+  Extensions.Assign(From.Extensions);
+  COLines.Assign(From.COLines);
+  DSSConsoles.Assign(From.DSSConsoles);
+  for (int k = 0; k < SingleBlocks && k < kSingleBlockCount; ++k)
+    Block(static_cast<TBlockId>(k)).Assign(From.Block(static_cast<TBlockId>(k)));
+  for (int k = 0; k < Lists && k < kBlockListCount; ++k)
+    List(static_cast<TListId>(k)).Assign(From.List(static_cast<TListId>(k)));
+}
+
 void TSysData::ClearData() {
   for (auto& b : fBlocks) b.Clear();
   for (auto& l : fLists) l.Clear();

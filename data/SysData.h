@@ -113,6 +113,11 @@ class TSysData {
 
   // Empties every block, list and table in place. Settings, Version and both flags stay.
   void ClearData();
+  // Takes the programming data of From (the three tables, the single blocks and the lists)
+  // with their flags; only the first SingleBlocks blocks and Lists lists, for a file of a
+  // layout that holds fewer. Settings, version and the online state stay this store's.
+  void AssignData(const TSysData& From, int SingleBlocks = kSingleBlockCount,
+                  int Lists = kBlockListCount);
   // No block of the store or its tables holds a text (ForEachFileBlock): nothing a read could
   // keep or an upload could send, as in a new store or after a read that got nothing.
   bool HoldsNoBlock() const;
