@@ -106,6 +106,26 @@ std::string SimLine(const std::string& Head) {
   return line;
 }
 
+std::vector<std::string> SimLines() {
+  std::vector<std::string> lines;
+  DemoLine().Control([&](TSimPbx& P) { lines = P.AllLines(); });
+  return lines;
+}
+
+// The simulated PBX's lines that differ from Before, sorted; a PBX that gained or lost lines
+// answers with that alone, so that the comparison fails.
+std::vector<std::string> ChangedSimLines(const std::vector<std::string>& Before) {
+  const std::vector<std::string> after = SimLines();
+  if (after.size() != Before.size())
+    return {"the PBX holds " + std::to_string(after.size()) + " lines, " +
+            std::to_string(Before.size()) + " before"};
+  std::vector<std::string> changed;
+  for (size_t i = 0; i < after.size(); ++i)
+    if (after[i] != Before[i]) changed.push_back(after[i]);
+  std::sort(changed.begin(), changed.end());
+  return changed;
+}
+
 }  // namespace
 
 class DemoRunTest : public QObject {
@@ -285,8 +305,7 @@ class DemoRunTest : public QObject {
     TRunWatcher run;
     m.ReadFromPbx();
     QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
-    std::vector<std::string> before;
-    DemoLine().Control([&](TSimPbx& P) { before = P.AllLines(); });
+    const std::vector<std::string> before = SimLines();
 
     const std::string hold = SimLine("200S") == "200S/1/" ? "200S/2/" : "200S/1/";
     WhenModal([&](QWidget* d) {
@@ -299,13 +318,7 @@ class DemoRunTest : public QObject {
       d->findChild<QPushButton*>("OkBtn")->click();
     });
     EditSpeedDials(&m, false);
-    std::vector<std::string> after;
-    DemoLine().Control([&](TSimPbx& P) { after = P.AllLines(); });
-    QCOMPARE(after.size(), before.size());
-    std::vector<std::string> changed;
-    for (size_t i = 0; i < after.size(); ++i)
-      if (after[i] != before[i]) changed.push_back(after[i]);
-    QCOMPARE(changed, (std::vector<std::string>{"001S07/0123*45/", hold}));
+    QCOMPARE(ChangedSimLines(before), (std::vector<std::string>{"001S07/0123*45/", hold}));
 
     WhenModal([](QWidget* d) {
       d->findChild<QComboBox*>("NumPlanCb")->setCurrentIndex(2);
@@ -340,8 +353,7 @@ class DemoRunTest : public QObject {
     m.ReadFromPbx();
     QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
     QTRY_COMPARE(views.Stations->ExtList()->count(), 24);
-    std::vector<std::string> before;
-    DemoLine().Control([&](TSimPbx& P) { before = P.AllLines(); });
+    const std::vector<std::string> before = SimLines();
 
     views.Stations->ExtList()->setCurrentRow(0);
     WhenModal([](QWidget* d) {
@@ -361,15 +373,9 @@ class DemoRunTest : public QObject {
       d->findChild<QPushButton*>("OkBtn")->click();
     });
     views.Stations->EditExtensions();
-    std::vector<std::string> after;
-    DemoLine().Control([&](TSimPbx& P) { after = P.AllLines(); });
-    QCOMPARE(after.size(), before.size());
-    std::vector<std::string> changed;
-    for (size_t i = 0; i < after.size(); ++i)
-      if (after[i] != before[i]) changed.push_back(after[i]);
-    std::sort(changed.begin(), changed.end());
-    QCOMPARE(changed, (std::vector<std::string>{"604E01/Reception /", "604E02/Office    /",
-                                                "P02BC03/3,0123/"}));
+    QCOMPARE(ChangedSimLines(before),
+             (std::vector<std::string>{"604E01/Reception /", "604E02/Office    /",
+                                       "P02BC03/3,0123/"}));
     QVERIFY(views.Stations->ExtList()->item(1)->text().startsWith("Office"));
     m.Disconnect();
     ViewDialogs().Extensions = nullptr;
@@ -386,8 +392,7 @@ class DemoRunTest : public QObject {
     f.SetMainWindow(&m);
     m.show();
     QVERIFY(m.Connect());
-    std::vector<std::string> before;
-    DemoLine().Control([&](TSimPbx& P) { before = P.AllLines(); });
+    const std::vector<std::string> before = SimLines();
     const std::string length = SimLine("530S");
     QCOMPARE(length, std::string("530S/0/"));  // codes of 4 digits
     WhenModal([](QWidget* d) {
@@ -402,14 +407,7 @@ class DemoRunTest : public QObject {
       d->findChild<QPushButton*>("OkBtn")->click();
     });
     EditARS(&m, false);
-    std::vector<std::string> after;
-    DemoLine().Control([&](TSimPbx& P) { after = P.AllLines(); });
-    QCOMPARE(after.size(), before.size());
-    std::vector<std::string> changed;
-    for (size_t i = 0; i < after.size(); ++i)
-      if (after[i] != before[i]) changed.push_back(after[i]);
-    std::sort(changed.begin(), changed.end());
-    QCOMPARE(changed,
+    QCOMPARE(ChangedSimLines(before),
              (std::vector<std::string>{"352S01/0123xxx/", "360S2/2/", "512S1/1234/"}));
     QVERIFY(!SysData().DISAChangedCount() && !SysData().ARSChangedCount());
     m.Disconnect();
@@ -522,8 +520,7 @@ class DemoRunTest : public QObject {
     f.SetMainWindow(&m);
     m.show();
     QVERIFY(m.Connect());
-    std::vector<std::string> before;
-    DemoLine().Control([&](TSimPbx& P) { before = P.AllLines(); });
+    const std::vector<std::string> before = SimLines();
     const auto edit = [](std::function<void(QWidget*)> Change) {
       WhenModal([Change](QWidget* d) {
         Change(d);
@@ -538,15 +535,9 @@ class DemoRunTest : public QObject {
     EditCallHunting(&m, false);
     edit([](QWidget* d) { d->findChild<QSpinBox*>("PageLenEdit")->setValue(50); });
     EditSMDR(&m, false);
-    std::vector<std::string> after;
-    DemoLine().Control([&](TSimPbx& P) { after = P.AllLines(); });
-    QCOMPARE(after.size(), before.size());
-    std::vector<std::string> changed;
-    for (size_t i = 0; i < after.size(); ++i)
-      if (after[i] != before[i]) changed.push_back(after[i]);
-    std::sort(changed.begin(), changed.end());
-    QCOMPARE(changed, (std::vector<std::string>{"101S/0100 0000/", "302S01/123xxxxxxxx/",
-                                                "310S01/4321/", "801S/50,00/"}));
+    QCOMPARE(ChangedSimLines(before),
+             (std::vector<std::string>{"101S/0100 0000/", "302S01/123xxxxxxxx/", "310S01/4321/",
+                                       "801S/50,00/"}));
     m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
