@@ -209,10 +209,11 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
     PruneBackups(Folder(backup), PbxTag(run.Version));
     fBackupFile = backup;
   }
-  SetBlockWriteObserver([this](const std::string& Sent, const std::string& Confirmed, bool Taken) {
-    const std::string head = HeadOfLine(Sent);
+  SetBlockWriteObserver([this](const TBlockWrite& W) {
+    const std::string head = HeadOfLine(W.Sent);
     const auto it = fBefore.find(head);
-    fJournal.Block({head, it == fBefore.end() ? std::string() : it->second, Sent, Confirmed, Taken});
+    fJournal.Block({head, it == fBefore.end() ? std::string() : it->second, W.Sent,
+                    W.Taken() ? W.Answer : std::string(), W.Taken()});
   });
   return true;
 }

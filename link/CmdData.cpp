@@ -67,9 +67,15 @@ std::string DataLineText(const std::string& Line) {
 
 namespace {
 TBlockWriteObserver gWriteObserver;
+TBlockWriteGate gWriteGate;
+
+void TellWrite(const std::string& Sent, const std::string& Answer, TWriteOutcome Outcome) {
+  if (gWriteObserver) gWriteObserver(TBlockWrite{Sent, Answer, Outcome});
+}
 }  // namespace
 
 void SetBlockWriteObserver(TBlockWriteObserver Observer) { gWriteObserver = std::move(Observer); }
+void SetBlockWriteGate(TBlockWriteGate Gate) { gWriteGate = std::move(Gate); }
 
 std::unique_ptr<TCmdData> TCmdData::CreateCopy(const TCmdData& Src) {
   auto b = std::make_unique<TCmdData>();
@@ -303,13 +309,17 @@ bool TCmdData::ReadPBX(const std::string& Query) {
 bool TCmdData::WritePBX() {
   if (fData.empty()) return true;
   bool ok;
+  const std::string sent = fData;
   if (HasLineBreak(fData)) {
     // A line break inside a block would let the PBX take the rest as a second command.
     ShowError("Error in cmd: \rthe text holds a line break and was not sent: " + fData);
+    TellWrite(sent, std::string(), TWriteOutcome::NotSent);
+    ok = false;
+  } else if (gWriteGate && !gWriteGate(sent)) {
+    TellWrite(sent, std::string(), TWriteOutcome::NotSent);
     ok = false;
   } else {
     TStringList lines;
-    const std::string sent = fData;
     try {
       ok = PbxComm().SendCommand(sent, lines, kEditPrompt);
       if (ok) {
@@ -317,12 +327,20 @@ bool TCmdData::WritePBX() {
         Changed = false;
         PbxText = fData;
       }
+    } catch (const EAbortOperation&) {
+      // The abort comes before the command goes out.
+      TellWrite(sent, std::string(), TWriteOutcome::NotSent);
+      throw;
     } catch (...) {
       // Sent, perhaps taken, but not confirmed: the observer must not count it as written.
-      if (gWriteObserver) gWriteObserver(sent, std::string(), false);
+      TellWrite(sent, std::string(), TWriteOutcome::NoAnswer);
       throw;
     }
-    if (gWriteObserver) gWriteObserver(sent, ok ? fData : std::string(), ok);
+    if (ok)
+      TellWrite(sent, fData, TWriteOutcome::Confirmed);
+    else
+      TellWrite(sent, std::string(),
+                PbxComm().LastCommandSent() ? TWriteOutcome::NoAnswer : TWriteOutcome::NotSent);
   }
   if (!ok) ReadTime = 0.0;
   return ok;

@@ -20,11 +20,29 @@ constexpr size_t kMaxBlockText = 255;
 // Characters no item text may hold: they separate items, end the items or end the line.
 constexpr const char* kItemBreakers = ",/\r\n";
 
-// Told of every line written to the PBX, as the write ends: the text sent, the text the PBX
-// confirmed (empty when it did not), and whether it took the line. One observer at a time.
-using TBlockWriteObserver =
-    std::function<void(const std::string& Sent, const std::string& Confirmed, bool Taken)>;
+// How one line written to the PBX ended.
+enum class TWriteOutcome {
+  Confirmed,  // the PBX answered with the line as sent: it holds it
+  Differs,    // the PBX answered with another line: it holds Answer, not what was sent
+  NoAnswer,   // refused, unanswered or answered with a damaged line: not confirmed
+  NotSent,    // never went out (the line was lost before it, or the gate kept it back)
+};
+
+struct TBlockWrite {
+  std::string Sent;    // the line sent (or meant to be sent)
+  std::string Answer;  // the PBX's line for Confirmed and Differs; empty otherwise
+  TWriteOutcome Outcome = TWriteOutcome::NotSent;
+  bool Taken() const { return Outcome == TWriteOutcome::Confirmed; }
+};
+
+// Told of every line written to the PBX, as the write ends. One observer at a time.
+using TBlockWriteObserver = std::function<void(const TBlockWrite& Write)>;
 void SetBlockWriteObserver(TBlockWriteObserver Observer);
+
+// Asked before a line goes out; false keeps it off the line (the write then fails as not
+// sent). The gate may throw to end the operation. One gate at a time.
+using TBlockWriteGate = std::function<bool(const std::string& Line)>;
+void SetBlockWriteGate(TBlockWriteGate Gate);
 
 class TCmdData {
  public:

@@ -501,6 +501,7 @@ int TKXTAcomm::Transact(const std::string& Cmd, const std::string& Prompt, std::
 }
 
 bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const std::string& Prompt) {
+  fLastSent = false;
   if (fAbortRequested.exchange(false)) throw EAbortOperation();
   ++fCommands;
   Lines.clear();
@@ -524,6 +525,7 @@ bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const st
   if (OnCommand) OnCommand(Cmd);
   std::string reply;
   const bool wasOpen = PortOpen();
+  fLastSent = true;
   const int r = Transact(Cmd + "\r", Prompt, reply, 1, 0);
   if (r == 0) {
     Lines = SplitLines(reply);

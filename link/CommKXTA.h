@@ -136,6 +136,7 @@ class TKXTAcomm : public TPbxSession {
   // The connection was found lost (the PBX fell silent, DSR or the carrier dropped): reported
   // once, and every later command fails at once without being sent, until the next Connect.
   bool LineLost() const { return fLineLost; }
+  bool LastCommandSent() const override { return fLastSent; }
   bool Busy() const { return fBusy; }
   // Why the last Connect could not open the port, in words a user can act on; empty otherwise.
   const std::string& ConnectErrorText() const { return fConnectErrorText; }
@@ -223,6 +224,7 @@ class TKXTAcomm : public TPbxSession {
   std::atomic<uint32_t> fDumpPos{0};
   uint32_t fDialPos = 0;
   bool fBusy = false;
+  bool fLastSent = false;
   // A connection attempt is under way: the abort request ends its waits (later, it is taken
   // before the next command).
   bool fConnecting = false;

@@ -32,6 +32,9 @@ class TPbxSession {
   virtual double ConnectTime() const = 0;
   virtual bool LoggedIn() const { return false; }
   virtual std::string PbxVersion() const { return "???"; }
+  // Whether the last SendCommand put its command on the line (false when it was refused unsent:
+  // a lost line, a command while another waits).
+  virtual bool LastCommandSent() const { return true; }
 
   // Index of the first and last line containing ";=>" (-1 when none); true when both exist.
   static bool ExtractDataLines(const TStringList& Lines, int& First, int& Last);
