@@ -126,3 +126,27 @@ TStringList SplitLines(std::string_view Text) {
   if (start < Text.size()) lines.emplace_back(Text.substr(start));
   return lines;
 }
+
+size_t FirstUnprintable(std::string_view Text) {
+  for (size_t i = 0; i < Text.size(); ++i)
+    if (!PrintableAscii(Text[i])) return i;
+  return std::string::npos;
+}
+
+std::string EscapeUnprintable(std::string_view Text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(Text.size());
+  for (char c : Text) {
+    if (PrintableAscii(c)) {
+      out += c;
+      continue;
+    }
+    const auto b = static_cast<unsigned char>(c);
+    out += '<';
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+    out += '>';
+  }
+  return out;
+}

@@ -30,5 +30,13 @@ int LeadingInt(std::string_view Text);
 // nothing else. Returns false (and leaves Value alone) for anything else or out of int range.
 bool TryStrToInt(std::string_view Text, int& Value);
 
+// The characters a PBX line may hold: printable ASCII, blank to tilde.
+inline bool PrintableAscii(char C) { return C >= 0x20 && C <= 0x7e; }
+// Where the first byte that is no printable ASCII stands in Text; npos when there is none.
+size_t FirstUnprintable(std::string_view Text);
+// Text with every byte that is no printable ASCII written as <XX> (its hex value), so that a
+// file's or a PBX's bytes shown to the user cannot act on a terminal or hide in a message.
+std::string EscapeUnprintable(std::string_view Text);
+
 // Splits at carriage return, line feed or both (CRLF counts as one line end).
 TStringList SplitLines(std::string_view Text);

@@ -407,6 +407,22 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
     Fb.ShowError(File + " holds no PBX data: nothing to upload.");
     return kExitFailed;
   }
+  // A line the PBX would take as a query (an emptied item) or for another command is never
+  // sent: the file is refused as a whole before the PBX is touched, so that it can be mended.
+  size_t unsendable = 0;
+  ForEachFileBlock(store, [&](const TCmdData& B) {
+    if (B.Data().empty()) return;
+    const std::string why = UnsendableReason(B.Data());
+    if (why.empty()) return;
+    if (++unsendable <= 20) Fb.Note(File + ": " + EscapeUnprintable(B.Data()) + ": " + why);
+  });
+  if (unsendable > 0) {
+    Fb.ShowError(Format("%s holds %zu line%s that cannot be sent to the PBX: nothing was sent. "
+                        "Mend %s first (kxta check lists every problem).",
+                        File.c_str(), unsendable, unsendable == 1 ? "" : "s",
+                        unsendable == 1 ? "it" : "them"));
+    return kExitFailed;
+  }
   if (!Fb.Confirm("Upload data to PBX?")) return kExitFailed;
   auto watch = WatchInterrupts(conn.Comm(), Fb);
   const auto measure = MakeMeasure(conn, Opt);

@@ -52,6 +52,7 @@ std::vector<TLineProblem> CheckStore(const TSysData& Store) {
 std::string ProblemText(const TLineProblem& P) {
   const std::string name = P.Name.empty() ? std::string("unknown program") : P.Name;
   const std::string where = P.Item > 0 ? Format("item %d", P.Item) : std::string("line");
-  return Format("%s  %s  %s '%s': %s", P.Head.c_str(), name.c_str(), where.c_str(),
-                P.Value.c_str(), P.Allowed.c_str());
+  // A file's bytes are shown, never played to a terminal.
+  return Format("%s  %s  %s '%s': %s", EscapeUnprintable(P.Head).c_str(), name.c_str(),
+                where.c_str(), EscapeUnprintable(P.Value).c_str(), P.Allowed.c_str());
 }

@@ -345,6 +345,22 @@ bool TSysData::LoadFromBytes(const std::string& Bytes, const std::string& Name) 
     ShowError(prefix + e.what() + ".");
     return false;
   }
+  // A byte the PBX would take as a key (a backspace rubbing out the line before it, so that the
+  // rest runs as another command) has no place in any line: the file is refused as it is,
+  // before anything of it could reach a PBX.
+  std::string unprintable;
+  ForEachFileBlock(*scratch, [&](const TCmdData& B) {
+    const size_t at = FirstUnprintable(B.Data());
+    if (!unprintable.empty() || at == std::string::npos) return;
+    unprintable = Format("the line %s holds the byte 0x%02X at column %zu; a PBX line holds "
+                         "printable characters only. The file was not loaded.",
+                         EscapeUnprintable(B.Data()).c_str(),
+                         static_cast<unsigned>(static_cast<unsigned char>(B.Data()[at])), at + 1);
+  });
+  if (!unprintable.empty()) {
+    ShowError(prefix + unprintable);
+    return false;
+  }
 
   // The whole file has been read: now it replaces what the store held, object by object. A
   // connected PBX's capabilities outrank whatever the file says.

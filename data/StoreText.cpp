@@ -60,22 +60,6 @@ bool SplitRecordCode(const std::string& Code, char Lead, size_t Digits, int& Num
   return true;
 }
 
-bool IsPrintable(char C) { return C >= 0x20 && C <= 0x7e; }
-
-// What makes a line unusable before the program table is asked: a character no PBX line holds
-// (control characters, bytes beyond ASCII) or more than a block takes. Empty when neither.
-std::string CharacterProblem(const std::string& Line) {
-  for (size_t i = 0; i < Line.size(); ++i)
-    if (!IsPrintable(Line[i]))
-      return Format("line holds byte 0x%02X at column %zu: a program line holds printable ASCII "
-                    "characters only",
-                    static_cast<unsigned>(static_cast<unsigned char>(Line[i])), i + 1);
-  if (Line.size() > kMaxBlockText)
-    return Format("line is %zu characters long: a program line holds at most %zu",
-                  Line.size(), kMaxBlockText);
-  return std::string();
-}
-
 std::string HeadAndName(const std::string& Head) {
   const std::string name = TPbxCatalogue::Get().NameOfHead(Head);
   return Head + "  " + (name.empty() ? std::string("unknown program") : name);
@@ -172,12 +156,6 @@ TStoreTextLoad LoadStoreText(TSysData& Store, const std::string& Text, bool Take
     if (TrimBlanks(line).empty() || line[0] == '#') continue;
     ++result.ProgramLines;
 
-    if (const std::string why = CharacterProblem(line); !why.empty()) {
-      const std::string head = line.substr(0, std::min(line.find('/'), kMaxBlockText));
-      const bool known = !catalogue.NameOfHead(head).empty();
-      report(number, known ? HeadAndName(head) + "  " + why : why, false);
-      continue;
-    }
     const std::vector<TLineProblem> problems = catalogue.CheckLine(line);
     bool rangeOnly = true;
     for (const TLineProblem& p : problems) {

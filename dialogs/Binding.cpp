@@ -173,8 +173,10 @@ void StoreCell(const QTableWidget* Grid, int Row, int Col, TCmdData& Block, int 
 
 void KeepItemBreakersOut(QLineEdit* Edit) {
   if (!Edit || Edit->validator()) return;
-  static const QRegularExpression kNoBreakers(
-      QString("[^%1]*").arg(QRegularExpression::escape(QString::fromLatin1(kItemBreakers))));
+  // Printable ASCII but the breakers: a control character would reach the PBX as a key.
+  static const QRegularExpression kNoBreakers(QString("[^%1\\x00-\\x1f\\x7f-\\x{ffff}]*")
+                                                  .arg(QRegularExpression::escape(
+                                                      QString::fromLatin1(kItemBreakers))));
   Edit->setValidator(new QRegularExpressionValidator(kNoBreakers, Edit));
 }
 

@@ -72,8 +72,9 @@ void StoreText(TCmdData& Block, int Item, const std::string& Text);
 // The text convention's load: "^" shows empty; an undefined item reads "???".
 QString ItemText(const TCmdData& Block, int Item);
 
-// Keeps the characters no item text may hold (kItemBreakers: "," "/" and line breaks) out of a
-// text field: typed or pasted, they are refused. A field with its own validator keeps it.
+// Keeps the characters no item text may hold (kItemBreakers: "," "/" and line breaks, and
+// anything that is no printable ASCII) out of a text field: typed or pasted, they are refused.
+// A field with its own validator keeps it.
 void KeepItemBreakersOut(QLineEdit* Edit);
 
 // The editor of a text cell, with the item breakers kept out. Text cells of a binding table get

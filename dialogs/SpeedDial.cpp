@@ -29,10 +29,12 @@ const char kNumberChars[] = "#*-0123456789FP[]";
 const char kNameChars[] =
     "1QqZz!?2AaBbCc3DdEeFf4GgHhIi5JjKkLl6MmNnOo7PpRrSs8TtUuVv9WwXxYy0 .':;*\"+-=<>#$%&@()";
 
+// What a text file or a cell brings in loses the item breakers and every byte that is no
+// printable ASCII (a control character would reach the PBX as a key).
 std::string WithoutBreakers(std::string S) {
   std::string out;
   for (char c : S)
-    if (!std::strchr(kItemBreakers, c)) out += c;
+    if (PrintableAscii(c) && !std::strchr(kItemBreakers, c)) out += c;
   return out;
 }
 

@@ -22,6 +22,23 @@ bool HasLineBreak(const std::string& Text) {
   return Text.find_first_of("\r\n") != std::string::npos;
 }
 
+// A line as the PBX stores it, for comparing what was sent with what it answered.
+std::string StoredForm(const std::string& Line) {
+  const size_t first = Line.find('/');
+  const size_t last = Line.rfind('/');
+  if (first == std::string::npos || last == first) return Line;
+  if (Line.find_first_not_of(' ', last + 1) != std::string::npos) return Line;
+  std::string out = LowerAscii(Line.substr(0, first)) + "/";
+  const std::string items = Line.substr(first + 1, last - first - 1);
+  const int n = std::max(1, WordCount(items, ","));
+  for (int i = 1; i <= n; ++i) {
+    std::string item = TrimBlanks(ExtractWord(items, ",", i));
+    if (item == "^") item.clear();
+    out += (i > 1 ? "," : "") + item;
+  }
+  return out + "/";
+}
+
 // A data line as the PBX sends it for the program Code (the head, or the start of every head
 // of a whole-program query): printable characters only, Code and the rest of the head, then
 // the items between two "/"; for a program the program table knows, a head the program has and
@@ -61,6 +78,10 @@ std::string DataLineText(const std::string& Line) {
   size_t from = p == std::string::npos ? 3 : p + 3;
   if (from >= Line.size()) return std::string();
   return Line.substr(from, kMaxBlockText);
+}
+
+bool AnswerConfirms(const std::string& Sent, const std::string& Answer) {
+  return StoredForm(Sent) == StoredForm(Answer);
 }
 
 // ---- TCmdData: text and flags ------------------------------------------------------------
@@ -146,7 +167,12 @@ void TCmdData::SetItemStr(int ItemNo, const std::string& Text) {
   if (Text.find_first_of(kItemBreakers) != std::string::npos)
     throw Exception(Format("Item %d of %s cannot take the text \"%s\": \",\" and \"/\" separate "
                            "the PBX's items and a line break ends its line.",
-                           ItemNo, HeadOf(fData).c_str(), Text.c_str()));
+                           ItemNo, HeadOf(fData).c_str(), EscapeUnprintable(Text).c_str()));
+  // A control character would reach the PBX as a key: a backspace rubs out the line before it.
+  if (FirstUnprintable(Text) != std::string::npos)
+    throw Exception(Format("Item %d of %s cannot take the text \"%s\": the PBX takes printable "
+                           "characters only.",
+                           ItemNo, HeadOf(fData).c_str(), EscapeUnprintable(Text).c_str()));
   if (AllowUndefined) {
     if (!Text.empty() && Text[0] == '?') {
       Undefined[ItemNo - 1] = true;
@@ -308,24 +334,24 @@ bool TCmdData::ReadPBX(const std::string& Query) {
 
 bool TCmdData::WritePBX() {
   if (fData.empty()) return true;
-  bool ok;
+  bool ok = false;
   const std::string sent = fData;
-  if (HasLineBreak(fData)) {
-    // A line break inside a block would let the PBX take the rest as a second command.
-    ShowError("Error in cmd: \rthe text holds a line break and was not sent: " + fData);
+  if (const std::string why = UnsendableReason(sent); !why.empty()) {
+    // It would make the PBX do something else than store it: run the rest as another command,
+    // or answer a query and keep what it holds.
+    ShowError("Error in cmd: \r" + EscapeUnprintable(sent) + "\rThis line was not sent: " + why +
+              ".");
     TellWrite(sent, std::string(), TWriteOutcome::NotSent);
-    ok = false;
   } else if (gWriteGate && !gWriteGate(sent)) {
     TellWrite(sent, std::string(), TWriteOutcome::NotSent);
-    ok = false;
   } else {
     TStringList lines;
+    std::string answer;
     try {
-      ok = PbxComm().SendCommand(sent, lines, kEditPrompt);
-      if (ok) {
-        TakeReply(lines, HeadOf(sent), "Cant't extract data (2)!");
-        Changed = false;
-        PbxText = fData;
+      if (PbxComm().SendCommand(sent, lines, kEditPrompt)) {
+        TCmdData reply;
+        reply.TakeReply(lines, HeadOf(sent), "Cant't extract data (2)!");
+        answer = reply.fData;
       }
     } catch (const EAbortOperation&) {
       // The abort comes before the command goes out.
@@ -336,11 +362,25 @@ bool TCmdData::WritePBX() {
       TellWrite(sent, std::string(), TWriteOutcome::NoAnswer);
       throw;
     }
-    if (ok)
-      TellWrite(sent, fData, TWriteOutcome::Confirmed);
-    else
+    if (answer.empty()) {
       TellWrite(sent, std::string(),
                 PbxComm().LastCommandSent() ? TWriteOutcome::NoAnswer : TWriteOutcome::NotSent);
+    } else if (AnswerConfirms(sent, answer)) {
+      // The PBX's own form of the line becomes the block's text.
+      SetData(answer);
+      Changed = false;
+      PbxText = answer;
+      ok = true;
+      TellWrite(sent, answer, TWriteOutcome::Confirmed);
+    } else {
+      // Noise on the way may have changed what the PBX stored: it holds the answer, not the
+      // line, which stays to be sent again.
+      PbxText = answer;
+      ShowError("Error in cmd: \r" + sent + "\rThe PBX answered " + answer +
+                ": it did not store the line as it was sent. The line stays to be uploaded "
+                "again.");
+      TellWrite(sent, answer, TWriteOutcome::Differs);
+    }
   }
   if (!ok) ReadTime = 0.0;
   return ok;

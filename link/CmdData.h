@@ -17,7 +17,8 @@ class TStream;
 constexpr double kLoadedFromFile = 999999.0;
 // Longest block text taken from a PBX line.
 constexpr size_t kMaxBlockText = 255;
-// Characters no item text may hold: they separate items, end the items or end the line.
+// Characters no item text may hold: they separate items, end the items or end the line. (No
+// item holds any byte that is no printable ASCII either.)
 constexpr const char* kItemBreakers = ",/\r\n";
 
 // How one line written to the PBX ended.
@@ -70,7 +71,8 @@ class TCmdData {
 
   // Items 1 to 10 of the text between the first and the second "/".
   std::string ItemStr(int ItemNo) const;
-  // Raises Exception, changing nothing, for a text that holds one of kItemBreakers.
+  // Raises Exception, changing nothing, for a text that holds one of kItemBreakers or a byte
+  // that is no printable ASCII.
   void SetItemStr(int ItemNo, const std::string& Text);
   int ItemInt(int ItemNo) const;
   void SetItemInt(int ItemNo, int Value);
@@ -114,6 +116,12 @@ class TCmdData {
 
 // The block text of one PBX data line: what follows its ";=>" marker, at most 255 characters.
 std::string DataLineText(const std::string& Line);
+
+// Whether the PBX's Answer to a write is the line Sent, as the PBX stores and prints a line it
+// took: the head in any letter case, every item with blanks around it or none, an empty item as
+// blanks or "^", blanks after the line. Anything else is another line: the PBX holds something
+// other than what was sent.
+bool AnswerConfirms(const std::string& Sent, const std::string& Answer);
 
 class TCmdList {
  public:

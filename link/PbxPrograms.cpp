@@ -12,6 +12,9 @@
 
 namespace {
 
+// The longest line the PBX takes (and a block holds).
+constexpr size_t kMaxLineText = 255;
+
 // Key forms: "" a single block; "w:lo-hi" keys of w digits from lo to hi; "L:a,b,c" listed keys.
 // Item forms (";" between items): Nlo-hi number, Ww:lo-hi fixed-width number, T<max><set> text,
 // B<max> bit field, S<len><max> flag string, H time, Alo-hi "*" or number, X anything.
@@ -521,7 +524,63 @@ int TPbxCatalogue::FindCode(const std::string& Code) const {
   return it == fCodes.end() ? -1 : int(it->second);
 }
 
+namespace {
+
+std::string Upper(std::string S) {
+  for (char& c : S)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return S;
+}
+
+bool Digit(char C) { return C >= '0' && C <= '9'; }
+
+// The characters the PBX puts into an item of a kind (the empty marker and blanks apart). An
+// item past the layout is judged as a free one. A free item of a program whose items nobody
+// here knows the meaning of holds whatever printable characters the PBX took for it: a line
+// the PBX stored must read back, or every later read of it would fail.
+bool ItemChar(const TItemSpec* Spec, TItemCheck Check, char C) {
+  if (C == ',' || C == '/' || !PrintableAscii(C)) return false;
+  switch (Spec ? Spec->Kind : TItemSpec::Free) {
+    case TItemSpec::Number:
+    case TItemSpec::Fixed:
+    case TItemSpec::Flags:
+    case TItemSpec::Bits:
+    case TItemSpec::Time: return Digit(C);
+    case TItemSpec::StarNumber: return Digit(C) || C == '*';
+    case TItemSpec::Text: return Spec->Chars.find(C) != std::string::npos;
+    case TItemSpec::Free:
+      if (Spec && Check == TItemCheck::None) return true;
+      break;
+  }
+  // Free items of buttons and numbers hold numbers, button function codes (0-9, A) and dial
+  // strings.
+  return Digit(C) || std::string("*#AP[]").find(C) != std::string::npos;
+}
+
+// An item as the PBX prints it: empty, blank or "^" for an empty one (never "^" beside other
+// characters), a bit field as four digits, a blank, four digits, else characters of its kind
+// (names hold blanks).
+bool PlausibleItem(const TItemSpec* Spec, TItemCheck Check, const std::string& Item) {
+  const size_t from = Item.find_first_not_of(' ');
+  if (from == std::string::npos) return true;
+  const std::string core = Item.substr(from, Item.find_last_not_of(' ') - from + 1);
+  if (core == "^") return true;
+  if (Spec && Spec->Kind == TItemSpec::Bits)
+    return Item.size() == 9 && Item[4] == ' ' && Item.substr(0, 4).find_first_not_of("0123456789") ==
+                                                     std::string::npos &&
+           Item.substr(5).find_first_not_of("0123456789") == std::string::npos;
+  for (char c : core)
+    if (!(c == ' ' && Spec && Spec->Kind == TItemSpec::Text) && !ItemChar(Spec, Check, c))
+      return false;
+  return true;
+}
+
+}  // namespace
+
 bool TPbxCatalogue::ValidItem(const TItemSpec& Spec, const std::string& Item) {
+  // What the PBX would not print back is no value it takes: the characters are judged as the
+  // received lines are, then the value.
+  if (!PlausibleItem(&Spec, TItemCheck::None, Item)) return false;
   switch (Spec.Kind) {
     case TItemSpec::Number: return NumberIn(Item, Spec.Lo, Spec.Hi);
     case TItemSpec::Fixed: return int(Item.size()) == Spec.Width && NumberIn(Item, Spec.Lo, Spec.Hi);
@@ -553,52 +612,6 @@ bool TPbxCatalogue::ValidItem(const TItemSpec& Spec, const std::string& Item) {
   return false;
 }
 
-namespace {
-
-std::string Upper(std::string S) {
-  for (char& c : S)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return S;
-}
-
-bool Digit(char C) { return C >= '0' && C <= '9'; }
-
-// The characters the PBX puts into an item of a kind (the empty marker and blanks apart). An
-// item past the layout is judged as a free one.
-bool ItemChar(const TItemSpec* Spec, char C) {
-  switch (Spec ? Spec->Kind : TItemSpec::Free) {
-    case TItemSpec::Number:
-    case TItemSpec::Fixed:
-    case TItemSpec::Flags:
-    case TItemSpec::Bits:
-    case TItemSpec::Time: return Digit(C);
-    case TItemSpec::StarNumber: return Digit(C) || C == '*';
-    case TItemSpec::Text: return Spec->Chars.find(C) != std::string::npos;
-    case TItemSpec::Free: break;
-  }
-  // Free items hold numbers, button function codes (0-9, A) and dial strings.
-  return Digit(C) || std::string("*#AP[]").find(C) != std::string::npos;
-}
-
-// An item as the PBX prints it: empty, blank or "^" for an empty one (never "^" beside other
-// characters), a bit field as four digits, a blank, four digits, else characters of its kind
-// (names hold blanks).
-bool PlausibleItem(const TItemSpec* Spec, const std::string& Item) {
-  const size_t from = Item.find_first_not_of(' ');
-  if (from == std::string::npos) return true;
-  const std::string core = Item.substr(from, Item.find_last_not_of(' ') - from + 1);
-  if (core == "^") return true;
-  if (Spec && Spec->Kind == TItemSpec::Bits)
-    return Item.size() == 9 && Item[4] == ' ' && Item.substr(0, 4).find_first_not_of("0123456789") ==
-                                                     std::string::npos &&
-           Item.substr(5).find_first_not_of("0123456789") == std::string::npos;
-  for (char c : core)
-    if (!(c == ' ' && Spec && Spec->Kind == TItemSpec::Text) && !ItemChar(Spec, c)) return false;
-  return true;
-}
-
-}  // namespace
-
 bool TPbxCatalogue::PlausibleLine(const std::string& Code, const std::string& Head,
                                   const std::string& Items) const {
   size_t p = 0, k = 0;
@@ -608,7 +621,7 @@ bool TPbxCatalogue::PlausibleLine(const std::string& Code, const std::string& He
   for (int i = 1; i <= n; ++i) {
     const TItemSpec* spec =
         static_cast<size_t>(i) <= prog.Items.size() ? &prog.Items[size_t(i - 1)] : nullptr;
-    if (!PlausibleItem(spec, ExtractWord(Items, ",", i))) return false;
+    if (!PlausibleItem(spec, prog.Check, ExtractWord(Items, ",", i))) return false;
   }
   return true;
 }
@@ -679,9 +692,43 @@ std::string TPbxCatalogue::NameOfHead(const std::string& Head) const {
   return FindHead(Head, p, k) ? fPrograms[p].Name : std::string();
 }
 
+std::string UnsendableReason(const std::string& Line, int* Item) {
+  if (Item) *Item = 0;
+  if (const size_t at = FirstUnprintable(Line); at != std::string::npos)
+    return Format("the line holds the byte 0x%02X at column %zu, which is no printable "
+                  "character: the PBX would take it as a key pressed, not as part of the line",
+                  static_cast<unsigned>(static_cast<unsigned char>(Line[at])), at + 1);
+  if (Line.size() > kMaxLineText)
+    return Format("the line is %zu characters long: a PBX line holds at most %zu", Line.size(),
+                  kMaxLineText);
+  const size_t first = Line.find('/');
+  const size_t last = Line.rfind('/');
+  if (first == std::string::npos || last == first) return std::string();
+  const std::string items = Line.substr(first + 1, last - first - 1);
+  if (items.find_first_not_of(" ,") == std::string::npos)
+    return "no item holds a value: the PBX takes such a line as a query and keeps what it "
+           "holds (\"^\" is the PBX's empty value)";
+  for (int i = 1; i <= WordCount(items, ","); ++i)
+    if (TrimBlanks(ExtractWord(items, ",", i)) == "???") {
+      if (Item) *Item = i;
+      return "\"???\" marks values that differed among the records edited together; it is no "
+             "value the PBX takes";
+    }
+  return std::string();
+}
+
 std::vector<TLineProblem> TPbxCatalogue::CheckLine(const std::string& Line) const {
   std::vector<TLineProblem> out;
   const size_t first = Line.find('/');
+  int unsendableItem = 0;
+  if (const std::string why = UnsendableReason(Line, &unsendableItem); !why.empty()) {
+    // Named by its head where it has one; the value as it stands, for the user to find it.
+    const std::string head = Line.substr(0, std::min(first, kMaxLineText));
+    const std::string items = first == std::string::npos ? Line : ExtractWord(Line, "/", 2);
+    out.push_back({head, NameOfHead(head), unsendableItem,
+                   unsendableItem ? ExtractWord(items, ",", unsendableItem) : Line, why});
+    return out;
+  }
   const bool formed = first != std::string::npos && first > 0 && Line.size() >= first + 2 &&
                       Line.back() == '/' && Line.find('/', first + 1) == Line.size() - 1;
   if (!formed) {
@@ -719,7 +766,7 @@ std::vector<TLineProblem> TPbxCatalogue::CheckLine(const std::string& Line) cons
       if (!ValidItem(prog.Items[size_t(i)], it[size_t(i)])) {
         // Characters of another kind are damage or a typing error; a value of the right kind
         // outside its range is only a range problem.
-        const bool kind = PlausibleItem(&prog.Items[size_t(i)], it[size_t(i)]);
+        const bool kind = PlausibleItem(&prog.Items[size_t(i)], prog.Check, it[size_t(i)]);
         out.push_back({head, prog.Name, i + 1, it[size_t(i)], AllowedText(prog.Items[size_t(i)]), kind});
       }
     }

@@ -91,6 +91,14 @@ class TPbxCatalogue {
   std::map<std::string, size_t> fCodes;
 };
 
+// Why Line must never go to the PBX as a write, whatever its program: a byte that is no
+// printable ASCII (the PBX takes a control character as a key: a backspace rubs out what came
+// before it, so that the rest of the line becomes another command), a line longer than a PBX
+// line, items that hold no value at all (the PBX takes "604E01//" as a query and keeps what it
+// holds), or an item that is "???", the mark of values that differed among selected records.
+// Empty when none of these; Item gets the item concerned (0 for the line as a whole).
+std::string UnsendableReason(const std::string& Line, int* Item = nullptr);
+
 // Items of program 009 (extension numbers) per numbering plan: plan 1 gives 101.., plan 2
 // 201.., plan 3 two-digit 10..; the ranges the plan accepts.
 std::string DefaultNumber(int Plan, int Jack);

@@ -40,6 +40,17 @@ size_t TSimRunner::NoiseBytes() const {
   return fNoiseBytes;
 }
 
+void TSimRunner::SetRxNoise(double Rate, unsigned Seed) {
+  std::lock_guard<std::mutex> g(fLock);
+  fRxNoiseRate = std::clamp(Rate, 0.0, 1.0);
+  fRxNoise.seed(Seed);
+}
+
+size_t TSimRunner::RxNoiseBytes() const {
+  std::lock_guard<std::mutex> g(fLock);
+  return fRxNoiseBytes;
+}
+
 double TSimRunner::CharTimeMs() const {
   std::lock_guard<std::mutex> g(fLock);
   return std::chrono::duration<double, std::milli>(CharTime()).count();
@@ -112,9 +123,23 @@ void TSimRunner::Feed(const char* Data, size_t Count) {
   const auto now = TClock::now();
   const auto ct = CharTime();
   const auto latency = std::chrono::milliseconds(fLatencyMs);
+  std::uniform_real_distribution<double> chance(0.0, 1.0);
+  std::uniform_int_distribution<int> printable(0x20, 0x7e);
   for (size_t i = 0; i < Count; ++i) {
-    fLastIn = std::max(now, fLastIn) + ct;
-    fIn.push_back({Data[i], fLastIn + latency});
+    char c = Data[i];
+    bool twice = false;
+    // Line ends are spared: a lost one is a silent PBX, which other faults try.
+    if (fRxNoiseRate > 0.0 && c != '\r' && c != '\n' && chance(fRxNoise) < fRxNoiseRate) {
+      ++fRxNoiseBytes;
+      if (chance(fRxNoise) < 0.5)
+        twice = true;
+      else
+        c = static_cast<char>(printable(fRxNoise));
+    }
+    for (int k = twice ? 2 : 1; k > 0; --k) {
+      fLastIn = std::max(now, fLastIn) + ct;
+      fIn.push_back({c, fLastIn + latency});
+    }
   }
   fWake.notify_all();
 }

@@ -37,6 +37,11 @@ class TSimRunner {
   // probability Rate; Seed makes the noise repeatable. Rate 0 switches it off.
   void SetNoise(double Rate, unsigned Seed);
   size_t NoiseBytes() const;  // inserted so far
+  // Noise on the way to the PBX: each byte it receives but a line end is, with the probability
+  // Rate, doubled or taken as another printable character (so that "601E08/1/" may arrive as
+  // "601E08/11/").
+  void SetRxNoise(double Rate, unsigned Seed);
+  size_t RxNoiseBytes() const;  // bytes doubled or changed so far
 
   // Timed faults, counted from the call.
   void ScheduleDsr(int AfterMs, bool On);
@@ -97,6 +102,9 @@ class TSimRunner {
   double fNoiseRate = 0.0;
   std::mt19937 fNoise;
   size_t fNoiseBytes = 0;
+  double fRxNoiseRate = 0.0;
+  std::mt19937 fRxNoise;
+  size_t fRxNoiseBytes = 0;
   std::deque<TInByte> fIn;
   std::deque<TOutItem> fOut;
   std::vector<TFault> fFaults;

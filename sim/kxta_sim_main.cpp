@@ -120,6 +120,8 @@ const char kUsage[] =
     "  --split N --gap-ms M  send replies in pieces of N bytes, M ms apart\n"
     "  --noise RATE          insert a random byte before each byte sent with probability RATE\n"
     "                        (0 to 1, e.g. 0.002)\n"
+    "  --rx-noise RATE       each byte received is doubled or taken as another printable\n"
+    "                        character with probability RATE (noise towards the PBX)\n"
     "  --seed S              seed of the noise (default 1): the same seed gives the same noise\n"
     "  --cut-after BYTES     the line breaks after BYTES bytes sent: nothing more goes either way\n"
     "  --oversize CMD        the reply to lines beginning with CMD repeats its data lines past\n"
@@ -151,7 +153,7 @@ int main(int argc, char** argv) {
   std::string linkPath, statePath, password, versionText;
   int baud = 9600, bits = 10, latency = 0, silentAfter = -1, split = 0, gap = 0;
   int dropDsr = -1, dropCarrier = -1, seed = 1, cutAfter = -1, oversizeBytes = 9000;
-  double noise = 0.0;
+  double noise = 0.0, rxNoise = 0.0;
   std::string oversize;
   std::vector<std::string> refused;
   for (int i = 1; i < argc; ++i) {
@@ -202,13 +204,14 @@ int main(int argc, char** argv) {
       ok = IntArg(argc, argv, i, split);
     } else if (a == "--gap-ms") {
       ok = IntArg(argc, argv, i, gap);
-    } else if (a == "--noise") {
+    } else if (a == "--noise" || a == "--rx-noise") {
       std::string r;
       char* end = nullptr;
+      double& rate = a == "--noise" ? noise : rxNoise;
       ok = text(r);
-      if (ok) noise = std::strtod(r.c_str(), &end);
-      if (ok && (end == r.c_str() || *end != 0 || !(noise >= 0.0 && noise <= 1.0))) {
-        std::fprintf(stderr, "kxta-sim: --noise needs a rate from 0 to 1\n");
+      if (ok) rate = std::strtod(r.c_str(), &end);
+      if (ok && (end == r.c_str() || *end != 0 || !(rate >= 0.0 && rate <= 1.0))) {
+        std::fprintf(stderr, "kxta-sim: %s needs a rate from 0 to 1\n", a.c_str());
         ok = false;
       }
     } else if (a == "--seed") {
@@ -264,6 +267,7 @@ int main(int argc, char** argv) {
   runner.SetLatencyMs(latency);
   runner.SetSplit(size_t(split), gap);
   runner.SetNoise(noise, unsigned(seed));
+  runner.SetRxNoise(rxNoise, unsigned(seed) + 1);
 
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -345,9 +349,12 @@ int main(int argc, char** argv) {
       if (read(gSignalPipe[0], &sig, 1) == 1 && sig == 2) {
         runner.Control([](TSimPbx& pbx) { pbx.ClearFaults(); });
         runner.SetSplit(0, 0);
-        std::fprintf(stderr, "kxta-sim: line mended, faults cleared (%zu noise bytes were sent)\n",
-                     runner.NoiseBytes());
+        std::fprintf(stderr,
+                     "kxta-sim: line mended, faults cleared (%zu noise bytes were sent, %zu "
+                     "received bytes were spoilt)\n",
+                     runner.NoiseBytes(), runner.RxNoiseBytes());
         runner.SetNoise(0.0, 0);
+        runner.SetRxNoise(0.0, 0);
         continue;
       }
       break;

@@ -202,3 +202,15 @@ bool FileExists(const std::string& Path) {
   struct stat st {};
   return ::stat(Path.c_str(), &st) == 0;
 }
+
+const char* const kFastSessionTiming =
+    "KXTA_SESSION_TIMING=SlowPause=2,OpenPause=10,PromptPause=5,ByePause=2,LoginPause=10,"
+    "FailPause=10,DisconnectPause=10,DisconnectTail=10,ClosePause=5,DirectTimeout=1500";
+
+std::vector<std::string> SimStateLines(const std::string& StateFile) {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadFile(StateFile));
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty() && line[0] != '#') lines.push_back(line);
+  return lines;
+}

@@ -54,5 +54,11 @@ class TSim {
   int fMended = 0;
 };
 
+// The session's pauses shrunk so that a whole read takes well under a second on a pty, for the
+// environment of a kxta child.
+extern const char* const kFastSessionTiming;
+
 std::string ReadFile(const std::string& Path);
+// The program lines of a kxta-sim state file, in its order (notes left out).
+std::vector<std::string> SimStateLines(const std::string& StateFile);
 bool FileExists(const std::string& Path);

@@ -9,6 +9,7 @@
 #include "Groups.h"
 #include "Journal.h"
 #include "PbxClock.h"
+#include "PbxPrograms.h"
 #include "RecordingFeedback.h"
 #include "SimPbx.h"
 #include "SysData.h"
@@ -112,6 +113,73 @@ TEST_F(SimStoreTest, NumberSwapAndPlanChangeGoThroughThePbxRules) {
   EXPECT_EQ(fPbx.Line("009S01"), "009S01/" + n2 + "/");
   EXPECT_EQ(fPbx.Line("009S02"), "009S02/" + n1 + "/");
   EXPECT_TRUE(fFeedback.Errors.empty());
+}
+
+namespace {
+
+// Values of every kind an item can hold, at the edges of its range and of its characters, some
+// of them out of range or of the wrong kind: the check decides which are lines.
+std::vector<std::string> ItemCandidates(const TItemSpec& It) {
+  const auto number = [](int V, int Width) { return Format("%0*d", Width, V); };
+  switch (It.Kind) {
+    case TItemSpec::Number: return {number(It.Lo, 1), number(It.Hi, 1), number(It.Hi + 1, 1), "0" + number(It.Hi, 1)};
+    case TItemSpec::Fixed: return {number(It.Lo, It.Width), number(It.Hi, It.Width), number(It.Hi, 1)};
+    case TItemSpec::Text: {
+      std::vector<std::string> out{"^", "?\?\?", std::string(size_t(It.Width), It.Chars[0])};
+      for (size_t at = 0; at < It.Chars.size(); at += size_t(It.Width))
+        out.push_back(It.Chars.substr(at, size_t(It.Width)));
+      return out;
+    }
+    case TItemSpec::Bits: {
+      const std::string hi(4, char('0' + It.Hi));
+      return {"0000 0000", hi + " " + hi, "00000000"};
+    }
+    case TItemSpec::Flags: return {std::string(size_t(It.Width), '0'), std::string(size_t(It.Width), char('0' + It.Hi))};
+    case TItemSpec::Time: return {"^", "12591", "01000", "13000"};
+    case TItemSpec::StarNumber: return {"*", number(It.Lo, 1), number(It.Hi, 1)};
+    case TItemSpec::Free: return {"0", "zZ", "A-b.c!?", "3", "#*P[]"};
+  }
+  return {};
+}
+
+}  // namespace
+
+// One judgement of a line: whatever the check before an upload passes, the PBX takes and the
+// program takes back when the PBX echoes it. Fault caught: a check laxer than the reading of
+// received lines (a value the PBX took, then every read of it refused as damaged).
+TEST_F(SimStoreTest, EveryLineTheCheckPassesIsConfirmedWhenThePbxEchoesIt) {
+  TSimSession s(fPbx);
+  TCmdData b;
+  int written = 0;
+  for (const TPbxProgram& p : TPbxCatalogue::Get().Programs()) {
+    if (p.Check == TItemCheck::Numbering) continue;  // one number per port: its own test
+    for (size_t k = 0; k < p.Keys.size(); ++k) {
+      std::vector<std::string> lines{p.Head(k) + "/" + p.Defaults[k] + "/"};
+      for (size_t i = 0; i < p.Items.size(); ++i)
+        for (const std::string& v : ItemCandidates(p.Items[i])) {
+          std::vector<std::string> items;
+          for (size_t j = 0; j < p.Items.size(); ++j)
+            items.push_back(j == i ? v : ExtractWord(p.Defaults[k], ",", int(j) + 1));
+          std::string line = p.Head(k) + "/";
+          for (size_t j = 0; j < items.size(); ++j) line += (j ? "," : "") + items[j];
+          lines.push_back(line + "/");
+        }
+      for (const std::string& line : lines) {
+        if (!TPbxCatalogue::Get().CheckLine(line).empty()) continue;
+        b.SetData(line);
+        b.Changed = true;
+        fFeedback.Errors.clear();
+        try {
+          EXPECT_TRUE(b.WritePBX()) << line << ": "
+                                    << (fFeedback.Errors.empty() ? "" : fFeedback.Errors.front());
+        } catch (const Exception& e) {
+          ADD_FAILURE() << line << ": " << e.what();
+        }
+        ++written;
+      }
+    }
+  }
+  EXPECT_GT(written, 5000);
 }
 
 // The PBX clock on the 12-hour clock with two-digit years, both ways, and against the simulated

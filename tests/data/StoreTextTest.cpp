@@ -23,7 +23,10 @@ std::vector<std::string> StoreLines(const TSysData& S) {
 std::vector<std::string> FactoryLines() {
   std::vector<std::string> lines;
   for (const TPbxProgram& p : TPbxCatalogue::Get().Programs())
-    for (size_t k = 0; k < p.Keys.size(); ++k) lines.push_back(p.Head(k) + "/" + p.Defaults[k] + "/");
+    for (size_t k = 0; k < p.Keys.size(); ++k)
+      lines.push_back(p.Head(k) + "/" +
+                      (p.Check == TItemCheck::Numbering ? DefaultNumber(1, int(k) + 1) : p.Defaults[k]) +
+                      "/");
   lines.push_back("009S00/1/");
   return lines;
 }
@@ -104,6 +107,10 @@ TEST(StoreText, ABadLineIsReportedWithItsNumberAndChangesNothing) {
       {"604E01/Sa\x1bles/\n", 1, "byte 0x1B at column 10", false},
       {"604E01/Sal\xc3\xa9/\n", 1, "byte 0xC3", false},
       {"604E01/Sa\rles/\r\n", 1, "byte 0x0D", false},
+      // An emptied item is a query to the PBX, and "???" the mark of differing values.
+      {"604E01//\n", 1, "604E01  Extension name  line '604E01//': no item holds a value", false},
+      {"002S/  /\n", 1, "no item holds a value", false},
+      {"604E01/?\?\?/\n", 1, "604E01  Extension name  item 1 '?\?\?'", false},
       {"001S05/12a4/\n", 1, "001S05  Speed dial number  item 1 '12a4'", false},
       {"521S/01/\n", 1, "2 items", false},
       {"200S/9/\n", 1, "200S  Hold Recall Time  item 1 '9': a number from 0 to 8", true},

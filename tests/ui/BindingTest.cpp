@@ -34,8 +34,8 @@ class BindingTest : public QObject {
 
  private slots:
   void TextFieldsKeepItemSeparatorsOut() {
-    // A bound text field and a text cell take neither typed nor pasted "," "/" or line breaks,
-    // which would split the item or the line the PBX receives.
+    // A bound text field and a text cell take neither typed nor pasted "," "/", line breaks or
+    // other control characters, which would split the item or the line the PBX receives.
     QLineEdit edit;
     QTableWidget grid(1, 1);
     TBindingTable table;
@@ -53,6 +53,14 @@ class BindingTest : public QObject {
       QCOMPARE(e->text(), QString());
       e->insert("99");
       QCOMPARE(e->text(), QString("99"));
+      // A pasted control character would reach the PBX as a key (a backspace rubs out the
+      // line), a character beyond ASCII is none the PBX has.
+      for (const QString& paste : {QString("AB\b\b002S"), QString("\x1b]2;x\x07"), QString("a\tb"),
+                                   QString::fromUtf8("Caf\xc3\xa9")}) {
+        e->clear();
+        e->insert(paste);
+        QCOMPARE(e->text(), QString());
+      }
     }
   }
 

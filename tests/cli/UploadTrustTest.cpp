@@ -1,0 +1,133 @@
+// What reaches the PBX in an upload is exactly what the file says, and what the program calls
+// written is exactly what the PBX holds: kxta against kxta-sim on a pseudo-terminal, with a
+// data file that hides a second command or a query in a line, and with noise on the way to
+// the PBX.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+
+#include "CliProcess.h"
+#include "Feedback.h"
+#include "Journal.h"
+#include "SysData.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct TRun {
+  int Status;
+  std::string Out, Err;
+};
+
+class UploadTrustTest : public ::testing::Test {
+ protected:
+  TRun Kxta(const std::vector<std::string>& Args) {
+    TChild c(KXTA_EXE, Args, {kFastSessionTiming, "KXTA_JOURNAL=" + Journal()}, dir.File("stdout"));
+    const int status = c.Finish(120000);
+    return {status, ReadFile(dir.File("stdout")), c.Err()};
+  }
+  std::string Journal() const { return dir.File("uploads.journal"); }
+  std::string State() const { return dir.File("state.txt"); }
+  // The simulator's configuration read into a.ta; what it holds.
+  std::vector<std::string> ReadSite() {
+    TSim sim({"--baud", "0", "--state", State()}, dir.File("sim.err"));
+    EXPECT_EQ(Kxta({"read", "--port", sim.Path(), "-o", dir.File("a.ta")}).Status, 0);
+    EXPECT_EQ(sim.Stop(), 0);
+    return SimStateLines(State());
+  }
+  // a.ta changed by Edit, saved as To: the store writes whatever its blocks hold.
+  void SaveEdited(const std::string& To, const std::function<void(TSysData&)>& Edit) {
+    THeadlessFeedback quiet;
+    SetFeedback(&quiet);
+    TSysData store;
+    ASSERT_TRUE(store.LoadFromFile(dir.File("a.ta")));
+    Edit(store);
+    ASSERT_TRUE(store.SaveToFile(To));
+    SetFeedback(nullptr);
+  }
+  TTempDir dir;
+};
+
+}  // namespace
+
+// Faults caught: a backspace in a line rubbing out its head so that the PBX runs the rest as
+// another command (the system password changed by a data file), and an emptied item sent as a
+// query and reported as written. Both are refused before the program connects.
+TEST_F(UploadTrustTest, ALineHidingAnotherCommandOrAQueryIsRefusedBeforeThePbxIsTouched) {
+  const std::vector<std::string> before = ReadSite();
+  const struct {
+    const char* Name;
+    std::function<void(TSysData&)> Edit;
+    const char* Says;
+  } cases[] = {
+      {"a second command behind backspaces",
+       [](TSysData& S) {
+         S.Extensions.Jacks(1).BlockOf("604E").SetData("604E01/AB" + std::string(9, '\b') +
+                                                       "002S/1234/");
+       },
+       "byte 0x08"},
+      {"an emptied name", [](TSysData& S) { S.Extensions.Jacks(1).BlockOf("604E").SetData("604E01//"); },
+       "no item holds a value"},
+      {"an emptied password", [](TSysData& S) { S.Cmd002S.SetData("002S//"); },
+       "no item holds a value"},
+      {"an emptied voice mail code", [](TSysData& S) { S.Cmd103S.SetData("103S/ /"); },
+       "no item holds a value"},
+  };
+  TSim sim({"--baud", "0", "--state", State()}, dir.File("sim.err"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    SaveEdited(dir.File("b.ta"), c.Edit);
+    const TRun up = Kxta({"upload", dir.File("b.ta"), "--yes", "--port", sim.Path()});
+    EXPECT_EQ(up.Status, 1);
+    EXPECT_NE(up.Err.find(c.Says), std::string::npos) << up.Err;
+    EXPECT_EQ(up.Err.find("Connecting"), std::string::npos) << "refused before connecting";
+    EXPECT_EQ(up.Err.find('\b'), std::string::npos) << "the file's bytes are shown escaped";
+    const TRun check = Kxta({"check", dir.File("b.ta")});
+    EXPECT_EQ(check.Status, 1);
+    EXPECT_NE((check.Out + check.Err).find(c.Says), std::string::npos) << check.Out << check.Err;
+  }
+  ASSERT_EQ(sim.Stop(), 0);
+  EXPECT_EQ(SimStateLines(State()), before) << "the PBX holds what it held";
+}
+
+// Fault caught: a write counted as done when the PBX answered anything, so that a line the
+// noise changed on its way was journaled as written and a resume never sent it again.
+TEST_F(UploadTrustTest, NoiseTowardsThePbxNeverPassesForAWrittenLineAndTheResumeSendsItAgain) {
+  ReadSite();
+  SaveEdited(dir.File("b.ta"), [](TSysData& S) {
+    for (int j = 1; j <= 24; ++j)
+      S.Extensions.Jacks(j).BlockOf("604E").SetItemStr(1, "Room " + std::to_string(100 + j));
+  });
+  TSysData wanted;
+  {
+    THeadlessFeedback quiet;
+    SetFeedback(&quiet);
+    ASSERT_TRUE(wanted.LoadFromFile(dir.File("b.ta")));
+    SetFeedback(nullptr);
+  }
+  TSim sim({"--baud", "0", "--state", State(), "--rx-noise", "0.001", "--seed", "3"},
+           dir.File("sim.err"));
+  const TRun noisy =
+      Kxta({"upload", dir.File("b.ta"), "--all", "--no-backup", "--yes", "--port", sim.Path()});
+  EXPECT_EQ(noisy.Status, 1) << "lines the PBX did not store as sent are errors";
+  EXPECT_NE(noisy.Err.find("did not store the line as it was sent"), std::string::npos);
+  const std::vector<TJournalRun> runs = ReadJournal(Journal());
+  ASSERT_EQ(runs.size(), 1u);
+  size_t unconfirmed = 0;
+  for (const TJournalBlock& b : runs[0].Blocks) unconfirmed += !b.Taken;
+  EXPECT_GE(unconfirmed, 5u);
+
+  ASSERT_TRUE(sim.Mend());
+  const TRun resumed =
+      Kxta({"upload", dir.File("b.ta"), "--resume", "--no-backup", "--yes", "--port", sim.Path()});
+  ASSERT_EQ(resumed.Status, 0) << resumed.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+  const std::vector<std::string> held = SimStateLines(State());
+  const std::set<std::string> heldSet(held.begin(), held.end());
+  ForEachFileBlock(wanted, [&](const TCmdData& B) {
+    if (!B.Data().empty() && B.Data().rfind("009S00", 0) != 0) {
+      EXPECT_EQ(heldSet.count(B.Data()), 1u) << B.Data();
+    }
+  });
+}
