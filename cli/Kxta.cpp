@@ -444,9 +444,10 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
     if (Flags.Resume) {
       std::string why;
       int confirmed = 0;
+      Fb.Note("Reading back what the unfinished upload left on the PBX..");
       if (!PrepareResume(store, ReadJournal(JournalFile()), guarded.Source, guarded.SourceHash,
-                         PbxComm().PbxVersion(), why, confirmed)) {
-        Fb.ShowError(why);
+                         guarded.Device, PbxComm().PbxVersion(), why, confirmed)) {
+        Fb.ShowError(why + "\r(kxta upload " + File + ", without --resume)");
         conn.Close();
         return kExitFailed;
       }

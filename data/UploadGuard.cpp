@@ -231,10 +231,57 @@ bool HasUnfinishedUpload(const std::vector<TJournalRun>& Journal, const std::str
   return false;
 }
 
+bool ReadHeldLines(const TSysData& Like, const std::vector<std::string>& Heads,
+                   std::map<std::string, std::string>& Held, std::string& Error) {
+  if (static_cast<int>(Heads.size()) > kBackupQueriesMax) {
+    // The whole configuration: the group reads ask for whole programs at once.
+    TSysData pbx;
+    pbx.Settings = Like.Settings;
+    pbx.Version = Like.Version;
+    const TRunResult r = RunGroups(pbx, TRunDirection::Read);
+    if (r.Aborted) throw EAbortOperation();
+    if (!r.Ok) {
+      Error = "Not every program could be read from the PBX.";
+      return false;
+    }
+    ForEachFileBlock(pbx, [&](const TCmdData& B) {
+      if (!B.Data().empty()) Held.emplace(HeadOfLine(B.Data()), B.Data());
+    });
+    return true;
+  }
+  TProgressScope progress(!Heads.empty(), "Read", 3 * static_cast<int>(Heads.size()));
+  for (const std::string& head : Heads) {
+    TCmdData probe;
+    if (!probe.ReadPBX(head + "//")) {
+      Error = head + " could not be read from the PBX.";
+      return false;
+    }
+    Held[head] = probe.Data();
+  }
+  return true;
+}
+
+namespace {
+
+// What a journaled write left on the PBX: the line it confirmed, or the other line the PBX
+// answered with. False when the write tells nothing of what the PBX holds (never sent, or sent
+// without an answer that could be taken).
+bool LeftOnPbx(const TJournalBlock& B, std::string& Text) {
+  if (!B.Taken) return false;
+  Text = B.Confirmed.empty() ? B.Sent : B.Confirmed;
+  return true;
+}
+
+constexpr size_t kListedLines = 6;
+
+}  // namespace
+
 bool PrepareResume(TSysData& Store, const std::vector<TJournalRun>& Journal,
-                   const std::string& Source, const std::string& Hash,
+                   const std::string& Source, const std::string& Hash, const std::string& Device,
                    const std::string& Version, std::string& Error, int& Confirmed) {
   Confirmed = 0;
+  const std::string afresh =
+      " Upload the file afresh instead: an upload without resume sends every line of it.";
   // The runs of this file since the last one that ended Ok, newest first.
   std::vector<const TJournalRun*> runs;
   for (auto r = Journal.rbegin(); r != Journal.rend(); ++r) {
@@ -254,14 +301,60 @@ bool PrepareResume(TSysData& Store, const std::vector<TJournalRun>& Journal,
     }
     if (r->Version != Version) {
       Error = "The unfinished upload of " + r->Time + " went to a PBX reporting \"" + r->Version +
-              "\", this one reports \"" + Version + "\": resume refused.";
+              "\", this one reports \"" + Version + "\": resume refused." + afresh;
+      return false;
+    }
+    if (r->Device != Device) {
+      Error = "The unfinished upload of " + r->Time + " went through " + r->Device +
+              ", this connection is " + Device + ": resume refused, it may be another PBX." +
+              afresh;
       return false;
     }
   }
-  std::map<std::string, std::string> taken;  // head -> text the PBX confirmed
+  // What the runs left on the PBX, the newest write of a line last.
+  std::map<std::string, std::string> left;   // head -> the line the PBX held after the write
+  std::map<std::string, std::string> taken;  // head -> the line sent and confirmed
   for (auto r = runs.rbegin(); r != runs.rend(); ++r)
-    for (const TJournalBlock& b : (*r)->Blocks)
-      if (b.Taken) taken[b.Head] = b.Sent;
+    for (const TJournalBlock& b : (*r)->Blocks) {
+      std::string text;
+      if (LeftOnPbx(b, text))
+        left[b.Head] = text;
+      else
+        left.erase(b.Head);  // the PBX may hold the line before or the one sent
+      if (b.Taken)
+        taken[b.Head] = b.Sent;
+      else
+        taken.erase(b.Head);
+    }
+  // A PBX that is another one, or one changed since by someone else, holds other lines there;
+  // marking them done on its word would leave them different from the file.
+  std::vector<std::string> heads;
+  for (const auto& [head, text] : left) heads.push_back(head);
+  std::map<std::string, std::string> held;
+  std::string why;
+  if (!ReadHeldLines(Store, heads, held, why)) {
+    Error = "Resume refused: what the unfinished upload left on the PBX could not be read back (" +
+            why + ")." + afresh;
+    return false;
+  }
+  std::vector<std::string> differing;
+  for (const auto& [head, text] : left) {
+    const auto it = held.find(head);
+    if (it != held.end() && AnswerConfirms(text, it->second)) continue;
+    differing.push_back(head + " (left '" + EscapeUnprintable(text) + "', now '" +
+                        (it == held.end() ? std::string("nothing") : EscapeUnprintable(it->second)) +
+                        "')");
+  }
+  if (!differing.empty()) {
+    Error = Format("Resume refused: %zu line%s that the unfinished upload of %s left on the PBX",
+                   differing.size(), differing.size() == 1 ? "" : "s", runs.back()->Time.c_str());
+    Error += "\rhold something else now: this is another PBX, or it was changed since.";
+    for (size_t i = 0; i < differing.size() && i < kListedLines; ++i) Error += "\r  " + differing[i];
+    if (differing.size() > kListedLines)
+      Error += Format("\r  ... and %zu more", differing.size() - kListedLines);
+    Error += "\r" + afresh.substr(1);
+    return false;
+  }
   for (TCmdData* b : Blocks(Store)) {
     if (b->Data().empty()) continue;
     const auto it = taken.find(HeadOfLine(b->Data()));

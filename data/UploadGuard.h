@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "Groups.h"
 #include "Journal.h"
@@ -63,12 +64,23 @@ class TUploadGuard {
   bool fEnded = false;
 };
 
+// What the PBX holds now in the lines of Heads, read through the program's session: one query
+// per line, or the whole configuration with the group reads when there are more than
+// kBackupQueriesMax (Like gives the capabilities). False with the reason when a read failed;
+// the user's abort passes through.
+bool ReadHeldLines(const TSysData& Like, const std::vector<std::string>& Heads,
+                   std::map<std::string, std::string>& Held, std::string& Error);
+
 // For a resume of Source: the runs of the journal since its last full upload of these bytes
-// (same hash) to this PBX (same version) that did not end Ok. Marks unchanged every line of
-// Store that they confirmed, so that an upload of changes sends exactly the rest. False with
-// the reason when there is nothing to resume, the PBX is another one or the file changed.
+// (same hash) through this device to this PBX (same version text) that did not end Ok. Before
+// anything is trusted, every line those runs left on the PBX (confirmed, or answered with
+// another line) is read from the connected PBX and must still hold what the run left there:
+// another PBX, or someone's changes since, refuse the resume, naming the lines. Then every line
+// of Store they confirmed is marked unchanged, so that an upload of changes sends exactly the
+// rest. False with the reason when there is nothing to resume, the file, the device or the PBX
+// is another, or the PBX was changed since; the user's abort passes through.
 bool PrepareResume(TSysData& Store, const std::vector<TJournalRun>& Journal,
-                   const std::string& Source, const std::string& Hash,
+                   const std::string& Source, const std::string& Hash, const std::string& Device,
                    const std::string& Version, std::string& Error, int& Confirmed);
 
 // The last run of the journal for Source did not end Ok (the desktop program asks about it).

@@ -602,7 +602,7 @@ void TMainForm::UploadToPbx() {
       int confirmed = 0;
       const std::string version = fActions.PbxVersion ? fActions.PbxVersion() : std::string();
       if (!PrepareResume(fStore, ReadJournal(JournalFile()), guard.Source, guard.SourceHash,
-                         version, why, confirmed)) {
+                         guard.Device, version, why, confirmed)) {
         ShowError(why);
         return;
       }

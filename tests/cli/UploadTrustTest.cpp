@@ -4,10 +4,13 @@
 // the PBX.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <functional>
 #include <set>
 
 #include "CliProcess.h"
+#include "Errors.h"
 #include "Feedback.h"
 #include "Journal.h"
 #include "SysData.h"
@@ -130,4 +133,79 @@ TEST_F(UploadTrustTest, NoiseTowardsThePbxNeverPassesForAWrittenLineAndTheResume
       EXPECT_EQ(heldSet.count(B.Data()), 1u) << B.Data();
     }
   });
+}
+
+// Faults caught: a resume that trusts the journal's word for lines the PBX no longer holds:
+// another PBX reporting the same version text, or lines someone changed between the
+// interrupted upload and the resume, would be left different from the file with exit 0.
+TEST_F(UploadTrustTest, AResumeChecksThatThePbxStillHoldsWhatTheInterruptedUploadLeftThere) {
+  ReadSite();
+  const std::string factory = ReadFile(State());
+  SaveEdited(dir.File("b.ta"), [](TSysData& S) {
+    for (int j = 1; j <= 24; ++j)
+      S.Extensions.Jacks(j).BlockOf("604E").SetItemStr(1, "Room " + std::to_string(100 + j));
+  });
+  // The same device name for every simulator: the journal holds it.
+  const std::string port = dir.File("ttyPBX");
+  const auto writeFile = [](const std::string& Path, const std::string& Text) {
+    std::ofstream(Path, std::ios::binary | std::ios::trunc) << Text;
+  };
+  // Cut where the resume reads line by line, and where it reads the whole configuration.
+  for (const char* cut : {"290", "700"}) {
+    SCOPED_TRACE(std::string("cut after ") + cut + " commands");
+    writeFile(State(), factory);
+    std::remove(Journal().c_str());
+    {
+      TSim sim({"--baud", "0", "--state", State(), "--link", port, "--silent-after", cut},
+               dir.File("sim.err"));
+      EXPECT_NE(Kxta({"upload", dir.File("b.ta"), "--yes", "--no-backup", "--port", port}).Status, 0);
+    }
+    const std::string interrupted = ReadFile(State());
+    const std::string journal = ReadFile(Journal());
+    // Five lines the interrupted run wrote, changed by someone else afterwards.
+    std::string changed = interrupted;
+    std::vector<std::string> touched;
+    const std::vector<TJournalRun> runs = ReadJournal(Journal());
+    ASSERT_EQ(runs.size(), 1u);
+    for (const TJournalBlock& b : runs[0].Blocks) {
+      if (!b.Taken || b.Head.compare(0, 4, "604E") != 0 || touched.size() == 5) continue;
+      const size_t at = changed.find(b.Sent);
+      ASSERT_NE(at, std::string::npos) << b.Sent;
+      changed.replace(at, b.Sent.size(), b.Head + "/Someone/");
+      touched.push_back(b.Head);
+    }
+    ASSERT_EQ(touched.size(), 5u);
+    const struct {
+      const char* Name;
+      std::string State;
+      std::vector<std::string> Named;  // lines the refusal names; none: the resume goes through
+    } cases[] = {
+        {"another PBX of the same model", factory, {"604E01 (left '604E01/Room 101/', now '604E01/^/')"}},
+        {"five lines changed since", changed, touched},
+        {"the same PBX as it was left", interrupted, {}},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.Name);
+      writeFile(State(), c.State);
+      writeFile(Journal(), journal);
+      TSim sim({"--baud", "0", "--state", State(), "--link", port}, dir.File("sim.err"));
+      const TRun r =
+          Kxta({"upload", dir.File("b.ta"), "--resume", "--no-backup", "--yes", "--port", port});
+      ASSERT_EQ(sim.Stop(), 0);
+      if (c.Named.empty()) {
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        const std::vector<std::string> held = SimStateLines(State());
+        for (int j = 1; j <= 24; ++j)
+          EXPECT_NE(std::find(held.begin(), held.end(),
+                              Format("604E%.2d/Room %d/", j, 100 + j)),
+                    held.end()) << j;
+        continue;
+      }
+      EXPECT_EQ(r.Status, 1);
+      EXPECT_NE(r.Err.find("Resume refused"), std::string::npos) << r.Err;
+      EXPECT_NE(r.Err.find("without --resume"), std::string::npos) << r.Err;
+      for (const std::string& named : c.Named) EXPECT_NE(r.Err.find(named), std::string::npos) << r.Err;
+      EXPECT_EQ(ReadFile(State()), c.State) << "nothing was written";
+    }
+  }
 }
