@@ -546,7 +546,7 @@ int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
   if (!complete) {
     file.Abandon();
     Fb.ShowError(Format("The PBX's listing is incomplete (%zu bytes received): the connection "
-                        "was lost or the PBX fell silent before the listing ended.\r",
+                        "was lost, or the listing stopped inside a line.\r",
                         counted.Written()) +
                  "Nothing was written to " + path +
                  " (an earlier dump there is kept). Check the cable and dump again.");

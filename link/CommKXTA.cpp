@@ -10,6 +10,7 @@
 #include "DateTime.h"
 #include "Feedback.h"
 #include "Paths.h"
+#include "PbxPrograms.h"
 #include "Text.h"
 
 namespace {
@@ -195,6 +196,9 @@ void TKXTAcomm::DumpWriter() {
   fDumpStream->Write(bytes.data(), bytes.size());
   fDumpPos.store(head);
   fDumpLines.fetch_add(1);
+  // Enough of the end to find the last line of the listing in.
+  fDumpRecent += bytes;
+  if (fDumpRecent.size() > 2 * kMaxDumpLineKept) fDumpRecent.erase(0, fDumpRecent.size() - kMaxDumpLineKept);
 }
 
 std::string TKXTAcomm::RingText(uint32_t From, uint32_t To) const {
@@ -865,12 +869,33 @@ int TKXTAcomm::Dial(const std::string& InitString, const std::string& DialNumber
   return result;
 }
 
+void TKXTAcomm::WarnOfDumpEnd() {
+  std::string recent;
+  {
+    std::lock_guard<std::mutex> g(fDumpLock);
+    recent = fDumpRecent;
+  }
+  const size_t marker = recent.rfind(";=>");
+  const std::string last = marker == std::string::npos ? std::string() : recent.substr(marker + 3);
+  const std::string head = last.substr(0, last.find('/'));
+  // A whole listing ends with the PF buttons of the last DSS console a model has.
+  const auto& programs = TPbxCatalogue::Get().Programs();
+  for (size_t p = programs.size() >= 2 ? programs.size() - 2 : 0; p < programs.size(); ++p)
+    if (SameTextAscii(head, programs[p].Head(programs[p].Keys.size() - 1))) return;
+  const TPbxProgram& end = programs.back();
+  ShowInformation("Warning: the PBX's listing ended with " +
+                  (head.empty() ? std::string("no program line") : EscapeUnprintable(head)) +
+                  ", not with the last line of a whole listing (" + end.Head(end.Keys.size() - 1) +
+                  "): it may be cut short. Compare it with an earlier dump.");
+}
+
 bool TKXTAcomm::StoreDump(const std::string& Cmd, TStream& Stream) {
   {
     std::lock_guard<std::mutex> g(fDumpLock);
     fDumpStream = &Stream;
   }
   fDumpLines = 0;
+  fDumpRecent.clear();
   ProgressShow("Store dump", 3000, false);
   EndMode();
   EnterDumpMode();
@@ -900,12 +925,17 @@ bool TKXTAcomm::StoreDump(const std::string& Cmd, TStream& Stream) {
     fDumpStream = nullptr;
   }
   if (fDumpLines.load() > shown) ProgressAdvance(fDumpLines.load() - shown);
-  // The writer stops at each line's carriage return, so what it left in the ring is the end of
-  // the listing: the last line end and the prompt on a complete one, the start of a line, or
-  // nothing, when the line broke or the PBX fell silent before its listing ended.
-  std::string tail = RingText(fDumpPos.load(), RxHead());
-  std::erase_if(tail, [](char C) { return C == '\r' || C == '\n'; });
-  const bool complete = TrimBlanks(tail) == ";P>" && PortOpen() && !fLineLost;
+  // The writer stops before each line's carriage return, so what it left in the ring is the end
+  // of the listing: the last line's end, and a prompt where the PBX sends one. The listing ends
+  // by silence; it is whole when that silence came after a line end, on a line still up. A
+  // listing that stops inside a line leaves the start of that line (or nothing) instead.
+  const std::string tail = RingText(fDumpPos.load(), RxHead());
+  std::string after = tail.empty() || tail[0] != '\r' ? std::string("?") : tail.substr(1);
+  std::erase_if(after, [](char C) { return C == '\r' || C == '\n'; });
+  after = TrimBlanks(after);
+  const bool complete = fDumpLines.load() > 0 && (after.empty() || after == ";P>") &&
+                        PortOpen() && !fLineLost;
+  if (complete) WarnOfDumpEnd();
   if (fAbortRequested.load()) {
     // The PBX goes on with its listing, and leaving dump mode would wait for its end: the
     // way back to edit mode is left to the next command (a goodbye needs none).

@@ -124,9 +124,11 @@ class TKXTAcomm : public TPbxSession {
   bool EnterShowMode() override;
   bool EnterDumpMode();
   // Writes the PBX's listing for Cmd to Stream as its lines come; the listing ends when the PBX
-  // has been silent for the exchange timeout. True when it is complete: the dump-mode prompt
-  // came after its last line, the port is still open and the line was not found lost. A
-  // listing cut short by a broken line or a silent PBX is false, whatever it wrote.
+  // has been silent for the exchange timeout. True when it is complete: it ended at a line end
+  // before that silence (a dump-mode prompt may follow it or not), the port is still open and
+  // the line was not found lost. A listing that stops inside a line, a broken line or a closed
+  // port is false, whatever it wrote. A complete listing whose last line is not the last of a
+  // whole listing is taken with a warning to the user.
   bool StoreDump(const std::string& Cmd, TStream& Stream);
 
   double ConnectTime() const override { return fConnectTime; }
@@ -242,6 +244,9 @@ class TKXTAcomm : public TPbxSession {
   std::mutex fDumpLock;
   TStream* fDumpStream = nullptr;
   std::atomic<int> fDumpLines{0};
+  std::string fDumpRecent;  // the last bytes written to the dump (under fDumpLock)
+  static constexpr size_t kMaxDumpLineKept = 512;
+  void WarnOfDumpEnd();
   double fConnectTime = 0.0;
   std::atomic<bool> fLoggedIn{false};
   std::string fPbxVersion = "???";

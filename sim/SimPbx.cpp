@@ -340,9 +340,9 @@ void TSimPbx::HandleLine(const std::string& Raw) {
       if (word == "ALL") {
         std::string out;
         for (const std::string& l : AllLines()) out += DataLine(l);
-        Send(out + Prompt());
+        Send(out + (fDumpPrompt ? Prompt() : std::string()));
       } else if (TPbxCatalogue::Get().FindCode(word) >= 0) {
-        Send(QueryAll(word) + Prompt());
+        Send(QueryAll(word) + (fDumpPrompt ? Prompt() : std::string()));
       } else {
         Send(std::string(kCommandError) + Prompt());
       }

@@ -52,6 +52,9 @@ class TSimPbx {
   // CutAfter: the line breaks after that many bytes sent in all (-1 off): the byte stream ends
   // there, wherever it is, and the PBX hears nothing more.
   void SetCutAfterBytes(long Bytes) { fCutAfter = Bytes; }
+  // Whether the dump-mode prompt follows a listing (on by default; a PBX may simply fall
+  // silent after its last line).
+  void SetDumpPrompt(bool On) { fDumpPrompt = On; }
   bool LineCut() const { return fCutAfter >= 0 && fSentBytes >= fCutAfter; }
   long SentBytes() const { return fSentBytes; }
   // The reply to a line beginning with Prefix repeats its data lines until it holds more than
@@ -108,6 +111,7 @@ class TSimPbx {
   int fCommands = 0;
   std::vector<std::string> fRefused;
   long fCutAfter = -1;
+  bool fDumpPrompt = true;
   long fSentBytes = 0;
   std::string fOversizePrefix;
   size_t fOversizeBytes = 0;

@@ -128,6 +128,7 @@ const char kUsage[] =
     "                        --oversize-bytes N bytes (default 9000), then gives the prompt\n"
     "  SIGUSR1               mends the line: every fault above (silent, refuse, split, noise, cut,\n"
     "                        oversize) ends; the PBX keeps its lines and its mode\n"
+    "  --dump-no-prompt      end a dump's listing without the prompt: the PBX falls silent\n"
     "  --modem               put a Hayes modem in front: AT commands answer OK; ATD000 NO DIALTONE,\n"
     "                        ATD111 BUSY, ATD222 NO CARRIER, ATD333 nothing, other numbers CONNECT\n"
     "  --drop-dsr-after MS   drop DSR MS milliseconds after start (the PBX goes deaf)\n"
@@ -154,6 +155,7 @@ int main(int argc, char** argv) {
   int baud = 9600, bits = 10, latency = 0, silentAfter = -1, split = 0, gap = 0;
   int dropDsr = -1, dropCarrier = -1, seed = 1, cutAfter = -1, oversizeBytes = 9000;
   double noise = 0.0, rxNoise = 0.0;
+  bool dumpPrompt = true;
   std::string oversize;
   std::vector<std::string> refused;
   for (int i = 1; i < argc; ++i) {
@@ -176,6 +178,8 @@ int main(int argc, char** argv) {
       trace = true;
     } else if (a == "--stats") {
       stats = true;
+    } else if (a == "--dump-no-prompt") {
+      dumpPrompt = false;
     } else if (a == "--modem") {
       modem = true;
     } else if (a == "--wake-password") {
@@ -260,6 +264,7 @@ int main(int argc, char** argv) {
     pbx.SetSilentAfter(silentAfter);
     for (const std::string& r : refused) pbx.AddRefusedCommand(r);
     pbx.SetCutAfterBytes(cutAfter);
+    pbx.SetDumpPrompt(dumpPrompt);
     if (!oversize.empty()) pbx.SetOversizedReply(oversize, size_t(oversizeBytes));
   });
   if (!setupOk) return 2;

@@ -667,8 +667,8 @@ void TMainForm::StoreDump() {
   }
   if (!complete) {
     out.Abandon();
-    ShowError("The PBX's listing is incomplete: the connection was lost or the PBX fell silent "
-              "before the listing ended.\rNothing was written to\r" + name.toStdString() +
+    ShowError("The PBX's listing is incomplete: the connection was lost, or the listing stopped "
+              "inside a line.\rNothing was written to\r" + name.toStdString() +
               "\r(an earlier dump there is kept). Check the cable, connect again and store the "
               "dump once more.");
     return;

@@ -29,7 +29,7 @@ struct TPbxActions {
   std::function<int()> Connect;
   std::function<void()> Disconnect;
   // Writes the PBX's listing to To; false when it is incomplete (the line was lost, the port
-  // closed or the PBX fell silent before the listing ended).
+  // closed or the listing stopped inside a line).
   std::function<bool(TStream& To)> StoreDump;
   std::function<std::string()> PbxVersion;
   // The device Connect opens ("/dev/ttyUSB0", "demo"), for the upload journal.

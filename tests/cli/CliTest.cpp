@@ -349,12 +349,15 @@ TEST_F(CliTest, DumpStoresTheListing) {
 }
 
 TEST_F(CliTest, DumpCutShortFailsAndKeepsTheEarlierFile) {
-  // The listing is some 50 kB; the line breaks inside it, or not at all.
+  // The listing is some 50 kB; the line breaks inside it, or not at all; the PBX ends it with
+  // a prompt, or simply falls silent after its last line.
+  for (const bool prompt : {true, false})
   for (const char* cut : {"4000", ""}) {
-    SCOPED_TRACE(cut);
+    SCOPED_TRACE(std::string(cut) + (prompt ? " with a prompt" : " without a prompt"));
     dir.Write("dump.txt", "earlier dump\r\n");
     std::vector<std::string> args{"--baud", "0"};
     if (*cut) args.insert(args.end(), {"--cut-after", cut});
+    if (!prompt) args.push_back("--dump-no-prompt");
     TSim sim(args, dir.File("sim.err"));
     TRun r = Kxta({"dump", "--port", sim.Path(), "-o", dir.File("dump.txt")},
                   {kFast + ",DirectTimeout=300,EchoWait=50"});
@@ -366,6 +369,7 @@ TEST_F(CliTest, DumpCutShortFailsAndKeepsTheEarlierFile) {
     } else {
       EXPECT_EQ(r.Status, 0) << r.Err;
       EXPECT_GT(dump.size(), 40000u);
+      EXPECT_EQ(r.Err.find("Warning"), std::string::npos) << r.Err;
     }
   }
 }

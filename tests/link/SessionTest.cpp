@@ -414,6 +414,36 @@ TEST_F(Session, DumpLargerThanTheRingIsStoredWhole) {
   EXPECT_TRUE(S.SendCommand("604E01/1/", lines, ";E>"));  // back in edit mode
 }
 
+// The listing ends by silence; a prompt after it may come or not. Faults caught: a whole
+// listing thrown away for the want of a prompt, a listing that stops inside a line taken as
+// whole, and a listing that ends before its last program taken without a word.
+TEST_F(Session, DumpIsWholeWhenItEndsAtALineEndWithOrWithoutAPrompt) {
+  const struct {
+    const char* Last;  // the listing's last line
+    const char* End;   // what follows its line end
+    bool Whole;
+    bool Warned;
+  } cases[] = {
+      {";=>D02BF16/^/", ";P>", true, false}, {";=>D02BF16/^/", "", true, false},
+      {";=>D01BF16/^/", "", true, false},    {";=>D02BF16/^/", ";=>D0", false, false},
+      {";=>601E24/1/", "", true, true},      {";=>601E24/1/", ";P>", true, true},
+  };
+  ASSERT_EQ(Connect(), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Last) + " then '" + c.End + "'");
+    Pbx.DumpLines = {";=>600E01/1/", c.Last};
+    Pbx.DumpEnd = c.End;
+    Fb.Infos.clear();
+    TMemoryStream out;
+    EXPECT_EQ(S.StoreDump("ALL", out), c.Whole);
+    EXPECT_NE(out.AsString().find(c.Last), std::string::npos);
+    const bool warned = !Fb.Infos.empty() && Fb.Infos.back().find("it may be cut short") != std::string::npos;
+    EXPECT_EQ(warned, c.Warned);
+    TStringList lines;
+    EXPECT_TRUE(S.SendCommand("604E01/1/", lines, ";E>"));  // back in edit mode either way
+  }
+}
+
 TEST_F(Session, ProgressCallbackFiresPerCarriageReturn) {
   ASSERT_EQ(Connect(), 0);
   std::atomic<int> lines{0};

@@ -220,7 +220,7 @@ void TScriptedPbx::Line_(const std::string& L) {
     if (L == "ALL") {
       std::string a = "\r\n";
       for (const std::string& d : DumpLines) a += d + "\r\n";
-      Answer(a + ";P>");
+      Answer(a + DumpEnd);
     } else {
       Answer("\r\nCommand error\r\n;P>");
     }

@@ -37,6 +37,7 @@ class TScriptedPbx : public TMemoryPeer {
   std::map<std::string, std::string> Replies;  // edit-mode lines answered with this raw text
   std::map<std::string, std::string> Data;     // edit-mode queries: line -> data text
   std::vector<std::string> DumpLines;          // the listing of "ALL" in dump mode
+  std::string DumpEnd = ";P>";                 // what follows the listing's last line end
 
   // ---- what happened ----
   std::vector<std::string> Received() const;  // complete lines, without their line end
