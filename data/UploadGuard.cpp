@@ -89,9 +89,10 @@ bool ParseBackupName(const std::string& Name, std::string& Stamp, std::string& T
   return !Tag.empty();
 }
 
-// Removes the oldest backups of exactly this PBX beyond the number kept. The tag is compared
+// Removes the oldest backups of exactly this PBX beyond the number kept, never Made, the one
+// this run has just made (a clock set back would make it the oldest). The tag is compared
 // whole: the backups of a PBX whose tag merely ends the same way are another PBX's.
-void PruneBackups(const std::string& Dir, const std::string& Tag) {
+void PruneBackups(const std::string& Dir, const std::string& Tag, const std::string& Made) {
   DIR* d = ::opendir(Dir.c_str());
   if (!d) return;
   struct TBackup {
@@ -103,14 +104,14 @@ void PruneBackups(const std::string& Dir, const std::string& Tag) {
   while (dirent* e = ::readdir(d)) {
     std::string stamp, tag;
     int count = 0;
-    if (ParseBackupName(e->d_name, stamp, tag, count) && tag == Tag)
+    if (ParseBackupName(e->d_name, stamp, tag, count) && tag == Tag && Dir + e->d_name != Made)
       mine.push_back({stamp, count, e->d_name});
   }
   ::closedir(d);
   std::sort(mine.begin(), mine.end(), [](const TBackup& A, const TBackup& B) {
     return A.Stamp != B.Stamp ? A.Stamp < B.Stamp : A.Count < B.Count;
   });
-  for (size_t i = 0; i + kBackupsKept < mine.size(); ++i)
+  for (size_t i = 0; i + kBackupsKept < mine.size() + 1; ++i)
     std::remove((Dir + mine[i].Name).c_str());
 }
 
@@ -278,7 +279,7 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
       // Named in the journal only now that it is complete.
       if (!fJournal.Backup(fBackupFile))
         return refuse(Error, fJournal.Error() + ". Nothing was uploaded.");
-      if (Options.BackupFile.empty()) PruneBackups(BackupsDir(), PbxTag(version));
+      if (Options.BackupFile.empty()) PruneBackups(BackupsDir(), PbxTag(version), fBackupFile);
     }
   }
   // Nothing goes out that the journal does not hold: the entry of intent comes first, and once
