@@ -31,6 +31,7 @@
 #include "Paths.h"
 #include "QtFeedback.h"
 #include "ReadAll.h"
+#include "SafeFile.h"
 #include "Services.h"
 #include "SessionActions.h"
 #include "Settings.h"
@@ -73,7 +74,8 @@ bool SaveScreenshot(QWidget& Window, const QString& File) {
 std::string WriteProblem(const std::string& Path) {
   struct stat st {};
   if (::stat(Path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return "it is a folder, not a file";
+    // What the writer refuses (NotAFile), said before anything runs.
+    if (const std::string kind = NotAFile(Path); !kind.empty()) return kind;
     return ::access(Path.c_str(), W_OK) == 0 ? std::string() : std::strerror(errno);
   }
   if (errno != ENOENT) return std::strerror(errno);

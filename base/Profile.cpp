@@ -2,6 +2,8 @@
 // line ends); a write edits the one line it concerns and replaces the file atomically.
 #include "Profile.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <optional>
@@ -23,25 +25,16 @@ using TProfileText = TIniFile::TText;
 // readable, or too large to be a settings file. A missing file is an empty text.
 std::optional<TProfileText> Load(const std::string& FileName) {
   TProfileText t;
-  FILE* f = std::fopen(FileName.c_str(), "rb");
-  if (!f) {
+  struct stat st {};
+  if (::stat(FileName.c_str(), &st) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) return t;
     return std::nullopt;
   }
+  // Only a file: a named pipe would hold the program up for ever, and a device is no settings
+  // file either (nor will it be replaced by one).
+  std::string all, why;
+  if (!ReadFileUpTo(FileName, kMaxProfileFile, all, why)) return std::nullopt;
   t.Exists = true;
-  std::string all;
-  char buf[8192];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-    all.append(buf, n);
-    if (all.size() > kMaxProfileFile) {
-      std::fclose(f);
-      return std::nullopt;
-    }
-  }
-  const bool err = std::ferror(f) != 0;
-  std::fclose(f);
-  if (err) return std::nullopt;
   const size_t firstEnd = all.find_first_of("\r\n");
   if (firstEnd != std::string::npos && all[firstEnd] == '\r' && firstEnd + 1 < all.size() &&
       all[firstEnd + 1] == '\n')

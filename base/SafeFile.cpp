@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -16,6 +17,15 @@ namespace {
 TFileFaults gFaults;
 
 std::string ErrnoText(const char* What) { return std::string(What) + ": " + std::strerror(errno); }
+
+std::string KindProblem(mode_t Mode) {
+  if (S_ISREG(Mode)) return std::string();
+  if (S_ISDIR(Mode)) return "it is a folder, not a file";
+  if (S_ISCHR(Mode) || S_ISBLK(Mode)) return "it is a device, not a file";
+  if (S_ISFIFO(Mode)) return "it is a named pipe (FIFO), not a file";
+  if (S_ISSOCK(Mode)) return "it is a socket, not a file";
+  return "it is not a regular file";
+}
 
 }  // namespace
 
@@ -28,20 +38,34 @@ bool TReplacingFile::Fail(const char* What) {
   return false;
 }
 
-bool TReplacingFile::Create(const std::string& Path, mode_t NewFileMode) {
+bool TReplacingFile::FailWith(const std::string& Why) {
+  if (!fFailed) fError = Why;
+  fFailed = true;
+  return false;
+}
+
+bool TReplacingFile::Create(const std::string& Path, mode_t NewFileMode, bool MustBeNew) {
   Abandon();
   fFailed = false;
+  fExists = false;
+  fMustBeNew = MustBeNew;
   fError.clear();
   fWritten = 0;
   // Replace what a link points at, not the link.
   fTarget = Path;
   struct stat st {};
-  if (::lstat(Path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+  const bool present = ::lstat(Path.c_str(), &st) == 0;
+  if (present && MustBeNew) {
+    fExists = true;
+    return FailWith("a file of that name exists");
+  }
+  if (present && S_ISLNK(st.st_mode)) {
     if (char* real = ::realpath(Path.c_str(), nullptr)) {
       fTarget = real;
       std::free(real);
     }
   }
+  if (const std::string why = NotAFile(fTarget); !why.empty()) return FailWith(why);
   // A write-protected file stays protected, although replacing it would be possible.
   if (::access(fTarget.c_str(), F_OK) == 0 && ::access(fTarget.c_str(), W_OK) != 0)
     return Fail("the file cannot be written");
@@ -115,8 +139,8 @@ bool TReplacingFile::Commit() {
     if (gFaults.FailRename) {
       errno = EIO;
       Fail("cannot replace the file");
-    } else if (::rename(fTemp.c_str(), fTarget.c_str()) != 0) {
-      Fail("cannot replace the file");
+    } else {
+      Rename();
     }
   }
   if (fFailed) {
@@ -133,6 +157,30 @@ bool TReplacingFile::Commit() {
   return true;
 }
 
+bool TReplacingFile::Rename() {
+  if (!fMustBeNew) {
+    // The target may have become something else while the file was written (a dump takes
+    // minutes).
+    if (const std::string why = NotAFile(fTarget); !why.empty()) return FailWith(why);
+    return ::rename(fTemp.c_str(), fTarget.c_str()) == 0 || Fail("cannot replace the file");
+  }
+  // The name is taken only by a complete file, and only when it is free at that moment.
+  if (::renameat2(AT_FDCWD, fTemp.c_str(), AT_FDCWD, fTarget.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+    // A file system without the exclusive rename: a hard link is as exclusive.
+    if (::link(fTemp.c_str(), fTarget.c_str()) == 0) {
+      ::unlink(fTemp.c_str());
+      return true;
+    }
+  }
+  if (errno == EEXIST) {
+    fExists = true;
+    return FailWith("a file of that name exists");
+  }
+  return Fail("cannot create the file");
+}
+
 void TReplacingFile::Abandon() {
   if (fFd >= 0) {
     ::close(fFd);
@@ -144,8 +192,39 @@ void TReplacingFile::Abandon() {
   }
 }
 
+std::string NotAFile(const std::string& Path) {
+  struct stat st {};
+  if (::stat(Path.c_str(), &st) != 0) return std::string();
+  return KindProblem(st.st_mode);
+}
+
+int OpenAppendFile(const std::string& Path, mode_t Mode, std::string& Why, bool AlsoRead) {
+  Why = NotAFile(Path);
+  if (!Why.empty()) return -1;
+  // Should the name have turned into a named pipe or a terminal since, the open must neither
+  // wait for a reader nor take the terminal; the kind is judged again on what was opened.
+  const int fd =
+      ::open(Path.c_str(), (AlsoRead ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND | O_CLOEXEC |
+                               O_NONBLOCK | O_NOCTTY,
+             Mode);
+  if (fd < 0) {
+    Why = std::strerror(errno);
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    Why = S_ISREG(st.st_mode) ? std::string(std::strerror(errno)) : KindProblem(st.st_mode);
+    ::close(fd);
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
 FILE* OpenPrivateAppend(const std::string& Path) {
-  const int fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  std::string why;
+  const int fd = OpenAppendFile(Path, 0600, why);
   if (fd < 0) return nullptr;
   FILE* f = ::fdopen(fd, "ab");
   if (!f) ::close(fd);
@@ -208,6 +287,16 @@ std::string AbsoluteFilePath(const std::string& Path) {
   char cwd[PATH_MAX];
   if (!::getcwd(cwd, sizeof cwd)) return Path;
   return std::string(cwd) + "/" + Path;
+}
+
+bool WriteNewFile(const std::string& Path, const std::string& Bytes, std::string& Error,
+                  mode_t NewFileMode, bool& Exists) {
+  TReplacingFile file;
+  const bool ok = file.Create(Path, NewFileMode, true) && file.Write(Bytes.data(), Bytes.size()) &&
+                  file.Commit();
+  Exists = file.Exists();
+  if (!ok) Error = file.ErrorText();
+  return ok;
 }
 
 bool ReplaceFileContents(const std::string& Path, const std::string& Bytes, std::string& Error,

@@ -92,7 +92,9 @@ std::string WriteProblem(const std::string& Option, const std::string& Path) {
   const std::string what = Option + " \"" + Path + "\"";
   struct stat st {};
   if (::stat(Path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return "Cannot write " + what + ": it is a folder, not a file.";
+    // The writers refuse the same (NotAFile): this only says so before connecting.
+    if (const std::string kind = NotAFile(Path); !kind.empty())
+      return "Cannot write " + what + ": " + kind + ".";
     if (::access(Path.c_str(), W_OK) == 0) return std::string();
     const int e = errno;
     return "Cannot write " + what + ": " +
@@ -137,8 +139,31 @@ int CheckPaths(const TConnOptions& Opt, const std::string& Output, TTerminalFeed
   if (problem.empty() && !Opt.Settings.empty())
     problem = ReadProblem("--settings", ShellPath(Opt.Settings));
   if (problem.empty()) return kExitOk;
-  Fb.ShowError(problem + "\rNothing was sent to the PBX; give another path.");
+  Fb.ShowOwnError(problem + "\rNothing was sent to the PBX; give another path.");
   return kExitUsage;
+}
+
+bool SameFile(const std::string& A, const std::string& B) {
+  struct stat a {}, b {};
+  return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+// Why the upload's --backup cannot be Backup, in a sentence; empty when it can. A backup is a
+// new file: the file being uploaded, the settings or any other file is never replaced by it.
+std::string BackupProblem(const std::string& Backup, const std::string& Upload,
+                          const std::string& Settings) {
+  const std::string what = "--backup \"" + Backup + "\"";
+  if (SameFile(Backup, Upload))
+    return "Cannot write " + what + ": it is the file to upload, which the backup would replace "
+           "with the PBX's old lines.";
+  if (SameFile(Backup, Settings))
+    return "Cannot write " + what + ": it is the settings file the upload reads.";
+  if (std::string problem = WriteProblem("--backup", Backup); !problem.empty()) return problem;
+  struct stat st {};
+  if (::lstat(Backup.c_str(), &st) == 0)
+    return "Cannot write " + what + ": the file exists, and a backup never replaces a file.";
+  return std::string();
 }
 
 // Where a read that did not end Ok leaves what it got: beside the target, so that a good data
@@ -340,7 +365,7 @@ int WriteMeasure(const TRunMeasure* Measure, const TConnOptions& Opt, TTerminalF
                  int Rc) {
   std::string error;
   if (!Measure || Measure->Write(ShellPath(Opt.Measure), error)) return Rc;
-  Fb.ShowError("Cannot write the measurements: " + error);
+  Fb.ShowOwnError("Cannot write the measurements: " + error);
   return Rc == kExitOk ? kExitFailed : Rc;
 }
 
@@ -389,18 +414,22 @@ int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
 int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFlags& Flags,
               TTerminalFeedback& Fb) {
   if (int r = CheckPaths(Opt, std::string(), Fb)) return r;
-  if (!Flags.Backup.empty()) {
-    const std::string problem = WriteProblem("--backup", ShellPath(Flags.Backup));
-    if (!problem.empty()) {
-      Fb.ShowError(problem + "\rNothing was sent to the PBX; give another path.");
-      return kExitUsage;
-    }
+  const std::string path = ShellPath(File);
+  std::string problem;
+  if (!Flags.Backup.empty() && !Flags.NoBackup)
+    problem = BackupProblem(ShellPath(Flags.Backup), path,
+                            Opt.Settings.empty() ? AppPaths().SettingsFile()
+                                                 : ShellPath(Opt.Settings));
+  if (const std::string kind = NotAFile(JournalFile()); problem.empty() && !kind.empty())
+    problem = "Cannot write the upload journal \"" + JournalFile() + "\": " + kind + ".";
+  if (!problem.empty()) {
+    Fb.ShowOwnError(problem + "\rNothing was sent to the PBX; give another path.");
+    return kExitUsage;
   }
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
   conn.LoadSettings(store.Settings);
   // A loaded file marks every block changed, so "changed" sends all of it as well.
-  const std::string path = ShellPath(File);
   if (!store.LoadFromFile(path)) return kExitFailed;
   // Every step would report Ok having sent nothing.
   if (store.HoldsNoBlock()) {
@@ -459,7 +488,7 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
     TUploadGuard guard(store);
     std::string why;
     if (!guard.Begin(direction, guarded, why)) {
-      Fb.ShowError(why);
+      Fb.ShowOwnError(why);
       conn.Close();
       return kExitFailed;
     }
@@ -468,6 +497,11 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
     std::fflush(stdout);
     run = RunSteps(conn, store, direction, Fb, measure.get());
     guard.End(run);
+    // Not the user's abort: the upload stopped itself, and says why.
+    if (!guard.JournalError().empty()) {
+      Fb.ShowOwnError(guard.JournalError());
+      run.Ok = false;
+    }
   } catch (const EAbortOperation&) {
     run.Aborted = true;
     run.Ok = false;
@@ -480,9 +514,20 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
 }
 
 int CmdJournal(int Last, int Run) {
-  const std::vector<TJournalRun> runs = ReadJournal(JournalFile());
+  std::vector<TJournalRun> runs;
+  std::string why;
+  switch (ReadJournal(JournalFile(), runs, why)) {
+    case TJournalState::Missing:
+      std::printf("No upload yet: %s.\n", why.c_str());
+      return kExitOk;
+    case TJournalState::Failed:
+      std::fprintf(stderr, "kxta: %s\n", why.c_str());
+      return kExitFailed;
+    case TJournalState::Read:
+      break;
+  }
   if (runs.empty()) {
-    std::printf("No upload in the journal (%s).\n", JournalFile().c_str());
+    std::printf("No upload in the journal %s.\n", JournalFile().c_str());
     return kExitOk;
   }
   if (Run > 0) {
@@ -494,7 +539,7 @@ int CmdJournal(int Last, int Run) {
     std::printf("%d  %s\n", Run, JournalRunText(runs[size_t(Run - 1)], true).c_str());
     return kExitOk;
   }
-  const int from = std::max(0, static_cast<int>(runs.size()) - std::max(1, Last));
+  const int from = std::max(0, static_cast<int>(runs.size()) - Last);
   for (int i = from; i < static_cast<int>(runs.size()); ++i)
     std::printf("%d  %s\n", i + 1, JournalRunText(runs[size_t(i)], false).c_str());
   return kExitOk;
@@ -618,12 +663,6 @@ bool Exists(const std::string& Path) {
   return ::stat(Path.c_str(), &st) == 0;
 }
 
-bool SameFile(const std::string& A, const std::string& B) {
-  struct stat a {}, b {};
-  return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-         a.st_ino == b.st_ino;
-}
-
 // At most this many problems are listed; a text of garbage would bury the summary.
 constexpr size_t kMaxListedProblems = 100;
 
@@ -634,7 +673,7 @@ int CmdImport(const std::string& Text, const std::string& Output, bool Force,
               TTerminalFeedback& Fb) {
   const std::string out = ShellPath(Output);
   if (const std::string problem = WriteProblem("-o", out); !problem.empty()) {
-    Fb.ShowError(problem + "\rNothing was imported; give another path.");
+    Fb.ShowOwnError(problem + "\rNothing was imported; give another path.");
     return kExitUsage;
   }
   // The data file would take the place of the text the technician has just edited.
@@ -825,8 +864,19 @@ int KxtaMain(int argc, char** argv) {
 
   CLI::App* journal = app.add_subcommand("journal", "print the upload journal: the last uploads, or one in full");
   int journalLast = 10, journalRun = 0;
-  journal->add_option("--last", journalLast, "how many of the last uploads to list (10)");
-  journal->add_option("--run", journalRun, "print upload number N with every line it wrote");
+  // Upload numbers start at 1; a 0 or a negative one is a slip, not "the last ones".
+  const CLI::Validator fromOne(
+      [](std::string& Value) {
+        int n = 0;
+        return TryStrToInt(Value, n) && n >= 1
+                   ? std::string()
+                   : "\"" + Value + "\" is no upload count or number: they start at 1";
+      },
+      "N >= 1");
+  journal->add_option("--last", journalLast, "how many of the last uploads to list (10)")
+      ->check(fromOne);
+  journal->add_option("--run", journalRun, "print upload number N with every line it wrote")
+      ->check(fromOne);
 
   CLI::App* dump = app.add_subcommand("dump", "store the PBX's complete listing (\"ALL\")");
   AddConnectionOptions(dump, conn);

@@ -22,19 +22,20 @@ constexpr int kBarCells = 24;
 
 }  // namespace
 
-std::string TerminalLines(const std::string& Text) {
+std::string TerminalLines(const std::string& Text, bool Whole) {
   TStringList lines = SplitLines(Text);
   while (!lines.empty() && TrimBlanks(lines.back()).empty()) lines.pop_back();
   // Messages carry the PBX's own bytes (a version text, a refused or damaged answer): control
   // characters and bytes beyond ASCII are shown as <XX>, so that none of them can move the
   // cursor or change the terminal, and a long answer is cut to a few lines.
   std::string s;
-  const size_t shown = lines.size() > kMaxMessageLines ? kMaxMessageLines - 1 : lines.size();
+  const size_t shown =
+      Whole || lines.size() <= kMaxMessageLines ? lines.size() : kMaxMessageLines - 1;
   for (size_t i = 0; i < shown; ++i) {
     if (i) s += '\n';
     size_t n = 0;
     for (unsigned char c : lines[i]) {
-      if (++n > kMaxMessageLineChars) {
+      if (++n > kMaxMessageLineChars && !Whole) {
         s += "...";
         break;
       }
@@ -77,9 +78,10 @@ void TTerminalFeedback::DrawBarLocked(bool Force) {
   std::fflush(fOut);
 }
 
-void TTerminalFeedback::WriteLinesLocked(const std::string& Prefix, const std::string& Text) {
+void TTerminalFeedback::WriteLinesLocked(const std::string& Prefix, const std::string& Text,
+                                         bool Whole) {
   ClearBarLocked();
-  const std::string lines = TerminalLines(Text);
+  const std::string lines = TerminalLines(Text, Whole);
   std::string out = Prefix;
   for (char c : lines) {
     out += c;
@@ -93,6 +95,11 @@ void TTerminalFeedback::WriteLinesLocked(const std::string& Prefix, const std::s
 void TTerminalFeedback::ShowError(const std::string& Text) {
   std::lock_guard<std::mutex> g(fLock);
   WriteLinesLocked("Error: ", Text);
+}
+
+void TTerminalFeedback::ShowOwnError(const std::string& Text) {
+  std::lock_guard<std::mutex> g(fLock);
+  WriteLinesLocked("Error: ", Text, true);
 }
 
 void TTerminalFeedback::ShowInformation(const std::string& Text) {

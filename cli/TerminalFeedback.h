@@ -17,6 +17,10 @@ class TTerminalFeedback : public TFeedback {
   TTerminalFeedback(FILE* Out, bool Interactive, bool AssumeYes);
 
   void ShowError(const std::string& Text) override;
+  // An error this program words itself, with the user's paths in it (a refusal before or
+  // during an upload): shown whole, however long a path, where ShowError cuts the long lines
+  // that a PBX's answer may bring.
+  void ShowOwnError(const std::string& Text);
   bool Confirm(const std::string& Text) override;
   void ShowInformation(const std::string& Text) override;
 
@@ -45,7 +49,7 @@ class TTerminalFeedback : public TFeedback {
  private:
   void ClearBarLocked();
   void DrawBarLocked(bool Force);
-  void WriteLinesLocked(const std::string& Prefix, const std::string& Text);
+  void WriteLinesLocked(const std::string& Prefix, const std::string& Text, bool Whole = false);
 
   FILE* fOut;
   const bool fInteractive;
@@ -62,7 +66,7 @@ class TTerminalFeedback : public TFeedback {
 
 // "\r" (the boxes' line break), "\r\n" and "\n" all end a line; empty trailing lines dropped.
 // Control characters and bytes beyond ASCII show as <XX>; a message keeps at most
-// kMaxMessageLines lines of at most kMaxMessageLineChars characters.
+// kMaxMessageLines lines of at most kMaxMessageLineChars characters, unless Whole.
 constexpr size_t kMaxMessageLines = 12;
 constexpr size_t kMaxMessageLineChars = 160;
-std::string TerminalLines(const std::string& Text);
+std::string TerminalLines(const std::string& Text, bool Whole = false);

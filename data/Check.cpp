@@ -23,9 +23,13 @@ void CheckNumbers(const TCmd009S& List, std::vector<TLineProblem>& Out) {
         allowed = "an extension number";
         break;
       case TCmd009S::TNumberIssue::NoPlan:
-        allowed = Format("a number of one numbering plan with port 1's '%s' (two digits 10-49 "
+        allowed = "a number of a numbering plan: two digits 10-49 (plan 3) or three digits "
+                  "100-499 (plans 1 and 2)";
+        break;
+      case TCmd009S::TNumberIssue::OtherPlan:
+        allowed = Format("a number of one numbering plan with port %d's '%s' (two digits 10-49 "
                          "under plan 3, three digits 100-499 under plans 1 and 2)",
-                         List.Items(0).ItemStr(1).c_str());
+                         n.Other, List.NumberOfJack(n.Other).c_str());
         break;
       case TCmd009S::TNumberIssue::Same:
         allowed = Format("a number of its own: port %d has it too", n.Port);

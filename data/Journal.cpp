@@ -89,56 +89,157 @@ std::string BytesHash(const std::string& Bytes) {
   return Format("%016llx", static_cast<unsigned long long>(h));
 }
 
+namespace {
+
+// The words an entry begins with; a file of which no line begins so is no journal.
+const char* const kEntryWords[] = {"run", "backup", "send", "line", "end"};
+
+bool LooksLikeJournal(const std::string& Text) {
+  size_t from = 0;
+  while (from < Text.size()) {
+    size_t end = Text.find('\n', from);
+    if (end == std::string::npos) end = Text.size();
+    for (const char* w : kEntryWords) {
+      const size_t n = std::strlen(w);
+      if (end - from > n && Text.compare(from, n, w) == 0 && Text[from + n] == '\t') return true;
+    }
+    from = end + 1;
+  }
+  return false;
+}
+
+bool OutcomeOfWord(const std::string& Word, TWriteOutcome& Outcome) {
+  for (const TWriteOutcome o : {TWriteOutcome::Confirmed, TWriteOutcome::Differs,
+                                TWriteOutcome::NoAnswer, TWriteOutcome::NotSent})
+    if (Word == OutcomeWord(o)) {
+      Outcome = o;
+      return true;
+    }
+  return false;
+}
+
+}  // namespace
+
+const char* OutcomeWord(TWriteOutcome Outcome) {
+  switch (Outcome) {
+    case TWriteOutcome::Confirmed: return "confirmed";
+    case TWriteOutcome::Differs: return "differs";
+    case TWriteOutcome::NoAnswer: return "no-answer";
+    case TWriteOutcome::NotSent: return "not-sent";
+  }
+  return "no-answer";
+}
+
 std::vector<TJournalRun> ParseJournal(const std::string& Text) {
   // Entries carry their run's id: runs of two programs uploading at the same time interleave.
+  struct TOpen {
+    size_t Run;
+    bool Intent = false;  // the run's last block is an entry of intent still without outcome
+  };
   std::vector<TJournalRun> runs;
-  std::map<std::string, size_t> byId;
+  std::map<std::string, TOpen> byId;
   size_t from = 0;
   for (;;) {
     const size_t end = Text.find('\n', from);
     if (end == std::string::npos) break;  // a cut last line is no entry
-    const std::vector<std::string> f = Fields(Text.substr(from, end - from));
+    const std::string line = Text.substr(from, end - from);
     from = end + 1;
+    // Closed by a later writer after a cut: whatever it holds is part of an entry.
+    if (!line.empty() && line.back() == '\r') continue;
+    const std::vector<std::string> f = Fields(line);
     if (f[0] == "run" && f.size() == 9) {
       TJournalRun r;
       r.Time = f[2], r.Device = f[3], r.Version = f[4], r.Source = f[5], r.Hash = f[6];
       r.Mode = f[7], r.Backup = f[8];
-      byId[f[1]] = runs.size();
+      byId[f[1]] = {runs.size()};
       runs.push_back(std::move(r));
       continue;
     }
     if (f.size() < 2) continue;
     const auto it = byId.find(f[1]);
-    if (it == byId.end() || !runs[it->second].End.empty()) continue;
-    TJournalRun& r = runs[it->second];
-    if (f[0] == "line" && f.size() == 7)
-      r.Blocks.push_back({f[2], f[3], f[4], f[5], f[6] == "1"});
-    else if (f[0] == "end" && f.size() == 4)
+    if (it == byId.end() || !runs[it->second.Run].End.empty()) continue;
+    TJournalRun& r = runs[it->second.Run];
+    TOpen& open = it->second;
+    if (f[0] == "backup" && f.size() == 3) {
+      r.Backup = f[2];
+    } else if (f[0] == "send" && f.size() == 5) {
+      r.Blocks.push_back({f[2], f[3], f[4], std::string(), TWriteOutcome::NoAnswer});
+      open.Intent = true;
+    } else if (f[0] == "line" && (f.size() == 7 || f.size() == 8)) {
+      // Seven fields: an earlier version's entry, which tells only whether the PBX took it.
+      TWriteOutcome outcome = f[6] == "1" ? TWriteOutcome::Confirmed : TWriteOutcome::NoAnswer;
+      if (f.size() == 8 && !OutcomeOfWord(f[7], outcome)) continue;
+      const TJournalBlock b{f[2], f[3], f[4], f[5], outcome};
+      if (open.Intent && r.Blocks.back().Sent == b.Sent)
+        r.Blocks.back() = b;
+      else
+        r.Blocks.push_back(b);
+      open.Intent = false;
+    } else if (f[0] == "end" && f.size() == 4) {
       r.EndTime = f[2], r.End = f[3];
+    }
   }
   return runs;
 }
 
+TJournalState ReadJournal(const std::string& Path, std::vector<TJournalRun>& Runs,
+                          std::string& Why) {
+  Runs.clear();
+  bool any = false;
+  for (const std::string& file : {Path + ".1", Path}) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) continue;
+    any = true;
+    std::string text, why;
+    if (!ReadFileUpTo(file, kJournalReadLimit, text, why)) {
+      Why = "Cannot read the upload journal " + file + ": " + why + ".";
+      return TJournalState::Failed;
+    }
+    if (!text.empty() && !LooksLikeJournal(text)) {
+      Why = "The file " + file + " is not an upload journal: none of its lines is an entry.";
+      return TJournalState::Failed;
+    }
+    for (TJournalRun& r : ParseJournal(text)) Runs.push_back(std::move(r));
+  }
+  if (!any) {
+    Why = "the journal " + Path + " does not exist";
+    return TJournalState::Missing;
+  }
+  return TJournalState::Read;
+}
+
 std::vector<TJournalRun> ReadJournal(const std::string& Path) {
-  std::vector<TJournalRun> runs = ParseJournal(ReadWholeFile(Path + ".1"));
-  for (TJournalRun& r : ParseJournal(ReadWholeFile(Path))) runs.push_back(std::move(r));
+  std::vector<TJournalRun> runs;
+  std::string why;
+  ReadJournal(Path, runs, why);
   return runs;
 }
 
 std::string JournalRunText(const TJournalRun& Run, bool Full) {
-  int taken = 0;
-  for (const TJournalBlock& b : Run.Blocks) taken += b.Taken;
-  std::string text = Format("%s  %s  %s  %s  %s: %d lines written, %d refused or unconfirmed, %s",
-                            Run.Time.c_str(), Run.Device.c_str(), Run.Version.c_str(),
+  int count[4] = {};
+  for (const TJournalBlock& b : Run.Blocks) ++count[static_cast<int>(b.Outcome)];
+  std::string lines = Format("%d lines: %d confirmed", int(Run.Blocks.size()),
+                             count[int(TWriteOutcome::Confirmed)]);
+  if (const int n = count[int(TWriteOutcome::Differs)])
+    lines += Format(", %d answered with another line", n);
+  if (const int n = count[int(TWriteOutcome::NoAnswer)])
+    lines += Format(", %d refused or unconfirmed", n);
+  if (const int n = count[int(TWriteOutcome::NotSent)]) lines += Format(", %d not sent", n);
+  std::string text = Format("%s  %s  %s  %s  %s: %s, %s", Run.Time.c_str(), Run.Device.c_str(),
+                            Run.Version.c_str(),
                             Run.Source.empty() ? "(configuration in the window)" : Run.Source.c_str(),
-                            Run.Mode.c_str(), taken, int(Run.Blocks.size()) - taken,
+                            Run.Mode.c_str(), lines.c_str(),
                             Run.End.empty() ? "did not end (the program stopped)"
                                             : ("ended " + Run.End).c_str());
   if (!Run.Backup.empty()) text += "\n  backup: " + Run.Backup;
   if (Full)
-    for (const TJournalBlock& b : Run.Blocks)
-      text += Format("\n  %s  %s: '%s' -> '%s'", b.Taken ? "ok     " : "NOT OK ", b.Head.c_str(),
-                     b.Before.c_str(), b.Sent.c_str());
+    for (const TJournalBlock& b : Run.Blocks) {
+      static const char* const kMarks[] = {"ok       ", "DIFFERS  ", "NOT OK   ", "NOT SENT "};
+      text += Format("\n  %s%s: '%s' -> '%s'", kMarks[static_cast<int>(b.Outcome)],
+                     b.Head.c_str(), b.Before.c_str(), b.Sent.c_str());
+      if (b.Outcome == TWriteOutcome::Differs)
+        text += Format(" (the PBX answered '%s')", b.Answer.c_str());
+    }
   return text;
 }
 
@@ -146,31 +247,57 @@ TJournalWriter::~TJournalWriter() {
   if (fFd >= 0) ::close(fFd);
 }
 
-bool TJournalWriter::Put(const std::string& Line, std::string* Error) {
+bool TJournalWriter::Put(std::vector<std::string> F, bool Sync) {
   if (fFd < 0) return false;
-  const ssize_t n = ::write(fFd, Line.data(), Line.size());
-  if (n != static_cast<ssize_t>(Line.size()) || ::fsync(fFd) != 0) {
-    if (Error) *Error = std::strerror(errno == 0 ? EIO : errno);
+  F.insert(F.begin() + 1, fId);
+  std::string line = Join(F);
+  // A line left without its end (a kill or a full disk cut it) is closed first, with "\r"
+  // before the line end: no entry holds that byte, so no reader takes the cut line for one.
+  struct stat st {};
+  char last = '\n';
+  if (::fstat(fFd, &st) == 0 && st.st_size > 0 && ::pread(fFd, &last, 1, st.st_size - 1) == 1 &&
+      last != '\n')
+    line = "\r\n" + line;
+  // One write() in all but the rarest case: only a signal or a full disk writes less, and then
+  // the rest either follows or fails.
+  size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = ::write(fFd, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (done < line.size() || (Sync && ::fsync(fFd) != 0)) {
+    if (fError.empty())
+      fError = "Cannot write the upload journal " + fPath + ": " + std::strerror(errno);
     return false;
   }
   return true;
 }
 
 bool TJournalWriter::Begin(const std::string& Path, const TJournalRun& Run, std::string& Error) {
+  static int runsBegun = 0;
+  fPath = Path;
+  fError.clear();
   struct stat st{};
   if (::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kJournalRotateBytes)
     std::rename(Path.c_str(), (Path + ".1").c_str());
-  fFd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  std::string why;
+  fFd = OpenAppendFile(Path, 0600, why, true);
   if (fFd < 0) {
-    Error = "Cannot write the upload journal " + Path + ": " + std::strerror(errno);
+    Error = "Cannot write the upload journal " + Path + ": " + why;
     return false;
   }
-  std::string why;
-  fId = Format("%d-%lld", static_cast<int>(::getpid()), static_cast<long long>(std::time(nullptr)));
-  if (!Put(Join({"run", fId, Run.Time.empty() ? LocalTime() : Run.Time, Run.Device, Run.Version,
-                 Run.Source, Run.Hash, Run.Mode, Run.Backup}),
-           &why)) {
-    Error = "Cannot write the upload journal " + Path + ": " + why;
+  // The count keeps apart two runs of one program begun within a second.
+  fId = Format("%d-%lld-%d", static_cast<int>(::getpid()), static_cast<long long>(std::time(nullptr)),
+               ++runsBegun);
+  if (!Put({"run", Run.Time.empty() ? LocalTime() : Run.Time, Run.Device, Run.Version, Run.Source,
+            Run.Hash, Run.Mode, Run.Backup},
+           true)) {
+    Error = fError;
     ::close(fFd);
     fFd = -1;
     return false;
@@ -178,12 +305,20 @@ bool TJournalWriter::Begin(const std::string& Path, const TJournalRun& Run, std:
   return true;
 }
 
-bool TJournalWriter::Block(const TJournalBlock& B) {
-  return Put(Join({"line", fId, B.Head, B.Before, B.Sent, B.Confirmed, B.Taken ? "1" : "0"}), nullptr);
+bool TJournalWriter::Backup(const std::string& File) { return Put({"backup", File}, true); }
+
+bool TJournalWriter::Intent(const TJournalBlock& B) {
+  return Put({"send", B.Head, B.Before, B.Sent}, false);
+}
+
+bool TJournalWriter::Outcome(const TJournalBlock& B) {
+  return Put({"line", B.Head, B.Before, B.Sent, B.Answer, B.Taken() ? "1" : "0",
+              OutcomeWord(B.Outcome)},
+             true);
 }
 
 bool TJournalWriter::End(const std::string& Result) {
-  const bool ok = Put(Join({"end", fId, LocalTime(), Result}), nullptr);
+  const bool ok = Put({"end", LocalTime(), Result}, true);
   if (fFd >= 0) ::close(fFd);
   fFd = -1;
   return ok;

@@ -64,46 +64,88 @@ std::string PbxTag(const std::string& Version) {
   return tag.empty() ? std::string("PBX") : tag;
 }
 
-// Removes the oldest backups of the PBX beyond the number kept (names sort by their time).
-void PruneBackups(const std::string& Dir, const std::string& Tag) {
-  DIR* d = ::opendir(Dir.c_str());
-  if (!d) return;
-  std::vector<std::string> mine;
-  const std::string suffix = "-" + Tag + ".ta";
-  while (dirent* e = ::readdir(d)) {
-    const std::string n = e->d_name;
-    if (n.rfind("backup-", 0) == 0 && n.size() > suffix.size() &&
-        n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0)
-      mine.push_back(n);
+// The parts of a backup name made by BackupName: "backup-<date>-<time>-<tag>[.<n>].ta".
+bool ParseBackupName(const std::string& Name, std::string& Stamp, std::string& Tag, int& Count) {
+  static const std::string head = "backup-", tail = ".ta";
+  constexpr size_t kStamp = 15;  // "20261209-214005"
+  if (Name.size() <= head.size() + kStamp + 1 + tail.size() || Name.rfind(head, 0) != 0 ||
+      Name.compare(Name.size() - tail.size(), tail.size(), tail) != 0)
+    return false;
+  Stamp = Name.substr(head.size(), kStamp);
+  for (size_t i = 0; i < kStamp; ++i)
+    if (i == 8 ? Stamp[i] != '-' : (Stamp[i] < '0' || Stamp[i] > '9')) return false;
+  if (Name[head.size() + kStamp] != '-') return false;
+  Tag = Name.substr(head.size() + kStamp + 1,
+                    Name.size() - head.size() - kStamp - 1 - tail.size());
+  Count = 1;
+  // A tag holds no ".": what follows the last one is the count of a name taken twice.
+  if (const size_t dot = Tag.rfind('.'); dot != std::string::npos) {
+    const std::string n = Tag.substr(dot + 1);
+    if (n.empty() || n.size() > 6 || n.find_first_not_of("0123456789") != std::string::npos)
+      return false;
+    Count = std::stoi(n);
+    Tag.resize(dot);
   }
-  ::closedir(d);
-  std::sort(mine.begin(), mine.end());
-  for (size_t i = 0; i + kBackupsKept < mine.size(); ++i) std::remove((Dir + mine[i]).c_str());
+  return !Tag.empty();
 }
 
-std::string BackupName(const std::string& Version) {
+// Removes the oldest backups of exactly this PBX beyond the number kept, never Made, the one
+// this run has just made (a clock set back would make it the oldest). The tag is compared
+// whole: the backups of a PBX whose tag merely ends the same way are another PBX's.
+void PruneBackups(const std::string& Dir, const std::string& Tag, const std::string& Made) {
+  DIR* d = ::opendir(Dir.c_str());
+  if (!d) return;
+  struct TBackup {
+    std::string Stamp;
+    int Count;
+    std::string Name;
+  };
+  std::vector<TBackup> mine;
+  while (dirent* e = ::readdir(d)) {
+    std::string stamp, tag;
+    int count = 0;
+    if (ParseBackupName(e->d_name, stamp, tag, count) && tag == Tag && Dir + e->d_name != Made)
+      mine.push_back({stamp, count, e->d_name});
+  }
+  ::closedir(d);
+  std::sort(mine.begin(), mine.end(), [](const TBackup& A, const TBackup& B) {
+    return A.Stamp != B.Stamp ? A.Stamp < B.Stamp : A.Count < B.Count;
+  });
+  for (size_t i = 0; i + kBackupsKept < mine.size() + 1; ++i)
+    std::remove((Dir + mine[i].Name).c_str());
+}
+
+// The Count-th name for a backup of the PBX made now; the first has no count.
+std::string BackupName(const std::string& Version, int Count) {
   const std::time_t t = std::time(nullptr);
   std::tm tm{};
   localtime_r(&t, &tm);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
-  return Format("backup-%s-%s.ta", stamp, PbxTag(Version).c_str());
+  return Format("backup-%s-%s%s.ta", stamp, PbxTag(Version).c_str(),
+                Count > 1 ? Format(".%d", Count).c_str() : "");
 }
 
 }  // namespace
+
+std::string NoRoomText(long long FreeBytes, const std::string& Folder) {
+  return Format("Only %lld kB are free in the folder\r%s\rThe backup and the upload journal "
+                "need at least %lld kB. Nothing was uploaded; make room on the disk first.",
+                FreeBytes / 1024, Folder.c_str(), kMinFreeBytes / 1024);
+}
 
 std::string BackupsDir() { return AppPaths().DataDir + "backups/"; }
 
 TUploadGuard::TUploadGuard(TSysData& Store) : fStore(Store) {}
 
 TUploadGuard::~TUploadGuard() {
+  SetBlockWriteGate(nullptr);
   SetBlockWriteObserver(nullptr);
   // A run that ended by an exception (the user's abort among them) is not an Ok one.
   if (fJournal.IsOpen() && !fEnded) fJournal.End("aborted");
 }
 
-bool TUploadGuard::MakeBackup(TRunDirection Direction, const std::string& File,
-                              std::string& Error) {
+bool TUploadGuard::MakeBackup(TRunDirection Direction, std::string& Bytes, std::string& Error) {
   // What the PBX holds, line by line: known from this connection, else asked.
   std::vector<TCmdData*> unknown;
   int written = 0;
@@ -157,72 +199,122 @@ bool TUploadGuard::MakeBackup(TRunDirection Direction, const std::string& File,
         b->SetData(it->second);
     }
   }
-  const std::string bytes = DataFileImage(backup, fStore.Settings.PackedFile);
-  if (!ReplaceFileContents(File, bytes, Error)) {
-    Error = "The backup " + File + " could not be written (" + Error + "); nothing was uploaded.";
+  Bytes = DataFileImage(backup, fStore.Settings.PackedFile);
+  return true;
+}
+
+bool TUploadGuard::WriteBackup(const std::string& Named, const std::string& Version,
+                               const std::string& Bytes, std::string& Error) {
+  // A backup never takes another file's place: not an older backup of another PBX made in the
+  // same second, not the file being uploaded. It holds the system password: the owner's alone.
+  std::string why;
+  bool exists = false;
+  if (!Named.empty()) {
+    if (WriteNewFile(Named, Bytes, why, 0600, exists)) {
+      fBackupFile = Named;
+      return true;
+    }
+    Error = exists ? "The backup file " + Named +
+                         " exists: a backup never replaces a file. Nothing was uploaded; give "
+                         "a new name."
+                   : "The backup " + Named + " could not be written (" + why +
+                         "); nothing was uploaded.";
     return false;
   }
-  return true;
+  ::mkdir(BackupsDir().c_str(), 0700);
+  for (int count = 1; count <= 100; ++count) {
+    const std::string file = BackupsDir() + BackupName(Version, count);
+    if (WriteNewFile(file, Bytes, why, 0600, exists)) {
+      fBackupFile = file;
+      return true;
+    }
+    if (!exists) {
+      Error = "The backup " + file + " could not be written (" + why + "); nothing was uploaded.";
+      return false;
+    }
+  }
+  Error = "No free name for the backup in " + BackupsDir() + "; nothing was uploaded.";
+  return false;
 }
 
 bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Options,
                          std::string& Error) {
   const std::string journal = Options.JournalPath.empty() ? JournalFile() : Options.JournalPath;
   EnsureAppDirs();
-  std::string backup;
-  if (Options.Backup) {
-    backup = Options.BackupFile;
-    if (backup.empty()) {
-      ::mkdir(BackupsDir().c_str(), 0700);
-      backup = BackupsDir() + BackupName(PbxComm().PbxVersion());
-    }
-  }
+  const std::string version = PbxComm().PbxVersion();
+  const std::string backupDir = !Options.Backup               ? std::string()
+                                : Options.BackupFile.empty() ? BackupsDir()
+                                                             : Folder(Options.BackupFile);
   // No room: refused before anything is sent, since a backup or a journal that cannot be
   // written would leave the upload without its way back.
-  for (const std::string& dir : {Folder(journal), backup.empty() ? std::string() : Folder(backup)}) {
+  for (const std::string& dir : {Folder(journal), backupDir}) {
     if (dir.empty()) continue;
     const long long free = FreeBytes(dir);
     if (free >= 0 && free < kMinFreeBytes) {
-      Error = Format("Only %lld kB are free in %s: the backup and the upload journal need at "
-                     "least %lld kB. Nothing was uploaded; make room on the disk first.",
-                     free / 1024, dir.c_str(), kMinFreeBytes / 1024);
+      Error = NoRoomText(free, dir);
       return false;
     }
   }
   TJournalRun run;
   run.Device = Options.Device;
-  run.Version = PbxComm().PbxVersion();
+  run.Version = version;
   run.Source = Options.Source;
   run.Hash = Options.SourceHash;
   run.Mode = Options.Mode;
-  run.Backup = backup;
   if (!fJournal.Begin(journal, run, Error)) {
     Error += ". Nothing was uploaded.";
     return false;
   }
-  if (!backup.empty()) {
-    if (!MakeBackup(Direction, backup, Error)) {
-      fJournal.End("failed");
-      fEnded = true;
-      return false;
+  const auto refuse = [this](std::string& Why, const std::string& Text) {
+    Why = Text;
+    fJournal.End("failed");
+    fEnded = true;
+    return false;
+  };
+  if (Options.Backup) {
+    std::string bytes;
+    if (!MakeBackup(Direction, bytes, Error)) return refuse(Error, Error);
+    if (!bytes.empty()) {
+      if (!WriteBackup(Options.BackupFile, version, bytes, Error)) return refuse(Error, Error);
+      // Named in the journal only now that it is complete.
+      if (!fJournal.Backup(fBackupFile))
+        return refuse(Error, fJournal.Error() + ". Nothing was uploaded.");
+      if (Options.BackupFile.empty()) PruneBackups(BackupsDir(), PbxTag(version), fBackupFile);
     }
-    PruneBackups(Folder(backup), PbxTag(run.Version));
-    fBackupFile = backup;
   }
+  // Nothing goes out that the journal does not hold: the entry of intent comes first, and once
+  // an entry could not be written no further line is sent.
+  SetBlockWriteGate([this](const std::string& Line) {
+    if (fJournal.Failed()) return false;
+    const std::string head = HeadOfLine(Line);
+    const auto it = fBefore.find(head);
+    return fJournal.Intent(
+        {head, it == fBefore.end() ? std::string() : it->second, Line, std::string(),
+         TWriteOutcome::NoAnswer});
+  });
   SetBlockWriteObserver([this](const TBlockWrite& W) {
+    if (fJournal.Failed()) return;  // the gate kept it off the line, or the journal is lost
     const std::string head = HeadOfLine(W.Sent);
     const auto it = fBefore.find(head);
-    fJournal.Block({head, it == fBefore.end() ? std::string() : it->second, W.Sent,
-                    W.Taken() ? W.Answer : std::string(), W.Taken()});
+    fJournal.Outcome({head, it == fBefore.end() ? std::string() : it->second, W.Sent, W.Answer,
+                      W.Outcome});
   });
   return true;
 }
 
 void TUploadGuard::End(const TRunResult& Run) {
+  SetBlockWriteGate(nullptr);
   SetBlockWriteObserver(nullptr);
   if (!fJournal.IsOpen()) return;
-  fJournal.End(Run.Aborted ? "aborted" : Run.Ok ? "ok" : "failed");
+  const bool lost = fJournal.Failed();
+  // Where the disk still takes it: a run whose journal is incomplete did not end Ok.
+  fJournal.End(Run.Aborted ? "aborted" : Run.Ok && !lost ? "ok" : "failed");
   fEnded = true;
+  if (lost)
+    fJournalError = fJournal.Error() +
+                    ".\rThe upload stopped before its next line: what the journal does not hold "
+                    "was not sent, and those lines are still to be uploaded. Make room on the "
+                    "disk and upload again (--resume sends only what the PBX has not confirmed).";
 }
 
 bool HasUnfinishedUpload(const std::vector<TJournalRun>& Journal, const std::string& Source) {
@@ -267,8 +359,12 @@ namespace {
 // answered with. False when the write tells nothing of what the PBX holds (never sent, or sent
 // without an answer that could be taken).
 bool LeftOnPbx(const TJournalBlock& B, std::string& Text) {
-  if (!B.Taken) return false;
-  Text = B.Confirmed.empty() ? B.Sent : B.Confirmed;
+  if (B.Outcome == TWriteOutcome::Differs) {
+    Text = B.Answer;
+    return true;
+  }
+  if (!B.Taken()) return false;
+  Text = B.Answer.empty() ? B.Sent : B.Answer;
   return true;
 }
 
@@ -319,11 +415,11 @@ bool PrepareResume(TSysData& Store, const std::vector<TJournalRun>& Journal,
       std::string text;
       if (LeftOnPbx(b, text))
         left[b.Head] = text;
-      else
+      else if (b.Outcome != TWriteOutcome::NotSent)
         left.erase(b.Head);  // the PBX may hold the line before or the one sent
-      if (b.Taken)
+      if (b.Taken())
         taken[b.Head] = b.Sent;
-      else
+      else if (b.Outcome != TWriteOutcome::NotSent)
         taken.erase(b.Head);
     }
   // A PBX that is another one, or one changed since by someone else, holds other lines there;

@@ -16,7 +16,7 @@ class TSysData;
 
 // Refuse an upload when the backups' or the journal's disk has less room than this.
 constexpr long long kMinFreeBytes = 4ll * 1024 * 1024;
-// Backups kept per PBX (by version text); older ones are removed.
+// Backups kept per PBX (by version text) in the backups folder; older ones are removed.
 constexpr int kBackupsKept = 50;
 // Above this many lines whose PBX text is not known, the backup reads the whole configuration
 // with the group reads (whole lists at once) instead of one query per line.
@@ -24,7 +24,7 @@ constexpr int kBackupQueriesMax = 300;
 
 struct TUploadGuardOptions {
   bool Backup = true;
-  std::string BackupFile;  // empty: a name in the backups folder
+  std::string BackupFile;  // empty: a new name in the backups folder; never an existing file
   std::string Source;      // the data file uploaded; empty for the configuration in memory
   std::string SourceHash;  // BytesHash of its bytes
   std::string Device;
@@ -34,6 +34,10 @@ struct TUploadGuardOptions {
 
 // The backups folder: "backups/" in the data folder.
 std::string BackupsDir();
+
+// The refusal of an upload for too little room in Folder, in lines of its own: the folder may
+// have a long name.
+std::string NoRoomText(long long FreeBytes, const std::string& Folder);
 
 class TUploadGuard {
  public:
@@ -48,18 +52,27 @@ class TUploadGuard {
   bool Begin(TRunDirection Direction, const TUploadGuardOptions& Options, std::string& Error);
   // The run's end in the journal.
   void End(const TRunResult& Run);
+  // After End: why the upload stopped early because the journal could not be written (every
+  // line after the failed entry was kept off the line); empty when the journal held.
+  const std::string& JournalError() const { return fJournalError; }
 
+  // The backup made (complete, and named in the journal); empty when none.
   const std::string& BackupFile() const { return fBackupFile; }
   // Commands the backup sent (0 when every line's PBX text was known).
   int BackupCommands() const { return fBackupCommands; }
 
  private:
-  bool MakeBackup(TRunDirection Direction, const std::string& File, std::string& Error);
+  // What the PBX holds in the lines the run writes, as a data file; empty when none is written.
+  bool MakeBackup(TRunDirection Direction, std::string& Bytes, std::string& Error);
+  // Named: the file the user chose; else a new name in the backups folder.
+  bool WriteBackup(const std::string& Named, const std::string& Version, const std::string& Bytes,
+                   std::string& Error);
 
   TSysData& fStore;
   TJournalWriter fJournal;
   std::map<std::string, std::string> fBefore;  // head -> what the PBX held
   std::string fBackupFile;
+  std::string fJournalError;
   int fBackupCommands = 0;
   bool fEnded = false;
 };

@@ -174,20 +174,31 @@ int TCmd009S::PlanToSend() const {
 }
 
 std::vector<TCmd009S::TNumberIssue> TCmd009S::NumberIssues() const {
+  const auto ofAPlan = [](const std::string& N) {
+    if (N.empty() || N.find_first_not_of("0123456789") != std::string::npos) return false;
+    const int v = LeadingInt(N);
+    return N.size() == 2 ? v >= kPlan3Min && v <= kPlan3Max
+                         : N.size() == 3 && v >= kPlan1Min && v <= kPlan2Max;
+  };
+  // The plan is told by the first sound number, port 1's unless that one is no number of any
+  // plan: a wrong first number is that port's fault, not every other port's.
+  int planPort = 0;
+  for (int i = 0; i < Count() && !planPort; ++i)
+    if (ofAPlan(Number(Items(i)))) planPort = i + 1;
+  const size_t digits = planPort ? Number(Items(planPort - 1)).size() : 0;
   std::vector<TNumberIssue> out;
-  const size_t digits = Count() > 0 ? Number(Items(0)).size() : 0;
   for (int i = 0; i < Count(); ++i) {
     const std::string n = Number(Items(i));
     if (n.empty()) {
       out.push_back({TNumberIssue::NoNumber, i + 1, 0, n});
       continue;
     }
-    const int v = LeadingInt(n);
-    const bool fits = n.size() == digits && n.find_first_not_of("0123456789") == std::string::npos &&
-                      (digits == 2 ? v >= kPlan3Min && v <= kPlan3Max
-                                   : digits == 3 && v >= kPlan1Min && v <= kPlan2Max);
-    if (!fits) {
+    if (!ofAPlan(n)) {
       out.push_back({TNumberIssue::NoPlan, i + 1, 0, n});
+      continue;
+    }
+    if (n.size() != digits) {
+      out.push_back({TNumberIssue::OtherPlan, i + 1, planPort, n});
       continue;
     }
     bool first = true;  // the first port with this number speaks for all that share it
@@ -211,10 +222,16 @@ bool TCmd009S::NumbersSendable() const {
                        i.Port));
       break;
     case TNumberIssue::NoPlan:
-      ShowError(Format("Cmd 009: port %d has the extension number '%s', which no numbering plan "
-                       "takes together with the number of port 1: two digits 10-49 (plan 3) or "
+      ShowError(Format("Cmd 009: port %d has the extension number '%s', which is no number of "
+                       "any numbering plan: extension numbers are two digits 10-49 (plan 3) or "
                        "three digits 100-499 (plans 1 and 2). No extension number was sent.",
                        i.Port, i.Number.c_str()));
+      break;
+    case TNumberIssue::OtherPlan:
+      ShowError(Format("Cmd 009: port %d has the extension number '%s', port %d has '%s': all "
+                       "ports need numbers of one numbering plan, two digits 10-49 (plan 3) or "
+                       "three digits 100-499 (plans 1 and 2). No extension number was sent.",
+                       i.Port, i.Number.c_str(), i.Other, NumberOfJack(i.Other).c_str()));
       break;
     case TNumberIssue::Same:
       ShowInformation(Format(

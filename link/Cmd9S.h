@@ -58,13 +58,15 @@ class TCmd009S : public TCmdList {
   int PlanToSend() const;
 
   // What keeps the wanted numbers from being sent, port by port (1-based): a port without a
-  // number, a number that no plan takes together with port 1's (two digits 10-49 under plan 3,
-  // three digits 100-499 under plans 1 and 2), a later port wanting the number of an earlier
-  // one. Upload refuses at the first; the check before an upload lists them all.
+  // number, a number no plan has (plan 3 takes two digits 10-49, plans 1 and 2 three digits
+  // 100-499), a number of another plan than the first sound number's (port 1's, as a rule), a
+  // later port wanting the number of an earlier one. Upload refuses at the first; the check
+  // before an upload lists them all.
   struct TNumberIssue {
-    enum TKind { NoNumber, NoPlan, Same } Kind;
+    enum TKind { NoNumber, NoPlan, OtherPlan, Same } Kind;
     int Port;            // the port the issue is about
-    int Other;           // Same: the later port with the same number; else 0
+    int Other;           // Same: the later port with the same number; OtherPlan: the port
+                         // whose plan the others must share; else 0
     std::string Number;  // the port's number
   };
   std::vector<TNumberIssue> NumberIssues() const;

@@ -2,9 +2,8 @@
 
 #include <sys/resource.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include "Errors.h"  // Format
+#include "SafeFile.h"
 
 namespace {
 
@@ -43,33 +42,30 @@ void TRunMeasure::End(const std::string& Kind, int Index, const std::string& Tit
 }
 
 bool TRunMeasure::Write(const std::string& Path, std::string& Error) const {
-  FILE* f = std::fopen(Path.c_str(), "w");
-  if (!f) {
-    Error = Path + ": " + std::strerror(errno);
-    return false;
-  }
-  std::fprintf(f,
-               "# phase\tindex\tstart_us\twall_us\tcpu_us\tsent\treceived\texchanges\tcommands\t"
-               "pause_us\tok\ttitle\n");
+  std::string text =
+      "# phase\tindex\tstart_us\twall_us\tcpu_us\tsent\treceived\texchanges\tcommands\t"
+      "pause_us\tok\ttitle\n";
   const auto origin = fPhases.empty() ? std::chrono::steady_clock::time_point()
                                       : fPhases.front().From.Time;
   for (const TPhase& p : fPhases) {
     const TLineCounters& a = p.From.Line;
     const TLineCounters& b = p.To.Line;
-    std::fprintf(f, "%s\t%d\t%lld\t%lld\t%llu\t%llu\t%llu\t%llu\t%llu\t%llu\t%d\t%s\n",
-                 p.Kind.c_str(), p.Index, static_cast<long long>(Micros(p.From.Time - origin)),
-                 static_cast<long long>(Micros(p.To.Time - p.From.Time)),
-                 static_cast<unsigned long long>(p.To.CpuMicros - p.From.CpuMicros),
-                 static_cast<unsigned long long>(b.BytesSent - a.BytesSent),
-                 static_cast<unsigned long long>(b.BytesReceived - a.BytesReceived),
-                 static_cast<unsigned long long>(b.Exchanges - a.Exchanges),
-                 static_cast<unsigned long long>(b.Commands - a.Commands),
-                 static_cast<unsigned long long>(b.PauseMicros - a.PauseMicros), p.Ok ? 1 : 0,
-                 p.Title.c_str());
+    text += Format("%s\t%d\t%lld\t%lld\t%llu\t%llu\t%llu\t%llu\t%llu\t%llu\t%d\t%s\n",
+                   p.Kind.c_str(), p.Index, static_cast<long long>(Micros(p.From.Time - origin)),
+                   static_cast<long long>(Micros(p.To.Time - p.From.Time)),
+                   static_cast<unsigned long long>(p.To.CpuMicros - p.From.CpuMicros),
+                   static_cast<unsigned long long>(b.BytesSent - a.BytesSent),
+                   static_cast<unsigned long long>(b.BytesReceived - a.BytesReceived),
+                   static_cast<unsigned long long>(b.Exchanges - a.Exchanges),
+                   static_cast<unsigned long long>(b.Commands - a.Commands),
+                   static_cast<unsigned long long>(b.PauseMicros - a.PauseMicros), p.Ok ? 1 : 0,
+                   p.Title.c_str());
   }
-  const bool ok = std::ferror(f) == 0;
-  if (std::fclose(f) != 0 || !ok) {
-    Error = Path + ": write failed";
+  // Through the one writer of files: a device or a pipe given as the file is refused, and an
+  // older measurement stays whole until the new one is.
+  std::string why;
+  if (!ReplaceFileContents(Path, text, why)) {
+    Error = Path + ": " + why;
     return false;
   }
   return true;

@@ -616,7 +616,14 @@ void TMainForm::UploadToPbx() {
 }
 
 void TMainForm::ShowUploadHistory() {
-  TUploadHistoryDlg dlg(this, ReadJournal(JournalFile()));
+  std::vector<TJournalRun> runs;
+  std::string why;
+  // A journal that is not one (a folder, garbage) is said so, not shown as "no upload".
+  if (ReadJournal(JournalFile(), runs, why) == TJournalState::Failed) {
+    ShowError(why);
+    return;
+  }
+  TUploadHistoryDlg dlg(this, std::move(runs));
   dlg.exec();
 }
 

@@ -131,6 +131,11 @@ TRunResult TReadAllDlg::Run(TSysData& Store) {
                                 : "Backup: " + QString::fromStdString(fBackupFile));
         r = RunGroups(Store, fDirection, ev);
         guard.End(r);
+        if (!guard.JournalError().empty()) {
+          r.Ok = false;
+          fBackupLbl->setText(QString::fromStdString(guard.JournalError()));
+          ShowError(guard.JournalError());
+        }
       }
     }
   } catch (const EAbortOperation&) {

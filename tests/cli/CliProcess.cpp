@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -54,7 +55,8 @@ int Decode(int Status) {
 }  // namespace
 
 TChild::TChild(const std::string& Exe, const std::vector<std::string>& Args,
-               const std::vector<std::string>& Env, const std::string& OutFile, bool ErrOnPty) {
+               const std::vector<std::string>& Env, const std::string& OutFile, bool ErrOnPty,
+               long long FileSizeLimit) {
   std::vector<std::string> argv{Exe};
   argv.insert(argv.end(), Args.begin(), Args.end());
   std::vector<std::string> env = Environment(Env);
@@ -76,6 +78,11 @@ TChild::TChild(const std::string& Exe, const std::vector<std::string>& Args,
     dup2(in, 0);
     dup2(out, 1);
     dup2(errWrite, 2);
+    if (FileSizeLimit >= 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(FileSizeLimit), static_cast<rlim_t>(FileSizeLimit)};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     execve(Exe.c_str(), argp.data(), envp.data());
     _exit(127);
   }

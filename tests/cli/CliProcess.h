@@ -13,8 +13,11 @@ class TChild {
   // Starts Exe with Args; Env entries ("NAME=value") are added to this process's environment.
   // Standard output goes to OutFile, standard input comes from /dev/null. With ErrOnPty the
   // child's standard error is a pseudo-terminal (so it draws its progress bars), else a pipe.
+  // With FileSizeLimit, no file of the child grows beyond that many bytes: a write there fails
+  // as on a full disk (RLIMIT_FSIZE, its signal ignored).
   TChild(const std::string& Exe, const std::vector<std::string>& Args,
-         const std::vector<std::string>& Env, const std::string& OutFile, bool ErrOnPty = false);
+         const std::vector<std::string>& Env, const std::string& OutFile, bool ErrOnPty = false,
+         long long FileSizeLimit = -1);
   ~TChild();
   TChild(const TChild&) = delete;
   TChild& operator=(const TChild&) = delete;

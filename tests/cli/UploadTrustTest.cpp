@@ -117,9 +117,13 @@ TEST_F(UploadTrustTest, NoiseTowardsThePbxNeverPassesForAWrittenLineAndTheResume
   EXPECT_NE(noisy.Err.find("did not store the line as it was sent"), std::string::npos);
   const std::vector<TJournalRun> runs = ReadJournal(Journal());
   ASSERT_EQ(runs.size(), 1u);
-  size_t unconfirmed = 0;
-  for (const TJournalBlock& b : runs[0].Blocks) unconfirmed += !b.Taken;
+  size_t unconfirmed = 0, differs = 0;
+  for (const TJournalBlock& b : runs[0].Blocks) {
+    unconfirmed += !b.Taken();
+    differs += b.Outcome == TWriteOutcome::Differs && !b.Answer.empty() && b.Answer != b.Sent;
+  }
   EXPECT_GE(unconfirmed, 5u);
+  EXPECT_GE(differs, 1u) << "what the PBX stored instead is journaled";
 
   ASSERT_TRUE(sim.Mend());
   const TRun resumed =
@@ -168,7 +172,7 @@ TEST_F(UploadTrustTest, AResumeChecksThatThePbxStillHoldsWhatTheInterruptedUploa
     const std::vector<TJournalRun> runs = ReadJournal(Journal());
     ASSERT_EQ(runs.size(), 1u);
     for (const TJournalBlock& b : runs[0].Blocks) {
-      if (!b.Taken || b.Head.compare(0, 4, "604E") != 0 || touched.size() == 5) continue;
+      if (!b.Taken() || b.Head.compare(0, 4, "604E") != 0 || touched.size() == 5) continue;
       const size_t at = changed.find(b.Sent);
       ASSERT_NE(at, std::string::npos) << b.Sent;
       changed.replace(at, b.Sent.size(), b.Head + "/Someone/");

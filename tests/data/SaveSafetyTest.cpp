@@ -11,7 +11,10 @@
 #include <filesystem>
 #include <functional>
 
+#include "CommKXTA.h"
 #include "DataFile.h"
+#include "Journal.h"
+#include "Measure.h"
 #include "Profile.h"
 #include "SafeFile.h"
 #include "Settings.h"
@@ -298,4 +301,68 @@ TEST(SaveSafety, ReplacementKeepsPermissionsAndFollowsLinks) {
   EXPECT_EQ(std::filesystem::status(dir.File("real.ta")).permissions() &
                 std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// Every writer of the programs refuses a device, a named pipe and a socket with the reason and
+// leaves the node as it was: the data file and everything else replaced through the one writer,
+// a new file (the backup), the dump stream, the error log and trace (appended), the upload
+// journal, the measurements and the settings. Faults caught: a writer that renamed its file
+// over the node (a device replaced), one that opened a named pipe and waited for a reader.
+TEST(SaveSafety, EveryWriterRefusesADeviceANamedPipeAndASocket) {
+  TRecordingFeedback fb;
+  TTempDir dir;
+  TKXTAcomm comm;
+  for (const TNodeKind kind : kNodeKinds) {
+    const std::string node = dir.File("node" + std::to_string(static_cast<int>(kind)));
+    ASSERT_TRUE(MakeNode(node, kind));
+    const std::string reason = NodeReason(kind);
+    const std::vector<std::pair<const char*, std::function<std::string()>>> writers = {
+        {"replace", [&] {
+           std::string e;
+           return ReplaceFileContents(node, "x", e) ? std::string() : e;
+         }},
+        {"data file", [&] {
+           TSysData s;
+           fb.Errors.clear();
+           return s.SaveToFile(node) || fb.Errors.empty() ? std::string() : fb.Errors.back();
+         }},
+        {"dump", [&] {
+           TFileStream f;
+           return f.Create(node) ? std::string() : f.ErrorText();
+         }},
+        {"append", [&] {
+           FILE* f = OpenPrivateAppend(node);
+           if (f) std::fclose(f);
+           std::string why;
+           const int fd = OpenAppendFile(node, 0600, why);
+           if (fd >= 0) ::close(fd);
+           return f || fd >= 0 ? std::string() : why;
+         }},
+        {"journal", [&] {
+           TJournalWriter j;
+           std::string e;
+           return j.Begin(node, TJournalRun(), e) ? std::string() : e;
+         }},
+        {"measurements", [&] {
+           std::string e;
+           return TRunMeasure(comm).Write(node, e) ? std::string() : e;
+         }},
+        {"settings", [&] {
+           TSettings s;
+           LoadSettings(s, node);  // read as defaults, without waiting on a pipe
+           return TIniFile(node).WriteString("System", "Model", "1") ? std::string() : reason;
+         }},
+    };
+    for (const auto& [name, write] : writers) {
+      SCOPED_TRACE(reason + ": " + name);
+      const std::string why = write();
+      EXPECT_NE(why.find(reason), std::string::npos) << why;
+      EXPECT_TRUE(IsNode(node, kind));
+    }
+    // The backup's writer: a new file only, whatever is there.
+    std::string e;
+    bool exists = false;
+    EXPECT_FALSE(WriteNewFile(node, "x", e, 0600, exists));
+    EXPECT_TRUE(exists && IsNode(node, kind));
+  }
 }

@@ -263,4 +263,30 @@ TEST_F(SimStoreTest, BackupFromTheConnectionsReadAndAJournalCutAnywhere) {
       EXPECT_EQ(cut, text.size());
     }
   }
+  // The next run appended to the journal cut at any byte: it starts on a line of its own and
+  // is read whole, and the cut entry is not read, although a line end follows it now. Faults
+  // caught: the next run's first entry glued to the cut line (that run is lost), a cut entry
+  // taken as a whole one (an "end" cut to "o", a line's text cut short).
+  for (size_t cut = 0; cut <= text.size(); ++cut) {
+    dir.Write("j2", text.substr(0, cut));
+    TJournalWriter next;
+    TJournalRun run;
+    run.Source = "next.ta";
+    std::string error;
+    ASSERT_TRUE(next.Begin(dir.File("j2"), run, error)) << error;
+    ASSERT_TRUE(next.End("ok"));
+    const std::vector<TJournalRun> part = ParseJournal(text.substr(0, cut));
+    const std::vector<TJournalRun> runs = ParseJournal(dir.Read("j2"));
+    ASSERT_EQ(runs.size(), part.size() + 1) << cut;
+    EXPECT_EQ(runs.back().Source, "next.ta");
+    EXPECT_EQ(runs.back().End, "ok");
+    if (part.empty()) continue;
+    EXPECT_EQ(runs[0].End, part[0].End) << cut;
+    EXPECT_EQ(runs[0].Backup, part[0].Backup) << cut;
+    ASSERT_EQ(runs[0].Blocks.size(), part[0].Blocks.size()) << cut;
+    for (size_t i = 0; i < runs[0].Blocks.size(); ++i) {
+      EXPECT_EQ(runs[0].Blocks[i].Sent, full[0].Blocks[i].Sent) << cut;
+      EXPECT_EQ(runs[0].Blocks[i].Outcome, part[0].Blocks[i].Outcome) << cut;
+    }
+  }
 }

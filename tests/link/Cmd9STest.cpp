@@ -170,7 +170,11 @@ TEST_F(Cmd009Test, NumbersNoPlanCanTakeStopTheUploadBeforeAnythingIsSent) {
   } cases[] = {
       {5, "101", "Cmd 009: failed to automaticaly resolve problem: both ports 1 and 5 has the "
                  "same Extension number '101'!"},
-      {5, "12", "Cmd 009: port 5 has the extension number '12'"},
+      {5, "12", "Cmd 009: port 5 has the extension number '12', port 1 has '101': all ports "
+                "need numbers of one numbering plan"},
+      // Port 1's own number is of no plan: that is its fault, not a clash with itself.
+      {1, "09", "Cmd 009: port 1 has the extension number '09', which is no number of any "
+                "numbering plan"},
       {5, "500", "Cmd 009: port 5 has the extension number '500'"},
       {5, "1x3", "Cmd 009: port 5 has the extension number '1x3'"},
   };
