@@ -125,20 +125,26 @@ std::vector<TJournalRun> ReadJournal(const std::string& Path) {
   return runs;
 }
 
-std::string JournalRunText(const TJournalRun& Run, bool Full) {
+std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full) {
   int taken = 0;
   for (const TJournalBlock& b : Run.Blocks) taken += b.Taken;
-  std::string text = Format("%s  %s  %s  %s  %s: %d lines written, %d refused or unconfirmed, %s",
-                            Run.Time.c_str(), Run.Device.c_str(), Run.Version.c_str(),
-                            Run.Source.empty() ? "(configuration in the window)" : Run.Source.c_str(),
-                            Run.Mode.c_str(), taken, int(Run.Blocks.size()) - taken,
-                            Run.End.empty() ? "did not end (the program stopped)"
-                                            : ("ended " + Run.End).c_str());
-  if (!Run.Backup.empty()) text += "\n  backup: " + Run.Backup;
+  std::vector<std::string> lines = {
+      Format("%s  %s  %s  %s  %s: %d lines written, %d refused or unconfirmed, %s",
+             Run.Time.c_str(), Run.Device.c_str(), Run.Version.c_str(),
+             Run.Source.empty() ? "(configuration in the window)" : Run.Source.c_str(),
+             Run.Mode.c_str(), taken, int(Run.Blocks.size()) - taken,
+             Run.End.empty() ? "did not end (the program stopped)" : ("ended " + Run.End).c_str())};
+  if (!Run.Backup.empty()) lines.push_back("  backup: " + Run.Backup);
   if (Full)
     for (const TJournalBlock& b : Run.Blocks)
-      text += Format("\n  %s  %s: '%s' -> '%s'", b.Taken ? "ok     " : "NOT OK ", b.Head.c_str(),
-                     b.Before.c_str(), b.Sent.c_str());
+      lines.push_back(Format("  %s  %s: '%s' -> '%s'", b.Taken ? "ok     " : "NOT OK ",
+                             b.Head.c_str(), b.Before.c_str(), b.Sent.c_str()));
+  return lines;
+}
+
+std::string JournalRunText(const TJournalRun& Run, bool Full) {
+  std::string text;
+  for (const std::string& line : JournalRunLines(Run, Full)) text += (text.empty() ? "" : "\n") + line;
   return text;
 }
 

@@ -44,7 +44,9 @@ std::vector<TJournalRun> ParseJournal(const std::string& Text);
 // The runs of the journal file (the rotated file first, then the current one); none when the
 // files are missing.
 std::vector<TJournalRun> ReadJournal(const std::string& Path);
-// A short text per run and, for Full, every line written.
+// A short text per run and, for Full, every line written: one summary line, the backup's line,
+// then one line per line written. JournalRunText joins them with "\n".
+std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full);
 std::string JournalRunText(const TJournalRun& Run, bool Full);
 
 // FNV-1a 64 of Bytes, as 16 hex digits: tells whether a file changed since a run.
