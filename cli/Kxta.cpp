@@ -69,6 +69,10 @@ struct TConnOptions {
   bool Yes = false;
 };
 
+// One line on standard output. What kxta prints there comes from files, the journal and the
+// PBX: it goes out as TerminalText, whether a terminal or a file receives it.
+void Print(const std::string& Line) { std::printf("%s\n", TerminalText(Line).c_str()); }
+
 // A shell user means the current folder by a bare file name; the desktop program's rule (the
 // data folder) would hide the file somewhere else.
 std::string ShellPath(const std::string& Name) {
@@ -482,8 +486,8 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
       }
       int rest = 0;
       ForEachFileBlock(store, [&rest](const TCmdData& B) { rest += B.Changed && !B.Data().empty(); });
-      std::fprintf(stdout, "Resume: %d lines were confirmed by the PBX; sending the other %d.\n",
-                   confirmed, rest);
+      Print(Format("Resume: %d lines were confirmed by the PBX; sending the other %d.", confirmed,
+                   rest));
     }
     TUploadGuard guard(store);
     std::string why;
@@ -493,7 +497,7 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
       return kExitFailed;
     }
     if (!guard.BackupFile().empty())
-      std::fprintf(stdout, "Backup of the PBX before the upload: %s\n", guard.BackupFile().c_str());
+      Print("Backup of the PBX before the upload: " + guard.BackupFile());
     std::fflush(stdout);
     run = RunSteps(conn, store, direction, Fb, measure.get());
     guard.End(run);
@@ -513,6 +517,13 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
   return WriteMeasure(measure.get(), Opt, Fb, rc);
 }
 
+// A run of the journal under its number. Each line goes out as a whole, so that a line break
+// inside a field (a version text's, say) shows as <0A> and starts no line of its own.
+void PrintRun(int Number, const TJournalRun& Run, bool Full) {
+  const std::vector<std::string> lines = JournalRunLines(Run, Full);
+  for (size_t i = 0; i < lines.size(); ++i) Print(i ? lines[i] : std::to_string(Number) + "  " + lines[i]);
+}
+
 int CmdJournal(int Last, int Run) {
   std::vector<TJournalRun> runs;
   std::string why;
@@ -527,7 +538,7 @@ int CmdJournal(int Last, int Run) {
       break;
   }
   if (runs.empty()) {
-    std::printf("No upload in the journal %s.\n", JournalFile().c_str());
+    Print("No upload in the journal " + JournalFile() + ".");
     return kExitOk;
   }
   if (Run > 0) {
@@ -536,12 +547,11 @@ int CmdJournal(int Last, int Run) {
                    runs.size(), Run);
       return kExitUsage;
     }
-    std::printf("%d  %s\n", Run, JournalRunText(runs[size_t(Run - 1)], true).c_str());
+    PrintRun(Run, runs[size_t(Run - 1)], true);
     return kExitOk;
   }
   const int from = std::max(0, static_cast<int>(runs.size()) - Last);
-  for (int i = from; i < static_cast<int>(runs.size()); ++i)
-    std::printf("%d  %s\n", i + 1, JournalRunText(runs[size_t(i)], false).c_str());
+  for (int i = from; i < static_cast<int>(runs.size()); ++i) PrintRun(i + 1, runs[size_t(i)], false);
   return kExitOk;
 }
 
@@ -609,7 +619,7 @@ int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
 int CmdExport(const std::string& File) {
   TSysData store;
   if (!store.LoadFromFile(ShellPath(File))) return kExitFailed;
-  for (const std::string& line : FileBlockTexts(store)) std::printf("%s\n", line.c_str());
+  for (const std::string& line : FileBlockTexts(store)) Print(line);
   return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailed;
 }
 
@@ -621,11 +631,11 @@ int CmdDiff(const std::string& FileA, const std::string& FileB, bool Long) {
   const auto diffs = DiffBlockTexts(FileBlockTexts(a), FileBlockTexts(b));
   for (const TBlockDiff& d : diffs) {
     if (Long) {
-      for (const std::string& line : LongDiffLines(d)) std::printf("%s\n", line.c_str());
+      for (const std::string& line : LongDiffLines(d)) Print(line);
       continue;
     }
-    if (!d.A.empty()) std::printf("- %s\n", d.A.c_str());
-    if (!d.B.empty()) std::printf("+ %s\n", d.B.c_str());
+    if (!d.A.empty()) Print("- " + d.A);
+    if (!d.B.empty()) Print("+ " + d.B);
   }
   std::fflush(stdout);
   return diffs.empty() ? kExitOk : kExitFailed;
@@ -644,16 +654,16 @@ int CmdCheck(const std::string& File) {
   // A line's problems share its head (a line without a head is its own head).
   std::set<std::string> lines;
   for (const TLineProblem& p : problems) {
-    std::printf("%s\n", ProblemText(p).c_str());
+    Print(ProblemText(p));
     lines.insert(p.Head);
   }
   const size_t checked = FileBlockTexts(store).size();
   if (problems.empty())
-    std::printf("No problems: %s checked.\n", Counted(checked, "line", "lines").c_str());
+    Print("No problems: " + Counted(checked, "line", "lines") + " checked.");
   else
-    std::printf("%s in %zu of %s checked.\n",
-                Counted(problems.size(), "problem", "problems").c_str(), lines.size(),
-                Counted(checked, "line", "lines").c_str());
+    Print(Counted(problems.size(), "problem", "problems") + " in " +
+          std::to_string(lines.size()) + " of " + Counted(checked, "line", "lines") +
+          " checked.");
   const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
   return problems.empty() && written ? kExitOk : kExitFailed;
 }

@@ -22,31 +22,23 @@ constexpr int kBarCells = 24;
 
 }  // namespace
 
+std::string TerminalText(const std::string& Text) { return EscapeUnprintable(Text); }
+
 std::string TerminalLines(const std::string& Text, bool Whole) {
   TStringList lines = SplitLines(Text);
   while (!lines.empty() && TrimBlanks(lines.back()).empty()) lines.pop_back();
-  // Messages carry the PBX's own bytes (a version text, a refused or damaged answer): control
-  // characters and bytes beyond ASCII are shown as <XX>, so that none of them can move the
-  // cursor or change the terminal, and a long answer is cut to a few lines.
+  // Messages carry the PBX's own bytes (a version text, a refused or damaged answer) and
+  // quote files: a long answer is cut to a few lines.
   std::string s;
   const size_t shown =
       Whole || lines.size() <= kMaxMessageLines ? lines.size() : kMaxMessageLines - 1;
   for (size_t i = 0; i < shown; ++i) {
     if (i) s += '\n';
-    size_t n = 0;
-    for (unsigned char c : lines[i]) {
-      if (++n > kMaxMessageLineChars && !Whole) {
-        s += "...";
-        break;
-      }
-      if (c < 0x20 || c >= 0x7f) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "<%02X>", c);
-        s += hex;
-      } else {
-        s += static_cast<char>(c);
-      }
-    }
+    const std::string& line = lines[i];
+    if (Whole || line.size() <= kMaxMessageLineChars)
+      s += TerminalText(line);
+    else
+      s += TerminalText(line.substr(0, kMaxMessageLineChars)) + "...";
   }
   if (shown < lines.size()) s += Format("\n... (%zu more lines)", lines.size() - shown);
   return s;
@@ -65,7 +57,7 @@ void TTerminalFeedback::DrawBarLocked(bool Force) {
   const int cells = fMaximum > 0 ? std::min(kBarCells, fPosition * kBarCells / fMaximum) : 0;
   if (!Force && cells == fDrawnCells) return;
   fDrawnCells = cells;
-  std::string text = fBarText;
+  std::string text = TerminalText(fBarText);
   std::string bar;
   if (fMaximum > 0) {
     bar = " [" + std::string(static_cast<size_t>(cells), '#') +
@@ -149,7 +141,7 @@ void TTerminalFeedback::ProgressClose() {
   if (!fBarActive) return;
   ClearBarLocked();
   if (fInteractive) {
-    std::fprintf(fOut, "%s\n", fBarText.c_str());
+    std::fprintf(fOut, "%s\n", TerminalText(fBarText).c_str());
     std::fflush(fOut);
   }
   fBarActive = false;
@@ -165,7 +157,7 @@ void TTerminalFeedback::StepStart(const std::string& Text, int Maximum) {
   if (fInteractive) {
     DrawBarLocked(true);
   } else {
-    std::fprintf(fOut, "%s\n", Text.c_str());
+    std::fprintf(fOut, "%s\n", TerminalText(Text).c_str());
     std::fflush(fOut);
   }
 }
@@ -190,7 +182,7 @@ void TTerminalFeedback::StepEnd(const std::string& Line) {
   std::lock_guard<std::mutex> g(fLock);
   ClearBarLocked();
   fBarActive = false;
-  std::fprintf(fOut, "%s\n", Line.c_str());
+  std::fprintf(fOut, "%s\n", TerminalText(Line).c_str());
   std::fflush(fOut);
 }
 

@@ -64,9 +64,15 @@ class TTerminalFeedback : public TFeedback {
   bool fAbortShown = false;
 };
 
-// "\r" (the boxes' line break), "\r\n" and "\n" all end a line; empty trailing lines dropped.
-// Control characters and bytes beyond ASCII show as <XX>; a message keeps at most
-// kMaxMessageLines lines of at most kMaxMessageLineChars characters, unless Whole.
+// Text as kxta lets it reach a terminal, on standard output as on standard error: printable
+// ASCII as it is, every other byte (control characters, line breaks among them, DEL, bytes
+// beyond ASCII) as <XX>, so that no text from a file, a journal or the PBX can move the cursor,
+// clear the screen or retitle the window. "<" stays as it is: a clean text prints unchanged.
+std::string TerminalText(const std::string& Text);
+
+// A message: "\r" (the boxes' line break), "\r\n" and "\n" all end a line; empty trailing lines
+// dropped; each line as TerminalText shows it; at most kMaxMessageLines lines of at most
+// kMaxMessageLineChars characters, unless Whole (the program's own messages, never cut).
 constexpr size_t kMaxMessageLines = 12;
 constexpr size_t kMaxMessageLineChars = 160;
 std::string TerminalLines(const std::string& Text, bool Whole = false);

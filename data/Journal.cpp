@@ -215,31 +215,38 @@ std::vector<TJournalRun> ReadJournal(const std::string& Path) {
   return runs;
 }
 
-std::string JournalRunText(const TJournalRun& Run, bool Full) {
+std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full) {
   int count[4] = {};
   for (const TJournalBlock& b : Run.Blocks) ++count[static_cast<int>(b.Outcome)];
-  std::string lines = Format("%d lines: %d confirmed", int(Run.Blocks.size()),
-                             count[int(TWriteOutcome::Confirmed)]);
+  std::string written = Format("%d lines: %d confirmed", int(Run.Blocks.size()),
+                               count[int(TWriteOutcome::Confirmed)]);
   if (const int n = count[int(TWriteOutcome::Differs)])
-    lines += Format(", %d answered with another line", n);
+    written += Format(", %d answered with another line", n);
   if (const int n = count[int(TWriteOutcome::NoAnswer)])
-    lines += Format(", %d refused or unconfirmed", n);
-  if (const int n = count[int(TWriteOutcome::NotSent)]) lines += Format(", %d not sent", n);
-  std::string text = Format("%s  %s  %s  %s  %s: %s, %s", Run.Time.c_str(), Run.Device.c_str(),
-                            Run.Version.c_str(),
-                            Run.Source.empty() ? "(configuration in the window)" : Run.Source.c_str(),
-                            Run.Mode.c_str(), lines.c_str(),
-                            Run.End.empty() ? "did not end (the program stopped)"
-                                            : ("ended " + Run.End).c_str());
-  if (!Run.Backup.empty()) text += "\n  backup: " + Run.Backup;
+    written += Format(", %d refused or unconfirmed", n);
+  if (const int n = count[int(TWriteOutcome::NotSent)]) written += Format(", %d not sent", n);
+  std::vector<std::string> lines = {
+      Format("%s  %s  %s  %s  %s: %s, %s", Run.Time.c_str(), Run.Device.c_str(),
+             Run.Version.c_str(),
+             Run.Source.empty() ? "(configuration in the window)" : Run.Source.c_str(),
+             Run.Mode.c_str(), written.c_str(),
+             Run.End.empty() ? "did not end (the program stopped)" : ("ended " + Run.End).c_str())};
+  if (!Run.Backup.empty()) lines.push_back("  backup: " + Run.Backup);
   if (Full)
     for (const TJournalBlock& b : Run.Blocks) {
       static const char* const kMarks[] = {"ok       ", "DIFFERS  ", "NOT OK   ", "NOT SENT "};
-      text += Format("\n  %s%s: '%s' -> '%s'", kMarks[static_cast<int>(b.Outcome)],
-                     b.Head.c_str(), b.Before.c_str(), b.Sent.c_str());
+      std::string line = Format("  %s%s: '%s' -> '%s'", kMarks[static_cast<int>(b.Outcome)],
+                                b.Head.c_str(), b.Before.c_str(), b.Sent.c_str());
       if (b.Outcome == TWriteOutcome::Differs)
-        text += Format(" (the PBX answered '%s')", b.Answer.c_str());
+        line += Format(" (the PBX answered '%s')", b.Answer.c_str());
+      lines.push_back(line);
     }
+  return lines;
+}
+
+std::string JournalRunText(const TJournalRun& Run, bool Full) {
+  std::string text;
+  for (const std::string& line : JournalRunLines(Run, Full)) text += (text.empty() ? "" : "\n") + line;
   return text;
 }
 

@@ -65,7 +65,9 @@ TJournalState ReadJournal(const std::string& Path, std::vector<TJournalRun>& Run
                           std::string& Why);
 // The runs, none when the journal is missing or cannot be read.
 std::vector<TJournalRun> ReadJournal(const std::string& Path);
-// A short text per run and, for Full, every line written.
+// A short text per run and, for Full, every line written: one summary line, the backup's line,
+// then one line per line written. JournalRunText joins them with "\n".
+std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full);
 std::string JournalRunText(const TJournalRun& Run, bool Full);
 // "confirmed", "differs", "no-answer", "not-sent": the outcome's word in the journal.
 const char* OutcomeWord(TWriteOutcome Outcome);

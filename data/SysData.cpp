@@ -31,13 +31,22 @@ std::string ListName(TListId Id) { return std::string("List") + kListCodes[Id]; 
 TSysData::TSysData() = default;
 
 void TSysData::AssignData(const TSysData& From, int SingleBlocks, int Lists) {
+  // A copy keeps each line's PBX text; the lines of a file or a text have none, so what the
+  // store knew of the PBX goes with every line they replace.
+  Extensions.Clear();
+  COLines.Clear();
+  DSSConsoles.Clear();
   Extensions.Assign(From.Extensions);
   COLines.Assign(From.COLines);
   DSSConsoles.Assign(From.DSSConsoles);
-  for (int k = 0; k < SingleBlocks && k < kSingleBlockCount; ++k)
+  for (int k = 0; k < SingleBlocks && k < kSingleBlockCount; ++k) {
+    Block(static_cast<TBlockId>(k)).Clear();
     Block(static_cast<TBlockId>(k)).Assign(From.Block(static_cast<TBlockId>(k)));
-  for (int k = 0; k < Lists && k < kBlockListCount; ++k)
+  }
+  for (int k = 0; k < Lists && k < kBlockListCount; ++k) {
+    List(static_cast<TListId>(k)).Clear();
     List(static_cast<TListId>(k)).Assign(From.List(static_cast<TListId>(k)));
+  }
 }
 
 void TSysData::ClearData() {

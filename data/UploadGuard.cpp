@@ -153,7 +153,7 @@ bool TUploadGuard::MakeBackup(TRunDirection Direction, std::string& Bytes, std::
     if (!Written(fStore, *b, Direction)) continue;
     ++written;
     const std::string head = HeadOfLine(b->Data());
-    if (!b->PbxText.empty() && b->IsActual() && b->ReadTime != kLoadedFromFile)
+    if (b->PbxTextActual() && b->IsActual() && b->ReadTime != kLoadedFromFile)
       fBefore[head] = b->PbxText;
     else
       unknown.push_back(b);

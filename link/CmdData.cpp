@@ -115,7 +115,6 @@ void TCmdData::Assign(const TCmdData& Src) {
   Changed = Src.Changed;
   Undefined = Src.Undefined;
   ReadTime = Src.ReadTime;
-  PbxText = Src.PbxText;
 }
 
 bool TCmdData::AnyUndefined() const {
@@ -131,12 +130,17 @@ void TCmdData::AssignIfDefined(const TCmdData& Src) {
 void TCmdData::Clear() {
   fData.clear();
   PbxText.clear();
+  PbxTextTime = 0.0;
   Changed = false;
   ReadTime = 0.0;
   Undefined.fill(false);
 }
 
 bool TCmdData::IsActual() const { return !fData.empty() && ReadTime > PbxComm().ConnectTime(); }
+
+bool TCmdData::PbxTextActual() const {
+  return !PbxText.empty() && PbxTextTime > PbxComm().ConnectTime();
+}
 
 void TCmdData::Stamp() { ReadTime = SteadyNow(); }
 
@@ -328,6 +332,7 @@ bool TCmdData::ReadPBX(const std::string& Query) {
     Stamp();
     Changed = false;
     PbxText = fData;
+    PbxTextTime = ReadTime;
   }
   return ok;
 }
@@ -370,12 +375,14 @@ bool TCmdData::WritePBX() {
       SetData(answer);
       Changed = false;
       PbxText = answer;
+      PbxTextTime = SteadyNow();
       ok = true;
       TellWrite(sent, answer, TWriteOutcome::Confirmed);
     } else {
       // Noise on the way may have changed what the PBX stored: it holds the answer, not the
       // line, which stays to be sent again.
       PbxText = answer;
+      PbxTextTime = SteadyNow();
       ShowError("Error in cmd: \r" + sent + "\rThe PBX answered " + answer +
                 ": it did not store the line as it was sent. The line stays to be uploaded "
                 "again.");
@@ -423,8 +430,17 @@ void TCmdList::Clear() { fItems.clear(); }
 
 void TCmdList::Assign(const TCmdList& Other) {
   if (&Other == this) return;
-  Clear();
-  for (const auto& b : Other.fItems) Add(TCmdData::CreateCopy(*b));
+  // Line i stays the PBX's line i of this list (lists hold their lines in key order): it keeps
+  // what the PBX is known to hold there, whatever text it takes.
+  std::vector<std::unique_ptr<TCmdData>> items;
+  for (size_t i = 0; i < Other.fItems.size(); ++i) {
+    items.push_back(TCmdData::CreateCopy(*Other.fItems[i]));
+    if (i < fItems.size()) {
+      items.back()->PbxText = fItems[i]->PbxText;
+      items.back()->PbxTextTime = fItems[i]->PbxTextTime;
+    }
+  }
+  fItems = std::move(items);
 }
 
 void TCmdList::AssignDefined(const TCmdList& Other) {
@@ -472,6 +488,7 @@ void TCmdList::ParseReply(const TStringList& Lines) {
     b.fData = DataLineText(Lines[static_cast<size_t>(i)]);
     b.ReadTime = t;
     b.PbxText = b.fData;
+    b.PbxTextTime = t;
   }
 }
 

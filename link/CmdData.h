@@ -57,7 +57,9 @@ class TCmdData {
   // Takes Text as a block loaded from a data file (or its text) is taken: changed, marked as
   // loaded (kLoadedFromFile), no item undefined.
   void TakeLoaded(std::string Text);
-  // Copies text, Changed, Undefined and ReadTime; AllowUndefined stays this block's own.
+  // Copies text, Changed, Undefined and ReadTime. AllowUndefined, PbxText and PbxTextTime stay
+  // this block's own: what the PBX holds belongs to this block's line, and a text copied from
+  // another line (another jack's, a multi-selection's combined record) says nothing about it.
   void Assign(const TCmdData& Src);
   void AssignIfDefined(const TCmdData& Src);
   void Clear();
@@ -99,7 +101,13 @@ class TCmdData {
   bool Changed = false;
   // The text the PBX was last known to hold for this line: what a read got or a write was
   // confirmed with, in this run of the program; empty when unknown (a line loaded from a file).
+  // Only an exchange of this very block sets it; no copy carries it (Assign).
   std::string PbxText;
+  // When PbxText was learned, on ReadTime's clock. ReadTime travels with a copied text, so it
+  // cannot tell whether PbxText is of this connection; this can.
+  double PbxTextTime = 0.0;
+  // PbxText is known and was learned in the current connection.
+  bool PbxTextActual() const;
   std::array<bool, 10> Undefined{};
   double ReadTime = 0.0;
   bool AllowUndefined = false;

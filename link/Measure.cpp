@@ -22,10 +22,14 @@ int64_t Micros(std::chrono::steady_clock::duration D) {
 
 }  // namespace
 
+TMeasureClocks TMeasureClocks::Process() {
+  return {[] { return std::chrono::steady_clock::now(); }, ProcessCpuMicros};
+}
+
 TRunMeasure::TMark TRunMeasure::Now() const {
   TMark m;
-  m.Time = std::chrono::steady_clock::now();
-  m.CpuMicros = ProcessCpuMicros();
+  m.Time = fClocks.Wall();
+  m.CpuMicros = fClocks.CpuMicros();
   m.Line = fComm.Counters();
   return m;
 }

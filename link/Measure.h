@@ -7,14 +7,26 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CommKXTA.h"
 
+// The clocks a measurement reads at each phase's start and end. Tests give their own, since
+// how much CPU a machine gives a test is no property of the program.
+struct TMeasureClocks {
+  std::function<std::chrono::steady_clock::time_point()> Wall;
+  std::function<uint64_t()> CpuMicros;
+  // The steady clock and the process's user and system time (getrusage).
+  static TMeasureClocks Process();
+};
+
 class TRunMeasure {
  public:
-  explicit TRunMeasure(const TKXTAcomm& Comm) : fComm(Comm) {}
+  explicit TRunMeasure(const TKXTAcomm& Comm, TMeasureClocks Clocks = TMeasureClocks::Process())
+      : fComm(Comm), fClocks(std::move(Clocks)) {}
 
   // A phase begins now; End closes it. Kind is "connect", "step" or "disconnect".
   void Begin();
@@ -40,6 +52,7 @@ class TRunMeasure {
   TMark Now() const;
 
   const TKXTAcomm& fComm;
+  TMeasureClocks fClocks;
   TMark fBegun;
   bool fOpen = false;
   std::vector<TPhase> fPhases;

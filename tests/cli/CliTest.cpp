@@ -667,3 +667,63 @@ TEST_F(CliTest, EveryOutputRefusesADeviceANamedPipeAndASocket) {
 }
 
 }  // namespace
+
+// What kxta prints from a data file, a text, the upload journal or the PBX reaches the
+// terminal escaped: no control byte (but the line ends) and no byte beyond ASCII on standard
+// output or error, the <XX> form instead, and a clean file's text exactly as the file holds
+// it, "<" included. Catches a command printing such a text raw (an item holding ESC ]2;...BEL
+// retitles the terminal, a version text with ESC [2J clears the screen).
+TEST_F(CliTest, ControlBytesFromFilesAndTheJournalReachTheTerminalEscaped) {
+  // ESC ]2;...BEL sets the window's title; 0x9B is CSI on terminals that take 8-bit controls.
+  const std::string hostile = "604E01/\x1b]2;owned\x07\x9b" "2J/";
+  bool hostileLoads = false;
+  {
+    THeadlessFeedback quiet;
+    SetFeedback(&quiet);
+    TSysData store;
+    store.Extensions.Jacks(1).BlockOf("604E").SetData(hostile);
+    ASSERT_TRUE(store.SaveToFile(dir.File("bad.ta")));
+    store.Extensions.Jacks(1).BlockOf("604E").SetData("604E01/a<1B>b     /");
+    ASSERT_TRUE(store.SaveToFile(dir.File("clean.ta")));
+    // Where the loader refuses such a file, its message is what must come out escaped.
+    TSysData probe;
+    hostileLoads = probe.LoadFromFile(dir.File("bad.ta"));
+    SetFeedback(nullptr);
+  }
+  const std::string text = "bad\x1b]2;x\x07.txt";  // a file name is shown as well
+  dir.Write(text, "604E01/\x1b[2J/\n");
+  // A journal as another program might have left it: the version text and a line's old text
+  // hold escapes, the version text a line break too (the journal's own "\n").
+  dir.Write(
+      "journal",
+      "run\t1-1\t2026-12-10 10:00:00\tdemo\tKX-TA624\\n\x1b[2J\t/site.ta\t0\tall\t/bk.ta\n"
+      "line\t1-1\t604E01\t604E01/\x1b]2;x\x07/\t604E01/Office    /\t604E01/Office    /\t1\n"
+      "end\t1-1\t2026-12-10 10:00:01\tok\n");
+  const std::string journal = "KXTA_JOURNAL=" + dir.File("journal");
+  const struct {
+    std::vector<std::string> Args;
+    bool FromDataFile;
+    const char* Escaped;
+  } cases[] = {
+      {{"export", dir.File("bad.ta")}, true, "604E01/<1B>]2;owned<07><9B>2J/"},
+      {{"diff", dir.File("clean.ta"), dir.File("bad.ta")}, true, "+ 604E01/<1B>]2;owned<07><9B>2J/"},
+      {{"diff", "--long", dir.File("clean.ta"), dir.File("bad.ta")}, true, "'<1B>]2;owned<07><9B>2J'"},
+      {{"check", dir.File("bad.ta")}, true, "<1B>]2;owned<07><9B>2J"},
+      {{"import", dir.File(text), "-o", dir.File("out.ta")}, false, "bad<1B>]2;x<07>.txt:1:"},
+      {{"journal"}, false, "KX-TA624<0A><1B>[2J"},
+      {{"journal", "--run", "1"}, false, "'604E01/<1B>]2;x<07>/'"},
+  };
+  for (const auto& c : cases) {
+    const TRun r = Kxta(c.Args, {journal});
+    const std::string shown = r.Out + r.Err;
+    const std::string what = c.Args[0] + " " + c.Args.back();
+    for (unsigned char b : shown) {
+      ASSERT_FALSE((b < 0x20 && b != '\n') || b >= 0x7f) << what << ": raw byte " << int(b);
+    }
+    if (hostileLoads || !c.FromDataFile) {
+      EXPECT_NE(shown.find(c.Escaped), std::string::npos) << what << ":\n" << shown;
+    }
+  }
+  const TRun clean = Kxta({"export", dir.File("clean.ta")});
+  EXPECT_EQ(clean.Out, "604E01/a<1B>b     /\n");
+}

@@ -2,6 +2,7 @@
 // what a KX-TA624 really answers, and program 009 uploads that the PBX would refuse go through.
 #include <gtest/gtest.h>
 
+#include "Compare.h"
 #include "DateTime.h"
 #include "Errors.h"
 #include "Feedback.h"
@@ -38,6 +39,8 @@ class TSimSession : public TPbxSession {
     return true;
   }
   double ConnectTime() const override { return fConnect; }
+  // A new connection: what was read before it is no longer actual.
+  void Reconnect() { fConnect = SteadyNow(); }
 
   std::vector<std::string> Sent;
 
@@ -289,4 +292,66 @@ TEST_F(SimStoreTest, BackupFromTheConnectionsReadAndAJournalCutAnywhere) {
       EXPECT_EQ(runs[0].Blocks[i].Outcome, part[0].Blocks[i].Outcome) << cut;
     }
   }
+}
+
+// Copies between records (a jack pasted with its button lists, a console given a combined
+// record's blocks, a CO line pasted, a working copy committed back) leave every line what the
+// PBX holds in it: the backup holds each record's own lines. And a line whose PBX text comes
+// from an earlier connection is asked again, though the copy of a line read in this one made
+// it actual. Catches the PBX text, or its age, travelling with the copied text.
+TEST_F(SimStoreTest, CopiesBetweenRecordsLeaveEveryLineItsOwnPbxText) {
+  TSimSession s(fPbx);
+  TSysData& d = SysData();
+  ASSERT_TRUE(RunGroups(d, TRunDirection::Read).Ok);
+  const std::vector<std::string> held = FileBlockTexts(d);
+  TExtensionArray& ext = d.Extensions;
+  ext.Jacks(2).Assign(ext.Jacks(1));
+  ext.Jacks(2).SetJack(2);
+  d.DSSConsoles.Consoles(2).AssignKnown(d.DSSConsoles.Consoles(1));
+  d.DSSConsoles.Consoles(2).SetNumber(2);
+  d.COLines.Lines(2).Assign(d.COLines.Lines(1));
+  d.COLines.Lines(2).SetNumber(2);
+  {
+    TSysData work;
+    work.Extensions.Assign(ext);
+    ext.Assign(work.Extensions);
+  }
+  TTempDir dir;
+  TUploadGuardOptions o;
+  o.BackupFile = dir.File("bk.ta");
+  o.JournalPath = dir.File("j");
+  std::string error;
+  {
+    TUploadGuard guard(d);
+    ASSERT_TRUE(guard.Begin(TRunDirection::UploadAll, o, error)) << error;
+    EXPECT_EQ(guard.BackupCommands(), 0);
+  }
+  TSysData backup;
+  ASSERT_TRUE(backup.LoadFromFile(o.BackupFile));
+  EXPECT_EQ(FileBlockTexts(backup), held);
+
+  ASSERT_TRUE(RunGroups(d, TRunDirection::Read).Ok);
+  s.Reconnect();
+  fPbx.ExecuteEditCommand("604E05/Changed   /");  // by someone at the PBX meanwhile
+  ASSERT_EQ(fPbx.Line("604E05"), "604E05/Changed   /");
+  ASSERT_TRUE(ext.ReadJacks(TIntegerList({1}), false));
+  ext.Jacks(5).Assign(ext.Jacks(1));
+  ext.Jacks(5).SetJack(5);
+  o.BackupFile = dir.File("bk2.ta");  // a backup never replaces a file
+  {
+    TUploadGuard guard(d);
+    ASSERT_TRUE(guard.Begin(TRunDirection::UploadChanged, o, error)) << error;
+  }
+  ASSERT_TRUE(backup.LoadFromFile(o.BackupFile));
+  EXPECT_EQ(backup.Extensions.Jacks(5).BlockOf("604E").Data(), "604E05/Changed   /");
+
+  // A file's lines have no PBX text: a loaded shared line whose digit for jack 3 differs from
+  // what was read marks nothing.
+  TCmdList& out = ext.SharedList(6);
+  ASSERT_GT(out.Count(), 0);
+  TExtensionArray::SetJackDigit(out.Items(0), 3, 1 - TExtensionArray::JackDigit(out.Items(0), 3));
+  ASSERT_TRUE(d.SaveToFile(dir.File("site.ta")));
+  ASSERT_TRUE(RunGroups(d, TRunDirection::Read).Ok);
+  ASSERT_TRUE(d.LoadFromFile(dir.File("site.ta")));
+  EXPECT_FALSE(ext.SharedDigitPending(3));
 }

@@ -17,6 +17,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
@@ -29,11 +31,14 @@
 #include "Check.h"
 #include "CodeTables.h"
 #include "CommKXTA.h"
+#include "Compare.h"
 #include "DemoLine.h"
 #include "DgtEdit.h"
 #include "DISAparam.h"
+#include "DSSparam.h"
 #include "EXTparam.h"
 #include "Infotop.h"
+#include "Journal.h"
 #include "ModemDlg.h"
 #include "Paths.h"
 #include "QtFeedback.h"
@@ -506,6 +511,64 @@ class DemoRunTest : public QObject {
       h->reject();
     });
     m.Action("HistoryAct")->trigger();
+    m.Disconnect();
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+  }
+
+  // After an untouched OK of the extension dialog over two jacks and of the console dialog over
+  // both consoles, and pastes of a jack and of a CO line, the upload's backup and journal hold
+  // for every line what the PBX held in that very line. Catches the PBX text travelling with a
+  // copied block (jack 1's lines recorded as jack 2's, so that the backup restores them twice).
+  void BackupAfterMultiSelectionAndPasteHoldsEachRecordsOwnLines() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    const TViews views = CreateViews(m, SysData());
+    QVERIFY(m.Connect());
+    TRunWatcher run;
+    m.ReadFromPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QTRY_COMPARE(views.Stations->ExtList()->count(), 24);
+    std::map<std::string, std::string> held;
+    for (const std::string& line : SimLines()) held[BlockHead(line)] = line;
+
+    for (int dialog = 0; dialog < 2; ++dialog) {
+      WhenModal([](QWidget* d) { d->findChild<QPushButton*>("OkBtn")->click(); });
+      if (dialog == 0)
+        EditExtensions(&m, TIntegerList({1, 2}));
+      else
+        EditDSSConsoles(&m, TIntegerList({1, 2}));
+    }
+    QCOMPARE(SysData().Extensions.ChangedCount() + SysData().DSSConsoles.ChangedCount(), 0);
+    const auto select = [](QListWidget* List, int Number) {
+      for (int i = 0; i < List->count(); ++i)
+        if (List->item(i)->data(Qt::UserRole).toInt() == Number) List->setCurrentRow(i);
+    };
+    select(views.Stations->ExtList(), 3);
+    views.Stations->CopyExtension();
+    select(views.Stations->ExtList(), 4);
+    views.Stations->PasteExtension();
+    select(views.Trunks->COList(), 1);
+    views.Trunks->CopyCO();
+    select(views.Trunks->COList(), 2);
+    views.Trunks->PasteCO();
+    QVERIFY(SysData().Extensions.Jacks(4).ChangedCount() > 0);
+
+    m.UploadToPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    const std::vector<TJournalRun> runs = ReadJournal(JournalFile());
+    QCOMPARE(runs.size(), size_t(1));
+    TSysData backup;
+    QVERIFY(backup.LoadFromFile(runs[0].Backup));
+    const std::vector<std::string> backedUp = FileBlockTexts(backup);
+    QVERIFY(backedUp.size() > 3000);
+    for (const std::string& line : backedUp)
+      QVERIFY2(held[BlockHead(line)] == line, line.c_str());
+    QCOMPARE(std::set<std::string>(backedUp.begin(), backedUp.end()).size(), backedUp.size());
+    for (const TJournalBlock& b : runs[0].Blocks)
+      if (!b.Before.empty()) QVERIFY2(held[b.Head] == b.Before, (b.Head + ": " + b.Before).c_str());
     m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
