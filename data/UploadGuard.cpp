@@ -160,35 +160,18 @@ bool TUploadGuard::MakeBackup(TRunDirection Direction, std::string& Bytes, std::
   }
   if (written == 0) return true;  // nothing will be written: nothing to keep
   TSysData backup;
-  backup.Settings = fStore.Settings;
-  backup.Version = fStore.Version;
-  if (static_cast<int>(unknown.size()) > kBackupQueriesMax) {
-    // The whole configuration: the group reads ask for whole programs at once.
-    const TRunResult r = RunGroups(backup, TRunDirection::Read);
-    fBackupCommands = r.StepsRun;
-    if (r.Aborted) throw EAbortOperation();
-    if (!r.Ok) {
-      Error = "The backup before the upload could not read every program from the PBX; "
-              "nothing was uploaded.";
-      return false;
-    }
-    ForEachFileBlock(backup, [&](const TCmdData& B) {
-      if (!B.Data().empty()) fBefore.emplace(HeadOfLine(B.Data()), B.Data());
-    });
-  } else {
-    TProgressScope progress(!unknown.empty(), "Read", 3 * static_cast<int>(unknown.size()));
-    for (TCmdData* b : unknown) {
-      const std::string head = HeadOfLine(b->Data());
-      TCmdData probe;
-      ++fBackupCommands;
-      if (!probe.ReadPBX(head + "//")) {
-        Error = "The backup before the upload could not read " + head +
-                " from the PBX; nothing was uploaded.";
-        return false;
-      }
-      fBefore[head] = probe.Data();
-    }
+  std::vector<std::string> heads;
+  for (const TCmdData* b : unknown) heads.push_back(HeadOfLine(b->Data()));
+  std::string why;
+  if (!ReadHeldLines(fStore, heads, fBefore, why, &fBackupCommands, &backup)) {
+    Error = "The backup before the upload could not read what the PBX holds: " + why +
+            " Nothing was uploaded.";
+    return false;
+  }
+  if (static_cast<int>(heads.size()) <= kBackupQueriesMax) {
     // The backup holds the lines about to be written, as the PBX has them, and nothing else.
+    backup.Settings = fStore.Settings;
+    backup.Version = fStore.Version;
     backup.LoadFromBytes(DataFileImage(fStore, false), "backup");
     for (TCmdData* b : Blocks(backup)) {
       if (b->Data().empty()) continue;
@@ -324,16 +307,19 @@ bool HasUnfinishedUpload(const std::vector<TJournalRun>& Journal, const std::str
 }
 
 bool ReadHeldLines(const TSysData& Like, const std::vector<std::string>& Heads,
-                   std::map<std::string, std::string>& Held, std::string& Error) {
+                   std::map<std::string, std::string>& Held, std::string& Error, int* Commands,
+                   TSysData* Whole) {
   if (static_cast<int>(Heads.size()) > kBackupQueriesMax) {
     // The whole configuration: the group reads ask for whole programs at once.
-    TSysData pbx;
+    TSysData own;
+    TSysData& pbx = Whole ? *Whole : own;
     pbx.Settings = Like.Settings;
     pbx.Version = Like.Version;
     const TRunResult r = RunGroups(pbx, TRunDirection::Read);
+    if (Commands) *Commands += r.StepsRun;
     if (r.Aborted) throw EAbortOperation();
     if (!r.Ok) {
-      Error = "Not every program could be read from the PBX.";
+      Error = "not every program could be read.";
       return false;
     }
     ForEachFileBlock(pbx, [&](const TCmdData& B) {
@@ -344,11 +330,12 @@ bool ReadHeldLines(const TSysData& Like, const std::vector<std::string>& Heads,
   TProgressScope progress(!Heads.empty(), "Read", 3 * static_cast<int>(Heads.size()));
   for (const std::string& head : Heads) {
     TCmdData probe;
+    if (Commands) ++*Commands;
     if (!probe.ReadPBX(head + "//")) {
-      Error = head + " could not be read from the PBX.";
+      Error = head + " could not be read.";
       return false;
     }
-    Held[head] = probe.Data();
+    Held.emplace(head, probe.Data());
   }
   return true;
 }
@@ -429,8 +416,8 @@ bool PrepareResume(TSysData& Store, const std::vector<TJournalRun>& Journal,
   std::map<std::string, std::string> held;
   std::string why;
   if (!ReadHeldLines(Store, heads, held, why)) {
-    Error = "Resume refused: what the unfinished upload left on the PBX could not be read back (" +
-            why + ")." + afresh;
+    Error = "Resume refused: what the unfinished upload left on the PBX could not be read back: " +
+            why + afresh;
     return false;
   }
   std::vector<std::string> differing;

@@ -77,12 +77,14 @@ class TUploadGuard {
   bool fEnded = false;
 };
 
-// What the PBX holds now in the lines of Heads, read through the program's session: one query
-// per line, or the whole configuration with the group reads when there are more than
-// kBackupQueriesMax (Like gives the capabilities). False with the reason when a read failed;
-// the user's abort passes through.
+// What the PBX holds now in the lines of Heads, added to Held (a head Held knows already keeps
+// its text), read through the program's session: one query per line, or the whole
+// configuration with the group reads when there are more than kBackupQueriesMax (Like gives
+// the capabilities; Whole, when given, receives that configuration). Commands counts the
+// commands sent. False with the reason when a read failed; the user's abort passes through.
 bool ReadHeldLines(const TSysData& Like, const std::vector<std::string>& Heads,
-                   std::map<std::string, std::string>& Held, std::string& Error);
+                   std::map<std::string, std::string>& Held, std::string& Error,
+                   int* Commands = nullptr, TSysData* Whole = nullptr);
 
 // For a resume of Source: the runs of the journal since its last full upload of these bytes
 // (same hash) through this device to this PBX (same version text) that did not end Ok. Before
