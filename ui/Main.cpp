@@ -27,6 +27,7 @@
 #include "ComSetup.h"
 #include "CommKXTA.h"
 #include "ConnectText.h"
+#include "Factory.h"
 #include "Feedback.h"
 #include "SafeFile.h"
 #include "Stream.h"
@@ -103,6 +104,8 @@ const struct {
   const char* Tip;
 } kStatusTips[] = {
     {"NewAct", "Start a new, empty configuration"},
+    {"NewFactoryAct",
+     "Start a configuration holding what a new PBX of the model chosen in Settings, System holds"},
     {"OpenAct", "Open a configuration data file (.ta)"},
     {"SaveAct", "Save the configuration in its data file"},
     {"SaveAsAct", "Save the configuration in a data file of a new name"},
@@ -187,6 +190,7 @@ QAction* TMainForm::AddAction(QMenu* Menu, const char* Name, const QString& Text
 void TMainForm::BuildMenus(bool ShowDumpAction) {
   fFileMenu = menuBar()->addMenu("&File");
   AddAction(fFileMenu, "NewAct", "&New", QKeySequence("Ctrl+N"), &TMainForm::New);
+  AddAction(fFileMenu, "NewFactoryAct", "New from &factory data", {}, &TMainForm::NewFromFactory);
   AddAction(fFileMenu, "OpenAct", "&Open", QKeySequence("Ctrl+O"), &TMainForm::Open);
   QAction* save = AddAction(fFileMenu, "SaveAct", "&Save", QKeySequence("Ctrl+S"), nullptr);
   connect(save, &QAction::triggered, this, [this] { Save(); });
@@ -338,7 +342,8 @@ void TMainForm::UpdateOnlineControls() {
   for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "ReadBtn",
                         "UploadBtn", "StoreDumpAct"})
     Action(n)->setEnabled(State && !busy);
-  for (const char* n : {"NewAct", "OpenAct", "OpenBtn", "CompareAct"}) Action(n)->setEnabled(!busy);
+  for (const char* n : {"NewAct", "NewFactoryAct", "OpenAct", "OpenBtn", "CompareAct"})
+    Action(n)->setEnabled(!busy);
   for (QAction* a : fRecentActions) a->setEnabled(!busy);
   static_cast<TOnlinePanel*>(fPanels[0])->SetOnline(State);
   fPanels[1]->setText(State && fActions.PbxVersion
@@ -408,6 +413,21 @@ void TMainForm::New() {
   SetCurrentFileName(std::string());
   MarkClean();
   PostDataChanged();
+}
+
+void TMainForm::NewFromFactory() {
+  if (RefuseWhileBusy() || !KeepOrDropUnsavedWork("starting a new configuration")) return;
+  // Prepared at the desk, uploaded on site: every line as a loaded file's, to be sent.
+  if (!LoadFactoryConfiguration(fStore, fStore.Settings.PBXtype)) {
+    ShowError("The factory configuration could not be built.");
+    return;
+  }
+  SetCurrentFileName(std::string());
+  MarkClean();
+  PostDataChanged();
+  static const char* const kNames[] = {"KX-TA308", "KX-TA616", "KX-TA624"};
+  ShowStatus(QString("The factory configuration of a %1: nothing of it was read from a PBX.")
+                 .arg(kNames[fStore.Settings.PBXtype <= 2 ? fStore.Settings.PBXtype : 2]));
 }
 
 bool TMainForm::HasUnsavedWork() const {

@@ -74,6 +74,8 @@ class TMainForm : public QMainWindow {
   bool Connect();
   void Disconnect();
   void New();
+  // A configuration of what a new PBX of the settings' model holds.
+  void NewFromFactory();
   void Open();
   bool OpenFile(const std::string& Path);
   void OpenRecent(const std::string& Path);

@@ -331,10 +331,10 @@ class DemoRunTest : public QObject {
     });
     EditSystemParams(&m, false);
     QCOMPARE(SimLine("009S00"), std::string("009S00/3/"));
-    QCOMPARE(SimLine("009S01").substr(0, 9), std::string("009S01/10"));
+    QCOMPARE(SimLine("009S01").substr(0, 9), std::string("009S01/11"));
     QCOMPARE(SysData().Extensions.Cmd009.Count(), 0);
     m.ReadFromPbx();
-    QTRY_VERIFY(views.Stations->ExtList()->item(0)->text().contains("E10"));
+    QTRY_VERIFY(views.Stations->ExtList()->item(0)->text().contains("E11"));
     m.Disconnect();
     SysData().OnDataChanged = nullptr;
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
@@ -599,8 +599,8 @@ class DemoRunTest : public QObject {
     edit([](QWidget* d) { d->findChild<QSpinBox*>("PageLenEdit")->setValue(50); });
     EditSMDR(&m, false);
     QCOMPARE(ChangedSimLines(before),
-             (std::vector<std::string>{"101S/0100 0000/", "302S01/123xxxxxxxx/", "310S01/4321/",
-                                       "801S/50,00/"}));
+             (std::vector<std::string>{"100S/0100 0000/", "101S/0100 0000/", "302S01/123xxxxxxxx/",
+                                       "310S01/4321/", "801S/50,00/"}));
     m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
