@@ -51,6 +51,7 @@ const char* const kMsgSaveAborted = "Save operation aborted.";
 
 struct TUploadFlags {
   bool All = false;
+  bool Differing = false;
   bool NoBackup = false;
   bool Resume = false;
   std::string Backup;
@@ -466,7 +467,8 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
   guarded.Source = AbsoluteFilePath(path);
   guarded.SourceHash = BytesHash(ReadWholeFile(path));
   guarded.Device = Opt.Port.empty() ? std::string("(settings)") : Opt.Port;
-  guarded.Mode = Flags.Resume ? "resume" : Flags.All ? "all" : "changed";
+  guarded.Mode = Flags.Resume ? "resume" : Flags.All ? "all" : Flags.Differing ? "differing" : "changed";
+  guarded.Differing = Flags.Differing;
   const TRunDirection direction = Flags.All && !Flags.Resume ? TRunDirection::UploadAll
                                                              : TRunDirection::UploadChanged;
   if (measure) measure->Begin();
@@ -499,6 +501,12 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
     }
     if (!guard.BackupFile().empty())
       Print("Backup of the PBX before the upload: " + guard.BackupFile());
+    if (Flags.Differing) {
+      int rest = 0;
+      ForEachFileBlock(store, [&rest](const TCmdData& B) { rest += B.Pending(); });
+      Print(Format("Left alone %d lines the PBX holds already; sending the other %d.",
+                   guard.LeftAlone(), rest));
+    }
     std::fflush(stdout);
     run = RunSteps(conn, store, direction, Fb, measure.get());
     guard.End(run);
@@ -895,7 +903,11 @@ int KxtaMain(int argc, char** argv) {
       "upload",
       "load the file and upload its changed blocks (a loaded file counts as all changed)");
   upload->add_option("file", file, "the data file (FILE.ta)")->required();
-  upload->add_flag("--all", upFlags.All, "upload every block");
+  CLI::Option* all = upload->add_flag("--all", upFlags.All, "upload every block");
+  upload->add_flag("--differing", upFlags.Differing,
+                   "read what the PBX holds in the file's lines (the backup's read) and write only "
+                   "the lines that differ")
+      ->excludes(all);
   upload->add_flag("--no-backup", upFlags.NoBackup,
                    "do not save what the PBX holds in the lines about to be written");
   upload->add_option("--backup", upFlags.Backup,

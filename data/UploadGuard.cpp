@@ -186,6 +186,20 @@ bool TUploadGuard::MakeBackup(TRunDirection Direction, std::string& Bytes, std::
   return true;
 }
 
+int TUploadGuard::LeaveAloneWhatThePbxHolds() {
+  // What the backup read (or knew from this connection) is what the PBX holds now; a line it
+  // holds as the file has it, in the PBX's own form, needs no write.
+  int left = 0;
+  for (TCmdData* b : Blocks(fStore)) {
+    if (!b->Pending()) continue;
+    const auto it = fBefore.find(HeadOfLine(b->Data()));
+    if (it == fBefore.end() || !AnswerConfirms(b->Data(), it->second)) continue;
+    b->Changed = false;
+    ++left;
+  }
+  return left;
+}
+
 bool TUploadGuard::WriteBackup(const std::string& Named, const std::string& Version,
                                const std::string& Bytes, std::string& Error) {
   // A backup never takes another file's place: not an older backup of another PBX made in the
@@ -254,10 +268,17 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
     fEnded = true;
     return false;
   };
-  if (Options.Backup) {
+  if (Options.Differing) {
+    // Every line is a candidate, a pending change or not: the PBX may differ from what was read.
+    // The plan line stays as it is: sending it would reset the numbers.
+    for (TCmdData* b : Blocks(fStore))
+      if (!b->Data().empty() && b != &fStore.Extensions.Cmd009.PlanBlock) b->Changed = true;
+  }
+  if (Options.Backup || Options.Differing) {
     std::string bytes;
     if (!MakeBackup(Direction, bytes, Error)) return refuse(Error, Error);
-    if (!bytes.empty()) {
+    if (Options.Differing) fLeftAlone = LeaveAloneWhatThePbxHolds();
+    if (Options.Backup && !bytes.empty()) {
       if (!WriteBackup(Options.BackupFile, version, bytes, Error)) return refuse(Error, Error);
       // Named in the journal only now that it is complete.
       if (!fJournal.Backup(fBackupFile))

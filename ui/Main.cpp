@@ -111,6 +111,8 @@ const struct {
     {"SaveAsAct", "Save the configuration in a data file of a new name"},
     {"ReadAct", "Read the whole configuration from the PBX"},
     {"UploadAct", "Send the whole configuration to the PBX"},
+    {"UploadDiffAct",
+     "Read what the PBX holds and send only the lines of the configuration that differ"},
     {"CompareAct", "List the differences between the configuration and a data file"},
     {"ExitAct", "Quit the program (disconnecting first)"},
     {"CutAct", "Cut the selected text"},
@@ -201,6 +203,7 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
   fFileMenu->addSeparator();
   AddAction(fFileMenu, "ReadAct", "&Read from PBX", QKeySequence("Ctrl+R"), &TMainForm::ReadFromPbx);
   AddAction(fFileMenu, "UploadAct", "&Upload to PBX", QKeySequence("Ctrl+U"), &TMainForm::UploadToPbx);
+  AddAction(fFileMenu, "UploadDiffAct", "Upload &differences", {}, &TMainForm::UploadDifferences);
   fFileMenu->addSeparator();
   QAction* exit = AddAction(fFileMenu, "ExitAct", "E&xit", {}, nullptr);
   connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -339,7 +342,7 @@ void TMainForm::UpdateOnlineControls() {
   const bool busy = TPbxOperations::Instance().Active();
   for (const char* n : {"ConnectAct", "ModemAct", "ConnectBtn"})
     Action(n)->setEnabled(!State && !busy);
-  for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "ReadBtn",
+  for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "UploadDiffAct", "ReadBtn",
                         "UploadBtn", "StoreDumpAct"})
     Action(n)->setEnabled(State && !busy);
   for (const char* n : {"NewAct", "NewFactoryAct", "OpenAct", "OpenBtn", "CompareAct"})
@@ -592,7 +595,11 @@ void TMainForm::ReadFromPbx() {
   PostDataChanged();
 }
 
-void TMainForm::UploadToPbx() {
+void TMainForm::UploadDifferences() { Upload(true); }
+
+void TMainForm::UploadToPbx() { Upload(false); }
+
+void TMainForm::Upload(bool Differing) {
   if (RefuseWhileBusy()) return;
   // Every step would report Ok having sent nothing.
   if (fStore.HoldsNoBlock()) {
@@ -615,8 +622,9 @@ void TMainForm::UploadToPbx() {
       guard.SourceHash = BytesHash(ReadWholeFile(fFileName));
     }
     guard.Device = fActions.DeviceName ? fActions.DeviceName() : std::string();
-    guard.Mode = "all";
-    TRunDirection direction = TRunDirection::UploadAll;
+    guard.Mode = Differing ? "differing" : "all";
+    guard.Differing = Differing;
+    TRunDirection direction = Differing ? TRunDirection::UploadChanged : TRunDirection::UploadAll;
     if (!fResumeSource.empty() && fResumeSource == guard.Source) {
       std::string why;
       int confirmed = 0;

@@ -519,6 +519,43 @@ class DemoRunTest : public QObject {
   // both consoles, and pastes of a jack and of a CO line, the upload's backup and journal hold
   // for every line what the PBX held in that very line. Catches the PBX text travelling with a
   // copied block (jack 1's lines recorded as jack 2's, so that the backup restores them twice).
+  // Upload differences writes what the PBX holds otherwise and nothing else: the configuration's
+  // own edit, and a line someone changed at the PBX between the read and this connection. Faults caught: the entry
+  // wired to the whole upload, and one that sends only the pending changes.
+  void UploadDifferencesWritesOnlyWhatThePbxHoldsOtherwise() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    QVERIFY(m.Connect());
+    TRunWatcher run;
+    m.ReadFromPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    const std::string read605 = SimLine("605E03");
+    SysData().Cmd103S.SetItemStr(1, SysData().Cmd103S.ItemStr(1) == "1" ? "0" : "1");
+    const std::string edited = SysData().Cmd103S.Data();
+    // Changed at the PBX between two visits: what was read then is no longer what it holds.
+    m.Disconnect();
+    DemoLine().Control([](TSimPbx& P) { P.ExecuteEditCommand("605E03/2/"); });
+    QVERIFY(SimLine("605E03") != read605);
+    QVERIFY(m.Connect());
+    const std::vector<std::string> before = SimLines();
+    m.Action("UploadDiffAct")->trigger();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    std::vector<std::string> expected{edited, read605};
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::string> changed = ChangedSimLines(before);
+    std::sort(changed.begin(), changed.end());
+    QCOMPARE(changed, expected);
+    const std::vector<TJournalRun> runs = ReadJournal(JournalFile());
+    QVERIFY(!runs.empty());
+    QCOMPARE(runs.back().Mode, std::string("differing"));
+    QCOMPARE(runs.back().Blocks.size(), size_t(2));
+    m.Disconnect();
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+  }
+
   void BackupAfterMultiSelectionAndPasteHoldsEachRecordsOwnLines() {
     TAnsweringFeedback f;
     SysData().Settings.ShowConnectWarn = false;
