@@ -274,7 +274,9 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
     for (TCmdData* b : Blocks(fStore))
       if (!b->Data().empty() && b != &fStore.Extensions.Cmd009.PlanBlock) b->Changed = true;
   }
-  if (Options.Backup || Options.Differing) {
+  fBackupAtWrite = Options.BackupAtWrite && Options.Backup;
+  fVersion = version;
+  if (!Options.BackupAtWrite && (Options.Backup || Options.Differing)) {
     std::string bytes;
     if (!MakeBackup(Direction, bytes, Error)) return refuse(Error, Error);
     if (Options.Differing) fLeftAlone = LeaveAloneWhatThePbxHolds();
@@ -288,12 +290,14 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   }
   // Nothing goes out that the journal does not hold: the entry of intent comes first, and once
   // an entry could not be written no further line is sent.
-  SetBlockWriteGate([this](const std::string& Line) {
+  SetBlockWriteGate([this](const TCmdData& Block) {
     if (fJournal.Failed()) return false;
-    const std::string head = HeadOfLine(Line);
+    const std::string& line = Block.Data();
+    const std::string head = HeadOfLine(line);
+    if (fBackupAtWrite && !KnowBefore(Block)) return false;
     const auto it = fBefore.find(head);
     return fJournal.Intent(
-        {head, it == fBefore.end() ? std::string() : it->second, Line, std::string(),
+        {head, it == fBefore.end() ? std::string() : it->second, line, std::string(),
          TWriteOutcome::NoAnswer});
   });
   SetBlockWriteObserver([this](const TBlockWrite& W) {
@@ -306,10 +310,61 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   return true;
 }
 
+bool TUploadGuard::KnowBefore(const TCmdData& Block) {
+  const std::string head = HeadOfLine(Block.Data());
+  if (fBefore.count(head)) return true;
+  // The plan line is a command, not a setting the PBX can be asked for: no backup holds it.
+  if (&Block == &fStore.Extensions.Cmd009.PlanBlock) return true;
+  if (Block.PbxTextActual()) {
+    fBefore[head] = Block.PbxText;
+    return true;
+  }
+  // Not known in this connection: asked now, so that the way back holds this line too.
+  TCmdData probe;
+  ++fBackupCommands;
+  if (!probe.ReadPBX(head + "//")) {
+    ShowError("Error in cmd: \r" + Block.Data() + "\rWhat the PBX holds in " + head +
+              " could not be read for the backup, so the line was not sent.");
+    return false;
+  }
+  fBefore[head] = probe.Data();
+  return true;
+}
+
+void TUploadGuard::WriteBackupOfWritten() {
+  // Just the lines the run wrote, as the PBX held them before.
+  TSysData backup;
+  backup.Settings = fStore.Settings;
+  backup.Version = fStore.Version;
+  backup.LoadFromBytes(DataFileImage(fStore, false), "backup");
+  bool any = false;
+  for (TCmdData* b : Blocks(backup)) {
+    if (b->Data().empty()) continue;
+    const auto it = fBefore.find(HeadOfLine(b->Data()));
+    if (it == fBefore.end()) {
+      b->Clear();
+    } else {
+      b->SetData(it->second);
+      any = true;
+    }
+  }
+  if (!any) return;
+  std::string error;
+  if (!WriteBackup(std::string(), fVersion, DataFileImage(backup, fStore.Settings.PackedFile),
+                   error)) {
+    // The journal holds every line's text before: the way back is there, only not as a file.
+    fJournalError = "The backup of the lines written could not be saved in " + BackupsDir() +
+                    ".\rThe upload journal holds what the PBX held before each line.";
+    return;
+  }
+  if (fJournal.Backup(fBackupFile)) PruneBackups(BackupsDir(), PbxTag(fVersion), fBackupFile);
+}
+
 void TUploadGuard::End(const TRunResult& Run) {
   SetBlockWriteGate(nullptr);
   SetBlockWriteObserver(nullptr);
   if (!fJournal.IsOpen()) return;
+  if (fBackupAtWrite && !fJournal.Failed()) WriteBackupOfWritten();
   const bool lost = fJournal.Failed();
   // Where the disk still takes it: a run whose journal is incomplete did not end Ok.
   fJournal.End(Run.Aborted ? "aborted" : Run.Ok && !lost ? "ok" : "failed");

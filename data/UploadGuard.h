@@ -32,6 +32,11 @@ struct TUploadGuardOptions {
   // Leave alone every line the PBX holds already: what it holds is read as for the backup
   // (also without one), and only the lines that differ stay to be written.
   bool Differing = false;
+  // No backup read before the first write: each line's text before is taken as it goes out,
+  // from what the PBX was known to hold in this connection (read when it was not known), and the
+  // backup, of just those lines, is written at the end. For the uploads of the programming
+  // dialogs, which read their programs as they open.
+  bool BackupAtWrite = false;
   std::string JournalPath;       // empty: JournalFile()
 };
 
@@ -69,6 +74,8 @@ class TUploadGuard {
  private:
   // What the PBX holds in the lines the run writes, as a data file; empty when none is written.
   int LeaveAloneWhatThePbxHolds();
+  bool KnowBefore(const TCmdData& Block);
+  void WriteBackupOfWritten();
   bool MakeBackup(TRunDirection Direction, std::string& Bytes, std::string& Error);
   // Named: the file the user chose; else a new name in the backups folder.
   bool WriteBackup(const std::string& Named, const std::string& Version, const std::string& Bytes,
@@ -81,6 +88,8 @@ class TUploadGuard {
   std::string fJournalError;
   int fBackupCommands = 0;
   int fLeftAlone = 0;
+  bool fBackupAtWrite = false;
+  std::string fVersion;
   bool fEnded = false;
 };
 

@@ -324,6 +324,25 @@ class DemoRunTest : public QObject {
     });
     EditSpeedDials(&m, false);
     QCOMPARE(ChangedSimLines(before), (std::vector<std::string>{"001S07/0123*45/", hold}));
+    // Each dialog's upload is journaled and backed up like any other, with the line as the
+    // PBX held it before (fault caught: dialog writes that bypass the journal and the backup).
+    {
+      std::map<std::string, std::string> was;
+      for (const std::string& l : before) was[BlockHead(l)] = l;
+      const std::vector<TJournalRun> runs = ReadJournal(JournalFile());
+      QCOMPARE(runs.size(), size_t(2));
+      for (const TJournalRun& r : runs) {
+        QVERIFY2(r.Mode.rfind("dialog", 0) == 0, r.Mode.c_str());
+        QCOMPARE(r.End, std::string("ok"));
+        QCOMPARE(r.Blocks.size(), size_t(1));
+        const TJournalBlock& b = r.Blocks[0];
+        QVERIFY(b.Taken());
+        QCOMPARE(b.Before, was[b.Head]);
+        TSysData backup;
+        QVERIFY2(backup.LoadFromFile(r.Backup), r.Backup.c_str());
+        QCOMPARE(FileBlockTexts(backup), std::vector<std::string>{was[b.Head]});
+      }
+    }
 
     WhenModal([](QWidget* d) {
       d->findChild<QComboBox*>("NumPlanCb")->setCurrentIndex(2);
