@@ -163,7 +163,7 @@ bool TUploadGuard::MakeBackup(TRunDirection Direction, std::string& Bytes, std::
   std::vector<std::string> heads;
   for (const TCmdData* b : unknown) heads.push_back(HeadOfLine(b->Data()));
   std::string why;
-  if (!ReadHeldLines(fStore, heads, fBefore, why, &fBackupCommands, &backup)) {
+  if (!ReadHeldLines(fStore, heads, fBefore, why, &fBackupCommands, &backup, fBackupEvents)) {
     Error = "The backup before the upload could not read what the PBX holds: " + why +
             " Nothing was uploaded.";
     return false;
@@ -278,6 +278,7 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   fVersion = version;
   if (!Options.BackupAtWrite && (Options.Backup || Options.Differing)) {
     std::string bytes;
+    fBackupEvents = Options.BackupEvents;
     if (!MakeBackup(Direction, bytes, Error)) return refuse(Error, Error);
     if (Options.Differing) fLeftAlone = LeaveAloneWhatThePbxHolds();
     if (Options.Backup && !bytes.empty()) {
@@ -384,14 +385,14 @@ bool HasUnfinishedUpload(const std::vector<TJournalRun>& Journal, const std::str
 
 bool ReadHeldLines(const TSysData& Like, const std::vector<std::string>& Heads,
                    std::map<std::string, std::string>& Held, std::string& Error, int* Commands,
-                   TSysData* Whole) {
+                   TSysData* Whole, const TRunEvents& Events) {
   if (static_cast<int>(Heads.size()) > kBackupQueriesMax) {
     // The whole configuration: the group reads ask for whole programs at once.
     TSysData own;
     TSysData& pbx = Whole ? *Whole : own;
     pbx.Settings = Like.Settings;
     pbx.Version = Like.Version;
-    const TRunResult r = RunGroups(pbx, TRunDirection::Read);
+    const TRunResult r = RunGroups(pbx, TRunDirection::Read, Events);
     if (Commands) *Commands += r.StepsRun;
     if (r.Aborted) throw EAbortOperation();
     if (!r.Ok) {

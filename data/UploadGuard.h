@@ -38,6 +38,8 @@ struct TUploadGuardOptions {
   // dialogs, which read their programs as they open.
   bool BackupAtWrite = false;
   std::string JournalPath;       // empty: JournalFile()
+  // Told of each program the backup reads, as a read run tells its steps.
+  TRunEvents BackupEvents;
 };
 
 // The backups folder: "backups/" in the data folder.
@@ -87,6 +89,7 @@ class TUploadGuard {
   std::string fBackupFile;
   std::string fJournalError;
   int fBackupCommands = 0;
+  TRunEvents fBackupEvents;
   int fLeftAlone = 0;
   bool fBackupAtWrite = false;
   std::string fVersion;
@@ -97,10 +100,12 @@ class TUploadGuard {
 // its text), read through the program's session: one query per line, or the whole
 // configuration with the group reads when there are more than kBackupQueriesMax (Like gives
 // the capabilities; Whole, when given, receives that configuration). Commands counts the
-// commands sent. False with the reason when a read failed; the user's abort passes through.
+// commands sent; Events hear of the whole read's steps. False with the reason when a read
+// failed; the user's abort passes through.
 bool ReadHeldLines(const TSysData& Like, const std::vector<std::string>& Heads,
                    std::map<std::string, std::string>& Held, std::string& Error,
-                   int* Commands = nullptr, TSysData* Whole = nullptr);
+                   int* Commands = nullptr, TSysData* Whole = nullptr,
+                   const TRunEvents& Events = {});
 
 // For a resume of Source: the runs of the journal since its last full upload of these bytes
 // (same hash) through this device to this PBX (same version text) that did not end Ok. Before

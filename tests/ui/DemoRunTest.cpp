@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QSet>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -560,8 +562,23 @@ class DemoRunTest : public QObject {
     QVERIFY(SimLine("605E03") != read605);
     QVERIFY(m.Connect());
     const std::vector<std::string> before = SimLines();
+    // Fault caught: the backup's read leaving the bar full and still for its whole length (the
+    // run window looked hung for over a minute on a fresh connection).
+    QSet<QString> backupSteps;
+    int backupTicks = 0;
+    run.OnShown = [&](TReadAllDlg* Dlg) {
+      auto* label = Dlg->findChild<QLabel*>("BackupLbl");
+      auto* bar = Dlg->findChild<QProgressBar*>("StepProgress");
+      QObject::connect(bar, &QProgressBar::valueChanged, Dlg, [&, label, bar](int V) {
+        if (!label->text().startsWith("Making the backup of the PBX's lines: ")) return;
+        backupSteps.insert(label->text());
+        if (V > 0 && V < bar->maximum()) ++backupTicks;
+      });
+    };
     m.Action("UploadDiffAct")->trigger();
     QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QVERIFY2(backupSteps.size() > 10, qPrintable(QStringList(backupSteps.values()).join('|')));
+    QVERIFY(backupTicks > 0);
     std::vector<std::string> expected{edited, read605};
     std::sort(expected.begin(), expected.end());
     std::vector<std::string> changed = ChangedSimLines(before);
