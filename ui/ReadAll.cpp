@@ -189,6 +189,10 @@ void TReadAllDlg::StepEnd(const TGroup& G, bool Ok) {
   fCommandText.clear();
   SetLine(fLines[static_cast<size_t>(G.Id)],
           QString(G.Title) + (Ok ? " - Ok" : " - errors!"), Ok ? icOk : icErrors);
+  // The bar's length is the program's expected lines; a step that ended well is whole, however
+  // many lines it really took.
+  ReceivedLine();
+  if (Ok) fBar->setValue(fBar->maximum());
   QCoreApplication::processEvents();
 }
 
