@@ -227,7 +227,7 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
 
   fWindowMenu = menuBar()->addMenu("&Window");
   QAction* cascade = AddAction(fWindowMenu, "CascadeAct", "&Cascade", {}, nullptr);
-  connect(cascade, &QAction::triggered, fMdi, &QMdiArea::cascadeSubWindows);
+  connect(cascade, &QAction::triggered, this, &TMainForm::CascadeWindows);
   QAction* tileH = AddAction(fWindowMenu, "TileHorAct", "Tile &Horizontally", {}, nullptr);
   connect(tileH, &QAction::triggered, this, [this] { TileWindows(true); });
   QAction* tileV = AddAction(fWindowMenu, "TileVerAct", "Tile &Vertically", {}, nullptr);
@@ -809,6 +809,27 @@ void TMainForm::TileWindows(bool SideBySide) {
       const int y0 = area.height() * i / n, y1 = area.height() * (i + 1) / n;
       w->setGeometry(0, y0, area.width(), y1 - y0);
     }
+  }
+}
+
+void TMainForm::CascadeWindows() {
+  // Each window a title bar lower and to the right of the one before, all as large as the area
+  // leaves them: the views are tables and want their room.
+  QList<QMdiSubWindow*> shown;
+  for (QMdiSubWindow* w : fMdi->subWindowList())
+    if (w->isVisible() && !w->isMinimized()) shown << w;
+  if (shown.isEmpty()) return;
+  const QRect area = fMdi->viewport()->rect();
+  const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
+  const int n = static_cast<int>(shown.size());
+  const QSize size(std::max(area.width() - (n - 1) * step, area.width() * 2 / 3),
+                   std::max(area.height() - (n - 1) * step, area.height() * 2 / 3));
+  for (int i = 0; i < n; ++i) {
+    QMdiSubWindow* w = shown[i];
+    if (w->isMaximized()) w->showNormal();
+    const int off = std::min(i * step, std::min(area.width() - size.width(), area.height() - size.height()));
+    w->setGeometry(QRect(QPoint(off, off), size));
+    w->raise();
   }
 }
 

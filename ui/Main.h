@@ -151,6 +151,7 @@ class TMainForm : public QMainWindow {
   // Window menu: the shown windows side by side (or one above the other), the minimised
   // ones in a row.
   void TileWindows(bool SideBySide);
+  void CascadeWindows();
   void ArrangeIcons();
   // The frame's and the views' places, kept in the [Windows] section of the settings file;
   // never larger than the screen.

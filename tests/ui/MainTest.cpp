@@ -404,6 +404,15 @@ class MainTest : public QObject {
     QSet<int> tops;
     for (QMdiSubWindow* w : windows()) tops << w->y();
     QCOMPARE(tops.size(), 3);
+    // Fault caught: Cascade shrinking the tables to a corner of the area.
+    m.Action("CascadeAct")->trigger();
+    QSet<int> cascaded;
+    for (QMdiSubWindow* w : windows()) {
+      QVERIFY(w->width() >= area.width() * 2 / 3 && w->height() >= area.height() * 2 / 3);
+      QVERIFY(area.contains(w->geometry()));
+      cascaded << w->x();
+    }
+    QCOMPARE(cascaded.size(), 3);
     m.Action("MinimizeAllAct")->trigger();
     m.Action("ArrangeAllAct")->trigger();
     QSet<int> lefts;
