@@ -1,6 +1,9 @@
 // The frame window: enabled states, the connection and its messages, file handling, the
 // recent files and the data-changed notification.
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QListWidget>
 #include <QStatusBar>
 #include <QMenu>
@@ -684,6 +687,41 @@ class MainTest : public QObject {
     QCOMPARE(m.StatusText(3), QString("%1 changes").arg(7 + 24 - 1));  // every 009 line too
     QTRY_COMPARE(bold(views.Stations->ExtList()).size(), 24);  // each holds its number
     QCOMPARE(bold(views.Trunks->COList()), QList<int>{2});
+  }
+
+  // Fault caught: a help page sending the user to a menu that does not hold the item (the help
+  // said "Actions, Upload to PBX" where the item is in File).
+  void EveryMenuPathInTheHelpExists() {
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    QMap<QString, QStringList> items;
+    for (QAction* top : m.menuBar()->actions()) {
+      if (!top->menu()) continue;
+      const QString title = QString(top->text()).remove('&');
+      for (QAction* a : top->menu()->actions())
+        if (!a->isSeparator() && !a->text().isEmpty()) items[title] << QString(a->text()).remove('&');
+    }
+    QVERIFY(items.contains("File") && items.contains("Actions"));
+    const QRegularExpression path("\\b(File|Edit|Window|Actions|Settings|Help), (\\*\\*)?");
+    int seen = 0;
+    QStringList wrong;
+    for (const QString& name : QDir(":/help").entryList({"*.md"})) {
+      QFile f(":/help/" + name);
+      QVERIFY(f.open(QIODevice::ReadOnly));
+      const QString text = QString::fromUtf8(f.readAll()).simplified();
+      for (auto it = path.globalMatch(text); it.hasNext();) {
+        const auto match = it.next();
+        const QString rest = text.mid(match.capturedEnd());
+        const QStringList& menu = items[match.captured(1)];
+        const bool found = std::any_of(menu.begin(), menu.end(), [&](const QString& item) {
+          return rest.startsWith(item) || rest.startsWith(QString(item).remove("..."));
+        });
+        ++seen;
+        if (!found) wrong << name + ": " + match.captured(0) + rest.left(30);
+      }
+    }
+    QVERIFY(seen > 10);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
   }
 
   void LayoutIsRememberedAndNeverLargerThanTheScreen() {
