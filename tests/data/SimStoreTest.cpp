@@ -13,43 +13,10 @@
 #include "PbxPrograms.h"
 #include "RecordingFeedback.h"
 #include "SimPbx.h"
+#include "SimSession.h"
 #include "SysData.h"
 #include "TempDir.h"
 #include "UploadGuard.h"
-
-namespace {
-
-// A session that hands each command to the simulated PBX's edit mode, as the serial session
-// would after logging in.
-class TSimSession : public TPbxSession {
- public:
-  explicit TSimSession(TSimPbx& Pbx) : fPbx(Pbx) { SetPbxComm(this); }
-  ~TSimSession() override { SetPbxComm(nullptr); }
-
-  bool SendCommand(const std::string& Cmd, TStringList& Lines, const std::string&) override {
-    if (fAbortRequested.exchange(false)) throw EAbortOperation();
-    if (OnCommand) OnCommand(Cmd);
-    Sent.push_back(Cmd);
-    const std::string reply = fPbx.ExecuteEditCommand(Cmd);
-    Lines = SplitLines(Cmd + "\r\n" + reply);
-    if (reply.find("Command error") != std::string::npos) {
-      ShowError("Error in cmd: \r" + Cmd + "\r\n" + reply);
-      return false;
-    }
-    return true;
-  }
-  double ConnectTime() const override { return fConnect; }
-  // A new connection: what was read before it is no longer actual.
-  void Reconnect() { fConnect = SteadyNow(); }
-
-  std::vector<std::string> Sent;
-
- private:
-  TSimPbx& fPbx;
-  double fConnect = Now() - 1.0;
-};
-
-}  // namespace
 
 class SimStoreTest : public ::testing::Test {
  protected:
