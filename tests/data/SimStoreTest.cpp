@@ -173,6 +173,10 @@ TEST_F(SimStoreTest, ClockIsWrittenAndReadOnTheTwelveHourClock) {
   EXPECT_FALSE(DecodeClockLine(";=>000S/2701", old)) << "a cut reply decodes nothing";
   ASSERT_TRUE(DecodeClockLine(";=>000S/2702314,08000/", old));
   EXPECT_FALSE(ValidClock(old)) << "31 February";
+  // Catches PM added to an hour past twelve: 13 with the PM flag read as 25, "Bad time".
+  ASSERT_TRUE(DecodeClockLine(";=>000S/2703011,13001/", old));
+  EXPECT_EQ(old.Hour, 13);
+  EXPECT_TRUE(ValidClock(old));
 
   TSimSession s(fPbx);
   const TPbxClock set{2028, 2, 29, 13, 7};

@@ -17,16 +17,24 @@
 #include <set>
 #include <sstream>
 
+#include "ARSdlg.h"
+#include "CodeTables.h"
 #include "Compare.h"  // BlockHead
 #include "ControlTable.h"
+#include "DISAparam.h"
+#include "DayNightDlg.h"
 #include "FKey.h"
 #include "Groups.h"
 #include "ProgDlg.h"
 #include "RecordingFeedback.h"
+#include "Services.h"
 #include "SimPbx.h"
 #include "SimSession.h"
+#include "SpeedDial.h"
 #include "SysData.h"
+#include "SystemParam.h"
 #include "Text.h"
+#include "TimerDlg.h"
 #include "WhenModal.h"
 
 namespace {
@@ -246,6 +254,41 @@ class ControlTableTest : public QObject {
         failures.push_back(name + ": " + Joined(fFb->Errors));
     }
     qInfo("%d rows", rows);
+    for (const std::string& f : failures) qWarning("%s", f.c_str());
+    QVERIFY2(failures.empty(), qPrintable(QString("%1 failed, listed above").arg(failures.size())));
+  }
+
+  // The parameter list's dialogs read as the force flag they are given says (the list passes
+  // the F key as it saw it when the entry was opened): catches an opener that asks the key
+  // again, so that F let go before the dialog came up reads nothing, and F still down when it
+  // was not meant reads everything again.
+  void OpenersReadAsTheirForceFlagSays() {
+    using TOpener = void (*)(QWidget*, bool);
+    const std::pair<const char*, TOpener> openers[] = {
+        {"system parameters", EditSystemParams}, {"speed dials", EditSpeedDials},
+        {"day/night", EditDayNight},           {"timer", EditTimers},
+        {"account codes", EditAccountCodes},   {"auto pause", EditAutoPauseCodes},
+        {"carrier excepted", EditCarrierExceptedCodes}, {"emergency", EditEmergencyCodes},
+        {"toll restriction", EditTollRestriction}, {"DISA", EditDISA},
+        {"UCD", EditUCD},                       {"ARS", EditARS},
+        {"voice mail", EditVoiceMail},          {"call hunting", EditCallHunting},
+        {"SMDR", EditSMDR}};
+    std::vector<std::string> failures;
+    for (const auto& [name, open] : openers)
+      for (const bool force : {false, true}) {
+        const std::string fresh = Fresh(nullptr);
+        if (!fresh.empty()) {
+          failures.push_back(std::string(name) + ": " + fresh);
+          break;
+        }
+        fF = !force;  // the key now says the opposite of what the list saw
+        WhenModal([](QWidget* D) { qobject_cast<QDialog*>(D)->reject(); });
+        open(nullptr, force);
+        fF = false;
+        if (fSession->Sent.empty() == force)
+          failures.push_back(std::string(name) + (force ? ": forced, read nothing"
+                                                        : ": not forced, read again"));
+      }
     for (const std::string& f : failures) qWarning("%s", f.c_str());
     QVERIFY2(failures.empty(), qPrintable(QString("%1 failed, listed above").arg(failures.size())));
   }
