@@ -27,6 +27,7 @@
 #include "ComSetup.h"
 #include "CommKXTA.h"
 #include "ConnectText.h"
+#include "Factory.h"
 #include "Feedback.h"
 #include "SafeFile.h"
 #include "Stream.h"
@@ -103,11 +104,15 @@ const struct {
   const char* Tip;
 } kStatusTips[] = {
     {"NewAct", "Start a new, empty configuration"},
+    {"NewFactoryAct",
+     "Start a configuration holding what a new PBX of the model chosen in Settings, System holds"},
     {"OpenAct", "Open a configuration data file (.ta)"},
     {"SaveAct", "Save the configuration in its data file"},
     {"SaveAsAct", "Save the configuration in a data file of a new name"},
     {"ReadAct", "Read the whole configuration from the PBX"},
     {"UploadAct", "Send the whole configuration to the PBX"},
+    {"UploadDiffAct",
+     "Read what the PBX holds and send only the lines of the configuration that differ"},
     {"CompareAct", "List the differences between the configuration and a data file"},
     {"ExitAct", "Quit the program (disconnecting first)"},
     {"CutAct", "Cut the selected text"},
@@ -187,6 +192,7 @@ QAction* TMainForm::AddAction(QMenu* Menu, const char* Name, const QString& Text
 void TMainForm::BuildMenus(bool ShowDumpAction) {
   fFileMenu = menuBar()->addMenu("&File");
   AddAction(fFileMenu, "NewAct", "&New", QKeySequence("Ctrl+N"), &TMainForm::New);
+  AddAction(fFileMenu, "NewFactoryAct", "New from &factory data", {}, &TMainForm::NewFromFactory);
   AddAction(fFileMenu, "OpenAct", "&Open", QKeySequence("Ctrl+O"), &TMainForm::Open);
   QAction* save = AddAction(fFileMenu, "SaveAct", "&Save", QKeySequence("Ctrl+S"), nullptr);
   connect(save, &QAction::triggered, this, [this] { Save(); });
@@ -197,6 +203,7 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
   fFileMenu->addSeparator();
   AddAction(fFileMenu, "ReadAct", "&Read from PBX", QKeySequence("Ctrl+R"), &TMainForm::ReadFromPbx);
   AddAction(fFileMenu, "UploadAct", "&Upload to PBX", QKeySequence("Ctrl+U"), &TMainForm::UploadToPbx);
+  AddAction(fFileMenu, "UploadDiffAct", "Upload &differences", {}, &TMainForm::UploadDifferences);
   fFileMenu->addSeparator();
   QAction* exit = AddAction(fFileMenu, "ExitAct", "E&xit", {}, nullptr);
   connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -335,10 +342,11 @@ void TMainForm::UpdateOnlineControls() {
   const bool busy = TPbxOperations::Instance().Active();
   for (const char* n : {"ConnectAct", "ModemAct", "ConnectBtn"})
     Action(n)->setEnabled(!State && !busy);
-  for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "ReadBtn",
+  for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "UploadDiffAct", "ReadBtn",
                         "UploadBtn", "StoreDumpAct"})
     Action(n)->setEnabled(State && !busy);
-  for (const char* n : {"NewAct", "OpenAct", "OpenBtn", "CompareAct"}) Action(n)->setEnabled(!busy);
+  for (const char* n : {"NewAct", "NewFactoryAct", "OpenAct", "OpenBtn", "CompareAct"})
+    Action(n)->setEnabled(!busy);
   for (QAction* a : fRecentActions) a->setEnabled(!busy);
   static_cast<TOnlinePanel*>(fPanels[0])->SetOnline(State);
   fPanels[1]->setText(State && fActions.PbxVersion
@@ -408,6 +416,21 @@ void TMainForm::New() {
   SetCurrentFileName(std::string());
   MarkClean();
   PostDataChanged();
+}
+
+void TMainForm::NewFromFactory() {
+  if (RefuseWhileBusy() || !KeepOrDropUnsavedWork("starting a new configuration")) return;
+  // Prepared at the desk, uploaded on site: every line as a loaded file's, to be sent.
+  if (!LoadFactoryConfiguration(fStore, fStore.Settings.PBXtype)) {
+    ShowError("The factory configuration could not be built.");
+    return;
+  }
+  SetCurrentFileName(std::string());
+  MarkClean();
+  PostDataChanged();
+  static const char* const kNames[] = {"KX-TA308", "KX-TA616", "KX-TA624"};
+  ShowStatus(QString("The factory configuration of a %1: nothing of it was read from a PBX.")
+                 .arg(kNames[fStore.Settings.PBXtype <= 2 ? fStore.Settings.PBXtype : 2]));
 }
 
 bool TMainForm::HasUnsavedWork() const {
@@ -572,7 +595,11 @@ void TMainForm::ReadFromPbx() {
   PostDataChanged();
 }
 
-void TMainForm::UploadToPbx() {
+void TMainForm::UploadDifferences() { Upload(true); }
+
+void TMainForm::UploadToPbx() { Upload(false); }
+
+void TMainForm::Upload(bool Differing) {
   if (RefuseWhileBusy()) return;
   // Every step would report Ok having sent nothing.
   if (fStore.HoldsNoBlock()) {
@@ -595,8 +622,9 @@ void TMainForm::UploadToPbx() {
       guard.SourceHash = BytesHash(ReadWholeFile(fFileName));
     }
     guard.Device = fActions.DeviceName ? fActions.DeviceName() : std::string();
-    guard.Mode = "all";
-    TRunDirection direction = TRunDirection::UploadAll;
+    guard.Mode = Differing ? "differing" : "all";
+    guard.Differing = Differing;
+    TRunDirection direction = Differing ? TRunDirection::UploadChanged : TRunDirection::UploadAll;
     if (!fResumeSource.empty() && fResumeSource == guard.Source) {
       std::string why;
       int confirmed = 0;
@@ -854,17 +882,31 @@ void TMainForm::RestoreLayout() {
   const TIniFile ini(AppPaths().SettingsFile());
   const QScreen* sc = screen() ? screen() : QGuiApplication::primaryScreen();
   const QRect avail = sc ? sc->availableGeometry() : QRect(0, 0, 1024, 768);
+  // The window's inside is kept, not its frame: before the first show the frame has no size
+  // yet, so a frame saved and given back would grow and climb by the frame on every start.
   QRect r;
-  if (!ParseRect(ini.ReadString(kWindowsSection, "Main", ""), r)) {
+  QRect framed;
+  const bool hasFramed = ParseRect(ini.ReadString(kWindowsSection, "Main", ""), framed);
+  if (ParseRect(ini.ReadString(kWindowsSection, "MainInside", ""), r)) {
+    // The frame is as wide as it was last time, or as the platform says now: the whole window,
+    // title bar included, must be within the screen.
+    QMargins frame(r.left() - framed.left(), r.top() - framed.top(), framed.right() - r.right(),
+                   framed.bottom() - r.bottom());
+    const auto plausible = [](const QMargins& m) {
+      return std::min({m.left(), m.top(), m.right(), m.bottom()}) >= 0 &&
+             std::max({m.left(), m.top(), m.right(), m.bottom()}) <= 200;
+    };
+    if (!hasFramed || !plausible(frame)) frame = FrameMargins();
+    setGeometry(Within(r, avail.marginsRemoved(frame)));
+  } else if (hasFramed) {
+    // Saved by an earlier version as the frame's place.
+    setGeometry(Within(framed, avail).marginsRemoved(FrameMargins()));
+  } else {
     // First start: the usual size, but never more than nine tenths of the screen.
     r = QRect(QPoint(), size().expandedTo(QSize(900, 640)).boundedTo(avail.size() * 9 / 10));
     r.moveCenter(avail.center());
+    setGeometry(r);
   }
-  // The place is the window's frame; its inside is that less the frame's margins.
-  const QSize frame = frameGeometry().size() - size();
-  r = Within(r, avail);
-  resize(r.size() - frame);
-  move(r.topLeft());
   if (ini.ReadBool(kWindowsSection, "MainMaximized", false)) setWindowState(Qt::WindowMaximized);
   bool placed = false;
   for (const auto& [key, sub] : fViews) {
@@ -880,14 +922,20 @@ void TMainForm::RestoreLayout() {
   if (!placed && !fViews.isEmpty()) QTimer::singleShot(0, this, [this] { TileWindows(true); });
 }
 
+QMargins TMainForm::FrameMargins() const {
+  const QRect f = frameGeometry(), g = geometry();
+  return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                  f.bottom() - g.bottom());
+}
+
 void TMainForm::SaveLayout() const {
   TIniFile ini(AppPaths().SettingsFile());
   ini.BeginUpdate();
   const bool maximized = isMaximized();
-  // The frame's place: restored as it was, frame included.
-  QRect place = frameGeometry();
-  if (maximized) place = QRect(normalGeometry().topLeft(), normalGeometry().size() + (place.size() - size()));
-  ini.WriteString(kWindowsSection, "Main", RectText(place).toStdString());
+  // The inside as it is when not maximized; the frame's place only for earlier versions.
+  const QRect inside = maximized ? normalGeometry() : geometry();
+  ini.WriteString(kWindowsSection, "MainInside", RectText(inside).toStdString());
+  ini.WriteString(kWindowsSection, "Main", RectText(inside.marginsAdded(FrameMargins())).toStdString());
   ini.WriteBool(kWindowsSection, "MainMaximized", maximized);
   for (const auto& [key, sub] : fViews) {
     const bool minimized = sub->isMinimized();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 #include <cstdint>
 #include <functional>
@@ -74,6 +75,8 @@ class TMainForm : public QMainWindow {
   bool Connect();
   void Disconnect();
   void New();
+  // A configuration of what a new PBX of the settings' model holds.
+  void NewFromFactory();
   void Open();
   bool OpenFile(const std::string& Path);
   void OpenRecent(const std::string& Path);
@@ -83,6 +86,8 @@ class TMainForm : public QMainWindow {
   // Checks the configuration against the PBX's program table first: values the PBX would
   // refuse are listed, with Cancel (the default) and "Upload anyway".
   void UploadToPbx();
+  // Reads what the PBX holds and sends only the lines that differ.
+  void UploadDifferences();
   // File, "Compare with file...": a data file loaded into a store of its own (the window's
   // configuration stays as it is) and its differences listed item by item.
   void CompareWithFile();
@@ -133,6 +138,7 @@ class TMainForm : public QMainWindow {
   virtual TUnsavedChoice AskUnsavedWork(const QString& Question);
 
  private:
+  void Upload(bool Differing);
   void BuildMenus(bool ShowDumpAction);
   void BuildToolBar();
   void BuildStatusBar();
@@ -150,6 +156,8 @@ class TMainForm : public QMainWindow {
   // never larger than the screen.
   void RestoreLayout();
   void SaveLayout() const;
+  // How far the window manager's frame reaches beyond the inside (none before it is shown).
+  QMargins FrameMargins() const;
   // Before work that replaces the configuration: Save / Discard / Cancel when it holds unsaved
   // work; false when the user cancels (or saving failed).
   bool KeepOrDropUnsavedWork(const QString& Before);
