@@ -1,5 +1,6 @@
 #include "FKey.h"
 
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
@@ -15,13 +16,27 @@ namespace {
 
 QPointer<TFKeyTracker> gTracker;
 std::function<bool()> gQuery;
+constexpr const char* kTypesF = "kxtaFKeyTypes";
+
+// A typed key opens the editor of the current cell and goes into it.
+bool CellTakesTypedKey(const QAbstractItemView* View) {
+  const QModelIndex current = View->currentIndex();
+  return View->property(kTypesF).toBool() && current.isValid() &&
+         (current.flags() & Qt::ItemIsEditable) &&
+         View->editTriggers().testFlag(QAbstractItemView::AnyKeyPressed);
+}
 
 }  // namespace
+
+void LetFKeyTypeInto(QAbstractItemView* View) {
+  if (View) View->setProperty(kTypesF, true);
+}
 
 bool FKeyReaches(const QWidget* Widget) {
   if (qobject_cast<const QLineEdit*>(Widget) || qobject_cast<const QTextEdit*>(Widget) ||
       qobject_cast<const QPlainTextEdit*>(Widget) || qobject_cast<const QAbstractSpinBox*>(Widget))
     return true;
+  if (auto* view = qobject_cast<const QAbstractItemView*>(Widget)) return CellTakesTypedKey(view);
   if (auto* combo = qobject_cast<const QComboBox*>(Widget)) return combo->isEditable();
   // Menus hold no setting, and F is the letter of the File menu.
   return qobject_cast<const QMenu*>(Widget) || qobject_cast<const QMenuBar*>(Widget);

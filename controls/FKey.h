@@ -28,8 +28,15 @@ class TFKeyTracker : public QObject {
 };
 
 // Whether the tracker lets F reach the widget that has the focus: text fields (line edits, an
-// editable combo box, text edits, spin boxes), where names are typed with F, and menus.
+// editable combo box, text edits, spin boxes), where names are typed with F, menus, and the
+// cells of a grid given to LetFKeyTypeInto while its current cell can be edited.
 bool FKeyReaches(const QWidget* Widget);
+
+class QAbstractItemView;
+// A grid whose cells take F as text (speed dial numbers and names): a key typed on a cell that
+// is selected but not yet open opens its editor with that key, so F must reach the grid as it
+// reaches a text field. Grids of codes that hold no F keep it from their cells.
+void LetFKeyTypeInto(QAbstractItemView* View);
 
 // Installs the tracker on the application once (the first call after the QApplication exists;
 // later calls do nothing).

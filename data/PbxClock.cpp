@@ -66,8 +66,10 @@ bool DecodeClockLine(const std::string& Line, TPbxClock& C) {
       !Digits(Line, 17, 2, C.Hour) || !Digits(Line, 19, 2, C.Minute) || !Digits(Line, 21, 1, pm))
     return false;
   C.Year = yy < 30 ? 2000 + yy : 1900 + yy;
-  if (C.Hour == 12) C.Hour = 0;
-  if (pm == 1) C.Hour += 12;
+  // 12 AM is midnight; PM adds twelve only to the hours of a 12-hour clock, so a PBX that
+  // sends 13 with the PM flag means 13:00.
+  if (pm != 1 && C.Hour == 12) C.Hour = 0;
+  if (pm == 1 && C.Hour < 12) C.Hour += 12;
   return true;
 }
 

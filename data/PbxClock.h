@@ -19,8 +19,9 @@ bool ValidClock(const TPbxClock& C);
 // clock (12 for 0 and 12), minute, 1 for PM (hour 12 or later).
 std::string ClockWriteCommand(const TPbxClock& C);
 // The fields of a reply line as the PBX sends it (";=>000S/yymmddw,hhmmp/"): years below 30
-// are 20yy, others 19yy; 12 AM is hour 0 and PM adds 12 below 12. False when the line is too
-// short or a field is not a number; the fields may still form no valid date (ValidClock).
+// are 20yy, others 19yy; 12 AM is hour 0 and PM adds 12 below 12 (13 PM is 13:00). False when
+// the line is too short or a field is not a number; the fields may still form no valid date
+// (ValidClock).
 bool DecodeClockLine(const std::string& Line, TPbxClock& C);
 
 // The exchanges, with "Reading.." / "Saving.." on the information panel. ReadPbxClock: false

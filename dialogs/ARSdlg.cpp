@@ -19,6 +19,7 @@
 #include "HelpContext.h"
 #include "PbxPrograms.h"
 #include "SysData.h"
+#include "Text.h"
 
 namespace {
 
@@ -211,9 +212,10 @@ void TARSDlg::LoadControls() {
     route.RemoveDigits = remove >= 0 && remove < fRemove->count() ? remove : -1;
     const std::string added = s.List361S.Items(r).ItemStr(1);
     route.Added = (added == "^" ? QString() : QString::fromStdString(added)).left(kARSAddedLength);
-    const std::string group = s.List364S.Items(r).ItemStr(1);
+    // "*" and group 0 both mean every line ("All"); OK writes the PBX's "*".
+    const std::string group = TrimBlanks(s.List364S.Items(r).ItemStr(1));
     const int g = s.List364S.Items(r).ItemInt(1);
-    route.Group = group == "*" ? 0 : g >= 1 && g <= kCOGroups ? g : -1;
+    route.Group = group == "*" || group == "0" ? 0 : g >= 1 && g <= kCOGroups ? g : -1;
   }
   for (QWidget* w : std::initializer_list<QWidget*>{fLead, fExcept, fRemove, fAdded, fGroup})
     w->setEnabled(fUseRoutes);
@@ -281,8 +283,7 @@ void TARSDlg::StoreControls() {
   }
 }
 
-void EditARS(QWidget* Parent, bool) {
-  // The F key is asked by the dialog itself as it opens and as OK is pressed.
+void EditARS(QWidget* Parent, bool Force) {
   TARSDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }

@@ -207,12 +207,12 @@ void StorePFNumber(TCmdData& Line, const std::string& Text) {
 }
 
 void AddExtensionEntries(QComboBox* Combo, const TCmd009S* Numbers) {
-  const bool known = Numbers && Numbers->Count() > 0;
-  const int jacks = known ? Numbers->Count() : kJackCount;
-  for (int jack = 1; jack <= jacks; ++jack) {
-    const QString port = QString("Jack %1").arg(jack, 2, 10, QChar('0'));
-    const std::string number = known ? TrimBlanks(Numbers->NumberOfJack(jack)) : std::string();
-    Combo->addItem(number.empty() ? port : QString("%1 (%2)").arg(Latin1(number), port), jack);
+  if (!Numbers) return;
+  for (int jack = 1; jack <= Numbers->Count() && jack <= kJackCount; ++jack) {
+    const std::string number = TrimBlanks(Numbers->NumberOfJack(jack));
+    if (number.empty()) continue;  // no extension there to choose
+    Combo->addItem(
+        QString("%1 (Jack %2)").arg(Latin1(number)).arg(jack, 2, 10, QChar('0')), jack);
   }
 }
 
@@ -413,6 +413,14 @@ TButtonParam TButtonFuncDlg::ParamOf(int Function) const {
 void TButtonFuncDlg::Load() {
   if (fLine.Undefined[0]) return;  // the records differ: no function chosen
   const std::string code = ShownItem(fLine, 1);
+  // Code "3" is "Not assiged" with no number and One-Touch Dialing with one: when the
+  // records' numbers differ, neither is known, and choosing "Not assiged" for them would
+  // empty every record's number on OK.
+  if (fLine.Undefined[1] &&
+      std::count_if(fFunctions.begin(), fFunctions.end(), [&](const TButtonFunc& f) {
+        return code.size() == 1 && f.Code == code[0];
+      }) > 1)
+    return;
   const std::string param = fLine.Undefined[1] ? std::string() : ShownItem(fLine, 2);
   // Code "3" is "Not assiged" without a number and One-Touch Dialing with one.
   int choice = -1;

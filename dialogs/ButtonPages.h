@@ -77,7 +77,9 @@ std::string DialNumber(const std::string& Text);
 void StorePFNumber(TCmdData& Line, const std::string& Text);
 
 // The extensions of Numbers as combo entries "101 (Jack 01)" in program 009 order, each with
-// its jack as item data; without numbers the 24 jacks as "Jack 01" .. "Jack 24".
+// its jack as item data; a jack without a number, and every jack while program 009 holds no
+// numbers, gives no entry (a jack offered without its number could be chosen for the wrong
+// extension).
 void AddExtensionEntries(QComboBox* Combo, const TCmd009S* Numbers);
 // Selects the entry whose item data is Jack; none when no entry has it.
 void SelectJack(QComboBox* Combo, int Jack);

@@ -427,5 +427,5 @@ void TCOprmDlg::Navigate(int Target) {
 
 bool EditCOLines(QWidget* Parent, const TIntegerList& Lines) {
   TCOprmDlg dlg(Parent, Lines);
-  return dlg.Execute();
+  return dlg.Execute(FKeyHeld());
 }

@@ -43,9 +43,9 @@ QTableWidget* NewGrid(const char* Name, int Rows, int Cols, QWidget* Parent) {
   return g;
 }
 
-void Open(QWidget* Parent, TGroupId Group) {
+void Open(QWidget* Parent, TGroupId Group, bool Force) {
   TCodeListDlg dlg(Parent, CodeListSpec(Group));
-  dlg.Execute();
+  dlg.Execute(Force);
 }
 
 }  // namespace
@@ -94,10 +94,12 @@ void TCodeListDlg::StoreControls() {
   }
 }
 
-void EditAccountCodes(QWidget* Parent, bool) { Open(Parent, grAccountCodes); }
-void EditAutoPauseCodes(QWidget* Parent, bool) { Open(Parent, grAutoPause); }
-void EditCarrierExceptedCodes(QWidget* Parent, bool) { Open(Parent, grCarrierExcepted); }
-void EditEmergencyCodes(QWidget* Parent, bool) { Open(Parent, grEmergencyDial); }
+void EditAccountCodes(QWidget* Parent, bool Force) { Open(Parent, grAccountCodes, Force); }
+void EditAutoPauseCodes(QWidget* Parent, bool Force) { Open(Parent, grAutoPause, Force); }
+void EditCarrierExceptedCodes(QWidget* Parent, bool Force) {
+  Open(Parent, grCarrierExcepted, Force);
+}
+void EditEmergencyCodes(QWidget* Parent, bool Force) { Open(Parent, grEmergencyDial, Force); }
 
 // ---- toll restriction -----------------------------------------------------------------------
 
@@ -201,7 +203,7 @@ void TTRSDlg::StoreControls() {
   TProgDlg::StoreControls();
 }
 
-void EditTollRestriction(QWidget* Parent, bool) {
+void EditTollRestriction(QWidget* Parent, bool Force) {
   TTRSDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }

@@ -348,13 +348,12 @@ TUCDprmDlg::TUCDprmDlg(QWidget* Parent) : TProgDlg(Parent) {
   SetGroup(grUCD);
 }
 
-void EditDISA(QWidget* Parent, bool) {
-  // The F key is asked by the dialog itself as it opens and as OK is pressed.
+void EditDISA(QWidget* Parent, bool Force) {
   TDISAprmDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }
 
-void EditUCD(QWidget* Parent, bool) {
+void EditUCD(QWidget* Parent, bool Force) {
   TUCDprmDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }

@@ -216,5 +216,5 @@ void TDSSprmDlg::Navigate(int Target) {
 
 bool EditDSSConsoles(QWidget* Parent, const TIntegerList& Consoles) {
   TDSSprmDlg dlg(Parent, Consoles);
-  return dlg.Execute();
+  return dlg.Execute(FKeyHeld());
 }

@@ -164,7 +164,7 @@ void TDayNightDlg::StoreControls() {
     }
 }
 
-void EditDayNight(QWidget* Parent, bool) {
+void EditDayNight(QWidget* Parent, bool Force) {
   TDayNightDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }

@@ -636,7 +636,8 @@ QString TEXTprmDlg::NumberText(int Jack) const {
 }
 
 void TEXTprmDlg::RefreshFrame() {
-  // The caption names the extension numbers, when program 009 gives them all.
+  // The caption names the extension numbers when program 009 gives them all; otherwise "?",
+  // the mark of a number not known, rather than the numbers of the jacks shown before.
   TIntegerList numbers;
   bool known = true;
   for (int j : fJacks.Values()) {
@@ -644,13 +645,14 @@ void TEXTprmDlg::RefreshFrame() {
     if (n.isEmpty()) known = false;
     numbers.Add(n.toInt());
   }
-  if (known) setWindowTitle("Extension " + QString::fromStdString(FormatRanges(numbers)));
+  setWindowTitle("Extension " +
+                 (known ? QString::fromStdString(FormatRanges(numbers)) : QString("?")));
   const int low = fJacks.First(), high = fJacks.Last();
   fPrevTarget = low > 1 ? low - 1 : 0;
   fNextTarget = high < kJacks ? high + 1 : 0;
   auto caption = [this](int Jack) {
     const QString n = NumberText(Jack);
-    return n.isEmpty() ? QString("Jack %1").arg(Jack) : "Ext " + n;
+    return "Ext " + (n.isEmpty() ? QString("?") : n);
   };
   fPrev->setEnabled(fPrevTarget != 0);
   fPrev->setText(fPrevTarget ? caption(fPrevTarget) : QString("Prev Ext"));
@@ -913,5 +915,5 @@ void TEXTprmDlg::Navigate(int Target) {
 
 bool EditExtensions(QWidget* Parent, const TIntegerList& Jacks) {
   TEXTprmDlg dlg(Parent, Jacks);
-  return dlg.Execute();
+  return dlg.Execute(FKeyHeld());
 }

@@ -107,12 +107,12 @@ void KeepUnchangedFlags(TCmdData& Block, const TCmdData& Before) {
   }
 }
 
-bool TProgDlg::Execute() {
+bool TProgDlg::Execute(bool Force) {
   // The dialog's read and upload are PBX operations: the frame starts no other meanwhile.
   TPbxOperation op(windowTitle().isEmpty() ? QString("A programming dialog")
                                            : "The dialog \"" + windowTitle() + "\"");
   const QString cls = metaObject()->className();
-  if (OnLine()) PreRead(FKeyHeld());
+  if (OnLine()) PreRead(Force);
   Prepare();
   if (WarnsNoData() && !HasData()) ShowNoData();
   if (fPages) {

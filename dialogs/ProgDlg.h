@@ -41,8 +41,10 @@ class TProgDlg : public QDialog {
  public:
   explicit TProgDlg(QWidget* Parent = nullptr);
 
-  // Runs the whole pattern; true when the dialog was closed with OK.
-  bool Execute();
+  // Runs the whole pattern; true when the dialog was closed with OK. Force: the F key was held
+  // as the dialog was opened (the opener asks it; the parameter list passes what it saw), so
+  // the pre-read reads everything.
+  bool Execute(bool Force);
 
   // The remembered page of a dialog class (its class name, e.g. "TCOprmDlg"); 0 at first.
   static int RememberedPage(const QString& ClassName);

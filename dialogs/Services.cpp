@@ -176,17 +176,17 @@ TSMDRdlg::TSMDRdlg(QWidget* Parent) : TProgDlg(Parent) {
   SetGroup(grSMDR);
 }
 
-void EditVoiceMail(QWidget* Parent, bool) {
+void EditVoiceMail(QWidget* Parent, bool Force) {
   TVoiceMailDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }
 
-void EditCallHunting(QWidget* Parent, bool) {
+void EditCallHunting(QWidget* Parent, bool Force) {
   TCallHuntDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }
 
-void EditSMDR(QWidget* Parent, bool) {
+void EditSMDR(QWidget* Parent, bool Force) {
   TSMDRdlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }

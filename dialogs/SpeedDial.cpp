@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "FKey.h"
 #include "Feedback.h"
 #include "FieldFilter.h"
 #include "HelpContext.h"
@@ -135,6 +136,8 @@ TSpeedDialDlg::TSpeedDialDlg(QWidget* Parent)
   fGrid->setColumnWidth(kNumberCol, 190);
   if (fNames) fGrid->setColumnWidth(kNameCol, 120);
   fGrid->setItemDelegate(new TSpeedDialDelegate(fGrid));
+  // Numbers hold F (flash) and names any letter: typed on a cell not yet open, F is text.
+  LetFKeyTypeInto(fGrid);
   for (int r = 0; r < kSpeedDialCount; ++r) {
     auto* label = new QTableWidgetItem(QString::asprintf(" %.2d", r));
     label->setFlags(Qt::ItemIsEnabled);
@@ -159,6 +162,12 @@ void TSpeedDialDlg::ClearRow(int Row) {
   for (int c = 1; c < fGrid->columnCount(); ++c) SetCell(Row, c, QString());
 }
 
+void TSpeedDialDlg::PreRead(bool Force) {
+  // The numbers decide: a model without names keeps none, so missing names alone read nothing.
+  if (Force || !Store().List001S.IsActual(1))
+    Guarded([this] { return Group(grSpeedDials).Read(Store(), true); });
+}
+
 void TSpeedDialDlg::LoadControls() {
   const TSysData& s = Store();
   for (int r = 0; r < kSpeedDialCount; ++r) {
@@ -171,6 +180,7 @@ void TSpeedDialDlg::LoadControls() {
 }
 
 void TSpeedDialDlg::StoreControls() {
+  CommitOpenEditor(fGrid);
   TSysData& s = Store();
   for (int r = 0; r < std::min(kSpeedDialCount, s.List001S.Count()); ++r) {
     const std::string n = TrimBlanks(WithoutBreakers(Cell(r, kNumberCol).toStdString()));
@@ -190,11 +200,17 @@ void TSpeedDialDlg::StoreControls() {
 }
 
 void TSpeedDialDlg::InsertLine() {
+  // A cell being edited is taken first: its text moves with its row.
+  CommitOpenEditor(fGrid);
   const int at = std::max(0, fGrid->currentRow());
-  // The last entry moves off the end of the list.
-  const QString last = Cell(kSpeedDialCount - 1, kNumberCol).trimmed();
+  // The last entry moves off the end of the list, its name as well as its number.
+  QStringList last;
+  for (int c = 1; c < fGrid->columnCount(); ++c) {
+    const QString text = Cell(kSpeedDialCount - 1, c).trimmed();
+    if (!text.isEmpty()) last << (c == kNameCol ? "\"" + text + "\"" : text);
+  }
   if (!last.isEmpty() &&
-      !Confirm("Speed dial 99 (" + last.toStdString() +
+      !Confirm("Speed dial 99 (" + last.join(' ').toStdString() +
                ") moves off the end of the list and is lost. Insert an empty line?"))
     return;
   for (int r = kSpeedDialCount - 1; r > at; --r)
@@ -203,6 +219,7 @@ void TSpeedDialDlg::InsertLine() {
 }
 
 void TSpeedDialDlg::DeleteLine() {
+  CommitOpenEditor(fGrid);
   const int at = std::max(0, fGrid->currentRow());
   for (int r = at; r < kSpeedDialCount - 1; ++r)
     for (int c = 1; c < fGrid->columnCount(); ++c) SetCell(r, c, Cell(r + 1, c));
@@ -225,6 +242,8 @@ bool TSpeedDialDlg::Import(const std::string& Path) {
     ShowError("Cannot read " + Path + ": " + std::strerror(errno));
     return false;
   }
+  // An editor left open would later put its old text over the imported cell.
+  CommitOpenEditor(fGrid);
   for (int r = 0; r < kSpeedDialCount; ++r) {
     if (r >= static_cast<int>(lines.size())) {
       ClearRow(r);
@@ -240,6 +259,8 @@ bool TSpeedDialDlg::Import(const std::string& Path) {
 }
 
 bool TSpeedDialDlg::Export(const std::string& Path) {
+  // What is being typed into a cell belongs to the file too.
+  CommitOpenEditor(fGrid);
   std::string text;
   for (int r = 0; r < kSpeedDialCount; ++r) {
     const std::string name = fNames ? Cell(r, kNameCol).toStdString() : std::string();
@@ -253,7 +274,7 @@ bool TSpeedDialDlg::Export(const std::string& Path) {
   return true;
 }
 
-void EditSpeedDials(QWidget* Parent, bool) {
+void EditSpeedDials(QWidget* Parent, bool Force) {
   TSpeedDialDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }

@@ -42,6 +42,7 @@ class TSpeedDialDlg : public TProgDlg {
   static std::function<QString(QWidget* Parent, bool Save)>& FileChooser();
 
  protected:
+  void PreRead(bool Force) override;
   void LoadControls() override;
   void StoreControls() override;
 

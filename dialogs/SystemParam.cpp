@@ -330,7 +330,7 @@ bool TSystemParamDlg::TellPlanKept(bool Uploaded) {
   return Uploaded;
 }
 
-void EditSystemParams(QWidget* Parent, bool) {
+void EditSystemParams(QWidget* Parent, bool Force) {
   TSystemParamDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }

@@ -64,8 +64,7 @@ TTimerDlg::TTimerDlg(QWidget* Parent) : TProgDlg(Parent) {
   SetGroup(grTimer);
 }
 
-void EditTimers(QWidget* Parent, bool) {
-  // The F key is asked by the dialog itself as it opens and as OK is pressed.
+void EditTimers(QWidget* Parent, bool Force) {
   TTimerDlg dlg(Parent);
-  dlg.Execute();
+  dlg.Execute(Force);
 }

@@ -13,43 +13,10 @@
 #include "PbxPrograms.h"
 #include "RecordingFeedback.h"
 #include "SimPbx.h"
+#include "SimSession.h"
 #include "SysData.h"
 #include "TempDir.h"
 #include "UploadGuard.h"
-
-namespace {
-
-// A session that hands each command to the simulated PBX's edit mode, as the serial session
-// would after logging in.
-class TSimSession : public TPbxSession {
- public:
-  explicit TSimSession(TSimPbx& Pbx) : fPbx(Pbx) { SetPbxComm(this); }
-  ~TSimSession() override { SetPbxComm(nullptr); }
-
-  bool SendCommand(const std::string& Cmd, TStringList& Lines, const std::string&) override {
-    if (fAbortRequested.exchange(false)) throw EAbortOperation();
-    if (OnCommand) OnCommand(Cmd);
-    Sent.push_back(Cmd);
-    const std::string reply = fPbx.ExecuteEditCommand(Cmd);
-    Lines = SplitLines(Cmd + "\r\n" + reply);
-    if (reply.find("Command error") != std::string::npos) {
-      ShowError("Error in cmd: \r" + Cmd + "\r\n" + reply);
-      return false;
-    }
-    return true;
-  }
-  double ConnectTime() const override { return fConnect; }
-  // A new connection: what was read before it is no longer actual.
-  void Reconnect() { fConnect = SteadyNow(); }
-
-  std::vector<std::string> Sent;
-
- private:
-  TSimPbx& fPbx;
-  double fConnect = Now() - 1.0;
-};
-
-}  // namespace
 
 class SimStoreTest : public ::testing::Test {
  protected:
@@ -209,6 +176,10 @@ TEST_F(SimStoreTest, ClockIsWrittenAndReadOnTheTwelveHourClock) {
   EXPECT_FALSE(DecodeClockLine(";=>000S/2701", old)) << "a cut reply decodes nothing";
   ASSERT_TRUE(DecodeClockLine(";=>000S/2702314,08000/", old));
   EXPECT_FALSE(ValidClock(old)) << "31 February";
+  // Catches PM added to an hour past twelve: 13 with the PM flag read as 25, "Bad time".
+  ASSERT_TRUE(DecodeClockLine(";=>000S/2703011,13001/", old));
+  EXPECT_EQ(old.Hour, 13);
+  EXPECT_TRUE(ValidClock(old));
 
   TSimSession s(fPbx);
   const TPbxClock set{2028, 2, 29, 13, 7};

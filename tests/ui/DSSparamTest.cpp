@@ -323,6 +323,49 @@ class DSSparamTest : public QObject {
     QVERIFY(env.Pbx.Sent.empty());
   }
 
+  // A One-Touch button whose numbers differ between the records opens every editor with no
+  // function chosen (as the PF box shows "???"), so that OK is refused instead of writing "Not
+  // assiged" and emptying each record's number; and without the numbers of program 009 no
+  // editor offers jacks as extensions. Catches "Not assiged" chosen for the differing line, and
+  // "Jack 01" .. "Jack 24" offered in DSScb and PairExtCb.
+  void DifferingNumbersChooseNoFunctionAndNoNumbersOfferNoJacks() {
+    TEnv env(false);
+    env.Pbx.SetList("D01BD*", {"D01BD01/3,111/"});
+    env.Pbx.SetList("D02BD*", {"D02BD01/3,222/"});
+    env.Preload({1, 2});
+    QVERIFY(Run({1, 2}, [&env](TDSSprmDlg* d) {
+      QCOMPARE(Page(d, "DSSbtns")->Label(1), QString("???"));
+      OnModal<TDSSbuttonsDlg>([&env](TDSSbuttonsDlg* b) {
+        QCOMPARE(b->Function(), -1);
+        Click(b, "OkBtn");
+        QCOMPARE(env.Fb.Infos, (std::vector<std::string>{"No function is selected!"}));
+      });
+      QVERIFY(!Page(d, "DSSbtns")->EditButton(1));
+      Click(d, "OkBtn");
+    }));
+    QCOMPARE(Console(1).BD.Items(0).Data(), std::string("D01BD01/3,111/"));
+    QCOMPARE(Console(2).BD.Items(0).Data(), std::string("D02BD01/3,222/"));
+    for (int kind = 0; kind < 2; ++kind) {
+      auto line = Line("P01BC01/3,111/", false, true);
+      std::unique_ptr<TButtonFuncDlg> editor;
+      if (kind == 0)
+        editor = std::make_unique<TCObuttonsDlg>(nullptr, 1, *line, nullptr, 1);
+      else
+        editor = std::make_unique<TMsgButtonDlg>(nullptr, *line, nullptr);
+      QCOMPARE(editor->Function(), -1);
+    }
+
+    SysData().Extensions.Clear();  // no numbers
+    QVERIFY(!Run({1}, [](TDSSprmDlg* d) {
+      QCOMPARE(Find<QComboBox>(d, "PairExtCb")->count(), 1);  // "none"
+      OnModal<TDSSbuttonsDlg>([](TDSSbuttonsDlg* b) {
+        QCOMPARE(Find<QComboBox>(b, "DSScb")->count(), 0);
+        QCOMPARE(Find<QComboBox>(b, "LockExtcb")->count(), 0);
+      });
+      Page(d, "DSSbtns")->EditButton(1);
+    }));
+  }
+
   void COButtonEditorOffersTheModelsCOsAndRefusesIncompleteChoices() {
     TEnv env(false);
     env.Preload({});

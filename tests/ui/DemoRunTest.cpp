@@ -48,6 +48,7 @@
 #include "Services.h"
 #include "SessionActions.h"
 #include "SimPbx.h"
+#include "SimSession.h"
 #include "SpeedDial.h"
 #include "SysData.h"
 #include "SystemParam.h"
@@ -119,18 +120,9 @@ std::vector<std::string> SimLines() {
   return lines;
 }
 
-// The simulated PBX's lines that differ from Before, sorted; a PBX that gained or lost lines
-// answers with that alone, so that the comparison fails.
+// The simulated PBX's lines that differ from Before, sorted.
 std::vector<std::string> ChangedSimLines(const std::vector<std::string>& Before) {
-  const std::vector<std::string> after = SimLines();
-  if (after.size() != Before.size())
-    return {"the PBX holds " + std::to_string(after.size()) + " lines, " +
-            std::to_string(Before.size()) + " before"};
-  std::vector<std::string> changed;
-  for (size_t i = 0; i < after.size(); ++i)
-    if (after[i] != Before[i]) changed.push_back(after[i]);
-  std::sort(changed.begin(), changed.end());
-  return changed;
+  return ChangedLines(Before, SimLines());
 }
 
 }  // namespace

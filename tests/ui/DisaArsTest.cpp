@@ -250,7 +250,8 @@ class DisaArsTest : public QObject {
     }
     env.Pbx.SetList("360S*", {"360S1/0/", "360S2/1/", "360S3/2/", "360S4/0/"});
     env.Pbx.SetList("361S*", {"361S1//", "361S2/^/", "361S3/55/", "361S4/^/"});
-    env.Pbx.SetList("364S*", {"364S1/*/", "364S2/2/", "364S3/3/", "364S4/*/"});
+    // Group 0 is "All" as "*" is (a group of no number would show no choice and leave it).
+    env.Pbx.SetList("364S*", {"364S1/*/", "364S2/2/", "364S3/3/", "364S4/0/"});
 
     Run([&] { EditARS(env.Main.get(), false); }, [&](QDialog* dlg) {
       auto* d = qobject_cast<TARSDlg*>(dlg);
@@ -308,12 +309,14 @@ class DisaArsTest : public QObject {
       tabs->setCurrentIndex(2);
       QCOMPARE(except->item(2, 1)->text(), QString("1234567"));
       QCOMPARE(group->currentText(), QString("4"));
+      tabs->setCurrentIndex(3);
+      QCOMPARE(group->currentText(), QString("All"));
       Find<QPushButton>(d, "OkBtn")->click();
     });
     QCOMPARE(env.Writes(),
              (std::vector<std::string>{"359S/9*#1/", "350C2/1/", "352S02/55x*#12/",
                                        "353S01/77xxxxx/", "357S03/1234567/", "360S2/3/",
-                                       "361S2/1#/", "364S2/*/", "364S3/4/"}));
+                                       "361S2/1#/", "364S2/*/", "364S3/4/", "364S4/*/"}));
     QCOMPARE(env.Fb.Progress.front().Maximum, 691);
   }
 };

@@ -380,7 +380,7 @@ class EXTparamTest : public QObject {
       QCOMPARE(Ext().Jacks(4).BC.Count(), 3);  // the store is untouched until OK
       Click(d, "OkBtn");
     });
-    QVERIFY(dlg.Execute());
+    QVERIFY(dlg.Execute(false));
     QCOMPARE(Ext().Jacks(5).BC.Items(0).Data(), std::string("P05BC01/0,1/"));
     QCOMPARE(Ext().Jacks(5).BC.Count(), 2);
     // Two CO lines and one PF line of each destination; the source is as it was.
@@ -414,6 +414,28 @@ class EXTparamTest : public QObject {
     env.Pbx.Sent.clear();
     QVERIFY(Run({2, 3}, [](TEXTprmDlg* d) { Click(d, "OkBtn"); }));
     QVERIFY(env.Pbx.Sent.empty());
+  }
+
+  // Prev / Next name the neighbour by its extension number, "Ext ?" when program 009 has none
+  // for it, and the caption follows the jack shown. Catches "Jack 3" on the button, and the
+  // caption of the jack left behind after stepping onto a jack without a number.
+  void PrevNextAndCaptionNameExtensionNumbers() {
+    TEnv env(true);
+    env.Preload({1, 2, 3});
+    SysData().OnLine = false;
+    TCmd009S& numbers = Ext().Cmd009;
+    TCmdList two;  // jacks 1 and 2 have numbers, the others none
+    for (int i = 0; i < 2; ++i) two.Add(TCmdData::CreateCopy(numbers.Items(i)));
+    numbers.TCmdList::Assign(two);
+    QVERIFY(!Run({2}, [](TEXTprmDlg* d) {
+      QCOMPARE(d->windowTitle(), QString("Extension 102"));
+      QCOMPARE(Find<QPushButton>(d, "PrevExt")->text(), QString("Ext 101"));
+      QCOMPARE(Find<QPushButton>(d, "NextExt")->text(), QString("Ext ?"));
+      Click(d, "NextExt");
+      QCOMPARE(d->windowTitle(), QString("Extension ?"));
+      QCOMPARE(Find<QPushButton>(d, "PrevExt")->text(), QString("Ext 102"));
+      Click(d, "CancelBtn");
+    }));
   }
 
   void NavigationAndCancel() {

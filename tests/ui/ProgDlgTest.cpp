@@ -56,7 +56,7 @@ bool Run(std::function<void(TSmdrTestDlg*)> Action) {
     Action(&dlg);
     if (dlg.isVisible()) dlg.reject();
   });
-  return dlg.Execute();
+  return dlg.Execute(FKeyHeld());
 }
 
 }  // namespace

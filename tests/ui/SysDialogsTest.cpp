@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <functional>
+#include <sstream>
 
 #include "CodeTables.h"
 #include "DateDlg.h"
@@ -382,6 +383,65 @@ class SysDialogsTest : public QObject {
     QCOMPARE(SysData().List011S.Items(1).ItemStr(1), std::string("Ann       "));
     QCOMPARE(SysData().List011S.Items(2).ItemStr(1), std::string("Cy"));
     QCOMPARE(env.Fb.Errors.size(), size_t(1));
+  }
+
+  // What a technician met in the speed dials: the first F typed on a cell selected but not yet
+  // open was taken for the force key ("f12" gave "12", "Fred" "red"); Insert asked about a
+  // number in entry 99 only, so a name there was lost unasked; Export left out the text of a
+  // cell still being edited; and the dialog read the PBX when only the names were missing.
+  void SpeedDialTypedFNameAt99OpenEditorAndPreRead() {
+    TEnv env;
+    SysData().Version.ExtendedSpeedDial = 1;
+    std::vector<std::string> numbers, names;
+    for (int r = 0; r < 100; ++r) {
+      numbers.push_back(QString::asprintf("001S%.2d/^/", r).toStdString());
+      names.push_back(QString::asprintf("011S%.2d/^/", r).toStdString());
+    }
+    env.Pbx.SetList("001S*", numbers);
+    env.Pbx.SetList("011S*", names);
+    QVERIFY(SysData().List001S.ReadPBX("001S*//"));  // the numbers there, the names not
+    env.Pbx.Sent.clear();
+    TTempDir dir;
+    const std::string file = dir.File("dials.txt");
+    Run([] { EditSpeedDials(nullptr, false); }, [&](QDialog* dlg) {
+      QVERIFY(env.Pbx.Sent.empty());
+      auto* d = qobject_cast<TSpeedDialDlg*>(dlg);
+      QTableWidget* g = d->Grid();
+      const auto typeOnCell = [g](int Row, int Col, char First, const char* Rest) {
+        g->setCurrentCell(Row, Col);
+        QTest::keyClick(g, First);
+        auto* edit = g->findChild<QLineEdit*>();
+        if (!edit) return QString("no editor");
+        QTest::keyClicks(edit, Rest);
+        const QString text = edit->text();
+        g->setCurrentCell(Row + 1, Col);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the editor
+        return text;
+      };
+      QCOMPARE(typeOnCell(0, 1, 'f', "12"), QString("F12"));
+      QCOMPARE(typeOnCell(0, 2, 'F', "red"), QString("Fred"));
+      g->item(99, 2)->setText("Zoe");
+      env.Fb.Answers = {false};
+      d->InsertLine();
+      QCOMPARE(env.Fb.Questions.size(), size_t(1));
+      QVERIFY(QString::fromStdString(env.Fb.Questions[0]).contains("\"Zoe\""));
+      QCOMPARE(g->item(1, 1)->text(), QString());  // No: nothing moved
+      g->setCurrentCell(5, 1);
+      g->editItem(g->item(5, 1));
+      QTest::keyClicks(g->findChild<QLineEdit*>(), "77");
+      QVERIFY(d->Export(file));
+      Find<QPushButton>(d, "OkBtn")->click();
+    });
+    std::istringstream lines(dir.Read("dials.txt"));
+    std::vector<std::string> exported;
+    for (std::string l; std::getline(lines, l);) exported.push_back(l);
+    QCOMPARE(exported[0], std::string("F12;\"Fred\"\r"));
+    QCOMPARE(exported[5], std::string("77;\"\"\r"));
+    QCOMPARE(SysData().List001S.Items(0).ItemStr(1), std::string("F12"));
+
+    SysData().ClearData();  // the numbers missing: read
+    Run([] { EditSpeedDials(nullptr, false); }, [](QDialog*) {});
+    QVERIFY(std::find(env.Pbx.Sent.begin(), env.Pbx.Sent.end(), "001S*//") != env.Pbx.Sent.end());
   }
 
   // Read in show mode and back to edit mode, the two-digit year, a 12 AM time written back;
