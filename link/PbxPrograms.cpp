@@ -619,9 +619,9 @@ bool TPbxCatalogue::PlausibleLine(const std::string& Code, const std::string& He
   const TPbxProgram& prog = fPrograms[p];
   const int n = WordCount(Items, ",");
   for (int i = 1; i <= n; ++i) {
-    const TItemSpec* spec =
+    const TItemSpec* item =
         static_cast<size_t>(i) <= prog.Items.size() ? &prog.Items[size_t(i - 1)] : nullptr;
-    if (!PlausibleItem(spec, prog.Check, ExtractWord(Items, ",", i))) return false;
+    if (!PlausibleItem(item, prog.Check, ExtractWord(Items, ",", i))) return false;
   }
   return true;
 }
