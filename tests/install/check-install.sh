@@ -16,7 +16,7 @@ for f in bin/kxta bin/kxta-sim bin/kxta-config share/applications/kxta-config.de
          share/kxta-config/done.wav share/kxta-config/disconnect.wav share/kxta-config/README.md \
          share/man/man1/kxta.1.gz share/man/man1/kxta-sim.1.gz share/man/man1/kxta-config.1.gz \
          share/doc/kxta-config/copyright share/doc/kxta-config/changelog.gz \
-         share/bash-completion/completions/kxta; do
+         share/bash-completion/completions/{kxta,kxta-sim,kxta-config}; do
   [[ -e "$prefix/$f" ]] || { echo "missing: $f"; fail=1; }
 done
 if command -v desktop-file-validate >/dev/null; then
