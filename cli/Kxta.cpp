@@ -22,6 +22,7 @@
 #include "CommKXTA.h"
 #include "ConnectText.h"
 #include "DataFile.h"
+#include "Factory.h"
 #include "DemoLine.h"
 #include "Errors.h"
 #include "FileBlocks.h"
@@ -50,6 +51,7 @@ const char* const kMsgSaveAborted = "Save operation aborted.";
 
 struct TUploadFlags {
   bool All = false;
+  bool Differing = false;
   bool NoBackup = false;
   bool Resume = false;
   std::string Backup;
@@ -465,7 +467,8 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
   guarded.Source = AbsoluteFilePath(path);
   guarded.SourceHash = BytesHash(ReadWholeFile(path));
   guarded.Device = Opt.Port.empty() ? std::string("(settings)") : Opt.Port;
-  guarded.Mode = Flags.Resume ? "resume" : Flags.All ? "all" : "changed";
+  guarded.Mode = Flags.Resume ? "resume" : Flags.All ? "all" : Flags.Differing ? "differing" : "changed";
+  guarded.Differing = Flags.Differing;
   const TRunDirection direction = Flags.All && !Flags.Resume ? TRunDirection::UploadAll
                                                              : TRunDirection::UploadChanged;
   if (measure) measure->Begin();
@@ -498,6 +501,12 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
     }
     if (!guard.BackupFile().empty())
       Print("Backup of the PBX before the upload: " + guard.BackupFile());
+    if (Flags.Differing) {
+      int rest = 0;
+      ForEachFileBlock(store, [&rest](const TCmdData& B) { rest += B.Pending(); });
+      Print(Format("Left alone %d lines the PBX holds already; sending the other %d.",
+                   guard.LeftAlone(), rest));
+    }
     std::fflush(stdout);
     run = RunSteps(conn, store, direction, Fb, measure.get());
     guard.End(run);
@@ -743,6 +752,39 @@ int CmdImport(const std::string& Text, const std::string& Output, bool Force,
   return kExitOk;
 }
 
+// A configuration of factory data, to prepare a new installation at the desk. A file of that
+// name is never replaced: it may be a site's configuration.
+int CmdNew(const std::string& Output, int Model, const std::string& SettingsFile,
+           TTerminalFeedback& Fb) {
+  const std::string out = ShellPath(Output);
+  if (const std::string problem = WriteProblem("-o", out); !problem.empty()) {
+    Fb.ShowError(problem + "\rNothing was written; give another path.");
+    return kExitUsage;
+  }
+  if (Exists(out)) {
+    Fb.ShowError(out + " exists: kxta new never replaces a file. Give a new name.");
+    return kExitUsage;
+  }
+  TSysData store;
+  int type = 2;
+  if (Model) {
+    type = Model == 308 ? 0 : Model == 616 ? 1 : 2;
+  } else {
+    const std::string settings = SettingsFile.empty() ? AppPaths().SettingsFile() : ShellPath(SettingsFile);
+    LoadSettings(store.Settings, settings);
+    type = store.Settings.PBXtype;
+  }
+  if (!LoadFactoryConfiguration(store, type)) {
+    Fb.ShowError("The factory configuration could not be built; nothing was written.");
+    return kExitFailed;
+  }
+  if (!store.SaveToFile(out)) return kExitFailed;  // the store has said why
+  static const char* const kNames[] = {"KX-TA308", "KX-TA616", "KX-TA624"};
+  Fb.Note(Format("Saved %s: the factory configuration of a %s (%zu program lines).", out.c_str(),
+                 kNames[type <= 2 ? type : 2], FileBlockTexts(store).size()));
+  return kExitOk;
+}
+
 void AddConnectionOptions(CLI::App* Cmd, TConnOptions& O) {
   Cmd->add_option("--port", O.Port, "COMn, a device path (/dev/ttyUSB0, /dev/pts/3) or demo")
       ->group("CONNECTION");
@@ -861,7 +903,11 @@ int KxtaMain(int argc, char** argv) {
       "upload",
       "load the file and upload its changed blocks (a loaded file counts as all changed)");
   upload->add_option("file", file, "the data file (FILE.ta)")->required();
-  upload->add_flag("--all", upFlags.All, "upload every block");
+  CLI::Option* all = upload->add_flag("--all", upFlags.All, "upload every block");
+  upload->add_flag("--differing", upFlags.Differing,
+                   "read what the PBX holds in the file's lines (the backup's read) and write only "
+                   "the lines that differ")
+      ->excludes(all);
   upload->add_flag("--no-backup", upFlags.NoBackup,
                    "do not save what the PBX holds in the lines about to be written");
   upload->add_option("--backup", upFlags.Backup,
@@ -924,6 +970,17 @@ int KxtaMain(int argc, char** argv) {
                    "also write lines whose only problem is a value out of range (never unknown, "
                    "malformed or repeated lines)");
 
+  int model = 0;
+  CLI::App* newCmd = app.add_subcommand(
+      "new",
+      "write a data file of the factory configuration of a new PBX, to prepare an installation "
+      "offline (every line changed, as a loaded file: an upload sends it all)");
+  newCmd->add_option("-o,--output", output, "the data file to write (FILE.ta); never replaced")
+      ->required();
+  newCmd->add_option("--model", model, "308, 616 or 624 (default: the model of the settings)")
+      ->check(CLI::IsMember({308, 616, 624}));
+  newCmd->add_option("--settings", conn.Settings, "use this settings file instead of TALVEN.INI");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -959,6 +1016,8 @@ int KxtaMain(int argc, char** argv) {
       rc = CmdJournal(journalLast, journalRun);
     else if (*dump)
       rc = CmdDump(conn, output, fb);
+    else if (*newCmd)
+      rc = CmdNew(output, model, conn.Settings, fb);
   } catch (const std::exception& e) {
     fb.ShowError(e.what());
     rc = kExitFailed;

@@ -186,6 +186,20 @@ bool TUploadGuard::MakeBackup(TRunDirection Direction, std::string& Bytes, std::
   return true;
 }
 
+int TUploadGuard::LeaveAloneWhatThePbxHolds() {
+  // What the backup read (or knew from this connection) is what the PBX holds now; a line it
+  // holds as the file has it, in the PBX's own form, needs no write.
+  int left = 0;
+  for (TCmdData* b : Blocks(fStore)) {
+    if (!b->Pending()) continue;
+    const auto it = fBefore.find(HeadOfLine(b->Data()));
+    if (it == fBefore.end() || !AnswerConfirms(b->Data(), it->second)) continue;
+    b->Changed = false;
+    ++left;
+  }
+  return left;
+}
+
 bool TUploadGuard::WriteBackup(const std::string& Named, const std::string& Version,
                                const std::string& Bytes, std::string& Error) {
   // A backup never takes another file's place: not an older backup of another PBX made in the
@@ -254,10 +268,19 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
     fEnded = true;
     return false;
   };
-  if (Options.Backup) {
+  if (Options.Differing) {
+    // Every line is a candidate, a pending change or not: the PBX may differ from what was read.
+    // The plan line stays as it is: sending it would reset the numbers.
+    for (TCmdData* b : Blocks(fStore))
+      if (!b->Data().empty() && b != &fStore.Extensions.Cmd009.PlanBlock) b->Changed = true;
+  }
+  fBackupAtWrite = Options.BackupAtWrite && Options.Backup;
+  fVersion = version;
+  if (!Options.BackupAtWrite && (Options.Backup || Options.Differing)) {
     std::string bytes;
     if (!MakeBackup(Direction, bytes, Error)) return refuse(Error, Error);
-    if (!bytes.empty()) {
+    if (Options.Differing) fLeftAlone = LeaveAloneWhatThePbxHolds();
+    if (Options.Backup && !bytes.empty()) {
       if (!WriteBackup(Options.BackupFile, version, bytes, Error)) return refuse(Error, Error);
       // Named in the journal only now that it is complete.
       if (!fJournal.Backup(fBackupFile))
@@ -267,12 +290,14 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   }
   // Nothing goes out that the journal does not hold: the entry of intent comes first, and once
   // an entry could not be written no further line is sent.
-  SetBlockWriteGate([this](const std::string& Line) {
+  SetBlockWriteGate([this](const TCmdData& Block) {
     if (fJournal.Failed()) return false;
-    const std::string head = HeadOfLine(Line);
+    const std::string& line = Block.Data();
+    const std::string head = HeadOfLine(line);
+    if (fBackupAtWrite && !KnowBefore(Block)) return false;
     const auto it = fBefore.find(head);
     return fJournal.Intent(
-        {head, it == fBefore.end() ? std::string() : it->second, Line, std::string(),
+        {head, it == fBefore.end() ? std::string() : it->second, line, std::string(),
          TWriteOutcome::NoAnswer});
   });
   SetBlockWriteObserver([this](const TBlockWrite& W) {
@@ -285,10 +310,61 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   return true;
 }
 
+bool TUploadGuard::KnowBefore(const TCmdData& Block) {
+  const std::string head = HeadOfLine(Block.Data());
+  if (fBefore.count(head)) return true;
+  // The plan line is a command, not a setting the PBX can be asked for: no backup holds it.
+  if (&Block == &fStore.Extensions.Cmd009.PlanBlock) return true;
+  if (Block.PbxTextActual()) {
+    fBefore[head] = Block.PbxText;
+    return true;
+  }
+  // Not known in this connection: asked now, so that the way back holds this line too.
+  TCmdData probe;
+  ++fBackupCommands;
+  if (!probe.ReadPBX(head + "//")) {
+    ShowError("Error in cmd: \r" + Block.Data() + "\rWhat the PBX holds in " + head +
+              " could not be read for the backup, so the line was not sent.");
+    return false;
+  }
+  fBefore[head] = probe.Data();
+  return true;
+}
+
+void TUploadGuard::WriteBackupOfWritten() {
+  // Just the lines the run wrote, as the PBX held them before.
+  TSysData backup;
+  backup.Settings = fStore.Settings;
+  backup.Version = fStore.Version;
+  backup.LoadFromBytes(DataFileImage(fStore, false), "backup");
+  bool any = false;
+  for (TCmdData* b : Blocks(backup)) {
+    if (b->Data().empty()) continue;
+    const auto it = fBefore.find(HeadOfLine(b->Data()));
+    if (it == fBefore.end()) {
+      b->Clear();
+    } else {
+      b->SetData(it->second);
+      any = true;
+    }
+  }
+  if (!any) return;
+  std::string error;
+  if (!WriteBackup(std::string(), fVersion, DataFileImage(backup, fStore.Settings.PackedFile),
+                   error)) {
+    // The journal holds every line's text before: the way back is there, only not as a file.
+    fJournalError = "The backup of the lines written could not be saved in " + BackupsDir() +
+                    ".\rThe upload journal holds what the PBX held before each line.";
+    return;
+  }
+  if (fJournal.Backup(fBackupFile)) PruneBackups(BackupsDir(), PbxTag(fVersion), fBackupFile);
+}
+
 void TUploadGuard::End(const TRunResult& Run) {
   SetBlockWriteGate(nullptr);
   SetBlockWriteObserver(nullptr);
   if (!fJournal.IsOpen()) return;
+  if (fBackupAtWrite && !fJournal.Failed()) WriteBackupOfWritten();
   const bool lost = fJournal.Failed();
   // Where the disk still takes it: a run whose journal is incomplete did not end Ok.
   fJournal.End(Run.Aborted ? "aborted" : Run.Ok && !lost ? "ok" : "failed");

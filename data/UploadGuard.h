@@ -28,7 +28,15 @@ struct TUploadGuardOptions {
   std::string Source;      // the data file uploaded; empty for the configuration in memory
   std::string SourceHash;  // BytesHash of its bytes
   std::string Device;
-  std::string Mode = "changed";  // "all", "changed", "resume"
+  std::string Mode = "changed";  // "all", "changed", "differing", "resume"
+  // Leave alone every line the PBX holds already: what it holds is read as for the backup
+  // (also without one), and only the lines that differ stay to be written.
+  bool Differing = false;
+  // No backup read before the first write: each line's text before is taken as it goes out,
+  // from what the PBX was known to hold in this connection (read when it was not known), and the
+  // backup, of just those lines, is written at the end. For the uploads of the programming
+  // dialogs, which read their programs as they open.
+  bool BackupAtWrite = false;
   std::string JournalPath;       // empty: JournalFile()
 };
 
@@ -58,11 +66,16 @@ class TUploadGuard {
 
   // The backup made (complete, and named in the journal); empty when none.
   const std::string& BackupFile() const { return fBackupFile; }
+  // Lines of the upload that Differing left alone, because the PBX held them already.
+  int LeftAlone() const { return fLeftAlone; }
   // Commands the backup sent (0 when every line's PBX text was known).
   int BackupCommands() const { return fBackupCommands; }
 
  private:
   // What the PBX holds in the lines the run writes, as a data file; empty when none is written.
+  int LeaveAloneWhatThePbxHolds();
+  bool KnowBefore(const TCmdData& Block);
+  void WriteBackupOfWritten();
   bool MakeBackup(TRunDirection Direction, std::string& Bytes, std::string& Error);
   // Named: the file the user chose; else a new name in the backups folder.
   bool WriteBackup(const std::string& Named, const std::string& Version, const std::string& Bytes,
@@ -74,6 +87,9 @@ class TUploadGuard {
   std::string fBackupFile;
   std::string fJournalError;
   int fBackupCommands = 0;
+  int fLeftAlone = 0;
+  bool fBackupAtWrite = false;
+  std::string fVersion;
   bool fEnded = false;
 };
 

@@ -99,8 +99,9 @@ TSystemParamDlg::TSystemParamDlg(QWidget* Parent) : TProgDlg(Parent) {
   fPasswordEdit->setObjectName("SysPswEdit");
   fPasswordEdit->setMaxLength(4);
   form[0]->addRow("System Password:", fPasswordEdit);
+  // Jacks 1 to 24: the PBX refuses an operator on any other.
   QStringList jacks;
-  for (int j = 1; j <= 32; ++j) jacks << QString::number(j);
+  for (int j = 1; j <= 24; ++j) jacks << QString::number(j);
   t.Add(Combo(form[0], "OperatorCb", "Operator jack:", jacks), "008S", 1, C::Index1TwoDigit);
   fPlan = Combo(form[0], "NumPlanCb", "Numbering plan:",
                 {"Plan1: Extensions 100-199", "Plan2: Extensions 100-499",

@@ -99,7 +99,7 @@ class TPbxCatalogue {
 // Empty when none of these; Item gets the item concerned (0 for the line as a whole).
 std::string UnsendableReason(const std::string& Line, int* Item = nullptr);
 
-// Items of program 009 (extension numbers) per numbering plan: plan 1 gives 101.., plan 2
-// 201.., plan 3 two-digit 10..; the ranges the plan accepts.
+// Items of program 009 (extension numbers) per numbering plan: the numbers a plan line leaves
+// (101.. under plans 1 and 2, two-digit 11.. under plan 3); the ranges the plan accepts.
 std::string DefaultNumber(int Plan, int Jack);
 void PlanRange(int Plan, int& Lo, int& Hi, int& Digits);

@@ -29,6 +29,7 @@
 #include "ComSetup.h"
 #include "CommKXTA.h"
 #include "ConnectText.h"
+#include "Factory.h"
 #include "Feedback.h"
 #include "SafeFile.h"
 #include "Stream.h"
@@ -105,11 +106,15 @@ const struct {
   const char* Tip;
 } kStatusTips[] = {
     {"NewAct", "Start a new, empty configuration"},
+    {"NewFactoryAct",
+     "Start a configuration holding what a new PBX of the model chosen in Settings, System holds"},
     {"OpenAct", "Open a configuration data file (.ta)"},
     {"SaveAct", "Save the configuration in its data file"},
     {"SaveAsAct", "Save the configuration in a data file of a new name"},
     {"ReadAct", "Read the whole configuration from the PBX"},
     {"UploadAct", "Send the whole configuration to the PBX"},
+    {"UploadDiffAct",
+     "Read what the PBX holds and send only the lines of the configuration that differ"},
     {"CompareAct", "List the differences between the configuration and a data file"},
     {"ExitAct", "Quit the program (disconnecting first)"},
     {"CutAct", "Cut the selected text"},
@@ -202,6 +207,7 @@ QAction* TMainForm::AddAction(QMenu* Menu, const char* Name, const QString& Text
 void TMainForm::BuildMenus(bool ShowDumpAction) {
   fFileMenu = menuBar()->addMenu("&File");
   AddAction(fFileMenu, "NewAct", "&New", QKeySequence("Ctrl+N"), &TMainForm::New);
+  AddAction(fFileMenu, "NewFactoryAct", "New from &factory data", {}, &TMainForm::NewFromFactory);
   AddAction(fFileMenu, "OpenAct", "&Open", QKeySequence("Ctrl+O"), &TMainForm::Open);
   QAction* save = AddAction(fFileMenu, "SaveAct", "&Save", QKeySequence("Ctrl+S"), nullptr);
   connect(save, &QAction::triggered, this, [this] { Save(); });
@@ -212,6 +218,7 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
   fFileMenu->addSeparator();
   AddAction(fFileMenu, "ReadAct", "&Read from PBX", QKeySequence("Ctrl+R"), &TMainForm::ReadFromPbx);
   AddAction(fFileMenu, "UploadAct", "&Upload to PBX", QKeySequence("Ctrl+U"), &TMainForm::UploadToPbx);
+  AddAction(fFileMenu, "UploadDiffAct", "Upload &differences", {}, &TMainForm::UploadDifferences);
   fFileMenu->addSeparator();
   QAction* exit = AddAction(fFileMenu, "ExitAct", "E&xit", {}, nullptr);
   connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -350,10 +357,11 @@ void TMainForm::UpdateOnlineControls() {
   const bool busy = TPbxOperations::Instance().Active();
   for (const char* n : {"ConnectAct", "ModemAct", "ConnectBtn"})
     Action(n)->setEnabled(!State && !busy);
-  for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "ReadBtn",
+  for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "UploadDiffAct", "ReadBtn",
                         "UploadBtn", "StoreDumpAct"})
     Action(n)->setEnabled(State && !busy);
-  for (const char* n : {"NewAct", "OpenAct", "OpenBtn", "CompareAct"}) Action(n)->setEnabled(!busy);
+  for (const char* n : {"NewAct", "NewFactoryAct", "OpenAct", "OpenBtn", "CompareAct"})
+    Action(n)->setEnabled(!busy);
   for (QAction* a : fRecentActions) a->setEnabled(!busy);
   static_cast<TOnlinePanel*>(fPanels[0])->SetOnline(State);
   fPanels[1]->setText(State && fActions.PbxVersion
@@ -423,6 +431,21 @@ void TMainForm::New() {
   SetCurrentFileName(std::string());
   MarkClean();
   PostDataChanged();
+}
+
+void TMainForm::NewFromFactory() {
+  if (RefuseWhileBusy() || !KeepOrDropUnsavedWork("starting a new configuration")) return;
+  // Prepared at the desk, uploaded on site: every line as a loaded file's, to be sent.
+  if (!LoadFactoryConfiguration(fStore, fStore.Settings.PBXtype)) {
+    ShowError("The factory configuration could not be built.");
+    return;
+  }
+  SetCurrentFileName(std::string());
+  MarkClean();
+  PostDataChanged();
+  static const char* const kNames[] = {"KX-TA308", "KX-TA616", "KX-TA624"};
+  ShowStatus(QString("The factory configuration of a %1: nothing of it was read from a PBX.")
+                 .arg(kNames[fStore.Settings.PBXtype <= 2 ? fStore.Settings.PBXtype : 2]));
 }
 
 bool TMainForm::HasUnsavedWork() const {
@@ -591,7 +614,11 @@ void TMainForm::ReadFromPbx() {
   PostDataChanged();
 }
 
-void TMainForm::UploadToPbx() {
+void TMainForm::UploadDifferences() { Upload(true); }
+
+void TMainForm::UploadToPbx() { Upload(false); }
+
+void TMainForm::Upload(bool Differing) {
   if (RefuseWhileBusy()) return;
   // Every step would report Ok having sent nothing.
   if (fStore.HoldsNoBlock()) {
@@ -614,8 +641,9 @@ void TMainForm::UploadToPbx() {
       guard.SourceHash = BytesHash(ReadWholeFile(fFileName));
     }
     guard.Device = fActions.DeviceName ? fActions.DeviceName() : std::string();
-    guard.Mode = "all";
-    TRunDirection direction = TRunDirection::UploadAll;
+    guard.Mode = Differing ? "differing" : "all";
+    guard.Differing = Differing;
+    TRunDirection direction = Differing ? TRunDirection::UploadChanged : TRunDirection::UploadAll;
     if (!fResumeSource.empty() && fResumeSource == guard.Source) {
       std::string why;
       int confirmed = 0;

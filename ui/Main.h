@@ -74,6 +74,8 @@ class TMainForm : public QMainWindow {
   bool Connect();
   void Disconnect();
   void New();
+  // A configuration of what a new PBX of the settings' model holds.
+  void NewFromFactory();
   void Open();
   bool OpenFile(const std::string& Path);
   // The data file named on the command line: a name without a folder is in the current folder
@@ -86,6 +88,8 @@ class TMainForm : public QMainWindow {
   // Checks the configuration against the PBX's program table first: values the PBX would
   // refuse are listed, with Cancel (the default) and "Upload anyway".
   void UploadToPbx();
+  // Reads what the PBX holds and sends only the lines that differ.
+  void UploadDifferences();
   // File, "Compare with file...": a data file loaded into a store of its own (the window's
   // configuration stays as it is) and its differences listed item by item.
   void CompareWithFile();
@@ -138,6 +142,7 @@ class TMainForm : public QMainWindow {
   virtual TUnsavedChoice AskUnsavedWork(const QString& Question);
 
  private:
+  void Upload(bool Differing);
   void BuildMenus(bool ShowDumpAction);
   void BuildToolBar();
   void BuildStatusBar();

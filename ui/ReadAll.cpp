@@ -126,9 +126,11 @@ TRunResult TReadAllDlg::Run(TSysData& Store) {
         r.Ok = false;
       } else {
         fBackupFile = guard.BackupFile();
-        fBackupLbl->setText(fBackupFile.empty()
-                                ? QString("No backup made")
-                                : "Backup: " + QString::fromStdString(fBackupFile));
+        QString said = fBackupFile.empty() ? QString("No backup made")
+                                           : "Backup: " + QString::fromStdString(fBackupFile);
+        if (fGuard.Differing)
+          said += QString("\nLeft alone %1 lines the PBX holds already.").arg(guard.LeftAlone());
+        fBackupLbl->setText(said);
         r = RunGroups(Store, fDirection, ev);
         guard.End(r);
         if (!guard.JournalError().empty()) {

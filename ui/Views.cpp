@@ -54,16 +54,6 @@ TViewDialogs& ViewDialogs() {
   return dialogs;
 }
 
-int ModelJackCount(int PBXtype) {
-  switch (PBXtype) {
-    case 0: return 8;
-    case 1: return 16;
-    default: return 24;
-  }
-}
-
-int ModelCOCount(int PBXtype) { return PBXtype == 0 ? 3 : 6; }
-
 namespace {
 
 constexpr int kNumberRole = Qt::UserRole;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "Factory.h"  // ModelJackCount, ModelCOCount
 #include "IntList.h"
 #include "Main.h"
 
@@ -38,10 +39,6 @@ struct TViewDialogs {
 };
 TViewDialogs& ViewDialogs();
 
-// Number of jacks / CO lines of the model (PBXtype 0, 1, 2); out-of-range types count as the
-// largest model.
-int ModelJackCount(int PBXtype);
-int ModelCOCount(int PBXtype);
 
 // Caption of jack j's entry and of DSS console d's entry, from the store.
 QString ExtensionCaption(const TSysData& Store, int Jack);

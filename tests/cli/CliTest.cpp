@@ -149,10 +149,10 @@ TEST_F(CliTest, UploadOfAnEditedFileLeavesTheEditsInThePbx) {
 }
 
 TEST_F(CliTest, PlanThreePbxWithSwappedPortsKeepsItsOwnNumbersThroughBothUploads) {
-  // Plan 3, ports 1 and 2 swapped against the plan's defaults (10, 11, 12 ..).
-  dir.Write("state.txt", "009S00/3/\n009S01/11/\n009S02/10/\n");
-  std::vector<std::string> numbers{"009S00/3/", "009S01/11/", "009S02/10/"};
-  for (int p = 3; p <= 24; ++p) numbers.push_back(Format("009S%.2d/%d/", p, 9 + p));
+  // Plan 3, ports 1 and 2 swapped against the plan's defaults (11, 12, 13 ..).
+  dir.Write("state.txt", "009S00/3/\n009S01/12/\n009S02/11/\n");
+  std::vector<std::string> numbers{"009S00/3/", "009S01/12/", "009S02/11/"};
+  for (int p = 3; p <= 24; ++p) numbers.push_back(Format("009S%.2d/%d/", p, 10 + p));
   for (const bool all : {false, true}) {
     SCOPED_TRACE(all ? "upload --all" : "upload");
     TSim sim({"--baud", "0", "--trace", "--state", dir.File("state.txt")}, dir.File("sim.err"));
@@ -170,6 +170,71 @@ TEST_F(CliTest, PlanThreePbxWithSwappedPortsKeepsItsOwnNumbersThroughBothUploads
     // The PBX's plan already takes the numbers: no plan line went out, which would reset them.
     EXPECT_EQ(ReadFile(dir.File("sim.err")).find("009S00/"), std::string::npos);
   }
+}
+
+// A PBX on plan 2 with its factory numbers (101..124, as under plan 1) cannot be told from a
+// plan 1 one. Faults caught: an upload that depends on telling it, and leaves other numbers
+// than the file's (a plan line sent without need resets them; one not sent when needed gets
+// the numbers refused).
+TEST_F(CliTest, APlanTwoPbxWithFactoryNumbersEndsWithTheFilesNumbers) {
+  const auto numbers = [](const std::function<int(int)>& Of) {
+    std::vector<std::string> n;
+    for (int p = 1; p <= 24; ++p) n.push_back(Format("009S%.2d/%d/", p, Of(p)));
+    return n;
+  };
+  const struct {
+    const char* Name;
+    std::vector<std::string> Wanted;
+    const char* Plan;  // the PBX's plan afterwards: changed only where the numbers need it
+  } cases[] = {
+      {"numbers above 199", numbers([](int P) { return 200 + P; }), "009S00/2/"},
+      {"plan 1's numbers turned round", numbers([](int P) { return 125 - P; }), "009S00/2/"},
+      {"two-digit numbers", numbers([](int P) { return 20 + P; }), "009S00/3/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::string text;
+    for (const std::string& l : c.Wanted) text += l + "\n";
+    dir.Write("numbers.txt", text);
+    ASSERT_EQ(Kxta({"import", dir.File("numbers.txt"), "-o", dir.File("b.ta")}).Status, 0);
+    dir.Write("state.txt", "009S00/2/\n");  // plan 2, the numbers its plan line leaves
+    TSim sim({"--baud", "0", "--state", dir.File("state.txt")}, dir.File("sim.err"));
+    const TRun up =
+        Kxta({"upload", dir.File("b.ta"), "--yes", "--no-backup", "--port", sim.Path()});
+    EXPECT_EQ(up.Status, 0) << up.Err;
+    ASSERT_EQ(sim.Stop(), 0);
+    std::vector<std::string> held;
+    for (const std::string& l : StateLines(dir.File("state.txt")))
+      if (l.rfind("009S", 0) == 0) held.push_back(l);
+    ASSERT_FALSE(held.empty());
+    EXPECT_EQ(held.front(), c.Plan);
+    EXPECT_EQ(std::vector<std::string>(held.begin() + 1, held.end()), c.Wanted);
+  }
+}
+
+// A configuration prepared at the desk holds what a read of a new PBX gives, and of a smaller
+// model no line of the jacks and CO lines it lacks. Faults caught: a factory line the read
+// would not give (or one it gives left out), a model's missing ports sent anyway, and a site's
+// file replaced by factory data.
+TEST_F(CliTest, NewGivesWhatAFreshPbxHoldsAndNothingOfPortsTheModelLacks) {
+  ASSERT_EQ(Kxta({"new", "-o", dir.File("new.ta"), "--model", "624"}).Status, 0);
+  {
+    TSim sim({"--baud", "0"}, dir.File("sim.err"));
+    ASSERT_EQ(Kxta({"read", "--port", sim.Path(), "-o", dir.File("read.ta")}).Status, 0);
+  }
+  const TRun same = Kxta({"diff", dir.File("new.ta"), dir.File("read.ta")});
+  EXPECT_EQ(same.Status, 0) << same.Out;
+
+  const std::string before = ReadFile(dir.File("new.ta"));
+  EXPECT_EQ(Kxta({"new", "-o", dir.File("new.ta"), "--model", "308"}).Status, 2);
+  EXPECT_EQ(ReadFile(dir.File("new.ta")), before) << "an existing file is never replaced";
+
+  ASSERT_EQ(Kxta({"new", "-o", dir.File("308.ta"), "--model", "308"}).Status, 0);
+  const std::string lines = Kxta({"export", dir.File("308.ta")}).Out;
+  for (const char* has : {"\n604E08/", "\nP08BC24/", "\n400C3/", "\n009S08/", "\n102E08/", "\n516E08/"})
+    EXPECT_NE(lines.find(has), std::string::npos) << has;
+  for (const char* lacks : {"\n604E09/", "\nP09BC01/", "\n400C4/", "\n009S09/", "\n102E15/", "\n516E09/"})
+    EXPECT_EQ(lines.find(lacks), std::string::npos) << lacks;
 }
 
 TEST_F(CliTest, RefusedCommandGivesErrorsStepExitOneAndALogEntry) {
@@ -618,12 +683,12 @@ TEST_F(CliTest, LongDiffShowsEachChangedItemWithItsProgramAndBothValues) {
   EXPECT_EQ(d.Status, 1);
   EXPECT_EQ(Lines(d.Out), (std::vector<std::string>{
                               "604E02  Extension name  item 1  '^' -> 'Office'",
-                              "200S  Hold Recall Time  item 1  '2' -> '5'",
+                              "200S  Hold Recall Time  item 1  '1' -> '5'",
                               "001S05  Speed dial number  item 1  '^' -> '0123'"}))
       << d.Out;
   // The short form stays as scripts know it.
   EXPECT_EQ(Lines(Kxta({"diff", dir.File("a.ta"), dir.File("b.ta")}).Out),
-            (std::vector<std::string>{"- 604E02/^/", "+ 604E02/Office/", "- 200S/2/", "+ 200S/5/",
+            (std::vector<std::string>{"- 604E02/^/", "+ 604E02/Office/", "- 200S/1/", "+ 200S/5/",
                                       "- 001S05/^/", "+ 001S05/0123/"}));
   const TRun same = Kxta({"diff", "--long", dir.File("a.ta"), dir.File("a.ta")});
   EXPECT_EQ(same.Status, 0);

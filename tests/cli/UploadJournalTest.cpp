@@ -382,10 +382,15 @@ TEST_F(UploadJournalTest, BackupsAreNewFilesOfTheirOwnPbxOnly) {
     TSim sim({"--baud", "0", "--state", one}, dir.File("sim.err"));
     ASSERT_EQ(sim.Stop(), 0);
   }
-  std::string second = ReadFile(one);
-  const size_t at = second.find("\n200S/");
+  // The two PBXes hold hold recall times of their own, neither a factory one.
+  std::string first = ReadFile(one);
+  const size_t at = first.find("\n200S/");
   ASSERT_NE(at, std::string::npos);
-  second.replace(at, std::string("\n200S/2/").size(), "\n200S/8/");
+  const size_t end = first.find('\n', at + 1);
+  std::string second = first;
+  first.replace(at, end - at, "\n200S/7/");
+  second.replace(at, end - at, "\n200S/8/");
+  dir.Write("one.txt", first);
   dir.Write("two.txt", second);
   {
     TSim a({"--baud", "0", "--state", one, "--version-text", "V1.2"}, dir.File("a.err"));
@@ -407,7 +412,7 @@ TEST_F(UploadJournalTest, BackupsAreNewFilesOfTheirOwnPbxOnly) {
       held[r.Device].push_back(HoldRecallOf(r.Backup));
     }
     EXPECT_EQ(names.size(), 6u);
-    EXPECT_EQ(held[a.Path()], (std::vector<std::string>{"200S/2/", "200S/1/", "200S/2/"}));
+    EXPECT_EQ(held[a.Path()], (std::vector<std::string>{"200S/7/", "200S/1/", "200S/2/"}));
     EXPECT_EQ(held[b.Path()], (std::vector<std::string>{"200S/8/", "200S/5/", "200S/6/"}));
   }
   // Fifty backups of "V1.2" newer than one of "A-V1.2": the next upload to "V1.2" keeps fifty

@@ -213,3 +213,73 @@ TEST_F(UploadTrustTest, AResumeChecksThatThePbxStillHoldsWhatTheInterruptedUploa
     }
   }
 }
+
+// Faults caught: a differing upload that writes lines the PBX holds already (as a plain upload
+// of a loaded file does), one that judges by the file's pending changes instead of by what the
+// PBX holds (a line someone changed at the PBX since the read stays wrong), and one that sends
+// the numbers without their plan logic.
+TEST_F(UploadTrustTest, ADifferingUploadWritesExactlyTheLinesThePbxHoldsOtherwise) {
+  ReadSite();
+  SaveEdited(dir.File("b.ta"), [](TSysData& S) {
+    for (int j = 1; j <= 24; ++j)
+      S.Extensions.Jacks(j).BlockOf("604E").SetItemStr(1, "Room " + std::to_string(100 + j));
+    S.Cmd200S.SetItemStr(1, S.Cmd200S.ItemStr(1) == "3" ? "4" : "3");
+    // Jacks 1 and 2 swap their numbers: the PBX takes that only through a free number.
+    TCmd009S& numbers = S.Extensions.Cmd009;
+    const std::string one = numbers.Items(0).ItemStr(1), two = numbers.Items(1).ItemStr(1);
+    numbers.Items(0).SetItemStr(1, two);
+    numbers.Items(1).SetItemStr(1, one);
+  });
+  // Someone changed a line at the PBX since the read, one the file does not touch.
+  std::string state = ReadFile(State());
+  const size_t at = state.find("\n605E03/");
+  ASSERT_NE(at, std::string::npos);
+  state.replace(at, state.find('\n', at + 1) - at, "\n605E03/2/");
+  std::ofstream(State(), std::ios::binary | std::ios::trunc) << state;
+
+  TSysData wanted;
+  std::set<std::string> differing;  // heads whose file line the PBX does not hold
+  {
+    THeadlessFeedback quiet;
+    SetFeedback(&quiet);
+    ASSERT_TRUE(wanted.LoadFromFile(dir.File("b.ta")));
+    SetFeedback(nullptr);
+  }
+  const std::vector<std::string> before = SimStateLines(State());
+  const std::set<std::string> held(before.begin(), before.end());
+  ForEachFileBlock(wanted, [&](const TCmdData& B) {
+    if (!B.Data().empty() && B.Data().rfind("009S00", 0) != 0 && !held.count(B.Data()))
+      differing.insert(B.Data().substr(0, B.Data().find('/')));
+  });
+  ASSERT_EQ(differing.size(), 24u + 1 + 2 + 1);
+
+  TSim sim({"--baud", "0", "--state", State()}, dir.File("sim.err"));
+  const TRun up = Kxta({"upload", dir.File("b.ta"), "--differing", "--yes", "--port", sim.Path()});
+  ASSERT_EQ(up.Status, 0) << up.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+  const std::vector<TJournalRun> runs = ReadJournal(Journal());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].Mode, "differing");
+  std::set<std::string> written;
+  for (const TJournalBlock& b : runs[0].Blocks) {
+    EXPECT_TRUE(b.Taken()) << b.Sent;
+    if (b.Head.rfind("009S", 0) != 0) written.insert(b.Head);
+  }
+  std::set<std::string> differingButNumbers;
+  for (const std::string& h : differing)
+    if (h.rfind("009S", 0) != 0) differingButNumbers.insert(h);
+  EXPECT_EQ(written, differingButNumbers);
+  size_t lines = 0;
+  ForEachFileBlock(wanted, [&](const TCmdData& B) { lines += !B.Data().empty(); });
+  EXPECT_NE(up.Out.find(Format("Left alone %zu lines", lines - differing.size())), std::string::npos)
+      << up.Out;
+  // The PBX then equals the file.
+  const std::vector<std::string> after = SimStateLines(State());
+  const std::set<std::string> now(after.begin(), after.end());
+  ForEachFileBlock(wanted, [&](const TCmdData& B) {
+    if (!B.Data().empty() && B.Data().rfind("009S00", 0) != 0) {
+      EXPECT_EQ(now.count(B.Data()), 1u) << B.Data();
+    }
+  });
+  EXPECT_EQ(now.count("605E03/2/"), 0u);
+}

@@ -247,10 +247,13 @@ TEST_F(FaultPtyTest, AnswerLargerThanTheRingIsRefusedAndNotTakenForTheNextComman
 }
 
 TEST_F(FaultPtyTest, OneBytePiecesWithGapsJustUnderTheTimeoutStillGetThrough) {
-  // 150 ms between bytes against a 250 ms silence timeout.
+  // 150 ms between bytes against a silence timeout of 1 s, over an exchange that takes many
+  // times the timeout: only a timer that restarts at each byte lets it through. (The timeout
+  // keeps a wide margin over the gaps, so that a loaded machine's late wake-up cannot pass for
+  // silence.)
   TSim sim({"--baud", "0", "--split", "1", "--gap-ms", "150"}, dir.File("sim.err"));
   ASSERT_FALSE(sim.Path().empty());
-  comm.Timing.DirectTimeout = 250;
+  comm.Timing.DirectTimeout = 1000;
   comm.Timing.EchoWait = 1000;
   TSysData store;
   const auto t0 = TClock::now();

@@ -148,8 +148,9 @@ std::vector<std::string> ItemCandidates(const TItemSpec& It) {
 }  // namespace
 
 // One judgement of a line: whatever the check before an upload passes, the PBX takes and the
-// program takes back when the PBX echoes it. Fault caught: a check laxer than the reading of
-// received lines (a value the PBX took, then every read of it refused as damaged).
+// program takes back when the PBX echoes it, the factory lines first. Faults caught: a check
+// laxer than the reading of received lines (a value the PBX took, then every read of it refused
+// as damaged), and a factory value outside its own program's layout.
 TEST_F(SimStoreTest, EveryLineTheCheckPassesIsConfirmedWhenThePbxEchoesIt) {
   TSimSession s(fPbx);
   TCmdData b;
@@ -167,6 +168,8 @@ TEST_F(SimStoreTest, EveryLineTheCheckPassesIsConfirmedWhenThePbxEchoesIt) {
           for (size_t j = 0; j < items.size(); ++j) line += (j ? "," : "") + items[j];
           lines.push_back(line + "/");
         }
+      // The factory line itself is a line like any other: the check passes it.
+      EXPECT_TRUE(TPbxCatalogue::Get().CheckLine(lines[0]).empty()) << lines[0];
       for (const std::string& line : lines) {
         if (!TPbxCatalogue::Get().CheckLine(line).empty()) continue;
         b.SetData(line);

@@ -141,7 +141,7 @@ TEST(SimPbxEdit, ValuesOutsideAProgramsRangeAreRefused) {
   TSimPbx pbx;
   const std::vector<std::pair<const char*, bool>> cases = {
       {"601E01/5/", true}, {"601E01/6/", false}, {"601E01/0/", false}, {"600E24/8/", true},
-      {"008S/32/", true}, {"008S/33/", false}, {"008S/5/", false}, {"204S/10/", true},
+      {"008S/24/", true}, {"008S/25/", false}, {"008S/5/", false}, {"204S/10/", true},
       {"204S/11/", false}, {"200S/8/", true}, {"200S/9/", false}, {"002S/123/", false},
       {"403C1/12,3,^/", true}, {"403C1/123/", false}, {"403C6/1,2,3,4,5,6,7,8/", true},
       {"403C6/1,2,3,4,5,6,7,8,9/", false}, {"405C1/1111 0000,0000 0000,0000 0001/", true},
@@ -224,16 +224,16 @@ TEST(SimPbx009, TakenNumbersSwapsAndPlans) {
   EXPECT_EQ(pbx.Line("009S02"), "009S02/101/");
   EXPECT_TRUE(Refused(pbx, "009S03/200/"));  // plan 1 ends at 199
   EXPECT_TRUE(Refused(pbx, "009S03/99/"));
-  // Plan 2: every number back to its default, up to 499 allowed.
+  // Plan 2: every number back to its default (as plan 1's), up to 499 allowed.
   EXPECT_EQ(pbx.ExecuteEditCommand("009S00/2/"), ";=>009S00/2/\r\n;E>");
-  EXPECT_EQ(pbx.Line("009S01"), "009S01/201/");
-  EXPECT_EQ(pbx.Line("009S24"), "009S24/224/");
+  EXPECT_EQ(pbx.Line("009S01"), "009S01/101/");
+  EXPECT_EQ(pbx.Line("009S24"), "009S24/124/");
   EXPECT_FALSE(Refused(pbx, "009S05/499/"));
   EXPECT_TRUE(Refused(pbx, "009S05/500/"));
   // Plan 3: two-digit numbers 10 to 49.
   pbx.ExecuteEditCommand("009S00/3/");
-  EXPECT_EQ(pbx.Line("009S01"), "009S01/10/");
-  EXPECT_EQ(pbx.Line("009S24"), "009S24/33/");
+  EXPECT_EQ(pbx.Line("009S01"), "009S01/11/");
+  EXPECT_EQ(pbx.Line("009S24"), "009S24/34/");
   EXPECT_TRUE(Refused(pbx, "009S05/105/"));
   EXPECT_TRUE(Refused(pbx, "009S05/50/"));
   EXPECT_TRUE(Refused(pbx, "009S05/5/"));

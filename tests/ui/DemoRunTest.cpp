@@ -324,6 +324,25 @@ class DemoRunTest : public QObject {
     });
     EditSpeedDials(&m, false);
     QCOMPARE(ChangedSimLines(before), (std::vector<std::string>{"001S07/0123*45/", hold}));
+    // Each dialog's upload is journaled and backed up like any other, with the line as the
+    // PBX held it before (fault caught: dialog writes that bypass the journal and the backup).
+    {
+      std::map<std::string, std::string> was;
+      for (const std::string& l : before) was[BlockHead(l)] = l;
+      const std::vector<TJournalRun> runs = ReadJournal(JournalFile());
+      QCOMPARE(runs.size(), size_t(2));
+      for (const TJournalRun& r : runs) {
+        QVERIFY2(r.Mode.rfind("dialog", 0) == 0, r.Mode.c_str());
+        QCOMPARE(r.End, std::string("ok"));
+        QCOMPARE(r.Blocks.size(), size_t(1));
+        const TJournalBlock& b = r.Blocks[0];
+        QVERIFY(b.Taken());
+        QCOMPARE(b.Before, was[b.Head]);
+        TSysData backup;
+        QVERIFY2(backup.LoadFromFile(r.Backup), r.Backup.c_str());
+        QCOMPARE(FileBlockTexts(backup), std::vector<std::string>{was[b.Head]});
+      }
+    }
 
     WhenModal([](QWidget* d) {
       d->findChild<QComboBox*>("NumPlanCb")->setCurrentIndex(2);
@@ -331,10 +350,10 @@ class DemoRunTest : public QObject {
     });
     EditSystemParams(&m, false);
     QCOMPARE(SimLine("009S00"), std::string("009S00/3/"));
-    QCOMPARE(SimLine("009S01").substr(0, 9), std::string("009S01/10"));
+    QCOMPARE(SimLine("009S01").substr(0, 9), std::string("009S01/11"));
     QCOMPARE(SysData().Extensions.Cmd009.Count(), 0);
     m.ReadFromPbx();
-    QTRY_VERIFY(views.Stations->ExtList()->item(0)->text().contains("E10"));
+    QTRY_VERIFY(views.Stations->ExtList()->item(0)->text().contains("E11"));
     m.Disconnect();
     SysData().OnDataChanged = nullptr;
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
@@ -519,6 +538,43 @@ class DemoRunTest : public QObject {
   // both consoles, and pastes of a jack and of a CO line, the upload's backup and journal hold
   // for every line what the PBX held in that very line. Catches the PBX text travelling with a
   // copied block (jack 1's lines recorded as jack 2's, so that the backup restores them twice).
+  // Upload differences writes what the PBX holds otherwise and nothing else: the configuration's
+  // own edit, and a line someone changed at the PBX between the read and this connection. Faults caught: the entry
+  // wired to the whole upload, and one that sends only the pending changes.
+  void UploadDifferencesWritesOnlyWhatThePbxHoldsOtherwise() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    QVERIFY(m.Connect());
+    TRunWatcher run;
+    m.ReadFromPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    const std::string read605 = SimLine("605E03");
+    SysData().Cmd103S.SetItemStr(1, SysData().Cmd103S.ItemStr(1) == "1" ? "0" : "1");
+    const std::string edited = SysData().Cmd103S.Data();
+    // Changed at the PBX between two visits: what was read then is no longer what it holds.
+    m.Disconnect();
+    DemoLine().Control([](TSimPbx& P) { P.ExecuteEditCommand("605E03/2/"); });
+    QVERIFY(SimLine("605E03") != read605);
+    QVERIFY(m.Connect());
+    const std::vector<std::string> before = SimLines();
+    m.Action("UploadDiffAct")->trigger();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    std::vector<std::string> expected{edited, read605};
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::string> changed = ChangedSimLines(before);
+    std::sort(changed.begin(), changed.end());
+    QCOMPARE(changed, expected);
+    const std::vector<TJournalRun> runs = ReadJournal(JournalFile());
+    QVERIFY(!runs.empty());
+    QCOMPARE(runs.back().Mode, std::string("differing"));
+    QCOMPARE(runs.back().Blocks.size(), size_t(2));
+    m.Disconnect();
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+  }
+
   void BackupAfterMultiSelectionAndPasteHoldsEachRecordsOwnLines() {
     TAnsweringFeedback f;
     SysData().Settings.ShowConnectWarn = false;
@@ -599,8 +655,8 @@ class DemoRunTest : public QObject {
     edit([](QWidget* d) { d->findChild<QSpinBox*>("PageLenEdit")->setValue(50); });
     EditSMDR(&m, false);
     QCOMPARE(ChangedSimLines(before),
-             (std::vector<std::string>{"101S/0100 0000/", "302S01/123xxxxxxxx/", "310S01/4321/",
-                                       "801S/50,00/"}));
+             (std::vector<std::string>{"100S/0100 0000/", "101S/0100 0000/", "302S01/123xxxxxxxx/",
+                                       "310S01/4321/", "801S/50,00/"}));
     m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }

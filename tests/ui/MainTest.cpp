@@ -233,6 +233,26 @@ class MainTest : public QObject {
     QVERIFY(m.Action("RecentFile3") == nullptr);
   }
 
+  // Faults caught: the entry wired to New (an empty store), the factory lines taken as read
+  // from a PBX (not changed: an upload would send none), the model's setting ignored.
+  void NewFromFactoryDataHoldsWhatANewPbxOfTheModelHolds() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    for (const int type : {2, 0}) {
+      SysData().Settings.PBXtype = uint8_t(type);
+      m.Action("NewFactoryAct")->trigger();
+      const TCmdData& hold = SysData().Cmd200S;
+      QCOMPARE(hold.Data(), std::string("200S/1/"));
+      QVERIFY(hold.Changed);
+      QVERIFY(hold.PbxText.empty());
+      QCOMPARE(SysData().Extensions.Jacks(8).BlockOf("604E").Data(), std::string("604E08/^/"));
+      QCOMPARE(SysData().Extensions.Jacks(9).BlockOf("604E").Data().empty(), type == 0);
+      QCOMPARE(m.CurrentFileName(), std::string());
+    }
+    SysData().Settings.PBXtype = 2;
+  }
+
   void ReadAsksBeforeReplacingFileData() {
     TRecordingFeedback f;
     TFakePbx pbx;

@@ -236,6 +236,7 @@ class SysDialogsTest : public QObject {
       QVERIFY(plan->isEnabled());
       QVERIFY(!Find<QComboBox>(d, "PulseCb")->isEnabled());
       QCOMPARE(Find<QComboBox>(d, "OperatorCb")->currentText(), QString("3"));
+      QCOMPARE(Find<QComboBox>(d, "OperatorCb")->count(), 24);  // no jack the PBX refuses
       auto* grid = Find<QTableWidget>(d, "NumPlanGrid");
       QCOMPARE(grid->item(1, 0)->text(), QString(" 51"));
       QCOMPARE(grid->item(1, 1)->text(), QString("*5"));
