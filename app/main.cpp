@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ARSdlg.h"
 #include "COparam.h"
@@ -36,6 +38,7 @@
 #include "SessionActions.h"
 #include "Settings.h"
 #include "SpeedDial.h"
+#include "StartArgs.h"
 #include "SystemParam.h"
 #include "SysData.h"
 #include "Text.h"
@@ -43,19 +46,6 @@
 #include "Views.h"
 
 namespace {
-
-bool HasArg(int Argc, char** Argv, const char* Name) {
-  for (int i = 1; i < Argc; ++i)
-    if (SameTextAscii(Argv[i], Name)) return true;
-  return false;
-}
-
-// The word after option Name, or "" when the option is not given.
-std::string ArgValue(int Argc, char** Argv, const char* Name) {
-  for (int i = 1; i + 1 < Argc; ++i)
-    if (SameTextAscii(Argv[i], Name)) return Argv[i + 1];
-  return std::string();
-}
 
 // The frame as the screen shows it (the window system's pixels where it gives them, else
 // Qt's own rendering), saved as a picture file.
@@ -158,33 +148,37 @@ class TReadSteps : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before Qt looks for a display, so that they work in any terminal.
+  if (AsksHelpOrVersion(argc, argv)) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    if (ParseStartArgs(words).Help)
+      std::fputs(kStartUsage, stdout);
+    else
+      std::printf("kxta-config %s\n", KXTA_VERSION);
+    return 0;
+  }
   InitAppPaths(argc > 0 ? argv[0] : nullptr);
   EnsureAppDirs();
+  // The session exists before anything else and goes last.
+  TKXTAcomm comm;
+  comm.SetErrorLogFile(AppPaths().ErrorLogFile());
+  SetPbxComm(&comm);
+
+  QApplication app(argc, argv);
+  // Qt has taken its own options out of argv by now.
+  const TStartArgs args = ParseStartArgs(std::vector<std::string>(argv + 1, argv + argc));
+  if (!args.Error.empty()) {
+    std::fprintf(stderr, "kxta-config: %s\n%s", args.Error.c_str(), kStartUsage);
+    return 2;
+  }
   // Hooks for scripts (scripts/screenshot, the benchmark): "--autorun read" connects and reads
   // everything once the window is up; "--screenshot FILE" then saves the window as a picture
   // and quits; "--quit" says goodbye to the PBX and quits, with no box waiting for a person;
   // "--measure FILE" writes the connection, each step and the goodbye as kxta does.
-  const std::string autorun = ArgValue(argc, argv, "--autorun");
-  const std::string screenshot = ArgValue(argc, argv, "--screenshot");
-  const bool quit = HasArg(argc, argv, "--quit");
-  const std::string measureFile = ArgValue(argc, argv, "--measure");
-  if (!autorun.empty() && !SameTextAscii(autorun, "read")) {
-    std::fprintf(stderr, "kxta-config: --autorun knows only \"read\"\n");
-    return 2;
-  }
-  if ((quit || HasArg(argc, argv, "--measure")) && autorun.empty()) {
-    std::fprintf(stderr, "kxta-config: --quit and --measure go with --autorun read\n");
-    return 2;
-  }
-  if (HasArg(argc, argv, "--measure") && measureFile.empty()) {
-    std::fprintf(stderr, "kxta-config: --measure needs a FILE\n");
-    return 2;
-  }
-  if (!measureFile.empty() && !quit) {
-    std::fprintf(stderr, "kxta-config: --measure FILE needs --quit (its last phase is the "
-                         "goodbye)\n");
-    return 2;
-  }
+  const std::string& autorun = args.Autorun;
+  const std::string& screenshot = args.Screenshot;
+  const bool quit = args.Quit;
+  const std::string& measureFile = args.Measure;
   if (!measureFile.empty()) {
     if (const std::string why = WriteProblem(measureFile); !why.empty()) {
       std::fprintf(stderr, "kxta-config: cannot write --measure \"%s\": %s\n",
@@ -192,17 +186,12 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  // The session exists before anything else and goes last.
-  TKXTAcomm comm;
-  comm.SetErrorLogFile(AppPaths().ErrorLogFile());
-  SetPbxComm(&comm);
-  const bool demo = HasArg(argc, argv, "--demo");
+  const bool demo = args.Demo;
   if (demo) RegisterDemoLine();
 
-  QApplication app(argc, argv);
   QApplication::setApplicationName("kxta-config");
   QApplication::setApplicationDisplayName("KX-TA Configurator");
-  QApplication::setApplicationVersion("1.00.02");
+  QApplication::setApplicationVersion(KXTA_VERSION);
   // The icon of the windows and the task bar; the desktop entry names the same icon for menus.
   QApplication::setDesktopFileName("kxta-config");
   QIcon icon;
@@ -223,9 +212,7 @@ int main(int argc, char** argv) {
 
   TPbxActions actions = SessionActions(comm, store, demo ? "demo" : "");
 
-  // "dump" as the first argument shows the Store dump action.
-  const bool showDump = argc > 1 && SameTextAscii(argv[1], "dump");
-  TMainForm main(store, std::move(actions), showDump);
+  TMainForm main(store, std::move(actions), args.ShowDump);
   feedback.SetMainWindow(&main);
   store.OnDataChanged = [&main] { main.PostDataChanged(); };
   ViewDialogs().COLines = [](QWidget* Parent, const TIntegerList& Lines) {
@@ -257,6 +244,11 @@ int main(int argc, char** argv) {
   CreateViews(main);
   main.resize(900, 640);
   main.show();
+
+  // The file a file manager (the desktop entry's %f) or a terminal names, once the window is
+  // up, so that a box about a bad file stands over it; before the autorun, which reads into it.
+  if (!args.File.empty())
+    QTimer::singleShot(0, &main, [&main, &args] { main.OpenFromCommandLine(args.File); });
 
   int hookResult = 0;
   const std::unique_ptr<TRunMeasure> measure =

@@ -984,8 +984,16 @@ int KxtaMain(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? kExitOk : kExitUsage;
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+    // A word kxta does not know is said first (CLI11 would name a missing required option
+    // instead), then the usage of the command in use.
+    const CLI::App* in = &app;
+    for (const CLI::App* sub : app.get_subcommands()) in = sub;
+    const std::vector<std::string> unknown = app.remaining(true);
+    std::fprintf(stderr, "kxta: %s\n%s",
+                 unknown.empty() ? e.what() : ("unknown option or word " + unknown.front()).c_str(),
+                 in->help(in == &app ? "" : "kxta").c_str());
+    return kExitUsage;
   }
 
   TTerminalFeedback fb(stderr, ::isatty(STDERR_FILENO) != 0, conn.Yes);

@@ -3,8 +3,9 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev zlib1g-dev libcli11-dev
-  qt6-base-dev qt6-multimedia-dev libgl-dev
+  qt6-base-dev libcanberra-dev libgl-dev
   desktop-file-utils appstream man-db  # validate the desktop entry, metainfo and manual pages
+  bash-completion  # the framework the completion test runs the completions in
   lintian  # checks the Debian package (scripts/package)
   clang libclang-rt-14-dev)  # clang and libFuzzer for the fuzz targets (fuzz/run)
 missing=()

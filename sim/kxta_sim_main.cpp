@@ -136,7 +136,8 @@ const char kUsage[] =
     "  --version-text TEXT   the answer to VER\n"
     "  --trace               show both directions of the line on standard error\n"
     "  --stats               at exit, print turnaround times of the line on standard error\n"
-    "  --help                this text\n";
+    "  --help                this text\n"
+    "  --version             the program's version\n";
 
 bool IntArg(int argc, char** argv, int& i, int& Value) {
   if (i + 1 >= argc || !TryStrToInt(argv[i + 1], Value) || Value < 0) {
@@ -171,6 +172,9 @@ int main(int argc, char** argv) {
     bool ok = true;
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
+      return 0;
+    } else if (a == "--version") {
+      std::printf("kxta-sim %s\n", KXTA_VERSION);
       return 0;
     } else if (a == "--pty") {
       pty = true;

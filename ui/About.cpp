@@ -8,24 +8,31 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "HelpContext.h"
 #include "Paths.h"
 
 namespace {
 
-// The project's own pages ship beside the program; they say where to ask for help.
-QString ContactFile() {
-  return QString::fromStdString(AppPaths().ResolveProgramFile("README.md"));
+// The notes for users an installed program ships (PREFIX/share/doc/kxta-config/README.md);
+// empty when the program runs from its build folder.
+QString UserReadme() {
+  const std::string& share = AppPaths().ShareDir;  // PREFIX/share/kxta-config/
+  if (share.empty()) return QString();
+  const QString readme = QString::fromStdString(share + "../doc/kxta-config/README.md");
+  return QFileInfo::exists(readme) ? QFileInfo(readme).canonicalFilePath() : QString();
 }
 
-// The contact label opens the contact page on a double click.
+// The contact label opens the README on a double click, or the help when there is none.
 class TContactLabel : public QLabel {
  public:
   using QLabel::QLabel;
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent*) override {
-    if (QFileInfo::exists(ContactFile()))
-      QDesktopServices::openUrl(QUrl::fromLocalFile(ContactFile()));
+    if (const QString readme = UserReadme(); !readme.isEmpty())
+      QDesktopServices::openUrl(QUrl::fromLocalFile(readme));
+    else
+      ShowHelp(0);
   }
 };
 
@@ -48,7 +55,16 @@ TAboutBox::TAboutBox(QWidget* Parent) : QDialog(Parent) {
   version->setObjectName("VersionLabel");
   version->setAlignment(Qt::AlignCenter);
   layout->addWidget(version);
-  auto* contact = new TContactLabel("Support and contact: README.md beside the program", this);
+  // The label the program has always shown, and the build: what kxta-config --version, kxta
+  // --version and the package say.
+  auto* build = new QLabel("Package version " KXTA_VERSION, this);
+  build->setObjectName("BuildLabel");
+  build->setAlignment(Qt::AlignCenter);
+  layout->addWidget(build);
+  const QString readme = UserReadme();
+  auto* contact = new TContactLabel(
+      readme.isEmpty() ? QString("Support and contact: the help (F1)")
+                       : "Support and contact: the help (F1) and " + readme, this);
   contact->setObjectName("ContactLabel");
   contact->setAlignment(Qt::AlignCenter);
   contact->setToolTip("Double-click to open");

@@ -38,7 +38,8 @@ THelpWindow* THelpWindow::Existing() { return gHelp; }
 
 THelpWindow::THelpWindow(QWidget* Parent) : QWidget(Parent, Qt::Window) {
   setObjectName("HelpWindow");
-  setWindowTitle("KX-TA Configurator Help");
+  // Ending in the program's name, which the window system would otherwise add a second time.
+  setWindowTitle("Help - KX-TA Configurator");
   setAttribute(Qt::WA_DeleteOnClose, false);
   resize(900, 640);
 

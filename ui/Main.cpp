@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -134,6 +136,19 @@ const struct {
     {"AboutAct", "The program's version"},
 };
 
+// Where the file choosers start: the folder of the file last opened or saved, else where the
+// user keeps documents (never the hidden data folder); a portable copy keeps its files beside
+// itself.
+QString StartFolder(const TRecentFiles& Recent) {
+  if (!Recent.Entries().empty()) {
+    const QFileInfo last(QString::fromStdString(Recent.Entries().front()));
+    if (last.absoluteDir().exists()) return last.absolutePath();
+  }
+  if (AppPaths().Portable) return QString::fromStdString(AppPaths().DataDir);
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 bool StoreHasChanges(const TSysData& S) {
   for (const TGroup& g : Groups())
     if (GroupChangedCount(S, g.Id) > 0) return true;
@@ -152,7 +167,6 @@ TMainForm::TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction, 
   fMdi = new QMdiArea(this);
   fMdi->setObjectName("MdiArea");
   setCentralWidget(fMdi);
-  fFolder = QString::fromStdString(AppPaths().DataDir);
   BuildMenus(ShowDumpAction);
   for (const auto& t : kStatusTips)
     if (QAction* a = Action(t.Action)) a->setStatusTip(t.Tip);
@@ -160,6 +174,7 @@ TMainForm::TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction, 
   BuildStatusBar();
   fRecent.Load();
   RebuildRecentMenu();
+  fFolder = StartFolder(fRecent);
   connect(fMdi, &QMdiArea::subWindowActivated, this, [this] { RebuildWindowList(); });
   connect(&TPbxOperations::Instance(), &TPbxOperations::ActiveChanged, this, [this](bool Busy) {
     UpdateOnlineControls();
@@ -536,6 +551,10 @@ bool TMainForm::OpenFile(const std::string& Path) {
   RebuildRecentMenu();
   PostDataChanged();
   return true;
+}
+
+bool TMainForm::OpenFromCommandLine(const std::string& Arg) {
+  return OpenFile(QFileInfo(QString::fromStdString(Arg)).absoluteFilePath().toStdString());
 }
 
 void TMainForm::OpenRecent(const std::string& Path) {
@@ -985,4 +1004,8 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
   if (isVisible()) SaveLayout();
   if (fStore.OnLine) Disconnect();
   Event->accept();
+  // Leaving the program closes every window it opened: the help stands alone, and would keep
+  // the program running after its frame.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != this && w->isVisible()) w->close();
 }

@@ -79,6 +79,9 @@ class TMainForm : public QMainWindow {
   void NewFromFactory();
   void Open();
   bool OpenFile(const std::string& Path);
+  // The data file named on the command line: a name without a folder is in the current folder
+  // (not the data folder, as for names the program keeps).
+  bool OpenFromCommandLine(const std::string& Arg);
   void OpenRecent(const std::string& Path);
   bool Save();
   bool SaveAs();
@@ -104,6 +107,8 @@ class TMainForm : public QMainWindow {
   QMdiArea* MdiArea() const { return fMdi; }
 
   const std::string& CurrentFileName() const { return fFileName; }
+  // Where Open, Save As and the other file choosers start.
+  const QString& FileDialogFolder() const { return fFolder; }
   // The configuration holds changes that are neither saved nor uploaded.
   bool HasUnsavedWork() const;
   // Actions, "Upload history...".

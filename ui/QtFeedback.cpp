@@ -4,10 +4,10 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSoundEffect>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <canberra.h>
 
 #include "Infotop.h"
 #include "Progress.h"
@@ -137,17 +137,21 @@ void TQtFeedback::ProgressClose() {
   delete fProgress;
 }
 
+void TQtFeedback::TSoundContextEnd::operator()(ca_context* C) const { ca_context_destroy(C); }
+
 void TQtFeedback::PlaySound(const std::string& Path) {
-  // Played asynchronously; a missing or broken file just ends silently.
-  auto* effect = new QSoundEffect(this);
-  connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
-    if (!effect->isPlaying()) effect->deleteLater();
-  });
-  connect(effect, &QSoundEffect::statusChanged, effect, [effect] {
-    if (effect->status() == QSoundEffect::Error) effect->deleteLater();
-    if (effect->status() == QSoundEffect::Ready) effect->play();
-  });
-  effect->setSource(QUrl::fromLocalFile(QString::fromStdString(Path)));
+  // libcanberra plays in the background through the desktop's sound server (or ALSA), as the
+  // desktop's own event sounds go; no sound system, a missing or broken file: silence.
+  if (!fSound) {
+    ca_context* c = nullptr;
+    if (ca_context_create(&c) != CA_SUCCESS) return;
+    fSound.reset(c);
+    ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "KX-TA Configurator",
+                            CA_PROP_APPLICATION_ID, "kxta-config", CA_PROP_APPLICATION_ICON_NAME,
+                            "kxta-config", nullptr);
+  }
+  ca_context_play(fSound.get(), 0, CA_PROP_MEDIA_FILENAME, Path.c_str(), CA_PROP_MEDIA_ROLE,
+                  "event", nullptr);
 }
 
 void TQtFeedback::WaitForActivity(int Ms) {

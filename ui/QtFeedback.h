@@ -6,10 +6,13 @@
 #include <QPointer>
 #include <QWidget>
 #include <atomic>
+#include <memory>
 
 #include "Feedback.h"
 #include "Infotop.h"
 #include "Progress.h"
+
+struct ca_context;
 
 class TQtFeedback : public QObject, public TFeedback {
   Q_OBJECT
@@ -43,11 +46,16 @@ class TQtFeedback : public QObject, public TFeedback {
 
  private:
   void OnReceivedLine();  // queued from the watcher thread
+  struct TSoundContextEnd {
+    void operator()(ca_context* C) const;
+  };
 
   QPointer<QWidget> fMainWindow;
   QPointer<TMyProgressBar> fProgress;
   QPointer<TTopInfo> fTopInfo;
   std::atomic<bool> fActivity{false};
+  // The sound cues' connection to the sound system, opened with the first cue.
+  std::unique_ptr<ca_context, TSoundContextEnd> fSound;
 };
 
 // "\r" line breaks of the core's texts as Qt shows them.

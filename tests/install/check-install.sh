@@ -10,13 +10,13 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 fail=0
 for f in bin/kxta bin/kxta-sim bin/kxta-config share/applications/kxta-config.desktop \
-         share/icons/hicolor/scalable/apps/kxta-config.svg share/metainfo/kxta-config.metainfo.xml \
+         share/icons/hicolor/scalable/apps/kxta-config.svg share/metainfo/io.github.kxta_config.metainfo.xml \
          share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/kxta-config.png \
          share/mime/packages/kxta-config.xml \
          share/kxta-config/done.wav share/kxta-config/disconnect.wav share/kxta-config/README.md \
          share/man/man1/kxta.1.gz share/man/man1/kxta-sim.1.gz share/man/man1/kxta-config.1.gz \
          share/doc/kxta-config/copyright share/doc/kxta-config/changelog.gz \
-         share/bash-completion/completions/kxta; do
+         share/bash-completion/completions/{kxta,kxta-sim,kxta-config}; do
   [[ -e "$prefix/$f" ]] || { echo "missing: $f"; fail=1; }
 done
 if command -v desktop-file-validate >/dev/null; then
@@ -25,8 +25,18 @@ else
   echo "desktop-file-validate not installed: desktop entry not validated"
 fi
 if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net "$prefix/share/metainfo/kxta-config.metainfo.xml" >/dev/null || fail=1
+  # validate-tree also holds the metainfo's file name against its component id.
+  appstreamcli validate-tree --no-net "$prefix" >/dev/null ||
+    { appstreamcli validate-tree --no-net "$prefix"; fail=1; }
 fi
+# Catches a placeholder address or homepage shipped to software centres.
+if grep -rl 'example\.invalid' "$prefix/share/metainfo" "$prefix/share/applications"; then
+  echo "placeholder address installed"; fail=1
+fi
+# Catches a copyright file without the CLI11 compiled into kxta, whose notice binaries carry.
+{ grep -q '^License: BSD-3-clause' "$prefix/share/doc/kxta-config/copyright" &&
+  grep -q 'Redistributions in binary form must reproduce' "$prefix/share/doc/kxta-config/copyright"; } ||
+  { echo "copyright lacks the CLI11 notice"; fail=1; }
 if command -v man >/dev/null; then
   for m in "$prefix"/share/man/man1/*.1.gz; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$m" 2>&1 >/dev/null || true)

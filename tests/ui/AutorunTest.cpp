@@ -181,4 +181,23 @@ TEST_F(Autorun, ScriptOptionsThatCannotWorkAreRefusedBeforeTheWindow) {
   EXPECT_FALSE(FileExists(dir.File("m")));
 }
 
+// The data file named on the command line (what the desktop entry's %f gives) is opened
+// before the autorun: a good one is the configuration the read would replace, a bad one is
+// said with the loader's reason. Fault: the file word parsed but never opened.
+TEST_F(Autorun, TheFileOnTheCommandLineIsOpened) {
+  Install("[Warnings]\nShowConnectWarn=0\n");
+  {
+    TChild kxta(KXTA_EXE, {"read", "--port", "demo", "-o", dir.File("site.ta")}, {},
+                dir.File("kxta.out"));
+    ASSERT_EQ(kxta.Finish(60000), 0) << kxta.Err();
+  }
+  dir.Write("bad.ta", "no data file");
+  TRun r = Config({"--demo", "--autorun", "read", "--quit", dir.File("bad.ta")}, 30000);
+  EXPECT_NE(r.Err.find("Cannot load data file \"" + dir.File("bad.ta") + "\""), std::string::npos)
+      << r.Err;
+  EXPECT_EQ(r.Out, "autorun: read done\n");
+  r = Config({"--demo", "--autorun", "read", "--quit", dir.File("site.ta")}, 30000);
+  EXPECT_NE(r.Err.find("answered No: Already have actual data!"), std::string::npos) << r.Err;
+}
+
 }  // namespace

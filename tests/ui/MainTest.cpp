@@ -16,17 +16,25 @@
 #include <QMdiSubWindow>
 #include <QMdiArea>
 #include <QLabel>
+#include <QDir>
 
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "Check.h"
 #include "CompareDlg.h"
+#include "HelpContext.h"
+#include "HelpWindow.h"
 #include "Main.h"
 #include "Operation.h"
 #include "PbxModel.h"
 #include "ReadAll.h"
+#include "StartArgs.h"
 #include "UploadCheck.h"
 #include "WhenModal.h"
 #include "Paths.h"
@@ -755,6 +763,99 @@ class MainTest : public QObject {
     TTestMainForm m(SysData(), pbx.Actions(), false);
     m.show();
     QVERIFY(avail.contains(m.frameGeometry()));
+  }
+
+  // The words a file manager, a terminal or a script give: "dump" first (any case, also after
+  // an option), one data file, and every unknown option or second file refused. Faults: only
+  // argv[1] taken as "dump", a second file or an unknown option ignored, "--" not honoured.
+  void CommandLineWords() {
+    TStartArgs a = ParseStartArgs({"--demo", "DuMp", "site.ta"});
+    QVERIFY(a.Error.empty() && a.Demo && a.ShowDump);
+    QCOMPARE(a.File, std::string("site.ta"));
+    a = ParseStartArgs({"site.ta"});
+    QVERIFY(a.Error.empty() && !a.ShowDump);
+    QCOMPARE(a.File, std::string("site.ta"));
+    a = ParseStartArgs({"--autorun=read", "--quit", "--", "-odd.ta"});
+    QVERIFY(a.Error.empty() && a.Quit);
+    QCOMPARE(a.Autorun, std::string("read"));
+    QCOMPARE(a.File, std::string("-odd.ta"));
+    QCOMPARE(ParseStartArgs({"site.ta", "dump"}).Error,
+             std::string("one data file at a time: \"site.ta\" and \"dump\""));
+    QCOMPARE(ParseStartArgs({"--demo", "--bogus"}).Error, std::string("unknown option --bogus"));
+    QCOMPARE(ParseStartArgs({"--demo=1"}).Error, std::string("unknown option --demo"));
+    QVERIFY(ParseStartArgs({"--help"}).Help);
+    const char* argv[] = {"kxta-config", "-style", "fusion", "--version", nullptr};
+    QVERIFY(AsksHelpOrVersion(4, const_cast<char**>(argv)));
+    const char* file[] = {"kxta-config", "--", "--help", nullptr};
+    QVERIFY(!AsksHelpOrVersion(3, const_cast<char**>(file)));
+  }
+
+  // The file given on the command line is taken in the current folder, not in the data folder
+  // where names the program keeps live, and the title names it; a bad file says why and leaves
+  // the window as it was. Fault: the bare name handed to the loader as it is.
+  void OpenFromTheCommandLine() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTempDir cwd;
+    SysData().Cmd103S.SetData("103S/1/");
+    QVERIFY(SysData().SaveToFile(cwd.File("site.ta")));
+    SysData().ClearData();
+    cwd.Write("bad.ta", "no data file");
+    char back[4096];
+    QVERIFY(::getcwd(back, sizeof back) && ::chdir(cwd.Path().c_str()) == 0);
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    const bool badOpened = m.OpenFromCommandLine("bad.ta");
+    const bool opened = m.OpenFromCommandLine("site.ta");
+    QVERIFY(::chdir(back) == 0);
+    QVERIFY(!badOpened);
+    QCOMPARE(f.Errors.size(), size_t(1));
+    QVERIFY(f.Errors[0].find(cwd.File("bad.ta")) != std::string::npos);
+    QVERIFY(opened);
+    QCOMPARE(m.CurrentFileName(), cwd.File("site.ta"));
+    QVERIFY(m.windowTitle().startsWith("site.ta - "));
+    QCOMPARE(SysData().Cmd103S.Data(), std::string("103S/1/"));
+  }
+
+  // Open and Save As start where the user's files are: the folder of the file last used (also
+  // in the next run, from the recent files), else the documents folder, never the hidden data
+  // folder of an installed program. Fault: the choosers start in the data folder.
+  void FileChoosersStartInTheFolderLastUsedElseTheDocuments() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TAppPaths p = AppPaths();
+    p.Portable = false;
+    p.DataDir = fDir->Path() + ".local/share/kxta-config/";
+    SetAppPaths(p);
+    QVERIFY(QDir().mkpath(QString::fromStdString(fDir->File("Papers"))));
+    QVERIFY(QDir().mkpath(QString::fromStdString(fDir->File("site"))));
+    fDir->Write("user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + fDir->File("Papers") + "\"\n");
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(fDir->Path()));
+    {
+      TTestMainForm m(SysData(), pbx.Actions(), false);
+      QCOMPARE(m.FileDialogFolder(), QString::fromStdString(fDir->File("Papers")));
+      SysData().Cmd103S.SetData("103S/1/");
+      m.NextFile = QString::fromStdString(fDir->File("site/a.ta"));
+      QVERIFY(m.SaveAs());
+      QCOMPARE(m.FileDialogFolder(), QString::fromStdString(fDir->File("site")));
+    }
+    TTestMainForm next(SysData(), pbx.Actions(), false);
+    QCOMPARE(next.FileDialogFolder(), QString::fromStdString(fDir->File("site")));
+    qputenv("XDG_CONFIG_HOME", configHome);
+  }
+
+  // Leaving the program closes the help window too, which would otherwise stay on screen and
+  // keep the program running. Fault: only the frame closes.
+  void ExitClosesTheHelpWindow() {
+    TRecordingFeedback f;
+    TFakePbx pbx;
+    TTestMainForm m(SysData(), pbx.Actions(), false);
+    m.show();
+    ShowHelp(0);
+    QVERIFY(THelpWindow::Existing() && THelpWindow::Existing()->isVisible());
+    m.Action("ExitAct")->trigger();
+    QVERIFY(!m.isVisible());
+    QVERIFY(!THelpWindow::Existing()->isVisible());
   }
 };
 
