@@ -33,10 +33,19 @@ struct TUploadGuardOptions {
   // (also without one), and only the lines that differ stay to be written.
   bool Differing = false;
   std::string JournalPath;       // empty: JournalFile()
+  std::string Site;              // the site uploaded to, for the journal
+  std::string BackupsDir;        // empty: BackupsDir(); a site's backups go to its own folder
 };
 
 // The backups folder: "backups/" in the data folder.
 std::string BackupsDir();
+
+// A whole read of a PBX kept in Dir (a site's backups): a new file "read-<date>-<time>-<PBX>.ta"
+// (0600), the oldest reads beyond kBackupsKept removed. False with the reason.
+bool KeepRead(const std::string& Dir, const std::string& Version, const std::string& Bytes,
+              std::string& File, std::string& Error);
+// The newest read KeepRead left in Dir; empty when there is none.
+std::string LatestRead(const std::string& Dir);
 
 // The refusal of an upload for too little room in Folder, in lines of its own: the folder may
 // have a long name.
@@ -78,6 +87,7 @@ class TUploadGuard {
   TJournalWriter fJournal;
   std::map<std::string, std::string> fBefore;  // head -> what the PBX held
   std::string fBackupFile;
+  std::string fBackupsDir;
   std::string fJournalError;
   int fBackupCommands = 0;
   int fLeftAlone = 0;
