@@ -1294,12 +1294,13 @@ int KxtaMain(int argc, char** argv) {
   CLI::App* diff = app.add_subcommand(
       "diff",
       "print the blocks whose text differs, by head (\"- \" A's line, \"+ \" B's line); exit 0 "
-      "when equal, 1 when different");
+      "when equal, 1 when different; --site NAME instead of two files: the site's last read "
+      "kept against its PBX now");
   diff->add_option("a", file, "first data file (A.ta)");
   diff->add_option("b", fileB, "second data file (B.ta)");
   bool longDiff = false;
-  diff->add_option("--site", conn.Site,
-                   "instead of two files: the site's last read kept against its PBX now");
+  // With --site instead of two files it connects: the site's last read kept against its PBX now.
+  AddConnectionOptions(diff, conn);
   diff->add_flag("--long", longDiff,
                  "one line per changed item: head, program name, item, 'old' -> 'new'");
 
