@@ -165,6 +165,15 @@ std::string NoRoomText(long long FreeBytes, const std::string& Folder) {
 
 std::string BackupsDir() { return AppPaths().DataDir + "backups/"; }
 
+namespace {
+std::string gSiteInUse, gSiteBackupsDir;
+}  // namespace
+
+void SetSiteInUse(const std::string& Site, const std::string& BackupsDir) {
+  gSiteInUse = Site;
+  gSiteBackupsDir = BackupsDir;
+}
+
 TUploadGuard::TUploadGuard(TSysData& Store) : fStore(Store) {}
 
 TUploadGuard::~TUploadGuard() {
@@ -192,7 +201,7 @@ bool TUploadGuard::MakeBackup(TRunDirection Direction, std::string& Bytes, std::
   std::vector<std::string> heads;
   for (const TCmdData* b : unknown) heads.push_back(HeadOfLine(b->Data()));
   std::string why;
-  if (!ReadHeldLines(fStore, heads, fBefore, why, &fBackupCommands, &backup)) {
+  if (!ReadHeldLines(fStore, heads, fBefore, why, &fBackupCommands, &backup, fBackupEvents)) {
     Error = "The backup before the upload could not read what the PBX holds: " + why +
             " Nothing was uploaded.";
     return false;
@@ -283,7 +292,11 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   const std::string journal = Options.JournalPath.empty() ? JournalFile() : Options.JournalPath;
   EnsureAppDirs();
   const std::string version = PbxComm().PbxVersion();
-  fBackupsDir = Options.BackupsDir.empty() ? BackupsDir() : Options.BackupsDir;
+  const bool siteInUse = Options.Site.empty() && !gSiteInUse.empty();
+  const std::string site = siteInUse ? gSiteInUse : Options.Site;
+  fBackupsDir = !Options.BackupsDir.empty() ? Options.BackupsDir
+                : siteInUse                 ? gSiteBackupsDir
+                                            : BackupsDir();
   const std::string backupDir = !Options.Backup               ? std::string()
                                 : Options.BackupFile.empty() ? fBackupsDir
                                                              : Folder(Options.BackupFile);
@@ -303,7 +316,7 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   run.Source = Options.Source;
   run.Hash = Options.SourceHash;
   run.Mode = Options.Mode;
-  run.Site = Options.Site;
+  run.Site = site;
   if (!fJournal.Begin(journal, run, Error)) {
     Error += ". Nothing was uploaded.";
     return false;
@@ -320,8 +333,11 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
     for (TCmdData* b : Blocks(fStore))
       if (!b->Data().empty() && b != &fStore.Extensions.Cmd009.PlanBlock) b->Changed = true;
   }
-  if (Options.Backup || Options.Differing) {
+  fBackupAtWrite = Options.BackupAtWrite && Options.Backup;
+  fVersion = version;
+  if (!Options.BackupAtWrite && (Options.Backup || Options.Differing)) {
     std::string bytes;
+    fBackupEvents = Options.BackupEvents;
     if (!MakeBackup(Direction, bytes, Error)) return refuse(Error, Error);
     if (Options.Differing) fLeftAlone = LeaveAloneWhatThePbxHolds();
     if (Options.Backup && !bytes.empty()) {
@@ -335,12 +351,14 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   }
   // Nothing goes out that the journal does not hold: the entry of intent comes first, and once
   // an entry could not be written no further line is sent.
-  SetBlockWriteGate([this](const std::string& Line) {
+  SetBlockWriteGate([this](const TCmdData& Block) {
     if (fJournal.Failed()) return false;
-    const std::string head = HeadOfLine(Line);
+    const std::string& line = Block.Data();
+    const std::string head = HeadOfLine(line);
+    if (fBackupAtWrite && !KnowBefore(Block)) return false;
     const auto it = fBefore.find(head);
     return fJournal.Intent(
-        {head, it == fBefore.end() ? std::string() : it->second, Line, std::string(),
+        {head, it == fBefore.end() ? std::string() : it->second, line, std::string(),
          TWriteOutcome::NoAnswer});
   });
   SetBlockWriteObserver([this](const TBlockWrite& W) {
@@ -353,10 +371,62 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   return true;
 }
 
+bool TUploadGuard::KnowBefore(const TCmdData& Block) {
+  const std::string head = HeadOfLine(Block.Data());
+  if (fBefore.count(head)) return true;
+  // The plan line is a command, not a setting the PBX can be asked for: no backup holds it.
+  if (&Block == &fStore.Extensions.Cmd009.PlanBlock) return true;
+  if (Block.PbxTextActual()) {
+    fBefore[head] = Block.PbxText;
+    return true;
+  }
+  // Not known in this connection: asked now, so that the way back holds this line too.
+  TCmdData probe;
+  ++fBackupCommands;
+  if (!probe.ReadPBX(head + "//")) {
+    ShowError("Error in cmd: \r" + Block.Data() + "\rWhat the PBX holds in " + head +
+              " could not be read for the backup, so the line was not sent.");
+    return false;
+  }
+  fBefore[head] = probe.Data();
+  return true;
+}
+
+void TUploadGuard::WriteBackupOfWritten() {
+  // Just the lines the run wrote, as the PBX held them before.
+  TSysData backup;
+  backup.Settings = fStore.Settings;
+  backup.Version = fStore.Version;
+  backup.LoadFromBytes(DataFileImage(fStore, false), "backup");
+  bool any = false;
+  for (TCmdData* b : Blocks(backup)) {
+    if (b->Data().empty()) continue;
+    const auto it = fBefore.find(HeadOfLine(b->Data()));
+    if (it == fBefore.end()) {
+      b->Clear();
+    } else {
+      b->SetData(it->second);
+      any = true;
+    }
+  }
+  if (!any) return;
+  std::string error;
+  if (!WriteBackup(std::string(), fVersion, DataFileImage(backup, fStore.Settings.PackedFile),
+                   error)) {
+    // The journal holds every line's text before: the way back is there, only not as a file.
+    fJournalError = "The backup of the lines written could not be saved in " + fBackupsDir +
+                    ".\rThe upload journal holds what the PBX held before each line.";
+    return;
+  }
+  if (fJournal.Backup(fBackupFile))
+    PruneBackups(fBackupsDir, "backup", PbxTag(fVersion), fBackupFile);
+}
+
 void TUploadGuard::End(const TRunResult& Run) {
   SetBlockWriteGate(nullptr);
   SetBlockWriteObserver(nullptr);
   if (!fJournal.IsOpen()) return;
+  if (fBackupAtWrite && !fJournal.Failed()) WriteBackupOfWritten();
   const bool lost = fJournal.Failed();
   // Where the disk still takes it: a run whose journal is incomplete did not end Ok.
   fJournal.End(Run.Aborted ? "aborted" : Run.Ok && !lost ? "ok" : "failed");
@@ -376,14 +446,14 @@ bool HasUnfinishedUpload(const std::vector<TJournalRun>& Journal, const std::str
 
 bool ReadHeldLines(const TSysData& Like, const std::vector<std::string>& Heads,
                    std::map<std::string, std::string>& Held, std::string& Error, int* Commands,
-                   TSysData* Whole) {
+                   TSysData* Whole, const TRunEvents& Events) {
   if (static_cast<int>(Heads.size()) > kBackupQueriesMax) {
     // The whole configuration: the group reads ask for whole programs at once.
     TSysData own;
     TSysData& pbx = Whole ? *Whole : own;
     pbx.Settings = Like.Settings;
     pbx.Version = Like.Version;
-    const TRunResult r = RunGroups(pbx, TRunDirection::Read);
+    const TRunResult r = RunGroups(pbx, TRunDirection::Read, Events);
     if (Commands) *Commands += r.StepsRun;
     if (r.Aborted) throw EAbortOperation();
     if (!r.Ok) {

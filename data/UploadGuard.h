@@ -32,10 +32,22 @@ struct TUploadGuardOptions {
   // Leave alone every line the PBX holds already: what it holds is read as for the backup
   // (also without one), and only the lines that differ stay to be written.
   bool Differing = false;
+  // No backup read before the first write: each line's text before is taken as it goes out,
+  // from what the PBX was known to hold in this connection (read when it was not known), and the
+  // backup, of just those lines, is written at the end. For the uploads of the programming
+  // dialogs, which read their programs as they open.
+  bool BackupAtWrite = false;
   std::string JournalPath;       // empty: JournalFile()
+  // Empty: the site in use (SetSiteInUse); a site's backups go to its own folder.
   std::string Site;              // the site uploaded to, for the journal
-  std::string BackupsDir;        // empty: BackupsDir(); a site's backups go to its own folder
+  std::string BackupsDir;        // empty: the site's, else BackupsDir()
+  // Told of each program the backup reads, as a read run tells its steps.
+  TRunEvents BackupEvents;
 };
+
+// The site the program works with, for the uploads that do not name one (the programming
+// dialogs'): its name and backups folder; empty: none.
+void SetSiteInUse(const std::string& Site, const std::string& BackupsDir);
 
 // The backups folder: "backups/" in the data folder.
 std::string BackupsDir();
@@ -78,6 +90,8 @@ class TUploadGuard {
  private:
   // What the PBX holds in the lines the run writes, as a data file; empty when none is written.
   int LeaveAloneWhatThePbxHolds();
+  bool KnowBefore(const TCmdData& Block);
+  void WriteBackupOfWritten();
   bool MakeBackup(TRunDirection Direction, std::string& Bytes, std::string& Error);
   // Named: the file the user chose; else a new name in the backups folder.
   bool WriteBackup(const std::string& Named, const std::string& Version, const std::string& Bytes,
@@ -90,7 +104,10 @@ class TUploadGuard {
   std::string fBackupsDir;
   std::string fJournalError;
   int fBackupCommands = 0;
+  TRunEvents fBackupEvents;
   int fLeftAlone = 0;
+  bool fBackupAtWrite = false;
+  std::string fVersion;
   bool fEnded = false;
 };
 
@@ -98,10 +115,12 @@ class TUploadGuard {
 // its text), read through the program's session: one query per line, or the whole
 // configuration with the group reads when there are more than kBackupQueriesMax (Like gives
 // the capabilities; Whole, when given, receives that configuration). Commands counts the
-// commands sent. False with the reason when a read failed; the user's abort passes through.
+// commands sent; Events hear of the whole read's steps. False with the reason when a read
+// failed; the user's abort passes through.
 bool ReadHeldLines(const TSysData& Like, const std::vector<std::string>& Heads,
                    std::map<std::string, std::string>& Held, std::string& Error,
-                   int* Commands = nullptr, TSysData* Whole = nullptr);
+                   int* Commands = nullptr, TSysData* Whole = nullptr,
+                   const TRunEvents& Events = {});
 
 // For a resume of Source: the runs of the journal since its last full upload of these bytes
 // (same hash) through this device to this PBX (same version text) that did not end Ok. Before

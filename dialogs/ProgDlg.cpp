@@ -11,6 +11,7 @@
 #include "Feedback.h"
 #include "Operation.h"
 #include "SysData.h"
+#include "UploadGuard.h"
 
 namespace {
 
@@ -126,12 +127,39 @@ bool TProgDlg::Execute() {
   Commit();
   if (OnLine()) {
     // The key is asked now, as OK is pressed, not when the dialog opened.
-    if (FKeyHeld())
-      Guarded([this] { return UploadAll(); });
-    else if (HasChanges())
-      Guarded([this] { return UploadChanged(); });
+    const bool all = FKeyHeld();
+    if (all || HasChanges()) GuardedUpload(all);
   }
   return true;
+}
+
+void TProgDlg::GuardedUpload(bool All) {
+  // A dialog's upload is an upload like any other: journaled line by line, with a backup of the
+  // lines it writes, taken from what the dialog read as it opened.
+  TUploadGuard guard(Store());
+  TUploadGuardOptions options;
+  options.BackupAtWrite = true;
+  options.Mode = "dialog \"" + windowTitle().toStdString() + "\"";
+  std::string why;
+  if (!Guarded([&] { return guard.Begin(All ? TRunDirection::UploadAll : TRunDirection::UploadChanged,
+                                        options, why); })) {
+    if (!why.empty()) ShowError(why);
+    return;
+  }
+  TRunResult run;
+  try {
+    run.Ok = All ? UploadAll() : UploadChanged();
+  } catch (const EAbortOperation&) {
+    run.Ok = false;
+    run.Aborted = true;
+  } catch (...) {
+    run.Ok = false;
+    guard.End(run);
+    HandleFailure();
+    return;
+  }
+  guard.End(run);
+  if (!guard.JournalError().empty()) ShowError(guard.JournalError());
 }
 
 void TProgDlg::PreRead(bool Force) {

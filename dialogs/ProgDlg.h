@@ -77,6 +77,8 @@ class TProgDlg : public QDialog {
   virtual bool HasChanges() const;
   virtual bool UploadAll();
   virtual bool UploadChanged();
+  // UploadAll or UploadChanged, journaled and backed up as every upload is.
+  void GuardedUpload(bool All);
 
   // Runs a PBX operation of the dialog. The user's abort ends it quietly and any other error
   // is shown: the dialog goes on with what the store holds.

@@ -347,7 +347,7 @@ bool TCmdData::WritePBX() {
     ShowError("Error in cmd: \r" + EscapeUnprintable(sent) + "\rThis line was not sent: " + why +
               ".");
     TellWrite(sent, std::string(), TWriteOutcome::NotSent);
-  } else if (gWriteGate && !gWriteGate(sent)) {
+  } else if (gWriteGate && !gWriteGate(*this)) {
     TellWrite(sent, std::string(), TWriteOutcome::NotSent);
   } else {
     TStringList lines;

@@ -12,6 +12,7 @@
 #include "Text.h"
 
 class TStream;
+class TCmdData;
 
 // A block's read time after it was loaded from a data file: actual for ever.
 constexpr double kLoadedFromFile = 999999.0;
@@ -40,9 +41,10 @@ struct TBlockWrite {
 using TBlockWriteObserver = std::function<void(const TBlockWrite& Write)>;
 void SetBlockWriteObserver(TBlockWriteObserver Observer);
 
-// Asked before a line goes out; false keeps it off the line (the write then fails as not
-// sent). The gate may throw to end the operation. One gate at a time.
-using TBlockWriteGate = std::function<bool(const std::string& Line)>;
+// Asked before a block's line goes out (its text is the line); false keeps it off the line (the
+// write then fails as not sent). The gate may throw to end the operation, and may read from the
+// PBX itself. One gate at a time.
+using TBlockWriteGate = std::function<bool(const TCmdData& Block)>;
 void SetBlockWriteGate(TBlockWriteGate Gate);
 
 class TCmdData {

@@ -767,6 +767,8 @@ bool TMainForm::ChooseSite(const TSite* Site) {
     fStore.Settings.PBXtype = static_cast<uint8_t>(Site->Model);
   }
   fSite = Site ? *Site : TSite();
+  // The programming dialogs' uploads go to the site's journal entries and backups too.
+  SetSiteInUse(fSite.Name, fSite.Name.empty() ? std::string() : SiteBackupsDir(fSite));
   fPanels[4]->setText(fSite.Name.empty() ? QString() : QString::fromStdString("Site " + fSite.Name));
   UpdateTitle();
   PostDataChanged();
@@ -933,17 +935,31 @@ void TMainForm::RestoreLayout() {
   const TIniFile ini(AppPaths().SettingsFile());
   const QScreen* sc = screen() ? screen() : QGuiApplication::primaryScreen();
   const QRect avail = sc ? sc->availableGeometry() : QRect(0, 0, 1024, 768);
+  // The window's inside is kept, not its frame: before the first show the frame has no size
+  // yet, so a frame saved and given back would grow and climb by the frame on every start.
   QRect r;
-  if (!ParseRect(ini.ReadString(kWindowsSection, "Main", ""), r)) {
+  QRect framed;
+  const bool hasFramed = ParseRect(ini.ReadString(kWindowsSection, "Main", ""), framed);
+  if (ParseRect(ini.ReadString(kWindowsSection, "MainInside", ""), r)) {
+    // The frame is as wide as it was last time, or as the platform says now: the whole window,
+    // title bar included, must be within the screen.
+    QMargins frame(r.left() - framed.left(), r.top() - framed.top(), framed.right() - r.right(),
+                   framed.bottom() - r.bottom());
+    const auto plausible = [](const QMargins& m) {
+      return std::min({m.left(), m.top(), m.right(), m.bottom()}) >= 0 &&
+             std::max({m.left(), m.top(), m.right(), m.bottom()}) <= 200;
+    };
+    if (!hasFramed || !plausible(frame)) frame = FrameMargins();
+    setGeometry(Within(r, avail.marginsRemoved(frame)));
+  } else if (hasFramed) {
+    // Saved by an earlier version as the frame's place.
+    setGeometry(Within(framed, avail).marginsRemoved(FrameMargins()));
+  } else {
     // First start: the usual size, but never more than nine tenths of the screen.
     r = QRect(QPoint(), size().expandedTo(QSize(900, 640)).boundedTo(avail.size() * 9 / 10));
     r.moveCenter(avail.center());
+    setGeometry(r);
   }
-  // The place is the window's frame; its inside is that less the frame's margins.
-  const QSize frame = frameGeometry().size() - size();
-  r = Within(r, avail);
-  resize(r.size() - frame);
-  move(r.topLeft());
   if (ini.ReadBool(kWindowsSection, "MainMaximized", false)) setWindowState(Qt::WindowMaximized);
   bool placed = false;
   for (const auto& [key, sub] : fViews) {
@@ -959,14 +975,20 @@ void TMainForm::RestoreLayout() {
   if (!placed && !fViews.isEmpty()) QTimer::singleShot(0, this, [this] { TileWindows(true); });
 }
 
+QMargins TMainForm::FrameMargins() const {
+  const QRect f = frameGeometry(), g = geometry();
+  return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                  f.bottom() - g.bottom());
+}
+
 void TMainForm::SaveLayout() const {
   TIniFile ini(AppPaths().SettingsFile());
   ini.BeginUpdate();
   const bool maximized = isMaximized();
-  // The frame's place: restored as it was, frame included.
-  QRect place = frameGeometry();
-  if (maximized) place = QRect(normalGeometry().topLeft(), normalGeometry().size() + (place.size() - size()));
-  ini.WriteString(kWindowsSection, "Main", RectText(place).toStdString());
+  // The inside as it is when not maximized; the frame's place only for earlier versions.
+  const QRect inside = maximized ? normalGeometry() : geometry();
+  ini.WriteString(kWindowsSection, "MainInside", RectText(inside).toStdString());
+  ini.WriteString(kWindowsSection, "Main", RectText(inside.marginsAdded(FrameMargins())).toStdString());
   ini.WriteBool(kWindowsSection, "MainMaximized", maximized);
   for (const auto& [key, sub] : fViews) {
     const bool minimized = sub->isMinimized();

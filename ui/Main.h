@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 #include <cstdint>
 #include <functional>
@@ -165,6 +166,8 @@ class TMainForm : public QMainWindow {
   // never larger than the screen.
   void RestoreLayout();
   void SaveLayout() const;
+  // How far the window manager's frame reaches beyond the inside (none before it is shown).
+  QMargins FrameMargins() const;
   // Before work that replaces the configuration: Save / Discard / Cancel when it holds unsaved
   // work; false when the user cancels (or saving failed).
   bool KeepOrDropUnsavedWork(const QString& Before);

@@ -30,30 +30,45 @@ TQtFeedback::~TQtFeedback() {
 
 namespace {
 
+// The window a question belongs to: the uppermost of the run window, the progress window and
+// the program's window. A box owned by the program's window would open underneath a run or
+// progress window that stays on top, out of sight, with the run waiting for its answer.
+QWidget* BoxOwner(QWidget* Main, QWidget* Progress) {
+  if (Progress && Progress->isVisible()) return Progress;
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) return modal;
+  return Main;
+}
+
 int Box(QWidget* Parent, QMessageBox::Icon Icon, const char* Caption, const std::string& Text,
         QMessageBox::StandardButtons Buttons) {
   QMessageBox box(Icon, Caption, BoxText(Text), Buttons, Parent);
   box.setObjectName(QString("MsgBox") + Caption);
+  // Over an owner that stays on top, the box must too, or the window manager may keep it below.
+  if (Parent && Parent->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  box.raise();
+  box.activateWindow();
   return box.exec();
 }
 
 }  // namespace
 
 void TQtFeedback::ShowError(const std::string& Text) {
-  Box(fMainWindow, QMessageBox::Critical, "Error", Text, QMessageBox::Ok);
+  Box(BoxOwner(fMainWindow, fProgress), QMessageBox::Critical, "Error", Text, QMessageBox::Ok);
 }
 
 bool TQtFeedback::Confirm(const std::string& Text) {
-  return Box(fMainWindow, QMessageBox::Question, "Confirm", Text,
+  return Box(BoxOwner(fMainWindow, fProgress), QMessageBox::Question, "Confirm", Text,
              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TQtFeedback::ShowInformation(const std::string& Text) {
-  Box(fMainWindow, QMessageBox::Information, "Information", Text, QMessageBox::Ok);
+  Box(BoxOwner(fMainWindow, fProgress), QMessageBox::Information, "Information", Text,
+      QMessageBox::Ok);
 }
 
 bool TQtFeedback::ShowMsgAgain(const std::string& Text, bool& Flag, bool YesNo) {
-  TShowMsgAgain dlg(fMainWindow, BoxText(Text), Flag, YesNo);
+  TShowMsgAgain dlg(BoxOwner(fMainWindow, fProgress), BoxText(Text), Flag, YesNo);
   const bool yes = dlg.exec() == QDialog::Accepted;
   Flag = dlg.ShowAgain();  // whatever the answer, also when closed by the window's button
   return yes && YesNo;

@@ -119,8 +119,18 @@ TRunResult TReadAllDlg::Run(TSysData& Store) {
       fBackupLbl->setText("Making the backup of the PBX's lines..");
       fBackupLbl->show();
       QCoreApplication::processEvents();
+      // The backup reads program by program: its bar moves with the lines as any read's does.
+      TUploadGuardOptions options = fGuard;
+      options.BackupEvents.OnStepStart = [this](const TGroup& G) {
+        ReceivedLine();
+        fBackupLbl->setText(QString("Making the backup of the PBX's lines: %1..").arg(G.Title));
+        fBar->setVisible(true);
+        fBar->setRange(0, std::max(G.ReadMax, 1));
+        fBar->setValue(0);
+        QCoreApplication::processEvents();
+      };
       std::string why;
-      if (!guard.Begin(fDirection, fGuard, why)) {
+      if (!guard.Begin(fDirection, options, why)) {
         fBackupLbl->setText(QString::fromStdString(why));
         ShowError(why);
         r.Ok = false;
@@ -179,6 +189,10 @@ void TReadAllDlg::StepEnd(const TGroup& G, bool Ok) {
   fCommandText.clear();
   SetLine(fLines[static_cast<size_t>(G.Id)],
           QString(G.Title) + (Ok ? " - Ok" : " - errors!"), Ok ? icOk : icErrors);
+  // The bar's length is the program's expected lines; a step that ended well is whole, however
+  // many lines it really took.
+  ReceivedLine();
+  if (Ok) fBar->setValue(fBar->maximum());
   QCoreApplication::processEvents();
 }
 

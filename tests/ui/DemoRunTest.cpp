@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QSet>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -326,6 +328,25 @@ class DemoRunTest : public QObject {
     });
     EditSpeedDials(&m, false);
     QCOMPARE(ChangedSimLines(before), (std::vector<std::string>{"001S07/0123*45/", hold}));
+    // Each dialog's upload is journaled and backed up like any other, with the line as the
+    // PBX held it before (fault caught: dialog writes that bypass the journal and the backup).
+    {
+      std::map<std::string, std::string> was;
+      for (const std::string& l : before) was[BlockHead(l)] = l;
+      const std::vector<TJournalRun> runs = ReadJournal(JournalFile());
+      QCOMPARE(runs.size(), size_t(2));
+      for (const TJournalRun& r : runs) {
+        QVERIFY2(r.Mode.rfind("dialog", 0) == 0, r.Mode.c_str());
+        QCOMPARE(r.End, std::string("ok"));
+        QCOMPARE(r.Blocks.size(), size_t(1));
+        const TJournalBlock& b = r.Blocks[0];
+        QVERIFY(b.Taken());
+        QCOMPARE(b.Before, was[b.Head]);
+        TSysData backup;
+        QVERIFY2(backup.LoadFromFile(r.Backup), r.Backup.c_str());
+        QCOMPARE(FileBlockTexts(backup), std::vector<std::string>{was[b.Head]});
+      }
+    }
 
     WhenModal([](QWidget* d) {
       d->findChild<QComboBox*>("NumPlanCb")->setCurrentIndex(2);
@@ -543,8 +564,23 @@ class DemoRunTest : public QObject {
     QVERIFY(SimLine("605E03") != read605);
     QVERIFY(m.Connect());
     const std::vector<std::string> before = SimLines();
+    // Fault caught: the backup's read leaving the bar full and still for its whole length (the
+    // run window looked hung for over a minute on a fresh connection).
+    QSet<QString> backupSteps;
+    int backupTicks = 0;
+    run.OnShown = [&](TReadAllDlg* Dlg) {
+      auto* label = Dlg->findChild<QLabel*>("BackupLbl");
+      auto* bar = Dlg->findChild<QProgressBar*>("StepProgress");
+      QObject::connect(bar, &QProgressBar::valueChanged, Dlg, [&, label, bar](int V) {
+        if (!label->text().startsWith("Making the backup of the PBX's lines: ")) return;
+        backupSteps.insert(label->text());
+        if (V > 0 && V < bar->maximum()) ++backupTicks;
+      });
+    };
     m.Action("UploadDiffAct")->trigger();
     QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    QVERIFY2(backupSteps.size() > 10, qPrintable(QStringList(backupSteps.values()).join('|')));
+    QVERIFY(backupTicks > 0);
     std::vector<std::string> expected{edited, read605};
     std::sort(expected.begin(), expected.end());
     std::vector<std::string> changed = ChangedSimLines(before);

@@ -2,6 +2,7 @@
 // boxes carry their captions, the progress window counts lines, the warning stores its flag.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -192,6 +193,41 @@ class QtFeedbackTest : public QObject {
     QTest::mouseClick(f.TopInfo()->findChild<QPushButton*>("TopInfoCancel"), Qt::LeftButton);
     QVERIFY(!session.AbortRequested());  // pressed once already
     f.HideTopInfo();
+  }
+
+  // Fault caught: a box raised during a run owned by the program's window, so that it opens
+  // underneath the run or progress window that stays on top and the run seems hung.
+  void BoxesDuringARunOpenAboveTheRunAndProgressWindows() {
+    QMainWindow main;
+    main.show();
+    TQtFeedback f;
+    f.SetMainWindow(&main);
+    QDialog run(&main, Qt::Dialog | Qt::WindowStaysOnTopHint);
+    QWidget* owner = nullptr;
+    bool onTop = false, active = false;
+    const auto answer = [&](QWidget* w) {
+      owner = w->parentWidget();
+      onTop = w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+      active = QApplication::activeModalWidget() == w;
+      static_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
+    };
+    WhenModal([&](QWidget*) {
+      WhenModal(answer);
+      f.ShowError("Error in cmd: \r;E>");
+      run.accept();
+    });
+    run.exec();
+    QCOMPARE(owner, &run);
+    QVERIFY(onTop);
+    QVERIFY(active);
+
+    owner = nullptr;
+    f.ProgressShow("Read", 10, false);
+    WhenModal(answer);
+    f.ShowInformation("Done");
+    QCOMPARE(owner, static_cast<QWidget*>(f.ProgressWindow()));
+    QVERIFY(onTop);
+    f.ProgressClose();
   }
 
   void ProgressWindowStaysUntilItsWorkHasEnded() {

@@ -41,6 +41,9 @@ class ReadAllTest : public QObject {
     QCOMPARE(dlg.LineIcon(grTimer), TReadAllDlg::icErrors);
     QCOMPARE(lines[17], QString("Day/Night/Lunch - Ok"));
     QCOMPARE(dlg.LineIcon(17), TReadAllDlg::icOk);
+    // Fault caught: a finished run's bar left where the last program's lines stopped it.
+    const auto* bar = dlg.findChild<QProgressBar*>("StepProgress");
+    QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(seenDuringCommand, QStringList{"Read Call hunting data"});
     QCOMPARE(f.Sounds, (std::vector<std::string>{"/sounds/done.wav"}));
     QVERIFY(f.Infos.empty());
