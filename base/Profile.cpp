@@ -187,6 +187,16 @@ bool TIniFile::SectionExists(const std::string& Section) const {
   return t && FindSection(*t, Section, header, end);
 }
 
+std::vector<std::string> TIniFile::Sections() const {
+  std::vector<std::string> out;
+  const auto t = Current();
+  std::string name;
+  if (t)
+    for (const std::string& l : t->Lines)
+      if (SectionName(l, name)) out.push_back(name);
+  return out;
+}
+
 bool TIniFile::WriteString(const std::string& Section, const std::string& Key,
                            const std::string& Value) {
   // A key, section or value with a line break in it would turn into lines of its own.

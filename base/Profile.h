@@ -23,6 +23,9 @@ class TIniFile {
   // Keys and values of a section in file order (first occurrence of a key wins).
   std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& Section) const;
   bool SectionExists(const std::string& Section) const;
+  // The names of the file's sections in file order, every occurrence (a name given twice is
+  // listed twice). Empty also when the file cannot be read.
+  std::vector<std::string> Sections() const;
 
   // Each returns false when the file could not be written; the old file is then untouched.
   bool WriteString(const std::string& Section, const std::string& Key, const std::string& Value);

@@ -29,10 +29,13 @@
 #include "Groups.h"
 #include "Interrupt.h"
 #include "Journal.h"
+#include "Keyring.h"
 #include "Measure.h"
 #include "Paths.h"
+#include "Profile.h"
 #include "SafeFile.h"
 #include "Settings.h"
+#include "SiteBook.h"
 #include "Stream.h"
 #include "StoreText.h"
 #include "SysData.h"
@@ -69,6 +72,8 @@ struct TConnOptions {
   std::string Trace;
   std::string Measure;
   bool Yes = false;
+  std::string Site;          // a site of the site book: its connection and password
+  std::string PasswordFile;  // the password's first line
 };
 
 // One line on standard output. What kxta prints there comes from files, the journal and the
@@ -149,6 +154,23 @@ int CheckPaths(const TConnOptions& Opt, const std::string& Output, TTerminalFeed
   return kExitUsage;
 }
 
+// The system password from the first line of File, for scripts: out of the process list and
+// the environment. The file is the user's secret: one that others may read is said so.
+bool ReadPasswordFile(const std::string& File, std::string& Password, std::string& Why) {
+  std::string text, why;
+  if (!ReadFileUpTo(File, 4096, text, why)) {
+    Why = "Cannot read --password-file \"" + File + "\": " + why + ".";
+    return false;
+  }
+  Password = text.substr(0, text.find_first_of("\r\n"));
+  if (Password.empty() || Password.size() > kMaxPasswordLen) {
+    Why = Format("--password-file \"%s\": its first line is no system password (1 to %zu "
+                 "characters).", File.c_str(), kMaxPasswordLen);
+    return false;
+  }
+  return true;
+}
+
 bool SameFile(const std::string& A, const std::string& B) {
   struct stat a {}, b {};
   return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
@@ -216,18 +238,50 @@ class TCliConnection {
 
   TKXTAcomm& Comm() { return fComm; }
 
-  // Settings file, then the options (a --settings file was checked by CheckPaths).
-  void LoadSettings(TSettings& Settings) {
+  // Settings file, then the site, then the options (a --settings file was checked by
+  // CheckPaths). Returns 0, or the exit status of a site or password that cannot be used
+  // (said already): nothing is sent then.
+  int Prepare(TSettings& Settings) {
     fSettingsFile = fOptions.Settings.empty() ? AppPaths().SettingsFile() : fOptions.Settings;
     ::LoadSettings(Settings, fSettingsFile);
     LoadComSettings(Settings.Com, fSettingsFile);
+    std::string why;
+    if (!fOptions.Site.empty()) {
+      TSiteBook book(SiteBookFile());
+      const TSite* site = book.Load(why) ? book.Find(fOptions.Site, why) : nullptr;
+      if (!site) return Refuse(why);
+      fSite = *site;
+      ApplySiteSettings(fSite, Settings);
+    }
+    fPassword = Settings.PbxPassword;
+    const char* env = std::getenv("KXTA_PASSWORD");
+    if (!fOptions.PasswordFile.empty()) {
+      if (!ReadPasswordFile(ShellPath(fOptions.PasswordFile), fPassword, why)) return Refuse(why);
+    } else if (!fOptions.Password.empty()) {
+      fPassword = fOptions.Password;
+    } else if (env && env[0]) {
+      fPassword = env;
+    } else if (!fSite.Name.empty()) {
+      std::string own;
+      if (!SitePassword(fSite, own, why)) return Refuse(why);
+      if (!own.empty()) fPassword = own;
+    }
+    return kExitOk;
+  }
+
+  const TSite& Site() const { return fSite; }
+  // The port as the journal names it: the option, the site's, or the settings'.
+  std::string Device() const {
+    if (!fOptions.Port.empty()) return fOptions.Port;
+    return fSite.Port.empty() ? std::string("(settings)") : fSite.Port;
   }
 
   // Connects with the settings and the options; returns 0 or kExitNoConnection.
   int Open(TSysData& Store) {
     const TComSettings& com = Store.Settings.Com;
-    const std::string port =
-        fOptions.Port.empty() ? Format("COM%d", com.ComNumber()) : fOptions.Port;
+    const std::string port = !fOptions.Port.empty() ? fOptions.Port
+                             : !fSite.Port.empty()  ? fSite.Port
+                                                    : Format("COM%d", com.ComNumber());
     if (SameTextAscii(port, "demo")) RegisterDemoLine();
     // COMn through the [Devices] section of the settings file in use; paths and registered
     // names stay as they are.
@@ -236,8 +290,12 @@ class TCliConnection {
     const int parity = fOptions.Parity.empty() ? com.Parity : ParityIndex(fOptions.Parity);
     const int wordLen = fOptions.DataBits ? (fOptions.DataBits == 7 ? 0 : 1) : com.WordLen;
     const int stopBits = fOptions.StopBits ? (fOptions.StopBits == 2 ? 1 : 0) : com.StopBits;
-    const std::string password =
-        fOptions.Password.empty() ? Store.Settings.PbxPassword : fOptions.Password;
+    // A site reached through a modem is dialled with the modem settings of TALVEN.INI, and
+    // always without parity, as the desktop's modem dialog does.
+    const bool modem = !fSite.ModemNumber.empty();
+    const TIniFile ini(fSettingsFile);
+    const std::string init = modem ? ini.ReadString("Remote Administration", "InitModem", "") : "";
+    const int waitCD = modem ? ini.ReadInteger("Remote Administration", "WaitCDtimeout", 60) : 0;
 
     if (!fOptions.ErrorLog.empty()) fComm.SetErrorLogFile(fOptions.ErrorLog);
     if (!fOptions.Trace.empty()) fComm.SetTraceFile(fOptions.Trace);
@@ -247,11 +305,13 @@ class TCliConnection {
         fFeedback.Note("kxta: KXTA_SESSION_TIMING: " + error);
     }
 
-    fFeedback.Note("Connecting to " + (device == port ? port : port + " (" + device + ")") +
-                   "..");
+    fFeedback.Note("Connecting to " + (fSite.Name.empty() ? "" : "site " + fSite.Name + ", ") +
+                   (modem ? "modem " + fSite.ModemNumber + " on " : std::string()) +
+                   (device == port ? port : port + " (" + device + ")") + "..");
     int dialResult = 0;
-    const int r = fComm.ConnectDevice(device, speed, stopBits, wordLen, parity, password, 0,
-                                      false, "", "", 0, dialResult);
+    const int r = fComm.ConnectDevice(device, speed, stopBits, wordLen, modem ? 0 : parity,
+                                      fPassword, 0, modem, init, fSite.ModemNumber, waitCD,
+                                      dialResult);
     if (r == TKXTAcomm::kResultAborted) {
       fFeedback.ShowInformation(ConnectResultMessage(r));
       return kExitAborted;
@@ -291,16 +351,20 @@ class TCliConnection {
     }
   }
   static int ParityIndex(const std::string& Parity) {
-    static const char* const kNames[] = {"none", "odd", "even", "mark", "space"};
-    for (int i = 0; i < 5; ++i)
-      if (SameTextAscii(Parity, kNames[i])) return i;
-    return 3;
+    const int i = ParityIndexOf(Parity);
+    return i < 0 ? 3 : i;
+  }
+  int Refuse(const std::string& Why) {
+    fFeedback.ShowOwnError(Why + "\rNothing was sent to the PBX.");
+    return kExitUsage;
   }
 
   TTerminalFeedback& fFeedback;
   const TConnOptions& fOptions;
   TKXTAcomm fComm;
   std::string fSettingsFile;
+  TSite fSite;  // no name: no site
+  std::string fPassword;
   bool fOpen = false;
   TSysData* fStore = nullptr;
 };
@@ -392,11 +456,23 @@ int SavePartialRead(TSysData& Store, const std::string& Path, TTerminalFeedback&
   return Status;
 }
 
+// A whole read into the site's backups. 0, or 1 when it cannot be written (said).
+int KeepSiteRead(const TSite& Site, TSysData& Store, TTerminalFeedback& Fb) {
+  std::string file, why;
+  if (!KeepRead(SiteBackupsDir(Site), Store.Version.Model(),
+                DataFileImage(Store, Store.Settings.PackedFile), file, why)) {
+    Fb.ShowOwnError(why + ".");
+    return kExitFailed;
+  }
+  Fb.Note("Kept in the backups of site " + Site.Name + ": " + file);
+  return kExitOk;
+}
+
 int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
   if (int r = CheckPaths(Opt, Output, Fb)) return r;
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
-  conn.LoadSettings(store.Settings);
+  if (int r = conn.Prepare(store.Settings)) return r;
   const std::string path = ShellPath(Output);
   auto watch = WatchInterrupts(conn.Comm(), Fb);
   const auto measure = MakeMeasure(conn, Opt);
@@ -411,6 +487,8 @@ int CmdRead(const TConnOptions& Opt, const std::string& Output, TTerminalFeedbac
       Fb.Note("Saved " + path);
     else
       rc = kExitFailed;
+    // A site's reads are kept with it too: kxta diff --site compares the PBX with the last.
+    if (rc == kExitOk && !conn.Site().Name.empty()) rc = KeepSiteRead(conn.Site(), store, Fb);
   } else {
     rc = SavePartialRead(store, path, Fb, connected != kExitOk ? connected : kExitFailed);
   }
@@ -434,7 +512,7 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
   }
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
-  conn.LoadSettings(store.Settings);
+  if (int r = conn.Prepare(store.Settings)) return r;
   // A loaded file marks every block changed, so "changed" sends all of it as well.
   if (!store.LoadFromFile(path)) return kExitFailed;
   // Every step would report Ok having sent nothing.
@@ -466,7 +544,9 @@ int CmdUpload(const TConnOptions& Opt, const std::string& File, const TUploadFla
   guarded.BackupFile = Flags.Backup.empty() ? std::string() : ShellPath(Flags.Backup);
   guarded.Source = AbsoluteFilePath(path);
   guarded.SourceHash = BytesHash(ReadWholeFile(path));
-  guarded.Device = Opt.Port.empty() ? std::string("(settings)") : Opt.Port;
+  guarded.Device = conn.Device();
+  guarded.Site = conn.Site().Name;
+  if (!guarded.Site.empty()) guarded.BackupsDir = SiteBackupsDir(conn.Site());
   guarded.Mode = Flags.Resume ? "resume" : Flags.All ? "all" : Flags.Differing ? "differing" : "changed";
   guarded.Differing = Flags.Differing;
   const TRunDirection direction = Flags.All && !Flags.Resume ? TRunDirection::UploadAll
@@ -533,7 +613,7 @@ void PrintRun(int Number, const TJournalRun& Run, bool Full) {
   for (size_t i = 0; i < lines.size(); ++i) Print(i ? lines[i] : std::to_string(Number) + "  " + lines[i]);
 }
 
-int CmdJournal(int Last, int Run) {
+int CmdJournal(int Last, int Run, const std::string& Site) {
   std::vector<TJournalRun> runs;
   std::string why;
   switch (ReadJournal(JournalFile(), runs, why)) {
@@ -550,6 +630,15 @@ int CmdJournal(int Last, int Run) {
     Print("No upload in the journal " + JournalFile() + ".");
     return kExitOk;
   }
+  // A site's uploads keep their numbers in the whole journal, so that --run N shows the one
+  // listed as N.
+  std::vector<int> shown;
+  for (size_t i = 0; i < runs.size(); ++i)
+    if (Site.empty() || SameTextAscii(runs[i].Site, Site)) shown.push_back(static_cast<int>(i));
+  if (shown.empty()) {
+    Print("No upload to the site " + Site + " in the journal " + JournalFile() + ".");
+    return kExitOk;
+  }
   if (Run > 0) {
     if (Run > static_cast<int>(runs.size())) {
       std::fprintf(stderr, "kxta: the journal holds %zu uploads; there is no number %d.\n",
@@ -559,16 +648,74 @@ int CmdJournal(int Last, int Run) {
     PrintRun(Run, runs[size_t(Run - 1)], true);
     return kExitOk;
   }
-  const int from = std::max(0, static_cast<int>(runs.size()) - Last);
-  for (int i = from; i < static_cast<int>(runs.size()); ++i) PrintRun(i + 1, runs[size_t(i)], false);
+  const size_t from = shown.size() > size_t(Last) ? shown.size() - size_t(Last) : 0;
+  for (size_t i = from; i < shown.size(); ++i)
+    PrintRun(shown[i] + 1, runs[size_t(shown[i])], false);
   return kExitOk;
+}
+
+// A whole read of one site into its backups, nothing written to the PBX. 0 when kept; else the
+// read's status (1 a step with errors or the file not written, 2 the site unusable, 3 no
+// connection, 130 aborted).
+int BackupSite(const TConnOptions& Opt, TTerminalFeedback& Fb) {
+  TSysData& store = SysData();
+  store.ClearData();
+  TCliConnection conn(Fb, Opt);
+  if (int r = conn.Prepare(store.Settings)) return r;
+  auto watch = WatchInterrupts(conn.Comm(), Fb);
+  TRunResult run;
+  const int connected = ConnectAndRun(conn, store, TRunDirection::Read, Fb, nullptr, run);
+  if (connected != kExitOk) return connected;
+  if (run.Aborted) return kExitAborted;
+  if (!run.Ok) {
+    Fb.ShowError("The read of site " + Opt.Site + " did not end Ok: nothing was kept.");
+    return kExitFailed;
+  }
+  return KeepSiteRead(conn.Site(), store, Fb);
+}
+
+// kxta backup --site NAME | --all-sites, for a scheduler: every site is tried, each failure
+// named, and the status is 0 only when every site was kept.
+int CmdBackup(const TConnOptions& Opt, bool AllSites, TTerminalFeedback& Fb) {
+  if (int r = CheckPaths(Opt, std::string(), Fb)) return r;
+  if (!AllSites) return BackupSite(Opt, Fb);
+  TSiteBook book(SiteBookFile());
+  std::string why;
+  if (!book.Load(why)) {
+    Fb.ShowOwnError(why);
+    return kExitUsage;
+  }
+  for (const auto& [name, problem] : book.Damaged())
+    Fb.ShowOwnError("Site " + name + " cannot be used: " + problem + ".");
+  if (book.Sites().empty() && book.Damaged().empty()) {
+    Fb.Note("The site book " + book.File() + " holds no site: nothing to back up.");
+    return kExitOk;
+  }
+  std::vector<std::string> failed;
+  for (const auto& [name, problem] : book.Damaged()) failed.push_back(name);
+  for (const TSite& site : book.Sites()) {
+    TConnOptions one = Opt;
+    one.Site = site.Name;
+    const int rc = BackupSite(one, Fb);
+    if (rc == kExitAborted) return rc;
+    if (rc != kExitOk) failed.push_back(site.Name);
+  }
+  const size_t all = book.Sites().size() + book.Damaged().size();
+  if (failed.empty()) {
+    Fb.Note(Format("All %zu sites are backed up.", all));
+    return kExitOk;
+  }
+  std::string names;
+  for (const std::string& n : failed) names += (names.empty() ? "" : ", ") + n;
+  Fb.ShowError(Format("%zu of %zu sites were not backed up: ", failed.size(), all) + names + ".");
+  return kExitFailed;
 }
 
 int CmdDump(const TConnOptions& Opt, const std::string& Output, TTerminalFeedback& Fb) {
   if (int r = CheckPaths(Opt, Output, Fb)) return r;
   TSysData& store = SysData();
   TCliConnection conn(Fb, Opt);
-  conn.LoadSettings(store.Settings);
+  if (int r = conn.Prepare(store.Settings)) return r;
   // Written beside the target and renamed over it, so an older dump stays whole until the new
   // one is complete.
   const std::string path = ShellPath(Output);
@@ -634,9 +781,7 @@ int CmdExport(const std::string& File) {
 
 // 0 equal, 1 different; 2 when a file cannot be read, as diff(1) does, so that a script can
 // tell "changed" from "not compared". Long: item by item with the programs' names.
-int CmdDiff(const std::string& FileA, const std::string& FileB, bool Long) {
-  TSysData a, b;
-  if (!a.LoadFromFile(ShellPath(FileA)) || !b.LoadFromFile(ShellPath(FileB))) return kExitUsage;
+int PrintDiff(TSysData& a, TSysData& b, bool Long) {
   const auto diffs = DiffBlockTexts(FileBlockTexts(a), FileBlockTexts(b));
   for (const TBlockDiff& d : diffs) {
     if (Long) {
@@ -648,6 +793,42 @@ int CmdDiff(const std::string& FileA, const std::string& FileB, bool Long) {
   }
   std::fflush(stdout);
   return diffs.empty() ? kExitOk : kExitFailed;
+}
+
+int CmdDiff(const std::string& FileA, const std::string& FileB, bool Long) {
+  TSysData a, b;
+  if (!a.LoadFromFile(ShellPath(FileA)) || !b.LoadFromFile(ShellPath(FileB))) return kExitUsage;
+  return PrintDiff(a, b, Long);
+}
+
+// The PBX as it is now against the site's last read kept (kxta backup, kxta read --site):
+// "- " the kept read, "+ " the PBX. 0 equal, 1 different; 2 when there is no read to compare
+// with or the PBX could not be read whole, 3 no connection, 130 aborted.
+int CmdDiffSite(const TConnOptions& Opt, bool Long, TTerminalFeedback& Fb) {
+  if (int r = CheckPaths(Opt, std::string(), Fb)) return r;
+  TSysData& store = SysData();
+  TCliConnection conn(Fb, Opt);
+  if (int r = conn.Prepare(store.Settings)) return r;
+  const std::string last = LatestRead(SiteBackupsDir(conn.Site()));
+  if (last.empty()) {
+    Fb.ShowOwnError("No read of site " + Opt.Site + " is kept in " +
+                    SiteBackupsDir(conn.Site()) + " yet: kxta backup --site " + Opt.Site +
+                    " keeps one.");
+    return kExitUsage;
+  }
+  TSysData kept;
+  if (!kept.LoadFromFile(last)) return kExitUsage;  // the loader has said why
+  auto watch = WatchInterrupts(conn.Comm(), Fb);
+  TRunResult run;
+  const int connected = ConnectAndRun(conn, store, TRunDirection::Read, Fb, nullptr, run);
+  if (connected != kExitOk) return connected;
+  if (run.Aborted) return kExitAborted;
+  if (!run.Ok) {
+    Fb.ShowError("The read of the PBX did not end Ok: nothing was compared.");
+    return kExitUsage;
+  }
+  Fb.Note("Compared with " + last + " (\"- \" there, \"+ \" on the PBX now).");
+  return PrintDiff(kept, store, Long);
 }
 
 std::string Counted(size_t N, const char* One, const char* Many) {
@@ -785,10 +966,132 @@ int CmdNew(const std::string& Output, int Model, const std::string& SettingsFile
   return kExitOk;
 }
 
+// What kxta sites add and change take; for change, only the options given (Given) count.
+struct TSiteOptions {
+  std::string Name, Note, Port, Parity, ModemNumber, Folder;
+  int Model = 0, Speed = 0, DataBits = 0, StopBits = 0;
+  std::set<std::string> Given;
+};
+
+void PrintSite(const TSite& S) {
+  static const char* const kModels[] = {"KX-TA308", "KX-TA616", "KX-TA624"};
+  const std::string password = S.InKeyring           ? "password in the keyring"
+                               : !S.Password.empty() ? "password in the site book"
+                                                     : "password of the settings";
+  Print(S.Name + "  " + (S.Model >= 0 ? kModels[S.Model] : "(model of the settings)") + "  " +
+        SiteConnectionText(S) + "  " + password + (S.Note.empty() ? "" : "  " + S.Note));
+}
+
+int CmdSitesList(TTerminalFeedback& Fb) {
+  TSiteBook book(SiteBookFile());
+  std::string why;
+  if (!book.Load(why)) {
+    Fb.ShowOwnError(why);
+    return kExitFailed;
+  }
+  for (const TSite& site : book.Sites()) PrintSite(site);
+  for (const auto& [name, problem] : book.Damaged())
+    Print(name + "  cannot be used: " + problem);
+  if (book.Sites().empty() && book.Damaged().empty())
+    Print("No site in the site book " + book.File() +
+          " yet: kxta sites add NAME --port DEVICE adds one.");
+  std::fflush(stdout);
+  return kExitOk;
+}
+
+// Adds a site or changes one; the password goes to the keyring where there is one.
+int CmdSitesSave(const TSiteOptions& O, bool Add, const TConnOptions& Conn,
+                 TTerminalFeedback& Fb) {
+  TSiteBook book(SiteBookFile());
+  std::string why;
+  if (!book.Load(why)) {
+    Fb.ShowOwnError(why + " Nothing was changed.");
+    return kExitFailed;
+  }
+  TSite site;
+  if (const TSite* held = book.Find(O.Name, why)) {
+    if (Add) {
+      Fb.ShowOwnError("The site book " + book.File() + " has a site \"" + held->Name +
+                      "\" already: kxta sites change changes it.");
+      return kExitUsage;
+    }
+    site = *held;
+  } else if (!Add || why.find("cannot be used") != std::string::npos) {
+    Fb.ShowOwnError(Add ? why + " Mend it in the file or remove it first." : why);
+    return kExitUsage;
+  } else {
+    site.Name = O.Name;
+  }
+  const auto given = [&O, Add](const char* Option) { return Add || O.Given.count(Option) > 0; };
+  if (given("--note")) site.Note = O.Note;
+  if (given("--port")) site.Port = O.Port;
+  if (given("--parity")) site.Parity = O.Parity;
+  if (given("--modem-number")) site.ModemNumber = O.ModemNumber;
+  if (given("--folder")) site.Folder = O.Folder.empty() ? O.Folder : AbsoluteFilePath(O.Folder);
+  if (given("--model")) site.Model = O.Model == 308 ? 0 : O.Model == 616 ? 1 : O.Model == 624 ? 2 : -1;
+  if (given("--speed")) site.Speed = O.Speed;
+  if (given("--data-bits")) site.DataBits = O.DataBits;
+  if (given("--stop-bits")) site.StopBits = O.StopBits;
+  std::string password;
+  const char* env = std::getenv("KXTA_PASSWORD");
+  const bool newPassword = !Conn.PasswordFile.empty() || !Conn.Password.empty() || (env && env[0]);
+  if (!Conn.PasswordFile.empty()) {
+    if (!ReadPasswordFile(ShellPath(Conn.PasswordFile), password, why)) {
+      Fb.ShowOwnError(why + " Nothing was changed.");
+      return kExitUsage;
+    }
+  } else {
+    password = !Conn.Password.empty() ? Conn.Password : env ? env : "";
+  }
+  if (password.size() > kMaxPasswordLen) {
+    Fb.ShowOwnError(Format("A system password has at most %zu characters. Nothing was changed.",
+                           kMaxPasswordLen));
+    return kExitUsage;
+  }
+  std::string note;
+  if (newPassword || O.Given.count("--no-password")) KeepSitePassword(site, password, note);
+  if (!book.Save(site, why)) {
+    Fb.ShowOwnError(why);
+    return kExitFailed;
+  }
+  if (!note.empty()) Fb.Note(note);
+  if (book.Find(site.Name, why)) PrintSite(*book.Find(site.Name, why));
+  Fb.Note(std::string(Add ? "Added" : "Changed") + " the site " + site.Name + " in " + book.File() +
+          ".");
+  return kExitOk;
+}
+
+int CmdSitesRemove(const std::string& Name, TTerminalFeedback& Fb) {
+  TSiteBook book(SiteBookFile());
+  std::string why;
+  if (!book.Load(why)) {
+    Fb.ShowOwnError(why + " Nothing was changed.");
+    return kExitFailed;
+  }
+  const TSite* site = book.Find(Name, why);
+  const bool inKeyring = site && site->InKeyring;
+  if (!book.Remove(Name, why)) {
+    Fb.ShowOwnError(why);
+    return kExitUsage;
+  }
+  if (inKeyring && !KeyringRemove(Name, why))
+    Fb.Note("The keyring's password of the site could not be removed: " + why + ".");
+  Fb.Note("Removed the site " + Name + " from " + book.File() +
+          "; its folder and backups are kept.");
+  return kExitOk;
+}
+
 void AddConnectionOptions(CLI::App* Cmd, TConnOptions& O) {
   Cmd->add_option("--port", O.Port, "COMn, a device path (/dev/ttyUSB0, /dev/pts/3) or demo")
       ->group("CONNECTION");
-  Cmd->add_option("--password", O.Password, "PBX system password")->group("CONNECTION");
+  Cmd->add_option("--password", O.Password,
+                  "PBX system password (others can read it in the process list: prefer "
+                  "KXTA_PASSWORD or --password-file)")
+      ->group("CONNECTION");
+  Cmd->add_option("--password-file", O.PasswordFile, "read the PBX system password from FILE")
+      ->group("CONNECTION");
+  Cmd->add_option("--site", O.Site, "the site of the site book: its connection and password")
+      ->group("CONNECTION");
   Cmd->add_option("--speed", O.Speed, "bit rate")
       ->check(CLI::IsMember({1200, 2400, 4800, 9600}))
       ->group("CONNECTION");
@@ -812,14 +1115,16 @@ void AddConnectionOptions(CLI::App* Cmd, TConnOptions& O) {
 }
 
 const char* const kFooter =
-    "CONNECTION defaults to the settings of TALVEN.INI, as the desktop program uses them.\n"
+    "CONNECTION defaults to the settings of TALVEN.INI, as the desktop program uses them;\n"
+    "--site NAME takes the connection and password of a site of the site book (kxta sites).\n"
+    "The password: --password-file FILE, --password, KXTA_PASSWORD, the site's, the settings'.\n"
     "\n"
     "Exit status: 0 every step succeeded; 1 a step ended \" - errors!\" (a read then keeps\n"
     "FILE.ta and saves what it got as FILE.partial.ta), the dump was cut short, a file could\n"
     "not be read or written, the file to upload holds no PBX data, or a question was answered\n"
     "no; 2 usage error, also a file to write or the settings file that cannot be used (checked\n"
     "before connecting; diff: a file could not be read); 3 no connection; 130 aborted (Ctrl-C).\n"
-    "diff: 0 equal, 1 different. check: 0 no problems, 1 problems found. import: 1 a line was\n"
+    "diff: 0 equal, 1 different. backup --all-sites: 0 every site kept, 1 any site not. check: 0 no problems, 1 problems found. import: 1 a line was\n"
     "refused (nothing written; the -o file is unchanged).\n"
     "\n"
     "Without a PBX: kxta read --port demo -o demo.ta";
@@ -933,6 +1238,50 @@ int KxtaMain(int argc, char** argv) {
       ->check(fromOne);
   journal->add_option("--run", journalRun, "print upload number N with every line it wrote")
       ->check(fromOne);
+  journal->add_option("--site", conn.Site, "only the uploads to this site");
+
+  bool allSites = false;
+  CLI::App* backup = app.add_subcommand(
+      "backup", "read the site's PBX whole into the site's backups, changing nothing (for a "
+                "timer); exit 0 only when every site was kept");
+  AddConnectionOptions(backup, conn);
+  backup->add_flag("--all-sites", allSites, "every site of the site book, one after another");
+
+  TSiteOptions siteOpt;
+  CLI::App* sites = app.add_subcommand(
+      "sites", "list the sites of the site book, or add, change or remove one");
+  sites->require_subcommand(0, 1);
+  const auto siteFields = [&](CLI::App* Cmd) {
+    Cmd->add_option("name", siteOpt.Name, "the site's name")->required();
+    Cmd->add_option("--note", siteOpt.Note, "customer, address");
+    Cmd->add_option("--model", siteOpt.Model, "308, 616 or 624 (0: the settings')")
+        ->check(CLI::IsMember({0, 308, 616, 624}));
+    Cmd->add_option("--port", siteOpt.Port,
+                    "COMn, a device path, tcp://HOST:PORT or demo (\"\": the settings')");
+    Cmd->add_option("--speed", siteOpt.Speed, "bit rate (0: the settings')")
+        ->check(CLI::IsMember({0, 1200, 2400, 4800, 9600}));
+    Cmd->add_option("--parity", siteOpt.Parity, "none, odd, even, mark or space")
+        ->check(CLI::IsMember({"", "none", "odd", "even", "mark", "space"}, CLI::ignore_case));
+    Cmd->add_option("--data-bits", siteOpt.DataBits, "7 or 8")->check(CLI::IsMember({0, 7, 8}));
+    Cmd->add_option("--stop-bits", siteOpt.StopBits, "1 or 2")->check(CLI::IsMember({0, 1, 2}));
+    Cmd->add_option("--modem-number", siteOpt.ModemNumber,
+                    "dial this number through the modem on the port");
+    Cmd->add_option("--folder", siteOpt.Folder,
+                    "the site's folder for its backups (default: sites/NAME in the data folder)");
+    Cmd->add_option("--password-file", conn.PasswordFile,
+                    "the system password from FILE (else KXTA_PASSWORD, or --password)");
+    Cmd->add_option("--password", conn.Password, "the system password (seen in the process list)");
+    Cmd->add_flag("--no-password")->description(
+        "the site has no password of its own: the settings' serves");
+  };
+  CLI::App* sitesAdd = sites->add_subcommand("add", "add a site");
+  siteFields(sitesAdd);
+  CLI::App* sitesChange =
+      sites->add_subcommand("change", "change the given settings of a site, the others stay");
+  siteFields(sitesChange);
+  CLI::App* sitesRemove = sites->add_subcommand(
+      "remove", "remove a site (and its password from the keyring); its backups stay");
+  sitesRemove->add_option("name", siteOpt.Name, "the site's name")->required();
 
   CLI::App* dump = app.add_subcommand("dump", "store the PBX's complete listing (\"ALL\")");
   AddConnectionOptions(dump, conn);
@@ -945,10 +1294,13 @@ int KxtaMain(int argc, char** argv) {
   CLI::App* diff = app.add_subcommand(
       "diff",
       "print the blocks whose text differs, by head (\"- \" A's line, \"+ \" B's line); exit 0 "
-      "when equal, 1 when different");
-  diff->add_option("a", file, "first data file (A.ta)")->required();
-  diff->add_option("b", fileB, "second data file (B.ta)")->required();
+      "when equal, 1 when different; --site NAME instead of two files: the site's last read "
+      "kept against its PBX now");
+  diff->add_option("a", file, "first data file (A.ta)");
+  diff->add_option("b", fileB, "second data file (B.ta)");
   bool longDiff = false;
+  // With --site instead of two files it connects: the site's last read kept against its PBX now.
+  AddConnectionOptions(diff, conn);
   diff->add_flag("--long", longDiff,
                  "one line per changed item: head, program name, item, 'old' -> 'new'");
 
@@ -998,10 +1350,22 @@ int KxtaMain(int argc, char** argv) {
 
   TTerminalFeedback fb(stderr, ::isatty(STDERR_FILENO) != 0, conn.Yes);
   SetFeedback(&fb);
+  if (!conn.Password.empty())
+    fb.Note("kxta: other users can read --password in the process list; KXTA_PASSWORD or "
+            "--password-file FILE keep it out of sight.");
+  if (!conn.Password.empty() && !conn.PasswordFile.empty()) {
+    fb.ShowOwnError("Give --password or --password-file, not both.");
+    SetFeedback(nullptr);
+    return kExitUsage;
+  }
   int rc = kExitUsage;
   try {
     if (*exportCmd)
       rc = CmdExport(file);
+    else if (*diff && !conn.Site.empty() && file.empty())
+      rc = CmdDiffSite(conn, longDiff, fb);
+    else if (*diff && (!conn.Site.empty() || fileB.empty()))
+      fb.ShowOwnError("kxta diff compares two files, or --site NAME with the PBX now.");
     else if (*diff)
       rc = CmdDiff(file, fileB, longDiff);
     else if (*check)
@@ -1013,7 +1377,23 @@ int KxtaMain(int argc, char** argv) {
     else if (*upload)
       rc = CmdUpload(conn, file, upFlags, fb);
     else if (*journal)
-      rc = CmdJournal(journalLast, journalRun);
+      rc = CmdJournal(journalLast, journalRun, conn.Site);
+    else if (*backup && allSites == !conn.Site.empty())
+      fb.ShowOwnError("kxta backup takes --site NAME or --all-sites.");
+    else if (*backup && allSites && (!conn.Port.empty() || !conn.Password.empty() ||
+                                     !conn.PasswordFile.empty()))
+      fb.ShowOwnError("kxta backup --all-sites takes each site's own port and password.");
+    else if (*backup)
+      rc = CmdBackup(conn, allSites, fb);
+    else if (*sitesAdd || *sitesChange) {
+      for (CLI::App* cmd : {sitesAdd, sitesChange})
+        for (const CLI::Option* o : cmd->get_options())
+          if (o->count() > 0) siteOpt.Given.insert(o->get_name());
+      rc = CmdSitesSave(siteOpt, sitesAdd->parsed(), conn, fb);
+    } else if (*sitesRemove)
+      rc = CmdSitesRemove(siteOpt.Name, fb);
+    else if (*sites)
+      rc = CmdSitesList(fb);
     else if (*dump)
       rc = CmdDump(conn, output, fb);
     else if (*newCmd)

@@ -147,10 +147,12 @@ std::vector<TJournalRun> ParseJournal(const std::string& Text) {
     // Closed by a later writer after a cut: whatever it holds is part of an entry.
     if (!line.empty() && line.back() == '\r') continue;
     const std::vector<std::string> f = Fields(line);
-    if (f[0] == "run" && f.size() == 9) {
+    // Ten fields name the site; runs of earlier versions have nine.
+    if (f[0] == "run" && (f.size() == 9 || f.size() == 10)) {
       TJournalRun r;
       r.Time = f[2], r.Device = f[3], r.Version = f[4], r.Source = f[5], r.Hash = f[6];
       r.Mode = f[7], r.Backup = f[8];
+      if (f.size() == 10) r.Site = f[9];
       byId[f[1]] = {runs.size()};
       runs.push_back(std::move(r));
       continue;
@@ -226,7 +228,8 @@ std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full) {
     written += Format(", %d refused or unconfirmed", n);
   if (const int n = count[int(TWriteOutcome::NotSent)]) written += Format(", %d not sent", n);
   std::vector<std::string> lines = {
-      Format("%s  %s  %s  %s  %s: %s, %s", Run.Time.c_str(), Run.Device.c_str(),
+      Format("%s  %s%s  %s  %s  %s: %s, %s", Run.Time.c_str(),
+             Run.Site.empty() ? "" : ("site " + Run.Site + "  ").c_str(), Run.Device.c_str(),
              Run.Version.c_str(),
              Run.Source.empty() ? "(configuration in the window)" : Run.Source.c_str(),
              Run.Mode.c_str(), written.c_str(),
@@ -301,9 +304,12 @@ bool TJournalWriter::Begin(const std::string& Path, const TJournalRun& Run, std:
   // The count keeps apart two runs of one program begun within a second.
   fId = Format("%d-%lld-%d", static_cast<int>(::getpid()), static_cast<long long>(std::time(nullptr)),
                ++runsBegun);
-  if (!Put({"run", Run.Time.empty() ? LocalTime() : Run.Time, Run.Device, Run.Version, Run.Source,
-            Run.Hash, Run.Mode, Run.Backup},
-           true)) {
+  std::vector<std::string> fields = {"run", Run.Time.empty() ? LocalTime() : Run.Time, Run.Device,
+                                     Run.Version, Run.Source, Run.Hash, Run.Mode, Run.Backup};
+  // Only a site's run has the tenth field: a journal without sites stays as earlier versions
+  // read it.
+  if (!Run.Site.empty()) fields.push_back(Run.Site);
+  if (!Put(std::move(fields), true)) {
     Error = fError;
     ::close(fFd);
     fFd = -1;

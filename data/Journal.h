@@ -33,6 +33,7 @@ struct TJournalRun {
   std::string Hash;     // of the data file's bytes
   std::string Mode;     // "all", "changed" or "resume"
   std::string Backup;   // the backup file made before the run, once complete; empty when none
+  std::string Site;     // the site of the site book uploaded to; empty without one
   std::vector<TJournalBlock> Blocks;
   std::string End;      // "ok", "failed" or "aborted"; empty when the run never ended
   std::string EndTime;

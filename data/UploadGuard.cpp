@@ -64,9 +64,11 @@ std::string PbxTag(const std::string& Version) {
   return tag.empty() ? std::string("PBX") : tag;
 }
 
-// The parts of a backup name made by BackupName: "backup-<date>-<time>-<tag>[.<n>].ta".
-bool ParseBackupName(const std::string& Name, std::string& Stamp, std::string& Tag, int& Count) {
-  static const std::string head = "backup-", tail = ".ta";
+// The parts of a backup name made by BackupName: "<kind>-<date>-<time>-<tag>[.<n>].ta", the
+// kind "backup" (before an upload) or "read" (a whole read kept).
+bool ParseBackupName(const std::string& Kind, const std::string& Name, std::string& Stamp,
+                     std::string& Tag, int& Count) {
+  const std::string head = Kind + "-", tail = ".ta";
   constexpr size_t kStamp = 15;  // "20261209-214005"
   if (Name.size() <= head.size() + kStamp + 1 + tail.size() || Name.rfind(head, 0) != 0 ||
       Name.compare(Name.size() - tail.size(), tail.size(), tail) != 0)
@@ -92,7 +94,8 @@ bool ParseBackupName(const std::string& Name, std::string& Stamp, std::string& T
 // Removes the oldest backups of exactly this PBX beyond the number kept, never Made, the one
 // this run has just made (a clock set back would make it the oldest). The tag is compared
 // whole: the backups of a PBX whose tag merely ends the same way are another PBX's.
-void PruneBackups(const std::string& Dir, const std::string& Tag, const std::string& Made) {
+void PruneBackups(const std::string& Dir, const std::string& Kind, const std::string& Tag,
+                  const std::string& Made) {
   DIR* d = ::opendir(Dir.c_str());
   if (!d) return;
   struct TBackup {
@@ -104,7 +107,8 @@ void PruneBackups(const std::string& Dir, const std::string& Tag, const std::str
   while (dirent* e = ::readdir(d)) {
     std::string stamp, tag;
     int count = 0;
-    if (ParseBackupName(e->d_name, stamp, tag, count) && tag == Tag && Dir + e->d_name != Made)
+    if (ParseBackupName(Kind, e->d_name, stamp, tag, count) && tag == Tag &&
+        Dir + e->d_name != Made)
       mine.push_back({stamp, count, e->d_name});
   }
   ::closedir(d);
@@ -116,14 +120,39 @@ void PruneBackups(const std::string& Dir, const std::string& Tag, const std::str
 }
 
 // The Count-th name for a backup of the PBX made now; the first has no count.
-std::string BackupName(const std::string& Version, int Count) {
+std::string BackupName(const std::string& Kind, const std::string& Version, int Count) {
   const std::time_t t = std::time(nullptr);
   std::tm tm{};
   localtime_r(&t, &tm);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
-  return Format("backup-%s-%s%s.ta", stamp, PbxTag(Version).c_str(),
+  return Format("%s-%s-%s%s.ta", Kind.c_str(), stamp, PbxTag(Version).c_str(),
                 Count > 1 ? Format(".%d", Count).c_str() : "");
+}
+
+// A new dated file of Kind in Dir, never in another file's place: not an older backup of
+// another PBX made in the same second. It holds the system password: the owner's alone.
+bool WriteDatedFile(const std::string& Dir, const std::string& Kind, const std::string& Version,
+                    const std::string& Bytes, std::string& File, std::string& Error) {
+  std::string why;
+  bool exists = false;
+  for (int count = 1; count <= 100; ++count) {
+    File = Dir + BackupName(Kind, Version, count);
+    if (WriteNewFile(File, Bytes, why, 0600, exists)) return true;
+    if (!exists) {
+      Error = "The " + Kind + " " + File + " could not be written (" + why + ")";
+      return false;
+    }
+  }
+  Error = "No free name for the " + Kind + " in " + Dir;
+  return false;
+}
+
+// Dir and its missing parents, the owner's alone (backups hold the system password).
+void MakeFolders(const std::string& Dir) {
+  for (size_t at = Dir.find('/', 1); at != std::string::npos; at = Dir.find('/', at + 1))
+    ::mkdir(Dir.substr(0, at).c_str(), 0700);
+  ::mkdir(Dir.c_str(), 0700);
 }
 
 }  // namespace
@@ -135,6 +164,15 @@ std::string NoRoomText(long long FreeBytes, const std::string& Folder) {
 }
 
 std::string BackupsDir() { return AppPaths().DataDir + "backups/"; }
+
+namespace {
+std::string gSiteInUse, gSiteBackupsDir;
+}  // namespace
+
+void SetSiteInUse(const std::string& Site, const std::string& BackupsDir) {
+  gSiteInUse = Site;
+  gSiteBackupsDir = BackupsDir;
+}
 
 TUploadGuard::TUploadGuard(TSysData& Store) : fStore(Store) {}
 
@@ -218,20 +256,35 @@ bool TUploadGuard::WriteBackup(const std::string& Named, const std::string& Vers
                          "); nothing was uploaded.";
     return false;
   }
-  ::mkdir(BackupsDir().c_str(), 0700);
-  for (int count = 1; count <= 100; ++count) {
-    const std::string file = BackupsDir() + BackupName(Version, count);
-    if (WriteNewFile(file, Bytes, why, 0600, exists)) {
-      fBackupFile = file;
-      return true;
-    }
-    if (!exists) {
-      Error = "The backup " + file + " could not be written (" + why + "); nothing was uploaded.";
-      return false;
-    }
-  }
-  Error = "No free name for the backup in " + BackupsDir() + "; nothing was uploaded.";
+  MakeFolders(fBackupsDir);
+  if (WriteDatedFile(fBackupsDir, "backup", Version, Bytes, fBackupFile, Error)) return true;
+  fBackupFile.clear();
+  Error += "; nothing was uploaded.";
   return false;
+}
+
+bool KeepRead(const std::string& Dir, const std::string& Version, const std::string& Bytes,
+              std::string& File, std::string& Error) {
+  MakeFolders(Dir);
+  if (!WriteDatedFile(Dir, "read", Version, Bytes, File, Error)) return false;
+  PruneBackups(Dir, "read", PbxTag(Version), File);
+  return true;
+}
+
+std::string LatestRead(const std::string& Dir) {
+  DIR* d = ::opendir(Dir.c_str());
+  if (!d) return std::string();
+  std::string best, bestStamp;
+  int bestCount = 0;
+  while (dirent* e = ::readdir(d)) {
+    std::string stamp, tag;
+    int count = 0;
+    if (!ParseBackupName("read", e->d_name, stamp, tag, count)) continue;
+    if (best.empty() || stamp > bestStamp || (stamp == bestStamp && count > bestCount))
+      best = e->d_name, bestStamp = stamp, bestCount = count;
+  }
+  ::closedir(d);
+  return best.empty() ? best : Dir + best;
 }
 
 bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Options,
@@ -239,8 +292,13 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   const std::string journal = Options.JournalPath.empty() ? JournalFile() : Options.JournalPath;
   EnsureAppDirs();
   const std::string version = PbxComm().PbxVersion();
+  const bool siteInUse = Options.Site.empty() && !gSiteInUse.empty();
+  const std::string site = siteInUse ? gSiteInUse : Options.Site;
+  fBackupsDir = !Options.BackupsDir.empty() ? Options.BackupsDir
+                : siteInUse                 ? gSiteBackupsDir
+                                            : BackupsDir();
   const std::string backupDir = !Options.Backup               ? std::string()
-                                : Options.BackupFile.empty() ? BackupsDir()
+                                : Options.BackupFile.empty() ? fBackupsDir
                                                              : Folder(Options.BackupFile);
   // No room: refused before anything is sent, since a backup or a journal that cannot be
   // written would leave the upload without its way back.
@@ -258,6 +316,7 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
   run.Source = Options.Source;
   run.Hash = Options.SourceHash;
   run.Mode = Options.Mode;
+  run.Site = site;
   if (!fJournal.Begin(journal, run, Error)) {
     Error += ". Nothing was uploaded.";
     return false;
@@ -286,7 +345,8 @@ bool TUploadGuard::Begin(TRunDirection Direction, const TUploadGuardOptions& Opt
       // Named in the journal only now that it is complete.
       if (!fJournal.Backup(fBackupFile))
         return refuse(Error, fJournal.Error() + ". Nothing was uploaded.");
-      if (Options.BackupFile.empty()) PruneBackups(BackupsDir(), PbxTag(version), fBackupFile);
+      if (Options.BackupFile.empty())
+        PruneBackups(fBackupsDir, "backup", PbxTag(version), fBackupFile);
     }
   }
   // Nothing goes out that the journal does not hold: the entry of intent comes first, and once
@@ -354,11 +414,12 @@ void TUploadGuard::WriteBackupOfWritten() {
   if (!WriteBackup(std::string(), fVersion, DataFileImage(backup, fStore.Settings.PackedFile),
                    error)) {
     // The journal holds every line's text before: the way back is there, only not as a file.
-    fJournalError = "The backup of the lines written could not be saved in " + BackupsDir() +
+    fJournalError = "The backup of the lines written could not be saved in " + fBackupsDir +
                     ".\rThe upload journal holds what the PBX held before each line.";
     return;
   }
-  if (fJournal.Backup(fBackupFile)) PruneBackups(BackupsDir(), PbxTag(fVersion), fBackupFile);
+  if (fJournal.Backup(fBackupFile))
+    PruneBackups(fBackupsDir, "backup", PbxTag(fVersion), fBackupFile);
 }
 
 void TUploadGuard::End(const TRunResult& Run) {

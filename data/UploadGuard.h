@@ -38,12 +38,26 @@ struct TUploadGuardOptions {
   // dialogs, which read their programs as they open.
   bool BackupAtWrite = false;
   std::string JournalPath;       // empty: JournalFile()
+  // Empty: the site in use (SetSiteInUse); a site's backups go to its own folder.
+  std::string Site;              // the site uploaded to, for the journal
+  std::string BackupsDir;        // empty: the site's, else BackupsDir()
   // Told of each program the backup reads, as a read run tells its steps.
   TRunEvents BackupEvents;
 };
 
+// The site the program works with, for the uploads that do not name one (the programming
+// dialogs'): its name and backups folder; empty: none.
+void SetSiteInUse(const std::string& Site, const std::string& BackupsDir);
+
 // The backups folder: "backups/" in the data folder.
 std::string BackupsDir();
+
+// A whole read of a PBX kept in Dir (a site's backups): a new file "read-<date>-<time>-<PBX>.ta"
+// (0600), the oldest reads beyond kBackupsKept removed. False with the reason.
+bool KeepRead(const std::string& Dir, const std::string& Version, const std::string& Bytes,
+              std::string& File, std::string& Error);
+// The newest read KeepRead left in Dir; empty when there is none.
+std::string LatestRead(const std::string& Dir);
 
 // The refusal of an upload for too little room in Folder, in lines of its own: the folder may
 // have a long name.
@@ -87,6 +101,7 @@ class TUploadGuard {
   TJournalWriter fJournal;
   std::map<std::string, std::string> fBefore;  // head -> what the PBX held
   std::string fBackupFile;
+  std::string fBackupsDir;
   std::string fJournalError;
   int fBackupCommands = 0;
   TRunEvents fBackupEvents;

@@ -4,6 +4,8 @@ set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev zlib1g-dev libcli11-dev
   qt6-base-dev libcanberra-dev libgl-dev
+  libsecret-1-dev  # the sites' passwords in the desktop's keyring
+  gnome-keyring dbus dbus-daemon  # a secret service on a private session bus for the keyring test
   desktop-file-utils appstream man-db  # validate the desktop entry, metainfo and manual pages
   bash-completion  # the framework the completion test runs the completions in
   lintian  # checks the Debian package (scripts/package)

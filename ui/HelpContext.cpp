@@ -38,6 +38,7 @@ const THelpPage kPages[] = {
     {kHelpComSetup, "com-port.md", "COM port setup"},
     {kHelpSystemSetup, "system-settings.md", "System settings"},
     {kHelpModem, "modem-dialog.md", "Modem dialling"},
+    {kHelpSites, "sites.md", "Sites"},
     {4000, "co-lines.md", "CO line parameters"},
     {4100, "dss-consoles.md", "DSS consoles"},
     {kHelpExtensions, "extensions.md", "Extension parameters"},

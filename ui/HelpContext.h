@@ -10,6 +10,7 @@ constexpr int kHelpContents = 0;
 constexpr int kHelpComSetup = 570;
 constexpr int kHelpSystemSetup = 580;
 constexpr int kHelpModem = 590;
+constexpr int kHelpSites = 600;
 constexpr int kHelpExtensions = 4200;
 
 // One help page: the context that opens it (-1: reached only by a link from the contents), its

@@ -31,7 +31,10 @@
 #include "ConnectText.h"
 #include "Factory.h"
 #include "Feedback.h"
+#include "DataFile.h"
+#include "Keyring.h"
 #include "SafeFile.h"
+#include "SitesDlg.h"
 #include "Stream.h"
 #include "Groups.h"
 #include "HelpContext.h"
@@ -116,6 +119,7 @@ const struct {
     {"UploadDiffAct",
      "Read what the PBX holds and send only the lines of the configuration that differ"},
     {"CompareAct", "List the differences between the configuration and a data file"},
+    {"SitesAct", "The site book: pick a PBX by name and connect, add, change or remove one"},
     {"ExitAct", "Quit the program (disconnecting first)"},
     {"CutAct", "Cut the selected text"},
     {"CopyAct", "Copy the selected extension, console or CO line"},
@@ -215,6 +219,7 @@ void TMainForm::BuildMenus(bool ShowDumpAction) {
   connect(saveAs, &QAction::triggered, this, [this] { SaveAs(); });
   QAction* compare = AddAction(fFileMenu, "CompareAct", "&Compare with file...", {}, nullptr);
   connect(compare, &QAction::triggered, this, [this] { CompareWithFile(); });
+  AddAction(fFileMenu, "SitesAct", "S&ites...", {}, &TMainForm::Sites);
   fFileMenu->addSeparator();
   AddAction(fFileMenu, "ReadAct", "&Read from PBX", QKeySequence("Ctrl+R"), &TMainForm::ReadFromPbx);
   AddAction(fFileMenu, "UploadAct", "&Upload to PBX", QKeySequence("Ctrl+U"), &TMainForm::UploadToPbx);
@@ -316,7 +321,7 @@ void TMainForm::BuildToolBar() {
 
 void TMainForm::BuildStatusBar() {
   fPanels[0] = new TOnlinePanel(statusBar());
-  for (int i = 1; i < 4; ++i) {
+  for (int i = 1; i < 5; ++i) {
     fPanels[i] = new QLabel(statusBar());
     fPanels[i]->setObjectName(QString("StatusPanel%1").arg(i));
   }
@@ -333,6 +338,7 @@ void TMainForm::BuildStatusBar() {
   fPanels[2]->setMinimumWidth(fm.horizontalAdvance("a site configuration.ta") + pad);
   fPanels[3]->setMinimumWidth(fm.horizontalAdvance("99999 changes") + pad);
   fPanels[3]->setToolTip("Program lines changed and not yet uploaded to the PBX");
+  fPanels[4]->setToolTip("The site of the site book in use (File, Sites...)");
   for (QLabel* p : fPanels) statusBar()->addWidget(p);
 }
 
@@ -341,7 +347,7 @@ QAction* TMainForm::Action(const char* ObjectName) const {
 }
 
 QString TMainForm::StatusText(int Panel) const {
-  return Panel >= 0 && Panel < 4 ? fPanels[Panel]->text() : QString();
+  return Panel >= 0 && Panel < 5 ? fPanels[Panel]->text() : QString();
 }
 
 void TMainForm::SetOnline(bool State) {
@@ -355,7 +361,7 @@ void TMainForm::UpdateOnlineControls() {
   // While an operation talks to the PBX, nothing may start another or close the port, and
   // nothing may replace the configuration it reads into or sends from.
   const bool busy = TPbxOperations::Instance().Active();
-  for (const char* n : {"ConnectAct", "ModemAct", "ConnectBtn"})
+  for (const char* n : {"ConnectAct", "ModemAct", "ConnectBtn", "SitesAct"})
     Action(n)->setEnabled(!State && !busy);
   for (const char* n : {"DisconnectAct", "DisconnectBtn", "ReadAct", "UploadAct", "UploadDiffAct", "ReadBtn",
                         "UploadBtn", "StoreDumpAct"})
@@ -461,6 +467,7 @@ void TMainForm::MarkClean() {
 
 void TMainForm::UpdateTitle() {
   QString title = QApplication::applicationDisplayName();
+  if (!fSite.Name.empty()) title = QString::fromStdString(fSite.Name) + " - " + title;
   if (!fFileName.empty()) title = FilePart(fFileName) + " - " + title;
   if (HasUnsavedWork()) title = "*" + title;
   setWindowTitle(title);
@@ -605,9 +612,19 @@ void TMainForm::ReadFromPbx() {
   if (fStore.HaveFileData && !Confirm("Already have actual data!\rWould you like to re-read them?"))
     return;
   if (!KeepOrDropUnsavedWork("reading from the PBX")) return;
+  bool ok = false;
   {
     TPbxOperation op("Reading from the PBX");
-    ReadAll(this, fStore);
+    ok = ReadAll(this, fStore);
+  }
+  // A site's whole reads are kept with it: the next one can be compared with it.
+  if (ok && !fSite.Name.empty()) {
+    std::string file, why;
+    if (KeepRead(SiteBackupsDir(fSite), fStore.Version.Model(),
+                 DataFileImage(fStore, fStore.Settings.PackedFile), file, why))
+      ShowStatus(QString::fromStdString("Kept in the site's backups: " + file));
+    else
+      ShowError(why + ".");
   }
   // What was read is what the PBX holds: nothing of it is lost with the window.
   MarkClean();
@@ -642,6 +659,8 @@ void TMainForm::Upload(bool Differing) {
     }
     guard.Device = fActions.DeviceName ? fActions.DeviceName() : std::string();
     guard.Mode = Differing ? "differing" : "all";
+    guard.Site = fSite.Name;
+    if (!fSite.Name.empty()) guard.BackupsDir = SiteBackupsDir(fSite);
     guard.Differing = Differing;
     TRunDirection direction = Differing ? TRunDirection::UploadChanged : TRunDirection::UploadAll;
     if (!fResumeSource.empty() && fResumeSource == guard.Source) {
@@ -670,7 +689,7 @@ void TMainForm::ShowUploadHistory() {
     ShowError(why);
     return;
   }
-  TUploadHistoryDlg dlg(this, std::move(runs));
+  TUploadHistoryDlg dlg(this, std::move(runs), fSite.Name);
   dlg.exec();
 }
 
@@ -739,6 +758,40 @@ void TMainForm::ComPortSetup() {
 void TMainForm::SystemSetup() {
   bool modelChanged = false;
   if (SystemSetupDialog(this, fStore.Settings, modelChanged) && modelChanged) PostDataChanged();
+}
+
+void TMainForm::Sites() {
+  if (RefuseWhileBusy()) return;
+  TSitesDlg dlg(this, SiteBookFile(), fSite.Name);
+  const bool pick = dlg.exec() == QDialog::Accepted && !dlg.Picked().empty();
+  std::string why;
+  const TSite* site = pick ? dlg.Book().Find(dlg.Picked(), why) : nullptr;
+  if (site && ChooseSite(site)) Connect();
+}
+
+bool TMainForm::ChooseSite(const TSite* Site) {
+  std::string password, why;
+  if (Site && !SitePassword(*Site, password, why)) {
+    ShowError(why);
+    return false;
+  }
+  if (fActions.UseSite) fActions.UseSite(Site, password);
+  // The site's model shapes the views while it is in use; TALVEN.INI keeps its own.
+  // A model chosen in System settings meanwhile is the user's and stays.
+  if (fSettingsModel >= 0 && fStore.Settings.PBXtype == fSite.Model)
+    fStore.Settings.PBXtype = static_cast<uint8_t>(fSettingsModel);
+  fSettingsModel = -1;
+  if (Site && Site->Model >= 0) {
+    fSettingsModel = fStore.Settings.PBXtype;
+    fStore.Settings.PBXtype = static_cast<uint8_t>(Site->Model);
+  }
+  fSite = Site ? *Site : TSite();
+  // The programming dialogs' uploads go to the site's journal entries and backups too.
+  SetSiteInUse(fSite.Name, fSite.Name.empty() ? std::string() : SiteBackupsDir(fSite));
+  fPanels[4]->setText(fSite.Name.empty() ? QString() : QString::fromStdString("Site " + fSite.Name));
+  UpdateTitle();
+  PostDataChanged();
+  return true;
 }
 
 void TMainForm::RebuildRecentMenu() {
@@ -1003,6 +1056,8 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
   }
   if (isVisible()) SaveLayout();
   if (fStore.OnLine) Disconnect();
+  // The settings are saved after the window: they keep their model, not the site's.
+  if (!fSite.Name.empty()) ChooseSite(nullptr);
   Event->accept();
   // Leaving the program closes every window it opened: the help stands alone, and would keep
   // the program running after its frame.

@@ -12,6 +12,7 @@
 
 #include "ComSetup.h"
 #include "LastFile.h"
+#include "SiteBook.h"
 
 class QAction;
 class QDialog;
@@ -49,6 +50,9 @@ struct TPbxActions {
   std::function<void()> RequestAbort;
   // Whether the user asked to stop (the information panel's Cancel); the request is taken.
   std::function<bool()> TakeAbort;
+  // The site whose port, line settings, modem number and password Connect uses from now on;
+  // null: the settings' again.
+  std::function<void(const TSite* Site, const std::string& Password)> UseSite;
 };
 
 // A view that takes the Edit menu's Copy and Paste.
@@ -98,6 +102,12 @@ class TMainForm : public QMainWindow {
   void StoreDump();
   void ComPortSetup();
   void SystemSetup();
+  // File, "Sites...": the site book; the site picked there is connected to.
+  void Sites();
+  // Works with Site from now on (its connection, password, backups and history); null: none.
+  // False when its password cannot be had (said).
+  bool ChooseSite(const TSite* Site);
+  const TSite& CurrentSite() const { return fSite; }
 
   // The data-changed notification: queued, so views rebuild after the current action.
   void PostDataChanged();
@@ -185,8 +195,10 @@ class TMainForm : public QMainWindow {
   QList<QAction*> fViewActions;
   QList<QPair<QString, QMdiSubWindow*>> fViews;  // settings key, window
   bool fLayoutRestored = false;
-  QLabel* fPanels[4] = {};
+  QLabel* fPanels[5] = {};
   std::string fFileName;
+  TSite fSite;           // no name: no site
+  int fSettingsModel = -1;  // the settings' model while a site's is in use
   // The opened file whose unfinished upload the user chose to finish on the next upload.
   std::string fResumeSource;
   QString fFolder;

@@ -1,23 +1,55 @@
 #include "SessionActions.h"
 
+#include <memory>
+
 #include "CommKXTA.h"
 #include "Errors.h"
 #include "ModemDlg.h"
 #include "Paths.h"
+#include "Profile.h"
 #include "SysData.h"
 
 TPbxActions SessionActions(TKXTAcomm& Comm, TSysData& Store, const std::string& Device) {
+  // The site in use, shared by the actions: its connection replaces the settings' until the
+  // frame chooses none again.
+  struct TSiteInUse {
+    bool Active = false;
+    TSite Site;
+    std::string Password;
+  };
+  auto inUse = std::make_shared<TSiteInUse>();
   const TComSettings& com = Store.Settings.Com;
-  auto device = [&com, Device] {
-    return Device.empty() ? Format("COM%d", com.ComNumber()) : Device;
+  auto device = [&com, Device, inUse] {
+    if (!Device.empty()) return Device;
+    if (inUse->Active && !inUse->Site.Port.empty()) return inUse->Site.Port;
+    return Format("COM%d", com.ComNumber());
   };
   TPbxActions a;
   a.DeviceName = device;
-  a.Connect = [&Comm, &Store, device] {
-    const TComSettings& c = Store.Settings.Com;
+  a.UseSite = [inUse](const TSite* Site, const std::string& Password) {
+    inUse->Active = Site != nullptr;
+    inUse->Site = Site ? *Site : TSite();
+    inUse->Password = Password;
+  };
+  a.Connect = [&Comm, &Store, device, inUse] {
+    TSettings s = Store.Settings;
+    if (inUse->Active) ApplySiteSettings(inUse->Site, s);
+    const TComSettings& c = s.Com;
+    const std::string password =
+        inUse->Active && !inUse->Password.empty() ? inUse->Password : s.PbxPassword;
     int dialResult = 0;
-    return Comm.ConnectDevice(device(), c.Speed, c.StopBits, c.WordLen, c.Parity,
-                              Store.Settings.PbxPassword, 0, false, "", "", 0, dialResult);
+    if (inUse->Active && !inUse->Site.ModemNumber.empty()) {
+      // A site behind a modem is dialled with the modem settings, without parity, as the
+      // modem dialog does.
+      const TIniFile ini(AppPaths().SettingsFile());
+      return Comm.ConnectDevice(device(), c.Speed, c.StopBits, c.WordLen, 0, password, 0, true,
+                                ini.ReadString("Remote Administration", "InitModem", ""),
+                                inUse->Site.ModemNumber,
+                                ini.ReadInteger("Remote Administration", "WaitCDtimeout", 60),
+                                dialResult);
+    }
+    return Comm.ConnectDevice(device(), c.Speed, c.StopBits, c.WordLen, c.Parity, password, 0,
+                              false, "", "", 0, dialResult);
   };
   a.Disconnect = [&Comm] { Comm.Disconnect(); };
   a.RequestAbort = [&Comm] { Comm.RequestAbort(); };

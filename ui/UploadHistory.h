@@ -1,24 +1,31 @@
 // Actions, "Upload history...": the uploads of the journal, newest first, and every line the
-// selected one wrote.
+// selected one wrote; all of them or those of one site.
 #pragma once
 
 #include <QDialog>
+#include <string>
 #include <vector>
 
 #include "Journal.h"
 
+class QComboBox;
 class QListWidget;
 class QPlainTextEdit;
 
 class TUploadHistoryDlg : public QDialog {
   Q_OBJECT
  public:
-  TUploadHistoryDlg(QWidget* Parent, std::vector<TJournalRun> Runs);
+  // Site: the site whose uploads are shown first; empty: all.
+  TUploadHistoryDlg(QWidget* Parent, std::vector<TJournalRun> Runs, const std::string& Site = {});
   QListWidget* Runs() const { return fList; }
   QPlainTextEdit* Details() const { return fDetails; }
+  QComboBox* SiteFilter() const { return fSites; }
 
  private:
+  void Fill();
   std::vector<TJournalRun> fRuns;
+  std::vector<size_t> fShown;  // the runs listed, newest first
+  QComboBox* fSites;
   QListWidget* fList;
   QPlainTextEdit* fDetails;
 };

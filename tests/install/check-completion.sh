@@ -93,4 +93,16 @@ want="/dev/serial/by-id/usb-FTDI_FT232R-if00-port0 /dev/ttyUSB0 /dev/ttyS0"
 # --port=VALUE as bash-completion splits it.
 typed="kxta read --port=de" complete_line _kxta kxta read --port = de
 [[ ${COMPREPLY[*]} == demo ]] || { echo "--port=de: got '${COMPREPLY[*]}'"; fail=1; }
+# Catches the site commands' own options unknown to the completion (kxta sites add --help).
+for c in add change; do
+    complete_line _kxta kxta sites "$c" Name -
+    for o in $("$kxta" sites "$c" --help | help_options); do expect "kxta sites $c" "$o"; done
+done
+# Catches a --site list split at spaces or not read from the site book KXTA_SITES names.
+printf '[Hotel Adler]\r\nPort=demo\r\n[Dentist]\nNote=x\n' >"$scratch/sites.ini"
+KXTA_SITES=$scratch/sites.ini complete_line _kxta kxta read --site ''
+want='Hotel\ Adler Dentist'
+[[ ${COMPREPLY[*]} == "$want" ]] || { echo "--site: got '${COMPREPLY[*]}', want '$want'"; fail=1; }
+KXTA_SITES=$scratch/sites.ini complete_line _kxta kxta sites remove D
+[[ ${COMPREPLY[*]} == Dentist ]] || { echo "sites remove D: got '${COMPREPLY[*]}'"; fail=1; }
 exit $fail

@@ -16,7 +16,8 @@ for f in bin/kxta bin/kxta-sim bin/kxta-config share/applications/kxta-config.de
          share/kxta-config/done.wav share/kxta-config/disconnect.wav share/kxta-config/README.md \
          share/man/man1/kxta.1.gz share/man/man1/kxta-sim.1.gz share/man/man1/kxta-config.1.gz \
          share/doc/kxta-config/copyright share/doc/kxta-config/changelog.gz \
-         share/bash-completion/completions/{kxta,kxta-sim,kxta-config}; do
+         share/bash-completion/completions/{kxta,kxta-sim,kxta-config} \
+         lib/systemd/user/kxta-backup.service lib/systemd/user/kxta-backup.timer; do
   [[ -e "$prefix/$f" ]] || { echo "missing: $f"; fail=1; }
 done
 if command -v desktop-file-validate >/dev/null; then
@@ -43,6 +44,9 @@ if command -v man >/dev/null; then
     [[ -z "$warnings" ]] || { echo "$m: $warnings"; fail=1; }
   done
 fi
+# The nightly backup's service runs the kxta of this installation.
+exec_start=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$prefix/lib/systemd/user/kxta-backup.service")
+[[ "$exec_start" == "$prefix/bin/kxta" ]] || { echo "kxta-backup.service runs $exec_start"; fail=1; }
 bash -n "$prefix/share/bash-completion/completions/kxta" || fail=1
 "$prefix/bin/kxta" --version | grep -q '^kxta ' || { echo "installed kxta --version failed"; fail=1; }
 (cd "$prefix" && HOME="$prefix" "$prefix/bin/kxta" read --port demo -o "$prefix/demo.ta" \

@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <fcntl.h>
@@ -49,6 +50,7 @@
 #include "SessionActions.h"
 #include "SimPbx.h"
 #include "SimSession.h"
+#include "SitesDlg.h"
 #include "SpeedDial.h"
 #include "SysData.h"
 #include "SystemParam.h"
@@ -768,6 +770,71 @@ class DemoRunTest : public QObject {
     QVERIFY(m.Connect());
     QVERIFY(!fComm->ModemMode());
     m.Disconnect();
+  }
+
+  // File, Sites...: the site picked is connected with its own port and password (the settings
+  // hold neither), its name goes to the title and the status bar, its upload lands in its own
+  // backups and journal entry, and the history lists the site in use first, or all. Faults
+  // caught: the site's port or password not reaching Connect, the name missing from the title
+  // or the status bar, and a history filter that shows every site's uploads.
+  void SitesDialogConnectsAndTheHistoryFiltersBySite() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    SysData().Settings.PbxPassword = "0000";  // the demo PBX's is 7392: only the sites have it
+    fDir->Write("sites.ini",
+                "[Hotel Adler]\nNote=Main street 1\nPort=demo\nPassword=7392\n"
+                "[Dentist]\nPort=demo\nPassword=7392\n");
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), ""), false);
+    f.SetMainWindow(&m);
+    m.show();
+    TRunWatcher run;
+    const auto pick = [&m](const QString& Site) {
+      WhenModal([Site](QWidget* d) {
+        auto* dlg = qobject_cast<TSitesDlg*>(d);
+        QVERIFY(dlg);
+        auto* list = dlg->findChild<QListWidget*>("SiteList");
+        const auto found = list->findItems(Site, Qt::MatchStartsWith);
+        QCOMPARE(found.size(), 1);
+        list->setCurrentItem(found[0]);
+        dlg->findChild<QPushButton*>("SiteConnectBtn")->click();
+      });
+      m.Action("SitesAct")->trigger();
+    };
+    const auto uploadEdit = [&](const char* Name) {
+      m.ReadFromPbx();
+      QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+      SysData().Extensions.Jacks(5).BlockOf("604E").SetItemStr(1, Name);
+      m.UploadToPbx();
+      QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+      m.Disconnect();
+    };
+
+    pick("Hotel Adler");
+    QVERIFY2(SysData().OnLine, f.Errors.empty() ? "" : f.Errors.back().c_str());
+    QVERIFY2(m.windowTitle().contains("Hotel Adler - "), qPrintable(m.windowTitle()));
+    QCOMPARE(m.StatusText(4), QString("Site Hotel Adler"));
+    uploadEdit("Lobby     ");
+    QVERIFY(!std::filesystem::is_empty(fDir->File("sites/Hotel Adler/backups")));
+    pick("Dentist");
+    QVERIFY(SysData().OnLine);
+    QCOMPARE(m.StatusText(4), QString("Site Dentist"));
+    uploadEdit("Surgery   ");
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+
+    WhenModal([](QWidget* d) {
+      auto* h = qobject_cast<TUploadHistoryDlg*>(d);
+      QVERIFY(h);
+      QCOMPARE(h->SiteFilter()->currentText(), QString("Dentist"));
+      QCOMPARE(h->Runs()->count(), 1);
+      QVERIFY(h->Details()->toPlainText().contains("604E05/Surgery   /"));
+      h->SiteFilter()->setCurrentIndex(0);
+      QCOMPARE(h->Runs()->count(), 2);
+      h->SiteFilter()->setCurrentText("Hotel Adler");
+      QCOMPARE(h->Runs()->count(), 1);
+      QVERIFY(h->Details()->toPlainText().contains("604E05/Lobby     /"));
+      h->reject();
+    });
+    m.Action("HistoryAct")->trigger();
   }
 
   void ConnectFailuresGiveTheirMessages() {
