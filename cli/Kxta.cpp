@@ -281,7 +281,7 @@ class TCliConnection {
     const TComSettings& com = Store.Settings.Com;
     const std::string port = !fOptions.Port.empty() ? fOptions.Port
                              : !fSite.Port.empty()  ? fSite.Port
-                                                    : Format("COM%d", com.ComNumber());
+                                                    : com.PortName();
     if (SameTextAscii(port, "demo")) RegisterDemoLine();
     // COMn through the [Devices] section of the settings file in use; paths and registered
     // names stay as they are.
