@@ -2,9 +2,7 @@
 // pseudo-terminal, raw (tcp://) and with RFC 2217 (rfc2217://): the same file and the same PBX
 // as over the direct line, the far line set as asked, and ser2net killed half-way through an
 // upload a lost line that --resume finishes.
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -24,80 +22,10 @@
 
 namespace {
 
-const char* const kSer2net = "/usr/sbin/ser2net";
-
-// A TCP port of 127.0.0.1 that nothing listens on just now.
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-    port = ntohs(a.sin_port);
-  ::close(fd);
-  return port;
-}
-
-// True once something listens on Port of the loopback address (from /proc/net/tcp, so that no
-// probing connection makes ser2net open the device just before the program does).
-bool Listening(int Port) {
-  char want[8];
-  std::snprintf(want, sizeof want, ":%04X", Port);
-  std::ifstream in("/proc/net/tcp");
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream f(line);
-    std::string slot, local, remote, state;
-    f >> slot >> local >> remote >> state;
-    if (state == "0A" && local.size() > 5 && local.compare(local.size() - 5, 5, want) == 0)
-      return true;
-  }
-  return false;
-}
-
-// ser2net serving Device on a free port of 127.0.0.1, raw or as Telnet with RFC 2217.
-class TSer2net {
- public:
-  TSer2net(const TTempDir& Dir, const std::string& Device, bool Rfc2217, int Port = 0)
-      : fPort(Port ? Port : FreePort()) {
-    const std::string config = Dir.File("ser2net.yaml");
-    std::ofstream(config) << "connection: &pbx\n"
-                          << "  accepter: " << (Rfc2217 ? "telnet(rfc2217)," : "")
-                          << "tcp,127.0.0.1," << fPort << "\n"
-                          << "  connector: serialdev," << Device << ",9600n81,local\n"
-                          << "  options:\n"
-                          << "    kickolduser: true\n"
-                          << "    chardelay: false\n";
-    fChild = std::make_unique<TChild>(kSer2net, std::vector<std::string>{"-n", "-d", "-c", config},
-                                      std::vector<std::string>{}, Dir.File("ser2net.out"));
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!Listening(fPort) && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ~TSer2net() { Kill(); }
-  std::string Url(bool Rfc2217) const {
-    return std::string(Rfc2217 ? "rfc2217://" : "tcp://") + "127.0.0.1:" + std::to_string(fPort);
-  }
-  int Port() const { return fPort; }
-  void Kill() {
-    if (!fChild) return;
-    fChild->Signal(SIGKILL);
-    fChild->Finish(10000);
-    fChild.reset();
-  }
-
- private:
-  int fPort;
-  std::unique_ptr<TChild> fChild;
-};
-
 class NetworkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::access(kSer2net, X_OK) != 0) GTEST_SKIP() << "ser2net is not installed";
+    if (!TSer2net::Available()) GTEST_SKIP() << "ser2net is not installed";
   }
   struct TRun {
     int Status;
@@ -138,8 +66,8 @@ TEST_F(NetworkTest, ReadAndUploadThroughSer2netInBothModesAreTheDirectLines) {
   ASSERT_EQ(direct.Status, 0) << direct.Err;
   for (const bool rfc2217 : {false, true}) {
     SCOPED_TRACE(rfc2217 ? "rfc2217" : "raw");
-    TSer2net server(dir, sim.Path(), rfc2217);
-    ASSERT_TRUE(Listening(server.Port()));
+    TSer2net server(dir.Path(), sim.Path(), rfc2217);
+    ASSERT_TRUE(server.Listening());
     const std::string url = server.Url(rfc2217);
     std::vector<std::string> read{"read", "--port", url, "-o", dir.File("net.ta")};
     if (rfc2217) read.insert(read.end(), {"--speed", "4800"});
@@ -178,7 +106,7 @@ TEST_F(NetworkTest, Ser2netKilledDuringAnUploadIsALostLineThatResumeFinishes) {
   const std::string journal = dir.File("uploads.journal");
   int port = 0;
   {
-    TSer2net server(dir, sim.Path(), false);
+    TSer2net server(dir.Path(), sim.Path(), false);
     port = server.Port();
     TChild up(KXTA_EXE, {"upload", dir.File("b.ta"), "--all", "--yes", "--no-backup", "--port",
                          server.Url(false)},
@@ -203,7 +131,7 @@ TEST_F(NetworkTest, Ser2netKilledDuringAnUploadIsALostLineThatResumeFinishes) {
   for (const TJournalBlock& b : first[0].Blocks)
     if (b.Taken()) confirmed.insert(b.Sent);
 
-  TSer2net again(dir, sim.Path(), false, port);
+  TSer2net again(dir.Path(), sim.Path(), false, port);
   const TRun resumed = Kxta({"upload", dir.File("b.ta"), "--resume", "--no-backup", "--yes",
                              "--port", again.Url(false)});
   ASSERT_EQ(resumed.Status, 0) << resumed.Err;
