@@ -321,6 +321,11 @@ class TNetCommDevice final : public TCommDevice {
       return 0;
     }
     if (n < 0) return 0;
+    // Acknowledge at once: the server's side holds back small pieces until the last one is
+    // acknowledged (Nagle), and a delayed acknowledgement would hold each answer's last bytes,
+    // its prompt, for up to 40 ms. Linux forgets the setting after a while: set it each time.
+    const int on = 1;
+    ::setsockopt(fFd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
     const size_t before = fAhead.size();
     if (!fAddr.Telnet) {
       fAhead.append(buf, static_cast<size_t>(n));
