@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "Errors.h"
 #include "Feedback.h"
 #include "Paths.h"
 #include "Profile.h"
@@ -13,6 +14,8 @@ const char* const kComm = "Communications";
 const char* const kSystem = "System";
 const char* const kWarnings = "Warnings";
 const char* const kSounds = "Sounds";
+const char* const kNetwork = "Network";
+constexpr size_t kMaxHostLen = 253;
 
 std::string Cut(std::string S, size_t Limit) {
   if (S.size() > Limit) S.resize(Limit);
@@ -61,6 +64,18 @@ void LoadComSettings(TComSettings& C, const std::string& File) {
   C.WordLen = ReadChoice(ini, "WordLen", d.WordLen, 2);
   C.StopBits = ReadChoice(ini, "StopBits", d.StopBits, 2);
   C.Parity = ReadChoice(ini, "Parity", d.Parity, 5);
+  C.UseNetwork = ini.ReadBool(kNetwork, "Use", d.UseNetwork);
+  C.NetRfc2217 = ini.ReadString(kNetwork, "Mode", "rfc2217") != "tcp";
+  C.NetHost = Cut(ini.ReadString(kNetwork, "Host", ""), kMaxHostLen);
+  const int port = ini.ReadInteger(kNetwork, "Port", 0);
+  C.NetPort = port >= 1 && port <= 65535 ? port : 0;
+}
+
+std::string TComSettings::PortName() const {
+  if (!UseNetwork || NetHost.empty() || NetPort == 0) return Format("COM%d", ComNumber());
+  const bool v6 = NetHost.find(':') != std::string::npos;
+  return std::string(NetRfc2217 ? "rfc2217://" : "tcp://") +
+         (v6 ? "[" + NetHost + "]" : NetHost) + ":" + std::to_string(NetPort);
 }
 
 // Each save reaches the file as one replacement: interrupted, it leaves the old settings whole.
@@ -96,6 +111,17 @@ void SaveComSettings(const TComSettings& C, const std::string& File) {
   for (const auto& k : keys) {
     const bool present = ini.ReadString(kComm, k.Key, "\n") != "\n";
     if (!present || held.*k.Field != C.*k.Field) ini.WriteInteger(kComm, k.Key, C.*k.Field);
+  }
+  // The network keys only once there is something to keep: a technician who never uses a
+  // serial server finds the file as before.
+  auto present = [&ini](const char* Key) { return ini.ReadString(kNetwork, Key, "\n") != "\n"; };
+  if (present("Use") || C.UseNetwork || !C.NetHost.empty() || C.NetPort != 0) {
+    if (!present("Use") || held.UseNetwork != C.UseNetwork)
+      ini.WriteBool(kNetwork, "Use", C.UseNetwork);
+    if (!present("Mode") || held.NetRfc2217 != C.NetRfc2217)
+      ini.WriteString(kNetwork, "Mode", C.NetRfc2217 ? "rfc2217" : "tcp");
+    if (!present("Host") || held.NetHost != C.NetHost) ini.WriteString(kNetwork, "Host", C.NetHost);
+    if (!present("Port") || held.NetPort != C.NetPort) ini.WriteInteger(kNetwork, "Port", C.NetPort);
   }
   ini.EndUpdate();
 }

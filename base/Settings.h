@@ -14,7 +14,16 @@ struct TComSettings {
   int StopBits = 0;    // 0 = 1 bit, 1 = 2 bits
   int WordLen = 1;     // 0 = 7 bits, 1 = 8 bits
 
+  // A serial server on the network instead of the COM port: the [Network] section of the
+  // settings file, beside the COM keys, which it leaves as they are.
+  bool UseNetwork = false;
+  bool NetRfc2217 = true;  // Telnet with RFC 2217, else the raw TCP stream
+  std::string NetHost;
+  int NetPort = 0;         // 1..65535; 0: none given
+
   int ComNumber() const { return FirstCOMno + ComPort; }
+  // What the session opens: the serial server's address when one is in use, else COMn.
+  std::string PortName() const;
   bool operator==(const TComSettings&) const = default;
 };
 

@@ -14,7 +14,7 @@ struct TSite {
   std::string Name;
   std::string Note;         // customer, address
   int Model = -1;           // 0 KX-TA308, 1 KX-TA616, 2 KX-TA624; -1: the settings' model
-  std::string Port;         // what --port takes: COMn, a device path, tcp://HOST:PORT, demo
+  std::string Port;         // what --port takes: COMn, a device path, rfc2217:// or tcp://, demo
   int Speed = 0;            // bit/s
   std::string Parity;       // none, odd, even, mark, space
   int DataBits = 0;         // 7 or 8

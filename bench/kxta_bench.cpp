@@ -6,7 +6,9 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <termios.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -201,6 +203,55 @@ std::string StopSim(TSim& Sim) {
   while (std::getline(in, line))
     if (line.find("stats:") != std::string::npos) stats = line.substr(line.find("stats:") + 7);
   return stats;
+}
+
+// ser2net on a free port of 127.0.0.1 bridging to Pty, Telnet with RFC 2217 (the line's speed
+// set by kxta, as a technician on a site would use it); its pid, or -1.
+const char* const kSer2net = "/usr/sbin/ser2net";
+
+bool Listening(int Port) {
+  char want[8];
+  std::snprintf(want, sizeof want, ":%04X", Port);
+  std::ifstream in("/proc/net/tcp");
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream f(line);
+    std::string slot, local, remote, state;
+    f >> slot >> local >> remote >> state;
+    if (state == "0A" && local.size() > 5 && local.compare(local.size() - 5, 5, want) == 0)
+      return true;
+  }
+  return false;
+}
+
+pid_t StartSer2net(const std::string& Dir, const std::string& Pty, int& Port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  Port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    Port = ntohs(a.sin_port);
+  close(fd);
+  const std::string config = Dir + "/ser2net.yaml";
+  std::ofstream(config) << "connection: &pbx\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << Port
+                        << "\n  connector: serialdev," << Pty << ",9600n81,local\n"
+                        << "  options:\n    chardelay: false\n";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int log = open((Dir + "/ser2net.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (log >= 0) {
+      dup2(log, STDOUT_FILENO);
+      dup2(log, STDERR_FILENO);
+    }
+    execl(kSer2net, kSer2net, "-n", "-d", "-c", config.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Listening is what counts; a probing connection would make ser2net open the pty.
+  for (int i = 0; i < 500 && pid > 0 && !Listening(Port); ++i) usleep(10000);
+  return pid > 0 && Listening(Port) ? pid : -1;
 }
 
 // Runs Exe with Args (and Env, "NAME=value", added to the environment), output to
@@ -518,7 +569,8 @@ void MeasureDataFile(const std::string& File, const std::string& Dir, int Repeat
 }
 
 const char kUsage[] =
-    "Usage: kxta-bench [--rates LIST] [--runs N] [--read-only] [--no-desktop] [--keep]\n"
+    "Usage: kxta-bench [--rates LIST] [--runs N] [--read-only] [--no-desktop] [--no-network]\n"
+    "                  [--keep]\n"
     "Reads the simulated KX-TA624 (kxta-sim on a pseudo-terminal, factory configuration) with\n"
     "kxta read and with the desktop program (kxta-config --autorun read on the offscreen\n"
     "platform), uploads the file just read with kxta upload --all, and measures them against\n"
@@ -529,6 +581,7 @@ const char kUsage[] =
     "  --runs N       runs per rate (default 3); the summary gives medians\n"
     "  --read-only    skip the upload\n"
     "  --no-desktop   skip the desktop program's read\n"
+    "  --no-network   skip the read through ser2net (skipped anyway without ser2net)\n"
     "  --keep         keep the work folders (their paths are printed)\n";
 
 }  // namespace
@@ -537,6 +590,7 @@ int main(int argc, char** argv) {
   std::vector<int> rates{9600, 0};
   int runs = 3;
   bool readOnly = false, keep = false, desktop = KXTA_CONFIG_EXE[0] != '\0';
+  bool network = access(kSer2net, X_OK) == 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--rates" && i + 1 < argc) {
@@ -550,6 +604,8 @@ int main(int argc, char** argv) {
       readOnly = true;
     } else if (a == "--no-desktop") {
       desktop = false;
+    } else if (a == "--no-network") {
+      network = false;
     } else if (a == "--keep") {
       keep = true;
     } else {
@@ -604,6 +660,7 @@ int main(int argc, char** argv) {
       // kxta's read, the desktop program's read on the same line, then kxta's upload.
       std::vector<std::string> ops{"read"};
       if (desktop) ops.push_back("desktop-read");
+      if (network) ops.push_back("net-read");
       if (!readOnly) ops.push_back("upload");
       size_t cliRead = 0;  // in all; the desktop read runs only after kxta's succeeded
       for (const std::string& op : ops) {
@@ -625,6 +682,20 @@ int main(int argc, char** argv) {
             ran = RunProgram(exe.c_str(), {"--autorun", "read", "--quit", "--measure", measure},
                              {"QT_QPA_PLATFORM=offscreen"}, 60 + 3 * all[cliRead].WallS, dir, r);
           ownStats = StopSim(own);
+        } else if (op == "net-read") {
+          // The same read through ser2net on this machine: what the network adds.
+          int port = 0;
+          const pid_t server = StartSer2net(dir, sim.Pty, port);
+          if (server > 0) {
+            std::vector<std::string> args{"read", "-o", dir + "/net.ta"};
+            args.insert(args.end(), conn.begin(), conn.end());
+            args[4] = "rfc2217://127.0.0.1:" + std::to_string(port);
+            args.push_back("--measure");
+            args.push_back(measure);
+            ran = RunProgram(KXTA_EXE, args, {}, 0, dir, r);
+            kill(server, SIGTERM);
+            waitpid(server, nullptr, 0);
+          }
         } else {
           std::vector<std::string> args;
           if (op == "read")
@@ -676,6 +747,21 @@ int main(int argc, char** argv) {
   for (int rate : rates) {
     Summarise(all, "read", rate);
     if (desktop) Summarise(all, "desktop-read", rate);
+    if (network) {
+      // The steps' time through ser2net against the direct read's, run by run.
+      std::vector<double> direct, net;
+      for (const TRun& r : all)
+        if (r.Rate == rate && r.Exit == 0 && (r.Op == "read" || r.Op == "net-read"))
+          (r.Op == "read" ? direct : net).push_back(r.StepsWall());
+      if (!direct.empty() && !net.empty()) {
+        const double ratio = Median(net) / Median(direct);
+        std::printf("read through ser2net (RFC 2217) at %s bit/s: steps %.2f s against %.2f s "
+                    "direct, %+.2f %%\n",
+                    RateName(rate).c_str(), Median(net), Median(direct), 100.0 * (ratio - 1));
+        Summary("ser2net read / direct @" + RateName(rate), ratio, "x",
+                rate > 0 ? "<= 1.02" : "", rate > 0 ? Verdict(ratio, 1.02, 0, true) : -1);
+      }
+    }
     if (!readOnly) Summarise(all, "upload", rate);
   }
   for (const std::string& s : gSummary) std::printf("%s\n", s.c_str());

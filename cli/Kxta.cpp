@@ -281,7 +281,7 @@ class TCliConnection {
     const TComSettings& com = Store.Settings.Com;
     const std::string port = !fOptions.Port.empty() ? fOptions.Port
                              : !fSite.Port.empty()  ? fSite.Port
-                                                    : Format("COM%d", com.ComNumber());
+                                                    : com.PortName();
     if (SameTextAscii(port, "demo")) RegisterDemoLine();
     // COMn through the [Devices] section of the settings file in use; paths and registered
     // names stay as they are.
@@ -1082,7 +1082,9 @@ int CmdSitesRemove(const std::string& Name, TTerminalFeedback& Fb) {
 }
 
 void AddConnectionOptions(CLI::App* Cmd, TConnOptions& O) {
-  Cmd->add_option("--port", O.Port, "COMn, a device path (/dev/ttyUSB0, /dev/pts/3) or demo")
+  Cmd->add_option("--port", O.Port,
+                  "COMn, a device path (/dev/ttyUSB0, /dev/pts/3), a serial server "
+                  "(tcp://HOST:PORT, rfc2217://HOST:PORT) or demo")
       ->group("CONNECTION");
   Cmd->add_option("--password", O.Password,
                   "PBX system password (others can read it in the process list: prefer "
@@ -1257,7 +1259,7 @@ int KxtaMain(int argc, char** argv) {
     Cmd->add_option("--model", siteOpt.Model, "308, 616 or 624 (0: the settings')")
         ->check(CLI::IsMember({0, 308, 616, 624}));
     Cmd->add_option("--port", siteOpt.Port,
-                    "COMn, a device path, tcp://HOST:PORT or demo (\"\": the settings')");
+                    "COMn, a device path, tcp://HOST:PORT, rfc2217://HOST:PORT or demo (\"\": the settings')");
     Cmd->add_option("--speed", siteOpt.Speed, "bit rate (0: the settings')")
         ->check(CLI::IsMember({0, 1200, 2400, 4800, 9600}));
     Cmd->add_option("--parity", siteOpt.Parity, "none, odd, even, mark or space")

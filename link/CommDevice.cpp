@@ -12,9 +12,10 @@
 #include <map>
 #include <mutex>
 
+#include "NetComm.h"
 #include "Paths.h"
-#include "SafeFile.h"
 #include "PosixComm.h"
+#include "SafeFile.h"
 #include "SerialPorts.h"
 #include "Text.h"
 
@@ -73,6 +74,13 @@ std::unique_ptr<TCommDevice> CreateCommDevice(const std::string& Name) {
   // A COM entry of [Devices] may name a registered device too ("COM1=demo").
   const std::string path = ResolveDevicePath(Name, AppPaths().SettingsFile());
   if (TCommDeviceFactory f = Registered(path)) return f();
+  // A serial server on the network, named directly or through [Devices] ("COM1=tcp://...").
+  if (IsNetworkPort(path)) {
+    TNetAddress a;
+    std::string why;
+    if (!ParseNetworkPort(path, a, why)) throw ECommError(kErrAccessDevice, -1, why);
+    return MakeNetCommDevice(a);
+  }
   return MakePosixCommDevice(path);
 }
 
@@ -178,6 +186,7 @@ class TTraceDevice final : public TCommDevice {
     return e;
   }
   void Wake() override { fInner->Wake(); }
+  std::string LossReason() const override { return fInner->LossReason(); }
 
  private:
   std::string Stamp() {

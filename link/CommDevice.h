@@ -36,6 +36,9 @@ class TCommDevice {
   virtual TCommEventTypes WaitEvent(TCommEventTypes Mask) = 0;
   // Safe from any thread: makes a pending or the next WaitEvent return.
   virtual void Wake() = 0;
+  // Why the line is gone, in words, where the device knows more than that DSR dropped (a
+  // network connection closed by the server); empty otherwise.
+  virtual std::string LossReason() const { return {}; }
 };
 
 using TCommDeviceFactory = std::function<std::unique_ptr<TCommDevice>()>;

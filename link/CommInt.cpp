@@ -93,6 +93,10 @@ std::unique_ptr<TCommDevice> TCustomComm::OpenDevice() {
 void TCustomComm::Open() {
   CheckClosed();
   Reap();
+  {
+    std::lock_guard<std::mutex> l(fLossLock);
+    fLossReason.clear();
+  }
   std::unique_ptr<TCommDevice> d = OpenDevice();
   if (!fTraceFile.empty()) d = MakeTraceDevice(std::move(d), fTraceFile, fTraceMask);
   fDevice = std::move(d);
@@ -142,6 +146,11 @@ void TCustomComm::SetDTR(bool On) {
 void TCustomComm::SetRTS(bool On) {
   if (!fOpen) throw ECommError(kErrNotOpen, -1);
   fDevice->SetRts(On);
+}
+
+std::string TCustomComm::LossReason() const {
+  std::lock_guard<std::mutex> l(fLossLock);
+  return fLossReason;
 }
 
 bool TCustomComm::ModemStatus(int Line) {
@@ -203,6 +212,11 @@ void TCustomComm::DispatchEvents(TCommEventTypes Events) {
   {
     std::lock_guard<std::mutex> g(fIoLock);
     if (fDevice) errors = fDevice->ClearErrors(waiting);
+    if (fDevice && Events.Has(evDsr)) {
+      std::string why = fDevice->LossReason();
+      std::lock_guard<std::mutex> l(fLossLock);
+      if (!why.empty()) fLossReason = std::move(why);
+    }
   }
   if (Events.Has(evBreak) && OnBreak) OnBreak(*this);
   if (Events.Has(evCts) && OnCts) OnCts(*this);

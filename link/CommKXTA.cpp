@@ -173,6 +173,10 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
 void TKXTAcomm::DsrChanged(TCustomComm& Port) {
   // Only a lost DSR ends the session; a line coming up is no reason to hang up.
   if (Port.ModemStatus(2)) return;
+  {
+    std::lock_guard<std::mutex> g(fLossLock);
+    fLossText = Port.LossReason();
+  }
   fLoggedIn = false;
   fClosePending = true;
   { std::lock_guard<std::mutex> g(fRxWaitLock); }
@@ -541,10 +545,16 @@ bool TKXTAcomm::SendCommand(const std::string& Cmd, TStringList& Lines, const st
                  kRxBufferSize);
   } else if (r == 9 || !PortOpen()) {
     // The loss may have been handled just before the exchange began (then the result is 7).
-    const char* cause = r == 9 || fCarrierWasLost ? "\rThe modem carrier is lost"
-                        : wasOpen                   ? "\rThe PBX dropped DSR"
-                                                    : "\rThe port is closed";
-    why = std::string(cause) +
+    std::string loss;
+    {
+      std::lock_guard<std::mutex> g(fLossLock);
+      loss = fLossText;
+    }
+    const std::string cause = r == 9 || fCarrierWasLost ? "\rThe modem carrier is lost"
+                              : !loss.empty()           ? "\r" + loss
+                              : wasOpen                 ? "\rThe PBX dropped DSR"
+                                                        : "\rThe port is closed";
+    why = cause +
           ": the connection is lost. The commands that follow are not sent; connect again.";
     fLineLost = true;
   } else if (r == 7 && reply.empty()) {
@@ -740,6 +750,10 @@ int TKXTAcomm::DoConnect(const std::string& DeviceName, int SpeedIndex, int Stop
   fModemMode = false;
   fLineLost = false;
   fCarrierWasLost = false;
+  {
+    std::lock_guard<std::mutex> g(fLossLock);
+    fLossText.clear();
+  }
   fRestoreEditMode = false;
   fConnectStep.clear();
   fRxTimeout = Timing.DirectTimeout;

@@ -236,6 +236,10 @@ class TKXTAcomm : public TPbxSession {
   std::atomic<bool> fModemMode{false};
   bool fLineLost = false;
   bool fCarrierWasLost = false;  // since the last Connect
+  // The port's words for a line that went down (a network connection closed), since the last
+  // Connect; taken when DSR drops, as the port may be gone by the time the message is made.
+  std::mutex fLossLock;
+  std::string fLossText;
   std::string fErrorLogFile;
   int fRxTimeout = 7000;
   std::mutex fRxLock;  // the watcher's stores against a reset of the ring

@@ -8,6 +8,7 @@ packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev zlib1g-dev 
   gnome-keyring dbus dbus-daemon  # a secret service on a private session bus for the keyring test
   desktop-file-utils appstream man-db  # validate the desktop entry, metainfo and manual pages
   bash-completion  # the framework the completion test runs the completions in
+  ser2net  # the network serial server the network port is tested against
   lintian  # checks the Debian package (scripts/package)
   clang libclang-rt-14-dev)  # clang and libFuzzer for the fuzz targets (fuzz/run)
 missing=()

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SimRunner.h"
@@ -343,6 +344,26 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "kxta-sim: KX-TA624 on %s%s%s\n", slaveName, linkPath.empty() ? "" : " and ",
                linkPath.c_str());
 
+  // What the far side set the line to (a serial server's RFC 2217 settings arrive so), told
+  // whenever it changes: a pseudo-terminal keeps the speed, though not every other setting.
+  auto lineText = [slave] {
+    termios t{};
+    if (tcgetattr(slave, &t) != 0) return std::string();
+    static const std::pair<speed_t, unsigned> kRates[] = {
+        {B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200},
+        {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    unsigned rate = 0;
+    for (const auto& [code, value] : kRates)
+      if (cfgetospeed(&t) == code) rate = value;
+    const unsigned size = (t.c_cflag & CSIZE) == CS7 ? 7 : (t.c_cflag & CSIZE) == CS8 ? 8 : 0;
+    const char* parity = !(t.c_cflag & PARENB) ? "none" : (t.c_cflag & PARODD) ? "odd" : "even";
+    char text[128];
+    std::snprintf(text, sizeof text, "%u bit/s, %u data bits, parity %s, %d stop bits", rate,
+                  size, parity, (t.c_cflag & CSTOPB) ? 2 : 1);
+    return std::string(text);
+  };
+  std::string lineNow = lineText();
+
   pollfd fds[2] = {{master, POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
   char buf[512];
   int rc = 0;
@@ -371,6 +392,10 @@ int main(int argc, char** argv) {
     if (fds[0].revents & POLLIN) {
       const ssize_t got = read(master, buf, sizeof buf);
       if (got > 0) {
+        if (std::string l = lineText(); l != lineNow) {
+          lineNow = l;
+          std::fprintf(stderr, "kxta-sim: line set to %s\n", l.c_str());
+        }
         if (trace) Trace("<<", buf, size_t(got));
         if (stats) lineStats.Read(size_t(got));
         runner.Feed(buf, size_t(got));

@@ -7,7 +7,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "CommDevice.h"
@@ -45,13 +47,71 @@ TComSetupDlg::TComSetupDlg(QWidget* Parent, const TComSettings& C, TComDevices D
   grid->addWidget(box, 0, 3);
   fWordLen = AddGroup("WordLenRG", "WordLen", {"7 bits", "8 bits"}, C.WordLen, box);
   grid->addWidget(box, 1, 3);
+  AddNetworkGroup(grid, C);
   auto* buttons = new QDialogButtonBox(
       QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::accepted, this, &TComSetupDlg::TryAccept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   SetHelpContext(this, kHelpComSetup);
   connect(buttons, &QDialogButtonBox::helpRequested, this, [] { ShowHelp(kHelpComSetup); });
-  grid->addWidget(buttons, 2, 0, 1, 4);
+  grid->addWidget(buttons, 3, 0, 1, 4);
+}
+
+// A serial server (ser2net, a serial-to-Ethernet converter) instead of the COM port; checked,
+// the session goes to it and the COM port stays as set for when it is unchecked again.
+void TComSetupDlg::AddNetworkGroup(QGridLayout* Grid, const TComSettings& C) {
+  fNetwork = new QGroupBox("&Network: a serial server instead of the COM port", this);
+  fNetwork->setObjectName("NetworkGB");
+  fNetwork->setCheckable(true);
+  fNetwork->setChecked(C.UseNetwork);
+  auto* layout = new QGridLayout(fNetwork);
+  fHost = new QLineEdit(QString::fromStdString(C.NetHost), fNetwork);
+  fHost->setObjectName("NetHostEd");
+  fHost->setMaxLength(253);
+  fHost->setPlaceholderText("192.168.1.20 or pbx-gw.example.org");
+  auto* hostLbl = new QLabel("&Host:", fNetwork);
+  hostLbl->setBuddy(fHost);
+  fNetPort = new QSpinBox(fNetwork);
+  fNetPort->setObjectName("NetPortSE");
+  fNetPort->setRange(1, 65535);
+  fNetPort->setValue(C.NetPort ? C.NetPort : 3001);
+  auto* portLbl = new QLabel("P&ort:", fNetwork);
+  portLbl->setBuddy(fNetPort);
+  fNetMode = new QComboBox(fNetwork);
+  fNetMode->setObjectName("NetModeCB");
+  fNetMode->addItem("RFC 2217 (the line set from here)");
+  fNetMode->addItem("Raw TCP (the line set in the server)");
+  fNetMode->setCurrentIndex(C.NetRfc2217 ? 0 : 1);
+  auto* modeLbl = new QLabel("&Protocol:", fNetwork);
+  modeLbl->setBuddy(fNetMode);
+  auto* note = new QLabel(
+      "The network carries the PBX's password unencrypted: reach the server through a VPN or "
+      "an SSH tunnel.",
+      fNetwork);
+  note->setWordWrap(true);
+  layout->addWidget(hostLbl, 0, 0);
+  layout->addWidget(fHost, 0, 1);
+  layout->addWidget(portLbl, 0, 2);
+  layout->addWidget(fNetPort, 0, 3);
+  layout->addWidget(modeLbl, 1, 0);
+  layout->addWidget(fNetMode, 1, 1, 1, 3);
+  layout->addWidget(note, 2, 0, 1, 4);
+  layout->setColumnStretch(1, 1);
+  Grid->addWidget(fNetwork, 2, 0, 1, 4);
+}
+
+void TComSetupDlg::TryAccept() {
+  const QString host = fHost->text().trimmed();
+  bool bad = false;
+  for (QChar c : host) bad |= c.isSpace() || c == '/' || c == '@' || c.unicode() > 0x7E;
+  if (fNetwork->isChecked() && (host.isEmpty() || bad)) {
+    QMessageBox::warning(this, windowTitle(),
+                         host.isEmpty() ? "Enter the serial server's host name or address."
+                                        : "The host name holds a character no host name has.");
+    fHost->setFocus();
+    return;
+  }
+  accept();
 }
 
 QButtonGroup* TComSetupDlg::AddGroup(const char* Name, const char* Title,
@@ -154,6 +214,13 @@ void TComSetupDlg::Store(TComSettings& C) const {
   take(fParity, C.Parity);
   take(fStopBits, C.StopBits);
   take(fWordLen, C.WordLen);
+  C.UseNetwork = fNetwork->isChecked();
+  C.NetHost = fHost->text().trimmed().toStdString();
+  C.NetPort = fNetPort->value();
+  C.NetRfc2217 = fNetMode->currentIndex() == 0;
+  // An address typed in brackets is kept without them.
+  if (C.NetHost.size() > 2 && C.NetHost.front() == '[' && C.NetHost.back() == ']')
+    C.NetHost = C.NetHost.substr(1, C.NetHost.size() - 2);
 }
 
 bool ComSetupDialog(QWidget* Parent, TComSettings& C, TComDevices Devices) {

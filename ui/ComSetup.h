@@ -14,8 +14,11 @@
 
 class QButtonGroup;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
+class QSpinBox;
 
 // What the dialog shows of the device behind each COM entry and offers to map an entry to.
 struct TComDevices {
@@ -44,6 +47,8 @@ class TComSetupDlg : public QDialog {
   void AddDeviceColumn(QGroupBox* Box, const TComDevices& Devices);
   void ShowDeviceOf(int Entry);
   void DeviceEdited(const QString& Text);
+  void AddNetworkGroup(QGridLayout* Grid, const TComSettings& C);
+  void TryAccept();
 
   int fFirstComNo;
   QButtonGroup* fPort;
@@ -55,6 +60,10 @@ class TComSetupDlg : public QDialog {
   QLabel* fDeviceLabels[4] = {};
   QStringList fDevicesAtOpening, fDevices;  // by entry
   int fShownEntry = -1;
+  QGroupBox* fNetwork = nullptr;
+  QLineEdit* fHost = nullptr;
+  QSpinBox* fNetPort = nullptr;
+  QComboBox* fNetMode = nullptr;
 };
 
 // Runs the dialog on C; when OK changed anything, the communication settings and the changed

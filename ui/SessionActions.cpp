@@ -22,7 +22,7 @@ TPbxActions SessionActions(TKXTAcomm& Comm, TSysData& Store, const std::string& 
   auto device = [&com, Device, inUse] {
     if (!Device.empty()) return Device;
     if (inUse->Active && !inUse->Site.Port.empty()) return inUse->Site.Port;
-    return Format("COM%d", com.ComNumber());
+    return com.PortName();
   };
   TPbxActions a;
   a.DeviceName = device;

@@ -72,7 +72,8 @@ TSitesDlg::TSitesDlg(QWidget* Parent, const std::string& BookFile, const std::st
   fModel = Choices(this, "SiteModelCB", {"KX-TA308", "KX-TA616", "KX-TA624"});
   form->addRow("&Model:", fModel);
   fPort = edit("SitePortEd", "&Port:", int(kMaxSitePort));
-  fPort->setPlaceholderText("COM1, /dev/ttyUSB0, tcp://HOST:PORT (empty: the settings')");
+  fPort->setPlaceholderText(
+      "COM1, /dev/ttyUSB0, rfc2217://HOST:PORT, tcp://HOST:PORT (empty: the settings')");
   fSpeed = Choices(this, "SiteSpeedCB", {"1200", "2400", "4800", "9600"});
   form->addRow("&Speed:", fSpeed);
   fParity = Choices(this, "SiteParityCB", {"None", "Odd", "Even", "Mark", "Space"});

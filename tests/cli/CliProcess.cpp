@@ -1,10 +1,12 @@
 #include "CliProcess.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 extern char** environ;
 
@@ -220,4 +223,76 @@ std::vector<std::string> SimStateLines(const std::string& StateFile) {
   for (std::string line; std::getline(in, line);)
     if (!line.empty() && line[0] != '#') lines.push_back(line);
   return lines;
+}
+
+namespace {
+
+const char* const kSer2net = "/usr/sbin/ser2net";
+
+// A TCP port of 127.0.0.1 that nothing listens on just now.
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port = ntohs(a.sin_port);
+  ::close(fd);
+  return port;
+}
+
+// True once something listens on Port of the loopback address (from /proc/net/tcp, so that no
+// probing connection makes ser2net open the device just before the program does).
+bool ListeningOn(int Port) {
+  char want[8];
+  std::snprintf(want, sizeof want, ":%04X", Port);
+  std::ifstream in("/proc/net/tcp");
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream f(line);
+    std::string slot, local, remote, state;
+    f >> slot >> local >> remote >> state;
+    if (state == "0A" && local.size() > 5 && local.compare(local.size() - 5, 5, want) == 0)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool TSer2net::Available() { return ::access(kSer2net, X_OK) == 0; }
+
+TSer2net::TSer2net(const std::string& Dir, const std::string& Device, bool Rfc2217, int Port)
+    : fPort(Port ? Port : FreePort()) {
+  const std::string config = Dir + "/ser2net.yaml";
+  std::ofstream(config) << "connection: &pbx\n"
+                        << "  accepter: " << (Rfc2217 ? "telnet(rfc2217)," : "")
+                        << "tcp,127.0.0.1," << fPort << "\n"
+                        << "  connector: serialdev," << Device << ",9600n81,local\n"
+                        << "  options:\n"
+                        << "    kickolduser: true\n"
+                        << "    chardelay: false\n";
+  fChild = std::make_unique<TChild>(kSer2net, std::vector<std::string>{"-n", "-d", "-c", config},
+                                    std::vector<std::string>{}, Dir + "/ser2net.out");
+  const auto end = TClock::now() + std::chrono::seconds(10);
+  while (!ListeningOn(fPort) && MsLeft(end) > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+TSer2net::~TSer2net() { Kill(); }
+
+bool TSer2net::Listening() const { return ListeningOn(fPort); }
+
+std::string TSer2net::Url(bool Rfc2217) const {
+  return std::string(Rfc2217 ? "rfc2217://" : "tcp://") + "127.0.0.1:" + std::to_string(fPort);
+}
+
+void TSer2net::Kill() {
+  if (!fChild) return;
+  fChild->Signal(SIGKILL);
+  fChild->Finish(10000);
+  fChild.reset();
 }

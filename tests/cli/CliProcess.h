@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,25 @@ class TSim {
   std::string fPath;
   std::string fErrFile;
   int fMended = 0;
+};
+
+// Debian's ser2net serving Device on a free port of 127.0.0.1, raw or as Telnet with RFC 2217;
+// killed when it goes. Started only where it is installed (Available).
+class TSer2net {
+ public:
+  static bool Available();
+  TSer2net(const std::string& Dir, const std::string& Device, bool Rfc2217, int Port = 0);
+  ~TSer2net();
+  TSer2net(const TSer2net&) = delete;
+  TSer2net& operator=(const TSer2net&) = delete;
+  bool Listening() const;
+  int Port() const { return fPort; }
+  std::string Url(bool Rfc2217) const;
+  void Kill();
+
+ private:
+  int fPort;
+  std::unique_ptr<TChild> fChild;
 };
 
 // The session's pauses shrunk so that a whole read takes well under a second on a pty, for the

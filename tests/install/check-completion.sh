@@ -90,6 +90,10 @@ ln -s ../../../../bus/platform "$root"/sys/class/tty/ttyS1/device/subsystem
 _kxta_root=$root complete_line _kxta kxta read --port /dev/
 want="/dev/serial/by-id/usb-FTDI_FT232R-if00-port0 /dev/ttyUSB0 /dev/ttyS0"
 [[ ${COMPREPLY[*]} == "$want" ]] || { echo "--port /dev/: got '${COMPREPLY[*]}', want '$want'"; fail=1; }
+# Catches a --port list without the serial servers' schemes (and a space after one).
+complete_line _kxta kxta upload --port rf
+[[ ${COMPREPLY[*]} == rfc2217:// && $options == *nospace* ]] ||
+    { echo "--port rf: got '${COMPREPLY[*]}' ($options)"; fail=1; }
 # --port=VALUE as bash-completion splits it.
 typed="kxta read --port=de" complete_line _kxta kxta read --port = de
 [[ ${COMPREPLY[*]} == demo ]] || { echo "--port=de: got '${COMPREPLY[*]}'"; fail=1; }

@@ -120,6 +120,27 @@ TEST_F(Autorun, DesktopReadMeasuresTheSamePhasesAsKxtaOnTheSameLine) {
   EXPECT_EQ(sim.Stop(), 0);
 }
 
+// Catches the desktop program ignoring its [Network] choice (reading the COM port instead) or
+// failing over the network where kxta works: its read through ser2net with RFC 2217 sets the
+// far line and reads every step.
+TEST_F(Autorun, DesktopReadsThroughASerialServerOnTheNetwork) {
+  if (!TSer2net::Available()) GTEST_SKIP() << "ser2net is not installed";
+  TSim sim({"--baud", "0"}, dir.File("sim.err"));
+  ASSERT_FALSE(sim.Path().empty());
+  TSer2net server(dir.Path(), sim.Path(), true);
+  ASSERT_TRUE(server.Listening());
+  Install("[Communications]\nSpeed=2\n[Warnings]\nShowConnectWarn=0\n[Devices]\n"
+          "COM1=/dev/kxta-no-such-port\n[Network]\nUse=1\nMode=rfc2217\nHost=127.0.0.1\n"
+          "Port=" + std::to_string(server.Port()) + "\n");
+  const TRun r = Config({"--autorun", "read", "--quit", "--measure", dir.File("m")});
+  ASSERT_EQ(r.Status, 0) << r.Out << r.Err;
+  EXPECT_EQ(r.Out, "autorun: read done\n");
+  const std::vector<TPhase> steps = Phases(ReadFile(dir.File("m")));
+  ASSERT_EQ(steps.size(), kGroupCount + 2u);
+  for (const TPhase& p : steps) EXPECT_TRUE(p.Ok) << p.Title;
+  EXPECT_NE(ReadFile(dir.File("sim.err")).find("line set to 4800 bit/s"), std::string::npos);
+}
+
 // Nobody answers a box in a script: with --quit the connect warning is answered No and a
 // failed connection's error is said on standard error, and the program ends instead of waiting.
 TEST_F(Autorun, QuitLeavesNoBoxWaitingForAPerson) {

@@ -4,13 +4,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QTimer>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 #include "ComSetup.h"
 #include "LastFile.h"
@@ -143,6 +144,35 @@ class DialogsTest : public QObject {
     });
     QVERIFY(ComSetupDialog(nullptr, c, devices));
     QCOMPARE(d.Read("TALVEN.INI"), ini);
+  }
+
+  // Catches the network choice stored into the COM keys or not at all, a mode or port taken
+  // from the wrong control, and a session still sent to the COM port.
+  void ComSetupNetworkChoiceGoesToItsOwnSection() {
+    TTempDir d;
+    TAppPaths p;
+    p.ProgramDir = p.ConfigDir = p.StateDir = p.DataDir = d.Path();
+    SetAppPaths(p);
+    d.Write("TALVEN.INI", "[Communications]\nComPort=1\nSpeed=2\n");
+    TComSettings c;
+    LoadComSettings(c);
+    WhenModal([&](QWidget* w) {
+      ClickAfter(w, [](QWidget* dlg) {
+        dlg->findChild<QGroupBox*>("NetworkGB")->setChecked(true);
+        QTest::keyClicks(dlg->findChild<QLineEdit*>("NetHostEd"), "pbx-gw.example.org");
+        dlg->findChild<QSpinBox*>("NetPortSE")->setValue(4001);
+        dlg->findChild<QComboBox*>("NetModeCB")->setCurrentIndex(1);
+      });
+    });
+    QVERIFY(ComSetupDialog(nullptr, c, TComDevices()));
+    QCOMPARE(d.Read("TALVEN.INI"), std::string("[Communications]\nComPort=1\nSpeed=2\n"
+                                               "FirstCOMno=1\nWordLen=1\nStopBits=0\n"
+                                               "Parity=3\n[Network]\nUse=1\nMode=tcp\n"
+                                               "Host=pbx-gw.example.org\nPort=4001\n"));
+    TComSettings back;
+    LoadComSettings(back);
+    QCOMPARE(back.PortName(), std::string("tcp://pbx-gw.example.org:4001"));
+    QCOMPARE(back.ComNumber(), 2);
   }
 
   void RecentFilesSwapAddDropAndLimit() {
