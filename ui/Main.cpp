@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStandardPaths>
@@ -490,6 +491,10 @@ TMainForm::TUnsavedChoice TMainForm::AskUnsavedWork(const QString& Question) {
   QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), Question,
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
   box.setDefaultButton(QMessageBox::Save);
+  // Alt letters, as KDE gives them; the plain Qt theme names these three without any.
+  box.button(QMessageBox::Save)->setText("&Save");
+  box.button(QMessageBox::Discard)->setText("&Discard");
+  box.button(QMessageBox::Cancel)->setText("&Cancel");
   switch (box.exec()) {
     case QMessageBox::Save: return ucSave;
     case QMessageBox::Discard: return ucDiscard;
