@@ -23,6 +23,7 @@
 #include "DateDlg.h"
 #include "DayNightDlg.h"
 #include "FKey.h"
+#include "FormParts.h"
 #include "PbxModel.h"
 #include "RecordingFeedback.h"
 #include "SysData.h"
@@ -472,6 +473,43 @@ class SysDialogsTest : public QObject {
       });
       QCOMPARE(fb.Errors, (std::vector<std::string>{error}));
     }
+    SysData().OnLine = false;
+  }
+
+  // Typing over the selected text of a time field (Ctrl+A) gives the typed time, in the
+  // formats the dialogs use; OK without a change leaves the PBX clock unwritten, a typed time
+  // is written. Catches a time field that refuses digits typed over a selection of several
+  // sections (the old time stayed), and an OK that rewrites the clock it was given.
+  void TimeFieldsTakeTypingOverTheSelection() {
+    for (const QString& format : {TimeFormatWithoutSeconds(), QString("HH:mm"), QString("h:mm AP"),
+                                  QString("mm:ss")}) {
+      TTimeField field;
+      field.setDisplayFormat(format);
+      field.setTime(format == "mm:ss" ? QTime(0, 17, 45) : QTime(8, 15));
+      field.show();
+      field.setFocus();
+      QTest::keyClick(&field, Qt::Key_A, Qt::ControlModifier);
+      QCOMPARE(field.findChild<QLineEdit*>()->selectedText(), field.text());
+      QTest::keyClicks(&field, "0930");
+      QVERIFY2(field.time() == (format == "mm:ss" ? QTime(0, 9, 30) : QTime(9, 30)),
+               qPrintable(format + " gave " + field.text()));
+    }
+
+    TRecordingFeedback fb;
+    TClockPbx pbx;
+    SysData().OnLine = true;
+    Run([] { QVERIFY(EditPbxClock(nullptr, false)); },
+        [](QDialog* dlg) { Find<QPushButton>(dlg, "OkBtn")->click(); });
+    QCOMPARE(pbx.Sent, (std::vector<std::string>{"000S ;S>"}));
+    Run([] { QVERIFY(EditPbxClock(nullptr, false)); }, [](QDialog* dlg) {
+      auto* time = Find<QTimeEdit>(dlg, "TimePicker");
+      time->setFocus();
+      QTest::keyClick(time, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(time, "0930");
+      Find<QPushButton>(dlg, "OkBtn")->click();
+    });
+    QCOMPARE(pbx.Sent.back(), std::string("000S/2903014,09300/ ;E>"));
+    QVERIFY(fb.Errors.empty());
     SysData().OnLine = false;
   }
 
