@@ -680,6 +680,8 @@ class DemoRunTest : public QObject {
       for (int i = 0; i < List->count(); ++i)
         if (List->item(i)->data(Qt::UserRole).toInt() == Number) List->setCurrentRow(i);
     };
+    // A paste changes only what differs: jack 3 is given a name of its own to copy.
+    SysData().Extensions.Jacks(3).BlockOf("604E").SetItemStr(1, "Desk");
     select(views.Stations->ExtList(), 3);
     views.Stations->CopyExtension();
     select(views.Stations->ExtList(), 4);
