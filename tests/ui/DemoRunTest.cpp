@@ -1,6 +1,7 @@
 // The desktop program end to end: the real frame, session, run window and Qt waiting against
 // the in-process demo PBX, from Connect to Disconnect, a modem call, and the connect failures a
 // PBX and a port give.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -519,15 +520,26 @@ class DemoRunTest : public QObject {
     QVERIFY(backup.LoadFromFile(backupText.mid(8).toStdString()));
     QCOMPARE(backup.Extensions.Jacks(5).BlockOf("604E").Data(), old);
 
-    WhenModal([](QWidget* d) {
+    QStringList shown;
+    qsizetype all = 0;
+    WhenModal([&](QWidget* d) {
       auto* h = qobject_cast<TUploadHistoryDlg*>(d);
       QVERIFY(h);
       QCOMPARE(h->Runs()->count(), 1);
       QVERIFY2(h->Runs()->item(0)->text().contains("ended ok"), qPrintable(h->Runs()->item(0)->text()));
-      QVERIFY(h->Details()->toPlainText().contains("604E05/Store     /"));
+      shown = h->Details()->toPlainText().split('\n');
+      h->AllLines()->setChecked(true);
+      all = h->Details()->toPlainText().split('\n').size();
       h->reject();
     });
     m.Action("HistoryAct")->trigger();
+    // The one line the upload changed, and a word on the thousands it wrote as they were; all
+    // of them on request. Catches a history that lists every line a whole upload wrote
+    // ("'101' -> '101'"), and one that hides a line the PBX held otherwise.
+    QVERIFY2(shown.size() == 4 && shown[2].contains("604E05/Store     /") &&
+                 shown[3].contains(" lines the PBX held already as they were sent are not shown"),
+             qPrintable(shown.mid(0, 5).join('|')));
+    QVERIFY(all > 3000);
     m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
