@@ -25,6 +25,7 @@
 #include "DSSparam.h"
 #include "DISAparam.h"
 #include "DemoLine.h"
+#include "DialogNames.h"
 #include "EXTparam.h"
 #include "FKey.h"
 #include "Groups.h"
@@ -43,6 +44,7 @@
 #include "SysData.h"
 #include "Text.h"
 #include "TimerDlg.h"
+#include "ValueNames.h"
 #include "Views.h"
 
 namespace {
@@ -215,6 +217,7 @@ int main(int argc, char** argv) {
   TMainForm main(store, std::move(actions), args.ShowDump);
   feedback.SetMainWindow(&main);
   store.OnDataChanged = [&main] { main.PostDataChanged(); };
+  SetValueNamesSource(NameValuesFromDialogs);
   ViewDialogs().COLines = [](QWidget* Parent, const TIntegerList& Lines) {
     return EditCOLines(Parent, Lines);
   };

@@ -37,6 +37,7 @@ class TCOdata : public TTableRecord {
 
   bool Read() override;
   void Assign(const TCOdata& Src) { AssignRecord(Src); }
+  void Paste(const TCOdata& Src) { PasteRecord(Src); }
   void AssignKnown(const TCOdata& Src) { AssignKnownRecord(Src); }
   void CheckNumber(int N) const override;
 

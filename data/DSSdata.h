@@ -27,6 +27,7 @@ class TDSSdata : public TTableRecord {
 
   bool Read() override;
   void Assign(const TDSSdata& Src) { AssignRecord(Src); }
+  void Paste(const TDSSdata& Src) { PasteRecord(Src); }
   void AssignKnown(const TDSSdata& Src) { AssignKnownRecord(Src); }
   void CheckNumber(int N) const override;
 

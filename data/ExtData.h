@@ -42,6 +42,7 @@ class TExtensionData : public TTableRecord {
 
   bool Read() override;
   void Assign(const TExtensionData& Src) { AssignRecord(Src); }
+  void Paste(const TExtensionData& Src) { PasteRecord(Src); }
   void AssignKnown(const TExtensionData& Src) { AssignKnownRecord(Src); }
   void SetJack(int N) { SetNumber(N); }
   void CheckNumber(int N) const override;

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 
+#include "CmdData.h"  // AnswerConfirms
 #include "Errors.h"  // Format
 #include "Paths.h"
 #include "SafeFile.h"
@@ -217,7 +218,11 @@ std::vector<TJournalRun> ReadJournal(const std::string& Path) {
   return runs;
 }
 
-std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full) {
+bool JournalBlockUnchanged(const TJournalBlock& Block) {
+  return Block.Taken() && !Block.Before.empty() && AnswerConfirms(Block.Sent, Block.Before);
+}
+
+std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full, bool ChangedOnly) {
   int count[4] = {};
   for (const TJournalBlock& b : Run.Blocks) ++count[static_cast<int>(b.Outcome)];
   std::string written = Format("%d lines: %d confirmed", int(Run.Blocks.size()),
@@ -235,8 +240,13 @@ std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full) {
              Run.Mode.c_str(), written.c_str(),
              Run.End.empty() ? "did not end (the program stopped)" : ("ended " + Run.End).c_str())};
   if (!Run.Backup.empty()) lines.push_back("  backup: " + Run.Backup);
+  int unchanged = 0;
   if (Full)
     for (const TJournalBlock& b : Run.Blocks) {
+      if (ChangedOnly && JournalBlockUnchanged(b)) {
+        ++unchanged;
+        continue;
+      }
       static const char* const kMarks[] = {"ok       ", "DIFFERS  ", "NOT OK   ", "NOT SENT "};
       std::string line = Format("  %s%s: '%s' -> '%s'", kMarks[static_cast<int>(b.Outcome)],
                                 b.Head.c_str(), b.Before.c_str(), b.Sent.c_str());
@@ -244,12 +254,16 @@ std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full) {
         line += Format(" (the PBX answered '%s')", b.Answer.c_str());
       lines.push_back(line);
     }
+  if (unchanged > 0)
+    lines.push_back(Format(unchanged == 1 ? "  (%d line the PBX held already as it was sent is not shown)"
+                                          : "  (%d lines the PBX held already as they were sent are not shown)",
+                           unchanged));
   return lines;
 }
 
-std::string JournalRunText(const TJournalRun& Run, bool Full) {
+std::string JournalRunText(const TJournalRun& Run, bool Full, bool ChangedOnly) {
   std::string text;
-  for (const std::string& line : JournalRunLines(Run, Full)) text += (text.empty() ? "" : "\n") + line;
+  for (const std::string& line : JournalRunLines(Run, Full, ChangedOnly)) text += (text.empty() ? "" : "\n") + line;
   return text;
 }
 

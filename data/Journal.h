@@ -68,8 +68,14 @@ TJournalState ReadJournal(const std::string& Path, std::vector<TJournalRun>& Run
 std::vector<TJournalRun> ReadJournal(const std::string& Path);
 // A short text per run and, for Full, every line written: one summary line, the backup's line,
 // then one line per line written. JournalRunText joins them with "\n".
-std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full);
-std::string JournalRunText(const TJournalRun& Run, bool Full);
+// ChangedOnly leaves out the lines the upload changed nothing in (JournalBlockUnchanged) and
+// says how many it left out.
+std::vector<std::string> JournalRunLines(const TJournalRun& Run, bool Full,
+                                         bool ChangedOnly = false);
+std::string JournalRunText(const TJournalRun& Run, bool Full, bool ChangedOnly = false);
+// The line went out, was confirmed, and the PBX had held it already as it was sent (in its own
+// form, AnswerConfirms): a whole upload writes thousands of such lines.
+bool JournalBlockUnchanged(const TJournalBlock& Block);
 // "confirmed", "differs", "no-answer", "not-sent": the outcome's word in the journal.
 const char* OutcomeWord(TWriteOutcome Outcome);
 

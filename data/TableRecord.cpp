@@ -66,6 +66,39 @@ void TTableRecord::AssignRecord(const TTableRecord& Src) {
   }
 }
 
+void TTableRecord::PasteRecord(const TTableRecord& Src) {
+  if (&Src == this) return;
+  for (size_t i = 0; i < fMembers.size() && i < Src.fMembers.size(); ++i) {
+    const TMember& m = fMembers[i];
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%.*d", static_cast<int>(m.NumberWidth), fNumber);
+    if (m.Block) {
+      TCmdData pasted;
+      pasted.Assign(*Src.fMembers[i].Block);
+      PutText(pasted, m.NumberAt, digits);
+      if (pasted.Data() == m.Block->Data()) continue;
+      m.Block->Assign(pasted);
+      m.Block->Changed = true;
+    }
+    if (m.List) {
+      TCmdList pasted;
+      pasted.Assign(*Src.fMembers[i].List);
+      PutText(pasted, m.NumberAt, digits);
+      TCmdList& list = *m.List;
+      if (pasted.Count() != list.Count()) {
+        list.Assign(pasted);
+        for (int k = 0; k < list.Count(); ++k) list.Items(k).Changed = true;
+        continue;
+      }
+      for (int k = 0; k < list.Count(); ++k) {
+        if (pasted.Items(k).Data() == list.Items(k).Data()) continue;
+        list.Items(k).Assign(pasted.Items(k));  // the line keeps what the PBX holds there
+        list.Items(k).Changed = true;
+      }
+    }
+  }
+}
+
 void TTableRecord::AssignKnownRecord(const TTableRecord& Src) {
   if (&Src == this) return;
   fNumber = Src.fNumber;

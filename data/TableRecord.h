@@ -38,6 +38,11 @@ class TTableRecord {
   int PendingCount() const;
   // Src is a record of the same table (the same members in the same order).
   void AssignRecord(const TTableRecord& Src);
+  // A paste of Src's settings onto this record, an edit of it: each member takes Src's text
+  // with this record's number in it. A member whose text that leaves as it was is no edit and
+  // keeps its flags; one that changes (a list whose lines change, a list of another length)
+  // is changed, to be uploaded, whatever Src's flags say.
+  void PasteRecord(const TTableRecord& Src);
   // Only the members that Src holds without undefined items (the combined record of a
   // multi-selection gives back what the user decided, nothing else).
   void AssignKnownRecord(const TTableRecord& Src);

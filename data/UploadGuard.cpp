@@ -41,6 +41,11 @@ bool Written(const TSysData& S, const TCmdData& B, TRunDirection Direction) {
   return Direction == TRunDirection::UploadAll || B.Changed;
 }
 
+// What the PBX holds in B is known from this connection: a backup takes it without asking.
+bool PbxHoldingKnown(const TCmdData& B) {
+  return B.PbxTextActual() && B.IsActual() && B.ReadTime != kLoadedFromFile;
+}
+
 long long FreeBytes(const std::string& Dir) {
   struct statvfs v{};
   if (::statvfs(Dir.c_str(), &v) != 0) return -1;
@@ -174,6 +179,36 @@ void SetSiteInUse(const std::string& Site, const std::string& BackupsDir) {
   gSiteBackupsDir = BackupsDir;
 }
 
+TUploadPreview PreviewUpload(const TSysData& Store, TRunDirection Direction) {
+  TUploadPreview p;
+  ForEachFileBlock(Store, [&](const TCmdData& B) {
+    if (Written(Store, B, Direction)) {
+      ++p.Lines;
+      p.Chars += static_cast<long long>(B.Data().size());
+    }
+    if (&B == &Store.Extensions.Cmd009.PlanBlock || !Written(Store, B, TRunDirection::UploadAll))
+      return;
+    if (!PbxHoldingKnown(B)) {
+      ++p.Unknown;
+    } else if (!AnswerConfirms(B.Data(), B.PbxText)) {
+      ++p.Differing;
+      p.DifferingChars += static_cast<long long>(B.Data().size());
+    }
+  });
+  return p;
+}
+
+double UploadSeconds(int Lines, long long Chars, const TComSettings& Com) {
+  static const int kRates[] = {1200, 2400, 4800, 9600};
+  const int rate = kRates[Com.Speed >= 0 && Com.Speed <= 3 ? Com.Speed : 3];
+  // Start bit, data bits, a parity bit unless none, stop bits.
+  const int bits = 1 + (Com.WordLen == 0 ? 7 : 8) + (Com.Parity == 0 ? 0 : 1) +
+                   (Com.StopBits == 1 ? 2 : 1);
+  // Sent: the line and CR. Back: the echo and CR LF, ";=>" and the line and CR LF, ";E>".
+  const long long chars = Chars + Lines + (2 * Chars + 10ll * Lines);
+  return static_cast<double>(chars) * bits / rate;
+}
+
 TUploadGuard::TUploadGuard(TSysData& Store) : fStore(Store) {}
 
 TUploadGuard::~TUploadGuard() {
@@ -191,7 +226,7 @@ bool TUploadGuard::MakeBackup(TRunDirection Direction, std::string& Bytes, std::
     if (!Written(fStore, *b, Direction)) continue;
     ++written;
     const std::string head = HeadOfLine(b->Data());
-    if (b->PbxTextActual() && b->IsActual() && b->ReadTime != kLoadedFromFile)
+    if (PbxHoldingKnown(*b))
       fBefore[head] = b->PbxText;
     else
       unknown.push_back(b);

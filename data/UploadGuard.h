@@ -11,6 +11,7 @@
 
 #include "Groups.h"
 #include "Journal.h"
+#include "Settings.h"
 
 class TSysData;
 
@@ -110,6 +111,24 @@ class TUploadGuard {
   std::string fVersion;
   bool fEnded = false;
 };
+
+// What an upload would write, known before it starts: for the question that asks for it.
+struct TUploadPreview {
+  int Lines = 0;            // the lines a run of the direction writes
+  long long Chars = 0;      // their texts' lengths, summed
+  int Unknown = 0;          // lines a differing upload would weigh whose PBX text is not known
+  int Differing = 0;        // those whose PBX text is known and is another than the line's
+  long long DifferingChars = 0;
+};
+// Counted as the guard counts: the lines Written says a run writes, the PBX's text known where
+// a backup would trust it (read in this connection), a line "differing" where AnswerConfirms
+// does not take the PBX's text for it, the plan line never a candidate of a differing upload.
+TUploadPreview PreviewUpload(const TSysData& Store, TRunDirection Direction);
+
+// About how many seconds Lines lines of Chars characters in all keep the line busy at the bit
+// rate and framing of Com: each goes out with its carriage return, comes back as the echo and
+// as the PBX's answer line, then the prompt (the figures the benchmark measures).
+double UploadSeconds(int Lines, long long Chars, const TComSettings& Com);
 
 // What the PBX holds now in the lines of Heads, added to Held (a head Held knows already keeps
 // its text), read through the program's session: one query per line, or the whole

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "Text.h"
+#include "ValueNames.h"
 
 // ---- TRadioGroup -------------------------------------------------------------------------
 
@@ -197,6 +198,15 @@ void TBindingTable::Add(QWidget* Control, const std::string& Block, int Item, TI
   b.Conv = Conv;
   fEntries.push_back(std::move(b));
   if (Conv == TItemConv::Text) KeepItemBreakersOut(qobject_cast<QLineEdit*>(Control));
+  // The choices name the item's values for the windows outside the dialogs.
+  QStringList names;
+  if (const auto* combo = qobject_cast<const QComboBox*>(Control))
+    for (int i = 0; i < combo->count(); ++i) names << combo->itemText(i);
+  if (const auto* radios = qobject_cast<const TRadioGroup*>(Control))
+    for (int i = 0; i < radios->Count(); ++i) names << radios->Button(i)->text().remove('&');
+  const bool fromOne = Conv == TItemConv::Index1 || Conv == TItemConv::Index1TwoDigit;
+  if (Conv != TItemConv::Check && Conv != TItemConv::Text)
+    AddValueNames(Block, Item, names, fromOne ? 1 : 0);
 }
 
 void TBindingTable::AddCell(QTableWidget* Grid, int Row, int Col, const std::string& Block,

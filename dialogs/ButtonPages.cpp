@@ -133,10 +133,10 @@ class TDialNumberValidator : public QValidator {
 
 // The editors' OK (the default button, running OnOk) and Cancel, at the right.
 QHBoxLayout* OkCancelRow(QDialog* Dlg, const std::function<void()>& OnOk) {
-  auto* ok = new QPushButton("OK", Dlg);
+  auto* ok = new QPushButton("&OK", Dlg);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", Dlg);
+  auto* cancel = new QPushButton("&Cancel", Dlg);
   cancel->setObjectName("CancelBtn");
   QObject::connect(ok, &QPushButton::clicked, Dlg, OnOk);
   QObject::connect(cancel, &QPushButton::clicked, Dlg, &QDialog::reject);

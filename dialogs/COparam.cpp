@@ -332,9 +332,9 @@ void TCOprmDlg::RefreshFrame() {
   fPrevTarget = low > 1 ? low - 1 : 0;
   fNextTarget = high < TCOarray::kLineCount ? high + 1 : 0;
   fPrev->setEnabled(fPrevTarget != 0);
-  fPrev->setText(fPrevTarget ? QString("CO %1").arg(fPrevTarget) : QString("Prev CO"));
+  SetStepCaption(fPrev, fPrevTarget ? QString("CO %1").arg(fPrevTarget) : QString("Prev CO"));
   fNext->setEnabled(fNextTarget != 0);
-  fNext->setText(fNextTarget ? QString("CO %1").arg(fNextTarget) : QString("Next CO"));
+  SetStepCaption(fNext, fNextTarget ? QString("CO %1").arg(fNextTarget) : QString("Next CO"));
 }
 
 void TCOprmDlg::PreRead(bool Force) {

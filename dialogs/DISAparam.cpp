@@ -319,7 +319,7 @@ TUCDprmDlg::TUCDprmDlg(QWidget* Parent) : TProgDlg(Parent) {
   t.Add(Combo(form, "EXGcb", "Extension group which works as the UCD group:",
               Numbered("EXG", 1, kGroups)),
         "520S", 1, C::Index);
-  fBusyTime = new QTimeEdit(page);
+  fBusyTime = new TTimeField(page);
   fBusyTime->setObjectName("BusyTimePk");
   fBusyTime->setDisplayFormat("mm:ss");
   fBusyTime->setTimeRange(QTime(0, 0), QTime(0, 59, 59));

@@ -106,9 +106,9 @@ void TDSSprmDlg::RefreshFrame() {
   fPrevTarget = low > 1 ? low - 1 : 0;
   fNextTarget = high < TDSSarray::kConsoleCount ? high + 1 : 0;
   fPrev->setEnabled(fPrevTarget != 0);
-  fPrev->setText(fPrevTarget ? QString("DSS %1").arg(fPrevTarget) : QString("Prev DSS"));
+  SetStepCaption(fPrev, fPrevTarget ? QString("DSS %1").arg(fPrevTarget) : QString("Prev DSS"));
   fNext->setEnabled(fNextTarget != 0);
-  fNext->setText(fNextTarget ? QString("DSS %1").arg(fNextTarget) : QString("Next DSS"));
+  SetStepCaption(fNext, fNextTarget ? QString("DSS %1").arg(fNextTarget) : QString("Next DSS"));
 }
 
 void TDSSprmDlg::PreRead(bool Force) {

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "Feedback.h"
+#include "FormParts.h"
 #include "HelpContext.h"
 #include "Operation.h"
 #include "PbxClock.h"
@@ -58,7 +59,7 @@ TDateDlg::TDateDlg(QWidget* Parent) : QDialog(Parent) {
   auto* top = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   top->addLayout(form);
-  fTime = new QTimeEdit(this);
+  fTime = new TTimeField(this);
   fTime->setObjectName("TimePicker");
   fTime->setDisplayFormat(TimeFormatWithoutSeconds());
   fDate = new QDateEdit(this);
@@ -92,15 +93,20 @@ bool EditPbxClock(QWidget* Parent, bool) {
   // time rather than whatever the pickers started with.
   QDateTime value = QDateTime::currentDateTime();
   value.setTime(QTime(value.time().hour(), value.time().minute()));
+  bool fromPbx = false;
   if (!Exchange([&] { return ReadPbxClock(clock, decoded); })) {
     ShowError("Failed to read date and time!");
   } else if (decoded && ValidClock(clock)) {
     value = ToDateTime(clock);
+    fromPbx = true;
   } else {
     ShowError("Bad time - use current value!");
   }
   dlg.SetValue(value);
   if (dlg.exec() != QDialog::Accepted) return false;
+  // The PBX's own time given back unchanged would only set its clock back by the seconds the
+  // dialog stood open. The computer's time, shown after a failed read, is meant to be set.
+  if (fromPbx && dlg.Value() == value) return true;
   Exchange([&] { return WritePbxClock(ToClock(dlg.Value())); });
   return true;
 }

@@ -13,6 +13,7 @@
 #include "DateDlg.h"  // TimeFormatWithoutSeconds
 #include "Errors.h"  // Format
 #include "Feedback.h"
+#include "FormParts.h"
 #include "HelpContext.h"
 #include "SysData.h"
 
@@ -79,7 +80,7 @@ TDayNightDlg::TDayNightDlg(QWidget* Parent) : TProgDlg(Parent) {
       const QString part = col == 0 ? "Start" : "End";
       auto* box = new QCheckBox(kDayCaptions[d], this);
       box->setObjectName(QString(kDayNames[d]) + part + "CB");
-      auto* picker = new QTimeEdit(this);
+      auto* picker = new TTimeField(this);
       picker->setObjectName(QString(kDayNames[d]) + part + "Picker");
       picker->setDisplayFormat(format);
       fChecks[i] = box;

@@ -227,10 +227,10 @@ TFreeDNdlg::TFreeDNdlg(int Jack, const TExtensionArray& Table, const QString& Cu
   fPlan2->setObjectName("Plan2Cx");
   top->addWidget(fPlan2);
   auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton("OK", this);
+  auto* ok = new QPushButton("&OK", this);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
+  auto* cancel = new QPushButton("&Cancel", this);
   cancel->setObjectName("CancelBtn");
   buttons->addStretch();
   buttons->addWidget(ok);
@@ -343,9 +343,9 @@ TCopyBtnDlg::TCopyBtnDlg(int SrcJack, TExtensionArray& Table, QWidget* Parent)
   top->addWidget(fCopyPF);
 
   auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton("OK", this);
+  auto* ok = new QPushButton("&OK", this);
   ok->setObjectName("OkBtn");
-  auto* cancel = new QPushButton("Cancel", this);
+  auto* cancel = new QPushButton("&Cancel", this);
   cancel->setObjectName("CancelBtn");
   buttons->addStretch();
   buttons->addWidget(ok);
@@ -655,9 +655,9 @@ void TEXTprmDlg::RefreshFrame() {
     return "Ext " + (n.isEmpty() ? QString("?") : n);
   };
   fPrev->setEnabled(fPrevTarget != 0);
-  fPrev->setText(fPrevTarget ? caption(fPrevTarget) : QString("Prev Ext"));
+  SetStepCaption(fPrev, fPrevTarget ? caption(fPrevTarget) : QString("Prev Ext"));
   fNext->setEnabled(fNextTarget != 0);
-  fNext->setText(fNextTarget ? caption(fNextTarget) : QString("Next Ext"));
+  SetStepCaption(fNext, fNextTarget ? caption(fNextTarget) : QString("Next Ext"));
   const bool single = fJacks.Count() == 1;
   fCopyCO->setVisible(single);
   fCopyPF->setVisible(single);

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 
 QComboBox* Combo(const char* Name, const QStringList& Entries, QWidget* Parent) {
@@ -34,4 +36,18 @@ QLabel* Label(const QString& Caption, QWidget* Buddy, QWidget* Parent) {
   auto* l = new QLabel(Caption, Parent);
   l->setBuddy(Buddy);
   return l;
+}
+
+void TTimeField::keyPressEvent(QKeyEvent* Event) {
+  const QString typed = Event->text();
+  const QString chosen = lineEdit()->selectedText();
+  const bool printable = !typed.isEmpty() && typed.at(0).isPrint() &&
+                         !(Event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+  // More than the current section is selected: the whole text, or parts of two sections.
+  if (printable && sectionCount() > 0 && !chosen.isEmpty() &&
+      chosen != sectionText(currentSection())) {
+    setCurrentSectionIndex(0);
+    setSelectedSection(sectionAt(0));
+  }
+  QTimeEdit::keyPressEvent(Event);
 }

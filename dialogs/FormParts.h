@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimeEdit>
 
 class QCheckBox;
 class QComboBox;
@@ -18,3 +19,15 @@ QComboBox* Combo(QFormLayout* Form, const char* Name, const char* Label,
                  const QStringList& Entries, QLabel** LabelOut = nullptr);
 QCheckBox* Check(const char* Name, const char* Caption, QWidget* Parent);
 QLabel* Label(const QString& Caption, QWidget* Buddy, QWidget* Parent);
+
+// The time field of every dialog. A QTimeEdit whose text is selected beyond one section (Ctrl+A,
+// a drag) refuses a typed digit, since the text it would leave ("0") fits no time, and keeps
+// its old time without a sign; this one starts the typing over in the first section, so that
+// typing 0930 over the selection gives 09:30.
+class TTimeField : public QTimeEdit {
+ public:
+  explicit TTimeField(QWidget* Parent = nullptr) : QTimeEdit(Parent) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* Event) override;
+};

@@ -1,8 +1,12 @@
 #include "ProgDlg.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QHash>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "Errors.h"
@@ -20,7 +24,79 @@ QHash<QString, int>& Pages() {
   return pages;
 }
 
+// +1 for the chords that turn to the next page (Ctrl+Tab, Ctrl+PgDn), -1 for those that turn
+// back (Ctrl+Shift+Tab, Ctrl+PgUp), 0 for any other key.
+int PageStep(const QKeyEvent& Key) {
+  const Qt::KeyboardModifiers mods = Key.modifiers() & ~Qt::KeypadModifier;
+  const bool shift = mods & Qt::ShiftModifier;
+  if ((mods & ~Qt::ShiftModifier) != Qt::ControlModifier) return 0;
+  switch (Key.key()) {
+    case Qt::Key_Tab: return shift ? -1 : 1;
+    case Qt::Key_Backtab: return -1;
+    case Qt::Key_PageDown: return shift ? 0 : 1;
+    case Qt::Key_PageUp: return shift ? 0 : -1;
+    default: return 0;
+  }
+}
+
+// The tabs a chord turns in the dialog of W: a tab row that has the focus itself, else those of
+// the innermost page control around W, else the dialog's first tab row (the focus on the
+// button row; day/night's tab row stands alone). A row of tabs inside a page (the periods of
+// the extension dialog, the routes of ARS) turns with the chords once it has the focus, so that
+// from the rest of that page they still turn the pages.
+QTabBar* TabsAround(QWidget* W) {
+  if (auto* row = qobject_cast<QTabBar*>(W); row && row->count() > 1) return row;
+  QWidget* dlg = W->window();
+  for (QWidget* w = W; w && w != dlg; w = w->parentWidget())
+    if (auto* pages = qobject_cast<QTabWidget*>(w); pages && pages->count() > 1)
+      return pages->tabBar();
+  for (QTabBar* tabs : dlg->findChildren<QTabBar*>())
+    if (tabs->count() > 1 && tabs->isVisible()) return tabs;
+  return nullptr;
+}
+
+void TurnPage(QTabBar* Tabs, int Step) {
+  const int n = Tabs->count();
+  for (int i = 1; i < n; ++i) {
+    const int page = ((Tabs->currentIndex() + Step * i) % n + n) % n;
+    if (Tabs->isTabEnabled(page) && Tabs->isTabVisible(page)) {
+      Tabs->setCurrentIndex(page);
+      return;
+    }
+  }
+}
+
+// The page chords of every dialog, taken before any control sees them: a combo box would take
+// Ctrl+PgDn as its next entry (which OK would then upload), a grid as its last row, a text
+// field Ctrl+Tab as a tab, and a QTabWidget turns its pages only for keys no child wanted.
+class TPageKeys : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Event->type() != QEvent::KeyPress && Event->type() != QEvent::ShortcutOverride)
+      return false;
+    const int step = PageStep(*static_cast<QKeyEvent*>(Event));
+    auto* w = qobject_cast<QWidget*>(Watched);
+    if (step == 0 || !w || !qobject_cast<QDialog*>(w->window())) return false;
+    QTabBar* tabs = TabsAround(w);
+    if (!tabs) return false;
+    // The override asks whether the key is a shortcut: it is ours, delivered as a key press.
+    Event->accept();
+    if (Event->type() == QEvent::KeyPress) TurnPage(tabs, step);
+    return true;
+  }
+};
+
 }  // namespace
+
+void InstallPageKeys() {
+  static QPointer<TPageKeys> keys;
+  if (keys || !qApp) return;
+  keys = new TPageKeys(qApp);
+  qApp->installEventFilter(keys);
+}
 
 namespace {
 
@@ -28,19 +104,22 @@ void AddButtonRow(QDialog* Dlg, QBoxLayout* Top, int Help, std::function<void()>
                   const QString& Noun, QPushButton** Prev, QPushButton** Next) {
   auto* buttons = new QHBoxLayout;
   if (Prev && Next) {
-    *Prev = new QPushButton("Prev " + Noun, Dlg);
+    *Prev = new QPushButton(Dlg);
     (*Prev)->setObjectName("Prev" + Noun);
-    *Next = new QPushButton("Next " + Noun, Dlg);
+    SetStepCaption(*Prev, "Prev " + Noun);
+    *Next = new QPushButton(Dlg);
     (*Next)->setObjectName("Next" + Noun);
+    SetStepCaption(*Next, "Next " + Noun);
     buttons->addWidget(*Prev);
     buttons->addWidget(*Next);
   }
-  auto* ok = new QPushButton("OK", Dlg);
+  // Alt letters as the KDE programs have them; no dialog's own controls carry any.
+  auto* ok = new QPushButton("&OK", Dlg);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", Dlg);
+  auto* cancel = new QPushButton("&Cancel", Dlg);
   cancel->setObjectName("CancelBtn");
-  auto* help = new QPushButton("Help", Dlg);
+  auto* help = new QPushButton("&Help", Dlg);
   help->setObjectName("HelpBtn");
   buttons->addStretch();
   buttons->addWidget(ok);
@@ -59,6 +138,18 @@ void AddButtonRow(QDialog* Dlg, QBoxLayout* Top, int Help, std::function<void()>
 
 }  // namespace
 
+void SetStepCaption(QPushButton* Button, const QString& Text) {
+  const bool prev = Button->objectName().startsWith("Prev");
+  const QString word = prev ? "Prev" : "Next";
+  if (Text.startsWith(word)) {
+    Button->setText("&" + Text);
+  } else {
+    // A caption naming the neighbour ("CO 3") has no P or N to underline; the key stays.
+    Button->setText(Text);
+    Button->setShortcut(QKeySequence(prev ? "Alt+P" : "Alt+N"));
+  }
+}
+
 void AddOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help, std::function<void()> Accept) {
   AddButtonRow(Dlg, Top, Help, std::move(Accept), QString(), nullptr, nullptr);
 }
@@ -70,6 +161,7 @@ void AddPrevNextOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help, const QStr
 
 TProgDlg::TProgDlg(QWidget* Parent) : QDialog(Parent) {
   InstallFKeyTracker();
+  InstallPageKeys();
 }
 
 int TProgDlg::RememberedPage(const QString& ClassName) {

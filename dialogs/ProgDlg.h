@@ -32,6 +32,15 @@ void AddOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help,
 void AddPrevNextOkCancelHelp(QDialog* Dlg, QBoxLayout* Top, int Help, const QString& Noun,
                              QPushButton*& Prev, QPushButton*& Next);
 
+// Ctrl+Tab and Ctrl+PgDn turn to the next page of a dialog's page control, Ctrl+Shift+Tab and
+// Ctrl+PgUp back, wherever the focus is in the dialog, and no control sees those keys. Installed
+// on the application once (every programming dialog does so as it is made).
+void InstallPageKeys();
+
+// Sets the caption of a "Prev" or "Next" button of that row: Alt+P and Alt+N press them
+// whatever the caption says ("Prev CO", or the neighbour it steps to, "CO 3").
+void SetStepCaption(QPushButton* Button, const QString& Text);
+
 // After a multi-edit store replaced Block wholesale and renumbered it: when its text ended up
 // as it was Before, it is no edit, so the block keeps its own changed flag and read time.
 void KeepUnchangedFlags(TCmdData& Block, const TCmdData& Before);

@@ -8,6 +8,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ValueNames.h"
+
 namespace {
 
 // The PBX stores single bytes; Latin-1 shows every byte as one character.
@@ -33,6 +35,7 @@ class TSortCell : public QTableWidgetItem {
 QTableWidgetItem* Cell(const QString& Text) {
   auto* item = new QTableWidgetItem(Text);
   item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+  item->setToolTip(Text);  // a long block text stays readable in a narrow column
   return item;
 }
 
@@ -74,8 +77,10 @@ TCompareDlg::TCompareDlg(QWidget* Parent, const std::vector<TItemDiff>& Diffs,
                                                     : QString::fromStdString(d.Name)));
     fTable->setItem(r, colItem,
                     new TSortCell(d.Item > 0 ? QString::number(d.Item) : QString("block"), d.Item));
-    fTable->setItem(r, colWindow, Cell(d.Item > 0 ? FromPbx(d.Old) : WholeBlock(d.Old)));
-    fTable->setItem(r, colFile, Cell(d.Item > 0 ? FromPbx(d.New) : WholeBlock(d.New)));
+    fTable->setItem(r, colWindow, Cell(d.Item > 0 ? NamedValue(d.Head, d.Item, FromPbx(d.Old))
+                                                  : WholeBlock(d.Old)));
+    fTable->setItem(r, colFile, Cell(d.Item > 0 ? NamedValue(d.Head, d.Item, FromPbx(d.New))
+                                                : WholeBlock(d.New)));
   }
   // Shown in data-file order first; a click on a column header sorts by it.
   fTable->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);

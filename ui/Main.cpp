@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStandardPaths>
@@ -490,6 +492,10 @@ TMainForm::TUnsavedChoice TMainForm::AskUnsavedWork(const QString& Question) {
   QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), Question,
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
   box.setDefaultButton(QMessageBox::Save);
+  // Alt letters, as KDE gives them; the plain Qt theme names these three without any.
+  box.button(QMessageBox::Save)->setText("&Save");
+  box.button(QMessageBox::Discard)->setText("&Discard");
+  box.button(QMessageBox::Cancel)->setText("&Cancel");
   switch (box.exec()) {
     case QMessageBox::Save: return ucSave;
     case QMessageBox::Discard: return ucDiscard;
@@ -635,6 +641,34 @@ void TMainForm::UploadDifferences() { Upload(true); }
 
 void TMainForm::UploadToPbx() { Upload(false); }
 
+namespace {
+
+QString AboutTime(double Seconds) {
+  const int s = static_cast<int>(Seconds + 0.5);
+  if (s < 120) return QString("about %1 seconds").arg(std::max(5, (s + 2) / 5 * 5));
+  return QString("about %1 minutes").arg(QString::number(std::round(Seconds / 30.0) / 2.0));
+}
+
+QString LinesText(int N) { return N == 1 ? QString("1 line") : QString("%1 lines").arg(N); }
+
+}  // namespace
+
+TMainForm::TUploadChoice TMainForm::AskUpload(const QString& Info, int Differing) {
+  QMessageBox box(QMessageBox::Question, "Confirm", "Upload data to PBX?",
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setObjectName("MsgBoxConfirm");
+  box.setInformativeText(Info);
+  QPushButton* differing = nullptr;
+  if (Differing > 0) {
+    differing = box.addButton(QString("Upload &differences only (%1)").arg(Differing),
+                              QMessageBox::AcceptRole);
+    differing->setObjectName("UploadDiffBtn");
+  }
+  const int answer = box.exec();
+  if (differing && box.clickedButton() == differing) return upDiffering;
+  return answer == QMessageBox::Yes ? upYes : upNo;
+}
+
 void TMainForm::Upload(bool Differing) {
   if (RefuseWhileBusy()) return;
   // Every step would report Ok having sent nothing.
@@ -643,18 +677,66 @@ void TMainForm::Upload(bool Differing) {
               " holds no PBX data: nothing to upload.");
     return;
   }
+  // The journal names the file only while the window holds it as it was loaded or saved:
+  // a resume must send that file's lines and nothing else.
+  std::string source;
+  if (!fFileName.empty() && !HasUnsavedWork()) source = AbsoluteFilePath(fFileName);
+  const bool resume = !fResumeSource.empty() && fResumeSource == source;
   // What the PBX would refuse is found here, before the first command; with such values the
   // list's choice is the question.
   const std::vector<TLineProblem> problems = CheckStore(fStore);
-  if (problems.empty() ? !Confirm("Upload data to PBX?") : !UploadDespiteProblems(this, problems))
-    return;
+  if (!problems.empty()) {
+    if (!UploadDespiteProblems(this, problems)) return;
+  } else {
+    // A whole upload takes minutes at the port's speed: the question says how long, and where
+    // the PBX's lines were read in this connection, how few of them it would have to take.
+    const TComSettings& com = fStore.Settings.Com;
+    const TUploadPreview all = PreviewUpload(fStore, TRunDirection::UploadAll);
+    QString info;
+    int offer = 0;
+    if (resume) {
+      info = "It resumes the last upload of this file: only the lines the PBX has not "
+             "confirmed are written.";
+    } else if (Differing && all.Unknown == 0 && all.Differing == 0) {
+      info = "The PBX holds every line already, as read in this connection: none needs writing.";
+    } else if (Differing && all.Unknown == 0) {
+      info = QString("It writes the %1 that differ from what the PBX holds (read in this "
+                     "connection), %2.")
+                 .arg(LinesText(all.Differing),
+                      AboutTime(UploadSeconds(all.Differing, all.DifferingChars, com)));
+    } else if (Differing) {
+      info = QString("It reads what the PBX holds in %1 first (not read in this connection), "
+                     "then writes only the lines that differ.")
+                 .arg(LinesText(all.Unknown));
+    } else {
+      static const int kRates[] = {1200, 2400, 4800, 9600};
+      info = QString("It writes all %1 of the configuration, %2 at %3 bit/s.")
+                 .arg(LinesText(all.Lines), AboutTime(UploadSeconds(all.Lines, all.Chars, com)))
+                 .arg(kRates[com.Speed >= 0 && com.Speed <= 3 ? com.Speed : 3]);
+      if (all.Unknown > 0) {
+        info += QString("\nWhat the PBX holds in %1 is not known in this connection; \"Upload "
+                        "differences\" in the File menu reads it first and writes only the "
+                        "lines that differ.")
+                    .arg(LinesText(all.Unknown));
+      } else if (all.Differing == 0) {
+        info += "\nThe PBX holds every one of them already, as read in this connection.";
+      } else {
+        offer = all.Differing;
+        info += QString("\n%1 differ from what the PBX holds (read in this connection); "
+                        "\"Upload differences only\" writes just those, %2.")
+                    .arg(all.Differing)
+                    .arg(AboutTime(UploadSeconds(all.Differing, all.DifferingChars, com)));
+      }
+    }
+    const TUploadChoice choice = AskUpload(info, offer);
+    if (choice == upNo) return;
+    if (choice == upDiffering) Differing = true;
+  }
   {
     TPbxOperation op("Uploading to the PBX");
-    // The journal names the file only while the window holds it as it was loaded or saved:
-    // a resume must send that file's lines and nothing else.
     TUploadGuardOptions guard;
-    if (!fFileName.empty() && !HasUnsavedWork()) {
-      guard.Source = AbsoluteFilePath(fFileName);
+    if (!source.empty()) {
+      guard.Source = source;
       guard.SourceHash = BytesHash(ReadWholeFile(fFileName));
     }
     guard.Device = fActions.DeviceName ? fActions.DeviceName() : std::string();
@@ -663,7 +745,7 @@ void TMainForm::Upload(bool Differing) {
     if (!fSite.Name.empty()) guard.BackupsDir = SiteBackupsDir(fSite);
     guard.Differing = Differing;
     TRunDirection direction = Differing ? TRunDirection::UploadChanged : TRunDirection::UploadAll;
-    if (!fResumeSource.empty() && fResumeSource == guard.Source) {
+    if (resume) {
       std::string why;
       int confirmed = 0;
       const std::string version = fActions.PbxVersion ? fActions.PbxVersion() : std::string();

@@ -67,6 +67,7 @@ class TMainForm : public QMainWindow {
   Q_OBJECT
  public:
   enum TUnsavedChoice { ucSave, ucDiscard, ucCancel };
+  enum TUploadChoice { upNo, upYes, upDiffering };
 
   TMainForm(TSysData& Store, TPbxActions Actions, bool ShowDumpAction,
             QWidget* Parent = nullptr);
@@ -151,6 +152,9 @@ class TMainForm : public QMainWindow {
   virtual QString ChooseCompareFile();
   // Save / Discard / Cancel for unsaved work; tests answer without a box.
   virtual TUnsavedChoice AskUnsavedWork(const QString& Question);
+  // "Upload data to PBX?", Yes / No, with Info beneath; with Differing > 0 also the button
+  // "Upload differences only (N)" (object name "UploadDiffBtn"). Tests answer without a box.
+  virtual TUploadChoice AskUpload(const QString& Info, int Differing);
 
  private:
   void Upload(bool Differing);

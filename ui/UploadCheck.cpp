@@ -8,6 +8,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ValueNames.h"
+
 namespace {
 
 // The PBX stores single bytes; Latin-1 shows every byte as one character.
@@ -18,6 +20,7 @@ QString FromPbx(const std::string& Text) {
 QTableWidgetItem* Cell(const QString& Text) {
   auto* item = new QTableWidgetItem(Text);
   item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+  item->setToolTip(Text);  // readable whole in a narrow column
   return item;
 }
 
@@ -52,8 +55,17 @@ TUploadCheckDlg::TUploadCheckDlg(QWidget* Parent, const std::vector<TLineProblem
     fTable->setItem(r, 1, Cell(p.Name.empty() ? QString("(a program the PBX does not have)")
                                               : QString::fromStdString(p.Name)));
     fTable->setItem(r, 2, Cell(p.Item > 0 ? QString::number(p.Item) : QString("line")));
-    fTable->setItem(r, 3, Cell(FromPbx(p.Value)));
-    fTable->setItem(r, 4, Cell(QString::fromStdString(p.Allowed)));
+    fTable->setItem(r, 3, Cell(p.Item > 0 ? NamedValue(p.Head, p.Item, FromPbx(p.Value))
+                                          : FromPbx(p.Value)));
+    // What the PBX takes, in the words of the dialog that offers it.
+    QString allowed = QString::fromStdString(p.Allowed);
+    int first = 0;
+    const QStringList names = p.Item > 0 ? ValueNames(p.Head, p.Item, &first) : QStringList();
+    QStringList choices;
+    for (int i = 0; i < names.size(); ++i) choices << QString("%1 %2").arg(first + i).arg(names[i]);
+    if (!names.isEmpty()) allowed += ": " + names.front() + " \u2026 " + names.back();
+    fTable->setItem(r, 4, Cell(allowed));
+    if (!choices.isEmpty()) fTable->item(r, 4)->setToolTip(choices.join('\n'));
   }
   fTable->resizeColumnsToContents();
   fTable->horizontalHeader()->setStretchLastSection(true);

@@ -1,5 +1,6 @@
 #include "UploadHistory.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -37,13 +38,16 @@ TUploadHistoryDlg::TUploadHistoryDlg(QWidget* Parent, std::vector<TJournalRun> R
   fDetails = new QPlainTextEdit(split);
   fDetails->setObjectName("RunDetails");
   fDetails->setReadOnly(true);
-  fDetails->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // A line longer than the window wraps rather than running out of sight.
+  fDetails->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  fList->setWordWrap(true);
   top->addWidget(split, 1);
-  connect(fList, &QListWidget::currentRowChanged, this, [this](int Row) {
-    fDetails->clear();
-    if (Row < 0 || Row >= static_cast<int>(fShown.size())) return;
-    fDetails->setPlainText(QString::fromStdString(JournalRunText(fRuns[fShown[size_t(Row)]], true)));
-  });
+  // A whole upload writes every line, most of them as the PBX held them: those only on request.
+  fAllLines = new QCheckBox("Show also the lines the PBX held already as they were sent", this);
+  fAllLines->setObjectName("AllLinesCx");
+  top->addWidget(fAllLines);
+  connect(fList, &QListWidget::currentRowChanged, this, [this] { ShowDetails(); });
+  connect(fAllLines, &QCheckBox::toggled, this, [this] { ShowDetails(); });
   const int site = Site.empty() ? 0 : fSites->findText(QString::fromStdString(Site), Qt::MatchFixedString);
   fSites->setCurrentIndex(site > 0 ? site : 0);
   connect(fSites, &QComboBox::currentIndexChanged, this, [this] { Fill(); });
@@ -61,8 +65,19 @@ void TUploadHistoryDlg::Fill() {
   fList->clear();
   for (size_t i = fRuns.size(); i-- > 0;)
     if (site.empty() || SameTextAscii(fRuns[i].Site, site)) fShown.push_back(i);
-  for (const size_t i : fShown)
-    fList->addItem(QString::fromStdString(JournalRunText(fRuns[i], false)).section('\n', 0, 0));
+  for (const size_t i : fShown) {
+    const QString text = QString::fromStdString(JournalRunText(fRuns[i], false));
+    fList->addItem(text.section('\n', 0, 0));
+    fList->item(fList->count() - 1)->setToolTip(text);
+  }
   if (fRuns.empty()) fList->addItem("No upload in the journal yet.");
   if (!fShown.empty()) fList->setCurrentRow(0);
+}
+
+void TUploadHistoryDlg::ShowDetails() {
+  fDetails->clear();
+  const int row = fList->currentRow();
+  if (row < 0 || row >= static_cast<int>(fShown.size())) return;
+  fDetails->setPlainText(QString::fromStdString(
+      JournalRunText(fRuns[fShown[size_t(row)]], true, !fAllLines->isChecked())));
 }

@@ -1,5 +1,5 @@
 // Actions, "Upload history...": the uploads of the journal, newest first, and every line the
-// selected one wrote; all of them or those of one site.
+// selected one changed (every line written on request); all of them or those of one site.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +8,7 @@
 
 #include "Journal.h"
 
+class QCheckBox;
 class QComboBox;
 class QListWidget;
 class QPlainTextEdit;
@@ -20,12 +21,15 @@ class TUploadHistoryDlg : public QDialog {
   QListWidget* Runs() const { return fList; }
   QPlainTextEdit* Details() const { return fDetails; }
   QComboBox* SiteFilter() const { return fSites; }
+  QCheckBox* AllLines() const { return fAllLines; }
 
  private:
   void Fill();
+  void ShowDetails();
   std::vector<TJournalRun> fRuns;
   std::vector<size_t> fShown;  // the runs listed, newest first
   QComboBox* fSites;
   QListWidget* fList;
   QPlainTextEdit* fDetails;
+  QCheckBox* fAllLines = nullptr;
 };

@@ -442,8 +442,7 @@ void TStationsWnd::PasteExtension() {
                                " into Extension(s) " + FormatRanges(numbers) + "?";
   if (!Feedback().Confirm(question)) return;
   for (int t : targets.Values()) {
-    ext.Jacks(t).Assign(ext.Jacks(src));
-    ext.Jacks(t).SetJack(t);
+    ext.Jacks(t).Paste(ext.Jacks(src));
     ext.CopyJackColumn(src, t);
   }
   RefreshExtCaptions();
@@ -481,8 +480,7 @@ void TStationsWnd::PasteDSS() {
   TCmdData port, pair;
   port.Assign(target.Cmd003D);
   pair.Assign(target.Cmd004D);
-  target.Assign(fStore.DSSConsoles.Consoles(src));
-  target.SetNumber(targets.First());
+  target.Paste(fStore.DSSConsoles.Consoles(src));
   target.Cmd003D.Assign(port);
   target.Cmd004D.Assign(pair);
   RefreshDSSCaptions();
@@ -633,8 +631,7 @@ void TTrunksWnd::PasteCO() {
   if (!Feedback().Confirm(question)) return;
   for (int t : targets.Values()) {
     if (t == src) continue;  // a copy onto itself changes nothing
-    lines.Lines(t).Assign(lines.Lines(src));
-    lines.Lines(t).SetNumber(t);
+    lines.Lines(t).Paste(lines.Lines(src));
   }
   RefreshMarks();
   TellFrame(this);

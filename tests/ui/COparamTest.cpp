@@ -337,13 +337,13 @@ class COparamTest : public QObject {
       auto* prev = Find<QPushButton>(d, "PrevCO");
       auto* next = Find<QPushButton>(d, "NextCO");
       QVERIFY(!prev->isEnabled());
-      QCOMPARE(prev->text(), QString("Prev CO"));
+      QCOMPARE(prev->text(), QString("&Prev CO"));
       QVERIFY(next->isEnabled());
       QCOMPARE(next->text(), QString("CO 6"));
       next->click();
       QCOMPARE(d->windowTitle(), QString("CO 6"));
       QVERIFY(!next->isEnabled());
-      QCOMPARE(next->text(), QString("Next CO"));
+      QCOMPARE(next->text(), QString("&Next CO"));
       QCOMPARE(prev->text(), QString("CO 5"));
     }));
   }

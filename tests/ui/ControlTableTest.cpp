@@ -4,9 +4,14 @@
 // Catches a control bound to another program's block, two items swapped, an index stored as a
 // value, an edit dropped at OK, a list wired to its neighbour. For each dialog also: F held at
 // OK writes every line of the dialog's selection, and Cancel after every control was set
-// leaves the store byte for byte as it was and the PBX untouched.
+// leaves the store byte for byte as it was and the PBX untouched; the page keys turn every page
+// control and change no value.
 #include <QApplication>
+#include <QComboBox>
 #include <QPushButton>
+#include <QAbstractSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -93,6 +98,29 @@ bool DialogChosen(const std::string& Name) {
   const char* chosen = std::getenv("KXTA_TABLE_DIALOGS");
   if (!chosen || !*chosen) return true;
   return ("|" + std::string(chosen) + "|").find("|" + Name + "|") != std::string::npos;
+}
+
+// A combo box, else a spin box or time field, visible and usable in Page: the controls that take
+// PgUp and PgDn as a change of value.
+// OutsidePages: only one that no page control holds.
+QWidget* FirstValueControl(QWidget* Page, bool OutsidePages = false) {
+  const auto usable = [&](QWidget* W) {
+    if (!W->isVisible() || !W->isEnabled()) return false;
+    for (QWidget* w = W; OutsidePages && w && w != Page; w = w->parentWidget())
+      if (qobject_cast<QTabWidget*>(w)) return false;
+    return true;
+  };
+  for (QComboBox* c : Page->findChildren<QComboBox*>())
+    if (usable(c) && c->count() > 1) return c;
+  for (QAbstractSpinBox* s : Page->findChildren<QAbstractSpinBox*>())
+    if (usable(s)) return s;
+  return nullptr;
+}
+
+QString ValueOf(QWidget* Control) {
+  if (auto* c = qobject_cast<QComboBox*>(Control)) return c->currentText();
+  if (auto* s = qobject_cast<QAbstractSpinBox*>(Control)) return s->text();
+  return QString();
 }
 
 }  // namespace
@@ -353,6 +381,90 @@ class ControlTableTest : public QObject {
     }
     for (const std::string& f : failures) qWarning("%s", f.c_str());
     QVERIFY2(failures.empty(), qPrintable(QString("%1 failed, listed above").arg(failures.size())));
+  }
+  // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp, sent to a combo box on each page of
+  // every page control, turn the page and change no value; the Alt letters of a dialog do not
+  // clash and OK, Cancel and Help have one. Catches a chord left to the focused control (a
+  // combo box takes Ctrl+PgDn as its next entry: DISA's security type turned from "None
+  // Security" to "Trunk", which OK uploaded), pages that turn only from their tab bar, and two
+  // buttons given one letter.
+  void PageKeysTurnPagesAndChangeNoValue() {
+    struct TChord {
+      Qt::Key Key;
+      Qt::KeyboardModifiers Mods;
+      int Step;
+      const char* Name;
+    };
+    const TChord chords[] = {{Qt::Key_Tab, Qt::ControlModifier, 1, "Ctrl+Tab"},
+                             {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, -1,
+                              "Ctrl+Shift+Tab"},
+                             {Qt::Key_PageDown, Qt::ControlModifier, 1, "Ctrl+PgDn"},
+                             {Qt::Key_PageUp, Qt::ControlModifier, -1, "Ctrl+PgUp"}};
+    std::vector<std::string> failures;
+    int turned = 0;
+    for (const TDialogEntry& dlg : DialogEntries()) {
+      if (!DialogChosen(dlg.Name)) continue;
+      const std::string fresh = Fresh(nullptr);
+      if (!fresh.empty()) {
+        failures.push_back(dlg.Name + ": " + fresh);
+        continue;
+      }
+      const std::string image = StoreImage();
+      const auto fail = [&](const QString& Why) { failures.push_back(dlg.Name + ": " + Why.toStdString()); };
+      const TStep keys{"page keys", [&](QWidget* D) {
+        std::map<QString, QString> letters;
+        for (QAbstractButton* b : D->findChildren<QAbstractButton*>()) {
+          const QString key = b->shortcut().toString();
+          if (key.isEmpty()) continue;
+          if (letters.count(key)) fail(b->text() + " and " + letters[key] + " share " + key);
+          letters[key] = b->text();
+        }
+        for (const char* name : {"OkBtn", "CancelBtn", "HelpBtn"})
+          if (auto* b = D->findChild<QPushButton*>(name); b && b->shortcut().isEmpty())
+            fail(QString(name) + " has no Alt letter");
+        for (QTabBar* tabs : D->findChildren<QTabBar*>()) {
+          const int n = tabs->count();
+          if (n < 2) continue;
+          // A page control's tabs, from a control on each page; a row of tabs on its own,
+          // from a control of the dialog outside any page control; a row inside a page, from
+          // the row itself.
+          auto* pages = qobject_cast<QTabWidget*>(tabs->parentWidget());
+          bool inPage = false;
+          for (QWidget* w = tabs->parentWidget(); w && w != D; w = w->parentWidget())
+            inPage = inPage || qobject_cast<QTabWidget*>(w);
+          for (int page = 0; page < n; ++page) {
+            tabs->setCurrentIndex(page);
+            QWidget* control = pages ? FirstValueControl(pages->widget(page))
+                               : inPage ? tabs
+                                        : FirstValueControl(D, true);
+            if (!control) continue;
+            for (const TChord& c : chords) {
+              tabs->setCurrentIndex(page);
+              control->setFocus();
+              const QString value = ValueOf(control);
+              QTest::keyClick(control, c.Key, c.Mods);
+              const int want = (page + c.Step + n) % n;
+              const QString where =
+                  QString("%1 on page %2 in %3").arg(c.Name).arg(page).arg(control->objectName());
+              if (tabs->currentIndex() != want)
+                fail(where + QString(" turned to page %1, not %2").arg(tabs->currentIndex()).arg(want));
+              if (ValueOf(control) != value)
+                fail(where + " changed it from " + value + " to " + ValueOf(control));
+              ++turned;
+            }
+          }
+        }
+      }};
+      const std::string ran = RunDialog(dlg, {keys}, "OkBtn", false);
+      if (!ran.empty())
+        failures.push_back(dlg.Name + ": " + ran);
+      else if (StoreImage() != image)
+        failures.push_back(dlg.Name + ": OK after the page keys changed the store");
+    }
+    qInfo("%d chords", turned);
+    for (const std::string& f : failures) qWarning("%s", f.c_str());
+    QVERIFY2(failures.empty(), qPrintable(QString("%1 failed, listed above").arg(failures.size())));
+    if (DialogChosen("")) QVERIFY(turned > 0);
   }
 };
 

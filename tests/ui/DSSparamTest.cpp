@@ -548,7 +548,7 @@ class DSSparamTest : public QObject {
       auto* next = Find<QPushButton>(d, "NextDSS");
       QVERIFY(prev->isEnabled() && !next->isEnabled());
       QCOMPARE(prev->text(), QString("DSS 1"));
-      QCOMPARE(next->text(), QString("Next DSS"));
+      QCOMPARE(next->text(), QString("&Next DSS"));
       port->setCurrentIndex(0);  // "none"
       pair->setCurrentIndex(3);
       Click(d, "OkBtn");
@@ -570,7 +570,7 @@ class DSSparamTest : public QObject {
     TEnv env(false);
     env.Preload({1, 2});
     QVERIFY(!Run({1}, [](TDSSprmDlg* d) {
-      QCOMPARE(Find<QPushButton>(d, "PrevDSS")->text(), QString("Prev DSS"));
+      QCOMPARE(Find<QPushButton>(d, "PrevDSS")->text(), QString("&Prev DSS"));
       Find<QComboBox>(d, "DssPortCb")->setCurrentIndex(7);
       Click(d, "NextDSS");
       QCOMPARE(d->windowTitle(), QString("DSS 2"));

@@ -1,14 +1,17 @@
 // The desktop program end to end: the real frame, session, run window and Qt waiting against
 // the in-process demo PBX, from Connect to Disconnect, a modem call, and the connect failures a
 // PBX and a port give.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QSet>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -517,15 +520,26 @@ class DemoRunTest : public QObject {
     QVERIFY(backup.LoadFromFile(backupText.mid(8).toStdString()));
     QCOMPARE(backup.Extensions.Jacks(5).BlockOf("604E").Data(), old);
 
-    WhenModal([](QWidget* d) {
+    QStringList shown;
+    qsizetype all = 0;
+    WhenModal([&](QWidget* d) {
       auto* h = qobject_cast<TUploadHistoryDlg*>(d);
       QVERIFY(h);
       QCOMPARE(h->Runs()->count(), 1);
       QVERIFY2(h->Runs()->item(0)->text().contains("ended ok"), qPrintable(h->Runs()->item(0)->text()));
-      QVERIFY(h->Details()->toPlainText().contains("604E05/Store     /"));
+      shown = h->Details()->toPlainText().split('\n');
+      h->AllLines()->setChecked(true);
+      all = h->Details()->toPlainText().split('\n').size();
       h->reject();
     });
     m.Action("HistoryAct")->trigger();
+    // The one line the upload changed, and a word on the thousands it wrote as they were; all
+    // of them on request. Catches a history that lists every line a whole upload wrote
+    // ("'101' -> '101'"), and one that hides a line the PBX held otherwise.
+    QVERIFY2(shown.size() == 4 && shown[2].contains("604E05/Store     /") &&
+                 shown[3].contains(" lines the PBX held already as they were sent are not shown"),
+             qPrintable(shown.mid(0, 5).join('|')));
+    QVERIFY(all > 3000);
     m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
@@ -586,6 +600,71 @@ class DemoRunTest : public QObject {
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }
 
+  // After a read in this connection the question before a whole upload names the lines it
+  // writes, the time, and how many of them the PBX holds otherwise; its differences button
+  // runs the differing upload, which writes just those. Catches a count of the wrong set (the
+  // pending changes, among them a line edited and edited back, or every line) and a button
+  // that runs the whole upload.
+  void UploadQuestionOffersTheDifferingUpload() {
+    TAnsweringFeedback f;
+    SysData().Settings.ShowConnectWarn = false;
+    TTestMainForm m(SysData(), SessionActions(*fComm, SysData(), "demo"), false);
+    f.SetMainWindow(&m);
+    m.show();
+    QVERIFY(m.Connect());
+    TRunWatcher run;
+    m.ReadFromPbx();
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    TCmdData& hold = SysData().Cmd103S;
+    hold.SetItemStr(1, hold.ItemStr(1) == "1" ? "0" : "1");
+    TCmdData& name = SysData().Extensions.Jacks(2).BlockOf("604E");
+    name.SetItemStr(1, "Desk");
+    TCmdData& back = SysData().Extensions.Jacks(3).BlockOf("600E");
+    const std::string was = back.ItemStr(1);
+    back.SetItemStr(1, was == "1" ? "2" : "1");
+    back.SetItemStr(1, was);  // pending, yet what the PBX holds
+    QCOMPARE(m.PendingChanges(), 3);
+    const std::vector<std::string> before = SimLines();
+
+    m.RealUploadBox = true;
+    QString info;
+    bool offered = false;
+    WhenModal([&](QWidget* W) {
+      info = qobject_cast<QMessageBox*>(W)->informativeText();
+      auto* differing = W->findChild<QPushButton*>("UploadDiffBtn");
+      offered = differing && differing->text() == "Upload &differences only (2)";
+      if (differing) differing->click();
+      if (W->isVisible()) qobject_cast<QDialog*>(W)->reject();
+    });
+    m.UploadToPbx();
+    const QRegularExpressionMatch whole =
+        QRegularExpression("^It writes all (\\d+) lines of the configuration, about ").match(info);
+    QVERIFY2(whole.hasMatch(), qPrintable(info));
+    QVERIFY2(info.contains(" minutes at 9600 bit/s.") && info.contains("\n2 differ from what the PBX holds"),
+             qPrintable(info));
+    QVERIFY(offered);
+    QVERIFY2(run.AllEndWith(" - Ok"), qPrintable(run.Lines.join('|')));
+    // The PBX's own form of the two lines (it pads the name) is what the store now holds.
+    std::vector<std::string> changed = ChangedSimLines(before), expected{hold.Data(), name.Data()};
+    std::sort(changed.begin(), changed.end());
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(changed, expected);
+    const std::vector<TJournalRun> runs = ReadJournal(JournalFile());
+    QVERIFY(!runs.empty());
+    QCOMPARE(runs.back().Mode, std::string("differing"));
+    QCOMPARE(runs.back().Blocks.size(), size_t(2));
+
+    // Now the PBX holds every line as the store has it; the whole upload writes as many lines
+    // as the question said.
+    m.RealUploadBox = false;
+    m.UploadToPbx();
+    QVERIFY2(m.UploadInfos.back().contains("\nThe PBX holds every one of them already"),
+             qPrintable(m.UploadInfos.back()));
+    QCOMPARE(ReadJournal(JournalFile()).back().Blocks.size(), size_t(whole.captured(1).toInt()));
+    m.Disconnect();
+    QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
+  }
+
   void BackupAfterMultiSelectionAndPasteHoldsEachRecordsOwnLines() {
     TAnsweringFeedback f;
     SysData().Settings.ShowConnectWarn = false;
@@ -613,6 +692,8 @@ class DemoRunTest : public QObject {
       for (int i = 0; i < List->count(); ++i)
         if (List->item(i)->data(Qt::UserRole).toInt() == Number) List->setCurrentRow(i);
     };
+    // A paste changes only what differs: jack 3 is given a name of its own to copy.
+    SysData().Extensions.Jacks(3).BlockOf("604E").SetItemStr(1, "Desk");
     select(views.Stations->ExtList(), 3);
     views.Stations->CopyExtension();
     select(views.Stations->ExtList(), 4);

@@ -449,7 +449,7 @@ class EXTparamTest : public QObject {
       auto* next = Find<QPushButton>(d, "NextExt");
       auto* prev = Find<QPushButton>(d, "PrevExt");
       QVERIFY(!next->isEnabled());
-      QCOMPARE(next->text(), QString("Next Ext"));
+      QCOMPARE(next->text(), QString("&Next Ext"));
       QCOMPARE(prev->text(), QString("Ext 123"));
       QVERIFY(!Find<QPushButton>(d, "CopyBtnsPF")->isHidden());
       Find<QLineEdit>(d, "StnName")->setText("Changed");

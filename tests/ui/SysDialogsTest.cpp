@@ -21,8 +21,11 @@
 
 #include "CodeTables.h"
 #include "DateDlg.h"
+#include "CompareDlg.h"
 #include "DayNightDlg.h"
+#include "DialogNames.h"
 #include "FKey.h"
+#include "FormParts.h"
 #include "PbxModel.h"
 #include "RecordingFeedback.h"
 #include "SysData.h"
@@ -31,6 +34,8 @@
 #include "SystemParam.h"
 #include "TempDir.h"
 #include "TimerDlg.h"
+#include "UploadCheck.h"
+#include "ValueNames.h"
 
 namespace {
 
@@ -473,6 +478,79 @@ class SysDialogsTest : public QObject {
       QCOMPARE(fb.Errors, (std::vector<std::string>{error}));
     }
     SysData().OnLine = false;
+  }
+
+  // Typing over the selected text of a time field (Ctrl+A) gives the typed time, in the
+  // formats the dialogs use; OK without a change leaves the PBX clock unwritten, a typed time
+  // is written. Catches a time field that refuses digits typed over a selection of several
+  // sections (the old time stayed), and an OK that rewrites the clock it was given.
+  void TimeFieldsTakeTypingOverTheSelection() {
+    for (const QString& format : {TimeFormatWithoutSeconds(), QString("HH:mm"), QString("h:mm AP"),
+                                  QString("mm:ss")}) {
+      TTimeField field;
+      field.setDisplayFormat(format);
+      field.setTime(format == "mm:ss" ? QTime(0, 17, 45) : QTime(8, 15));
+      field.show();
+      field.setFocus();
+      QTest::keyClick(&field, Qt::Key_A, Qt::ControlModifier);
+      QCOMPARE(field.findChild<QLineEdit*>()->selectedText(), field.text());
+      QTest::keyClicks(&field, "0930");
+      QVERIFY2(field.time() == (format == "mm:ss" ? QTime(0, 9, 30) : QTime(9, 30)),
+               qPrintable(format + " gave " + field.text()));
+    }
+
+    TRecordingFeedback fb;
+    TClockPbx pbx;
+    SysData().OnLine = true;
+    Run([] { QVERIFY(EditPbxClock(nullptr, false)); },
+        [](QDialog* dlg) { Find<QPushButton>(dlg, "OkBtn")->click(); });
+    QCOMPARE(pbx.Sent, (std::vector<std::string>{"000S ;S>"}));
+    Run([] { QVERIFY(EditPbxClock(nullptr, false)); }, [](QDialog* dlg) {
+      auto* time = Find<QTimeEdit>(dlg, "TimePicker");
+      time->setFocus();
+      QTest::keyClick(time, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(time, "0930");
+      Find<QPushButton>(dlg, "OkBtn")->click();
+    });
+    QCOMPARE(pbx.Sent.back(), std::string("000S/2903014,09300/ ;E>"));
+    QVERIFY(fb.Errors.empty());
+    SysData().OnLine = false;
+  }
+
+  // The windows outside the dialogs name a value as its dialog's choice list does, the raw
+  // code beside it: the check before an upload (Hold Recall Time 9 against "Disable ... 6 min")
+  // and the comparison with a file (an empty name as "(empty)"). Catches a list counted from
+  // the wrong first value (the 1-based durations named one off), a number list taken for names,
+  // and the empty item shown as "^".
+  void ValuesAreNamedAsTheirDialogsNameThem() {
+    SetValueNamesSource(NameValuesFromDialogs);
+    const std::tuple<const char*, int, QString, QString> cases[] = {
+        {"200S", 1, "0", "Disable  [0]"},   {"200S", 1, "8", "6 min  [8]"},
+        {"200S", 1, "9", "9"},              {"205S", 1, "01", "1 min  [01]"},
+        {"205S", 1, "32", "32 min  [32]"},  {"604E03", 1, "^", "(empty)  [^]"},
+        {"604E03", 1, "Desk", "Desk"},      {"212S", 1, "00", "00"}};
+    for (const auto& [head, item, raw, shown] : cases)
+      QVERIFY2(NamedValue(head, item, raw) == shown,
+               qPrintable(QString("%1 item %2: %3 shown as %4").arg(head).arg(item).arg(raw,
+                                                                   NamedValue(head, item, raw))));
+
+    TLineProblem p;
+    p.Head = "200S";
+    p.Name = "Hold Recall Time";
+    p.Item = 1;
+    p.Value = "9";
+    p.Allowed = "a number from 0 to 8";
+    TUploadCheckDlg check(nullptr, {p});
+    QCOMPARE(check.Table()->item(0, 3)->text(), QString("9"));
+    QCOMPARE(check.Table()->item(0, 4)->text(),
+             QString("a number from 0 to 8: Disable \u2026 6 min"));
+    QVERIFY(check.Table()->item(0, 4)->toolTip().contains("8 6 min"));
+    TCompareDlg compare(nullptr, {{"604E03", "Extension name", 1, "^", "Desk"}, {"200S", "Hold Recall Time", 1, "3", "8"}},
+                        "site.ta");
+    QCOMPARE(compare.Table()->item(0, TCompareDlg::colWindow)->text(), QString("(empty)  [^]"));
+    QCOMPARE(compare.Table()->item(1, TCompareDlg::colWindow)->text(), QString("1.5 min  [3]"));
+    QCOMPARE(compare.Table()->item(1, TCompareDlg::colFile)->text(), QString("6 min  [8]"));
+    SetValueNamesSource({});
   }
 
   // Toll restriction codes without their x padding and back, the exception columns by their

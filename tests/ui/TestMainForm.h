@@ -1,6 +1,7 @@
 // The frame window with its file choosers answered from NextFile instead of a dialog.
 #pragma once
 
+#include "Feedback.h"
 #include "Main.h"
 #include "Paths.h"
 #include "SysData.h"
@@ -26,6 +27,10 @@ class TTestMainForm : public TMainForm {
   // The answer to the unsaved-work question, and the questions asked.
   TUnsavedChoice NextChoice = ucCancel;
   QStringList UnsavedQuestions;
+  // The upload question's informative texts. It is answered as Confirm answers it, or by the
+  // real box (which the test answers) when RealUploadBox is set.
+  QStringList UploadInfos;
+  bool RealUploadBox = false;
 
  protected:
   QString ChooseOpenFile() override { return NextFile; }
@@ -35,5 +40,10 @@ class TTestMainForm : public TMainForm {
   TUnsavedChoice AskUnsavedWork(const QString& Question) override {
     UnsavedQuestions << Question;
     return NextChoice;
+  }
+  TUploadChoice AskUpload(const QString& Info, int Differing) override {
+    UploadInfos << Info;
+    if (RealUploadBox) return TMainForm::AskUpload(Info, Differing);
+    return Confirm("Upload data to PBX?") ? upYes : upNo;
   }
 };

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "Groups.h"
 #include "Main.h"
 #include "Paths.h"
 #include "PbxModel.h"
@@ -276,6 +277,73 @@ class ViewsTest : public QObject {
     Select(t.COList(), {2});
     t.PasteItems();
     QCOMPARE(f.Infos.back(), std::string("There are no actual data for CO 5 - nothing to copy!"));
+  }
+
+  // A paste counts what it changes: onto a record that holds the same settings nothing, onto
+  // one that differs in one block or one button line exactly that one. Catches a paste that
+  // marks every pasted block changed (CO 1 onto an identical CO 6 counted 20 changes, all bold).
+  void PasteCountsOnlyWhatItChanges() {
+    TRecordingFeedback f;
+    ReadStore();
+    TSysData& s = SysData();
+    TStationsWnd w(s);
+    TTrunksWnd t(s);
+    // What the PBX would hold: Line differs from the read in one item, not as an edit.
+    const auto differ = [](TCmdData& Line) {
+      Line.SetItemStr(1, Line.ItemStr(1) == "2" ? "3" : "2");
+      Line.Changed = false;
+    };
+    TCmdData& name4 = s.Extensions.Jacks(4).BlockOf("604E");
+    name4.SetItemStr(1, s.Extensions.Jacks(3).BlockOf("604E").ItemStr(1));  // alike now
+    name4.Changed = false;
+    TCmdList& bd2 = s.DSSConsoles.Consoles(2).BD;  // its DSS buttons as console 1's
+    for (int i = 0; i < bd2.Count(); ++i) {
+      bd2.Items(i).SetItemStr(2, s.DSSConsoles.Consoles(1).BD.Items(i).ItemStr(2));
+      bd2.Items(i).Changed = false;
+    }
+    struct TCase {
+      const char* What;
+      std::function<void()> Paste;
+      std::function<void()> Differ;
+    };
+    const TCase cases[] = {
+        {"CO 1 onto CO 6",
+         [&] {
+           Select(t.COList(), {1});
+           t.CopyCO();
+           Select(t.COList(), {6});
+           t.PasteCO();
+         },
+         [&] { differ(s.COLines.Lines(6).BlockOf("417C")); }},
+        {"jack 3 onto jack 4",
+         [&] {
+           Select(w.ExtList(), {3});
+           w.CopyExtension();
+           Select(w.ExtList(), {4});
+           w.PasteExtension();
+         },
+         [&] { differ(s.Extensions.Jacks(4).BC.Items(1)); }},
+        {"DSS 1 onto DSS 2",
+         [&] {
+           w.Pages()->setCurrentIndex(1);
+           Select(w.DSSList(), {1});
+           w.CopyItems();
+           Select(w.DSSList(), {1, 2});
+           w.PasteItems();
+           w.Pages()->setCurrentIndex(0);
+         },
+         [&] { differ(s.DSSConsoles.Consoles(2).BD.Items(0)); }}};
+    QCOMPARE(PendingChangeCount(s), 0);
+    for (const TCase& c : cases) {
+      const int before = PendingChangeCount(s);
+      f.Answers.push_back(true);
+      c.Paste();
+      QVERIFY2(PendingChangeCount(s) == before, c.What);
+      c.Differ();
+      f.Answers.push_back(true);
+      c.Paste();
+      QVERIFY2(PendingChangeCount(s) == before + 1, c.What);
+    }
   }
 
   void EditOpensTheListDialogForTheSortedSelection() {
