@@ -14,6 +14,7 @@ const THelpPage kPages[] = {
     {-1, "getting-started.md", "Getting started"},
     {-1, "offline.md", "Working offline"},
     {-1, "modem-connection.md", "Modem connection"},
+    {-1, "network.md", "Network serial server"},
     {-1, "troubleshooting.md", "Troubleshooting"},
     {-1, "command-line.md", "Command-line tool"},
     {-1, "backups-journal.md", "Backups and the upload journal"},
