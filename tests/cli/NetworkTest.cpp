@@ -56,7 +56,7 @@ class NetworkTest : public ::testing::Test {
 }  // namespace
 
 // Catches a Telnet layer that lets its commands into the data or drops the line's bytes (a read
-// that differs from the direct one), data not escaped or a CR padded on the way out (the
+// or a dump that differs from the direct one), data not escaped or a CR padded on the way out (the
 // upload's lines stored otherwise), and line settings that never reach the far port.
 TEST_F(NetworkTest, ReadAndUploadThroughSer2netInBothModesAreTheDirectLines) {
   const std::string state = dir.File("state.txt");
@@ -79,6 +79,14 @@ TEST_F(NetworkTest, ReadAndUploadThroughSer2netInBothModesAreTheDirectLines) {
       EXPECT_NE(ReadFile(dir.File("sim.err")).find("line set to 4800 bit/s"), std::string::npos)
           << ReadFile(dir.File("sim.err"));
     }
+
+    // The PBX's whole listing comes through as over the cable.
+    ASSERT_EQ(Kxta({"dump", "--port", sim.Path(), "-o", dir.File("direct.txt")}).Status, 0);
+    ASSERT_EQ(Kxta({"dump", "--port", url, "-o", dir.File("net.txt")}).Status, 0);
+    // The session enters dump mode on ";P": whether the prompt's ">" comes before the listing
+    // is the line's timing, not the network's.
+    auto listing = [](std::string T) { return T.rfind('>', 0) == 0 ? T.substr(1) : T; };
+    EXPECT_EQ(listing(ReadFile(dir.File("net.txt"))), listing(ReadFile(dir.File("direct.txt"))));
 
     const std::string name = rfc2217 ? "Night Desk" : "Reception ";
     MakeEdited(dir.File("direct.ta"), dir.File("edited.ta"), name);
