@@ -370,9 +370,15 @@ class TNetCommDevice final : public TCommDevice {
     SendAll(TTelnetStream::ComPort(kCpSetControl, std::string(1, char(Code))), kConnectMs);
   }
 
-  // The Telnet answers go out from inside a receive: a short, non-failing send.
-  void SendLocked(const std::string& Bytes) {
+  // The Telnet answers go out from inside a receive: a short send whose failure shows at the
+  // next receive.
+  void SendLocked(const std::string& Bytes) { SendRaw(Bytes, kConnectMs); }
+
+  // Everything of Bytes within TimeoutMs, one message at a time on the socket: 0, -1 when
+  // time ran out, else the error that ended the connection.
+  int SendRaw(const std::string& Bytes, int TimeoutMs) {
     std::lock_guard<std::mutex> s(fSendLock);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
     size_t done = 0;
     while (done < Bytes.size()) {
       const ssize_t n = ::send(fFd, Bytes.data() + done, Bytes.size() - done, MSG_NOSIGNAL);
@@ -380,39 +386,20 @@ class TNetCommDevice final : public TCommDevice {
         done += static_cast<size_t>(n);
         continue;
       }
-      if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-        pollfd pf{fFd, POLLOUT, 0};
-        if (::poll(&pf, 1, kConnectMs) > 0) continue;
-      }
-      return;  // the loss shows at the next receive
+      if (n < 0 && errno != EAGAIN && errno != EINTR) return errno;
+      const int left = MsLeft(deadline);
+      if (left == 0) return -1;
+      pollfd pf{fFd, POLLOUT, 0};
+      ::poll(&pf, 1, left);
     }
+    return 0;
   }
 
   // False when not all went out within TimeoutMs; raises when the connection is gone.
   bool SendAll(const std::string& Bytes, int TimeoutMs) {
     if (fFd < 0) throw ECommError(kErrNotOpen, -1);
-    int error = 0;
-    {
-      std::lock_guard<std::mutex> s(fSendLock);
-      const auto deadline =
-          std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-      size_t done = 0;
-      while (done < Bytes.size()) {
-        const ssize_t n = ::send(fFd, Bytes.data() + done, Bytes.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-          done += static_cast<size_t>(n);
-          continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR) {
-          error = errno;
-          break;
-        }
-        const int left = MsLeft(deadline);
-        if (left == 0) return false;
-        pollfd pf{fFd, POLLOUT, 0};
-        ::poll(&pf, 1, left);
-      }
-    }
+    const int error = SendRaw(Bytes, TimeoutMs);
+    if (error == -1) return false;
     if (error == 0) return true;
     // fLock is never taken while fSendLock is held (a receive sends its answers the other way).
     {
