@@ -613,9 +613,10 @@ class SysDialogsTest : public QObject {
         }
       for (QTableWidget* t : d->findChildren<QTableWidget*>()) {
         const QString name = d->objectName() + " " + t->objectName();
-        for (QWidget* w = t; w && w != d; w = w->parentWidget())
-          if (auto* pages = qobject_cast<QTabWidget*>(w->parentWidget() ? w->parentWidget()->parentWidget() : nullptr))
-            if (pages->indexOf(w) >= 0) pages->setCurrentWidget(w);
+        // The page that holds the table is shown first.
+        for (QTabWidget* pages : d->findChildren<QTabWidget*>())
+          for (int i = 0; i < pages->count(); ++i)
+            if (pages->widget(i)->isAncestorOf(t)) pages->setCurrentIndex(i);
         QApplication::processEvents();
         QVERIFY2(t->isVisible() && !t->horizontalHeader()->isHidden(), qPrintable(name));
         for (int c = 0; c < t->columnCount(); ++c) {
@@ -627,7 +628,8 @@ class SysDialogsTest : public QObject {
           if (t->rowViewportPosition(r) >= 0 &&
               t->rowViewportPosition(r) + t->rowHeight(r) <= t->viewport()->height())
             ++shown;
-        QVERIFY2(shown >= std::min(t->rowCount(), 12), qPrintable(name + QString(" shows %1").arg(shown)));
+        QVERIFY2(shown >= std::min(t->rowCount(), 12),
+                 qPrintable(name + QString(" shows %1 rows").arg(shown)));
       }
     };
     for (const std::function<void()>& open : std::vector<std::function<void()>>{
