@@ -3,12 +3,16 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QMessageBox>
 #include <QEvent>
 #include <QIcon>
 #include <QPixmap>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -147,6 +151,31 @@ class TReadSteps : public QObject {
   int fDone = 0, fFailed = 0;
 };
 
+// Gives a dialog, as it is first shown, the width its window manager's title bar needs for its
+// title and the program's name after it, besides the icon and the buttons of the bar, so that
+// the title is not cut ("Time and D... Configurator"); never wider than most of its screen.
+class TTitleRoom : public QObject {
+ public:
+  bool eventFilter(QObject* Object, QEvent* Event) override {
+    if (Event->type() != QEvent::Show) return false;
+    auto* dlg = qobject_cast<QDialog*>(Object);
+    if (!dlg || qobject_cast<QMessageBox*>(Object) || dlg->property("kxtaTitleRoom").isValid())
+      return false;
+    dlg->setProperty("kxtaTitleRoom", true);
+    QFont bold = dlg->font();
+    bold.setBold(true);
+    const QString title = dlg->windowTitle() + QString(" ") + QChar(0x2014) + QString(" ") +
+                          QApplication::applicationDisplayName();
+    constexpr int kBarExtras = 170;  // the icon, three buttons and the margins of a title bar
+    int wanted = QFontMetrics(bold).horizontalAdvance(title) + kBarExtras;
+    if (const QScreen* screen = dlg->screen())
+      wanted = std::min(wanted, screen->availableGeometry().width() * 4 / 5);
+    if (dlg->width() < wanted && dlg->maximumWidth() >= wanted)
+      dlg->resize(wanted, dlg->height());
+    return false;
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -205,6 +234,8 @@ int main(int argc, char** argv) {
   TQtFeedback& feedback = *feedbackOwner;
   SetFeedback(&feedback);
   InstallFKeyTracker();
+  TTitleRoom titleRoom;
+  app.installEventFilter(&titleRoom);
   // Nobody is there to close a run window that shows errors.
   if (quit) TReadAllDlg::SetStaysOpenOnErrors(false);
 

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,7 +121,11 @@ TARSDlg::TARSDlg(QWidget* Parent) : TProgDlg(Parent) {
   auto* tone = Combo("TonePatternCb", {"Disable", "Tone1", "Tone2", "Tone3"}, params);
   form->addRow("ARS Dial Tone Pattern Selection:", tone);
   auto* interdigit = Combo("InterDgtTimeCb", Numbers(1, 20), params);
-  form->addRow("ARS Interdigit Time:", interdigit);
+  auto* seconds = new QHBoxLayout;
+  seconds->addWidget(interdigit);
+  seconds->addWidget(new QLabel("sec", params));
+  seconds->addStretch();
+  form->addRow(Label("ARS Interdigit Time:", interdigit, params), seconds);
   p->addStretch();
 
   // Routes: one set of controls under the four tabs.

@@ -190,7 +190,8 @@ void TCOprmDlg::BuildExtra(QWidget* Page) {
   g->addWidget(Label("Disconnect time:", fDisconTime, Page), 3, 1);
   g->addWidget(fDisconTime, 3, 2);
   fRingPattern = Combo("RingPatternCB", {"Single", "Double", "Triple"}, Page);
-  g->addWidget(fRingPattern, 4, 1, 1, 2);
+  g->addWidget(Label("Ring pattern:", fRingPattern, Page), 4, 1);
+  g->addWidget(fRingPattern, 4, 2);
   fReverse = Check("ReverseCircuitCx", "Reverse (Polarity) Circuit Assignment", Page);
   g->addWidget(fReverse, 5, 1, 1, 2);
   fCID = Check("CIDcx", "Caller ID:", Page);

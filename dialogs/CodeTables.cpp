@@ -10,22 +10,25 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "FormParts.h"
 #include "HelpContext.h"
 
 namespace {
 
 constexpr int kTollCodeLength = 11;
 constexpr int kTollRows = 20;
+// The rows a code table shows at least; one of more rows scrolls and grows with the dialog.
+constexpr int kShownCodeRows = 12;
 
 const TCodeListDlgSpec kCodeLists[] = {
     {"TAccountDlg", "Account codes", 380, grAccountCodes, idList310S, 24, true,
-     {"0123456789", 4}},
+     {"0123456789", 4}, "Account code"},
     {"TAutoPauseDlg", "Auto Pause Insertion Codes", 480, grAutoPause, idList311S, 40, true,
-     {"0123456789#*", 7}},
+     {"0123456789#*", 7}, "Code"},
     {"TCarrierExceptDlg", "Carrier Excepted codes", 490, grCarrierExcepted, idList300S, 20,
-     true, {"0123456789#*x", 10}},
+     true, {"0123456789#*x", 10}, "Carrier code"},
     {"TEmergencyDlg", "Emergency dial", 450, grEmergencyDial, idList309S, 5, false,
-     {"0123456789", 11}},
+     {"0123456789", 11}, "Emergency number"},
 };
 
 const TCodeRule kTollRule{"0123456789#*x", kTollCodeLength};
@@ -64,14 +67,15 @@ TCodeListDlg::TCodeListDlg(QWidget* Parent, const TCodeListDlgSpec& Spec)
   setWindowTitle(Spec.Caption);
   auto* top = new QVBoxLayout(this);
   fGrid = NewGrid("StringGrid1", Spec.Rows, 2, this);
-  fGrid->horizontalHeader()->hide();
+  fGrid->setHorizontalHeaderLabels({" #", Spec.Heading});
+  fGrid->horizontalHeader()->setStretchLastSection(true);
   fGrid->setColumnWidth(0, 34);
-  fGrid->setColumnWidth(1, 110);
+  fGrid->setColumnWidth(1, 120);
   fGrid->setItemDelegateForColumn(1, new TCodeCellDelegate(Spec.Rule, fGrid));
   for (int r = 0; r < Spec.Rows; ++r)
     fGrid->item(r, 0)->setText(Spec.TwoDigitLabels ? QString::asprintf(" %.2d", r + 1)
                                                    : QString::asprintf(" %d", r + 1));
-  fGrid->setMinimumWidth(34 + 110 + 2 * fGrid->frameWidth() + 20);
+  ShowRows(fGrid, std::min(Spec.Rows, kShownCodeRows));
   top->addWidget(fGrid);
   AddOkCancelHelp(this, top, Spec.Help);
   SetGroup(Spec.Group);
@@ -135,7 +139,8 @@ TTRSDlg::TTRSDlg(QWidget* Parent) : TProgDlg(Parent) {
       g->setItemDelegateForColumn(c, new TCodeCellDelegate(kTollRule, g));
     }
     for (int r = 0; r < kTollRows; ++r) g->item(r, 0)->setText(QString(" %1").arg(r + 1));
-    g->setMinimumWidth(28 + 4 * 90 + 2 * g->frameWidth() + 20);
+    g->horizontalHeader()->setStretchLastSection(true);
+    ShowRows(g, kShownCodeRows);
     l->addWidget(g);
     pages->addTab(page, Page);
     return g;

@@ -25,6 +25,7 @@ struct TCodeListDlgSpec {
   int Rows;
   bool TwoDigitLabels;  // " 01" rather than " 1"
   TCodeRule Rule;
+  const char* Heading;  // the heading of the codes' column
 };
 const TCodeListDlgSpec& CodeListSpec(TGroupId Group);
 

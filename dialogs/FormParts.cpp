@@ -3,9 +3,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLabel>
+#include <QScrollBar>
+#include <QTableWidget>
 
 QComboBox* Combo(const char* Name, const QStringList& Entries, QWidget* Parent) {
   auto* cb = new QComboBox(Parent);
@@ -50,4 +53,17 @@ void TTimeField::keyPressEvent(QKeyEvent* Event) {
     setSelectedSection(sectionAt(0));
   }
   QTimeEdit::keyPressEvent(Event);
+}
+
+void ShowRows(QTableWidget* Table, int Rows) {
+  const QHeaderView* top = Table->horizontalHeader();
+  const QHeaderView* side = Table->verticalHeader();
+  const int frame = 2 * Table->frameWidth();
+  const int header = top->isHidden() ? 0 : top->sizeHint().height();
+  Table->setMinimumHeight(frame + header + Rows * side->defaultSectionSize());
+  int width = frame + (side->isHidden() ? 0 : side->sizeHint().width());
+  for (int c = 0; c < Table->columnCount(); ++c) width += Table->columnWidth(c);
+  // Room for the scroll bar of a table with more rows than it shows.
+  if (Table->rowCount() > Rows) width += Table->verticalScrollBar()->sizeHint().width();
+  Table->setMinimumWidth(width);
 }

@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QFormLayout;
 class QLabel;
+class QTableWidget;
 class QWidget;
 
 QComboBox* Combo(const char* Name, const QStringList& Entries, QWidget* Parent);
@@ -19,6 +20,9 @@ QComboBox* Combo(QFormLayout* Form, const char* Name, const char* Label,
                  const QStringList& Entries, QLabel** LabelOut = nullptr);
 QCheckBox* Check(const char* Name, const char* Caption, QWidget* Parent);
 QLabel* Label(const QString& Caption, QWidget* Buddy, QWidget* Parent);
+// Gives a table at least the height of its column header and Rows rows and the width of its
+// columns; a table of more rows scrolls and grows with its dialog.
+void ShowRows(QTableWidget* Table, int Rows);
 
 // The time field of every dialog. A QTimeEdit whose text is selected beyond one section (Ctrl+A,
 // a drag) refuses a typed digit, since the text it would leave ("0") fits no time, and keeps

@@ -84,12 +84,16 @@ TSystemParamDlg::TSystemParamDlg(QWidget* Parent) : TProgDlg(Parent) {
   pages->setObjectName("PageControl1");
   top->addWidget(pages);
   QWidget* p[4];
-  QFormLayout* form[4];
+  QFormLayout* form[3];
+  // The pages keep their numbers as captions; the tab's tip says what each holds.
+  const char* const names[4] = {"General", "Calls", "Features", "DTMF and numbers"};
   for (int i = 0; i < 4; ++i) {
     p[i] = new QWidget;
     p[i]->setObjectName(QString("Page%1").arg(i + 1));
-    form[i] = new QFormLayout(p[i]);
+    if (i < 3) form[i] = new QFormLayout(p[i]);
     pages->addTab(p[i], QString::number(i + 1));
+    pages->setTabToolTip(i, names[i]);
+    pages->setTabWhatsThis(i, names[i]);
   }
   using C = TItemConv;
   TBindingTable& t = Bindings();
@@ -178,7 +182,9 @@ TSystemParamDlg::TSystemParamDlg(QWidget* Parent) : TProgDlg(Parent) {
   for (int i = 1; i <= 6; ++i) receivers << QString("DTMF receiver %1").arg(i);
   for (int i = 1; i <= 8; ++i) groups << QString("Extension grp %1").arg(i);
   fDTMF = CheckList("DTMFcxl", receivers, p[3]);
-  form[3]->addRow("DTMF Receiver Check:", fDTMF);
+  auto* lists = new QVBoxLayout;
+  lists->addWidget(Label("DTMF Receiver Check:", fDTMF, p[3]));
+  lists->addWidget(fDTMF);
   t.AddCustom(
       fDTMF, "107S",
       [this](const TCmdData& B) {
@@ -196,7 +202,11 @@ TSystemParamDlg::TSystemParamDlg(QWidget* Parent) : TProgDlg(Parent) {
         B.SetItemStr(1, flags);
       });
   fPickup = CheckList("CallPickupCxl", groups, p[3]);
-  form[3]->addRow("Call pickup by just going off-hook:", fPickup);
+  lists->addWidget(Label("Call pickup by just going off-hook:", fPickup, p[3]));
+  lists->addWidget(fPickup);
+  lists->addStretch();
+  for (QListWidget* l : {fDTMF, fPickup})
+    l->setFixedHeight(l->count() * l->sizeHintForRow(0) + 2 * l->frameWidth());
   t.AddCustom(
       fPickup, "127S",
       [this](const TCmdData& B) {
@@ -216,7 +226,10 @@ TSystemParamDlg::TSystemParamDlg(QWidget* Parent) : TProgDlg(Parent) {
   fFeatureNumbers = new QTableWidget(kFeatureRows, 2, p[3]);
   fFeatureNumbers->setObjectName("NumPlanGrid");
   fFeatureNumbers->setItemDelegateForColumn(1, new TFeatureNumberDelegate(fFeatureNumbers));
-  fFeatureNumbers->horizontalHeader()->hide();
+  fFeatureNumbers->setHorizontalHeaderLabels({" #", "Feature number"});
+  fFeatureNumbers->horizontalHeader()->setStretchLastSection(true);
+  fFeatureNumbers->setColumnWidth(0, 34);
+  fFeatureNumbers->setColumnWidth(1, 110);
   fFeatureNumbers->verticalHeader()->hide();
   for (int r = 0; r < kFeatureRows; ++r) {
     auto* label = new QTableWidgetItem(QString(" %1").arg(50 + r));
@@ -224,7 +237,13 @@ TSystemParamDlg::TSystemParamDlg(QWidget* Parent) : TProgDlg(Parent) {
     fFeatureNumbers->setItem(r, 0, label);
     fFeatureNumbers->setItem(r, 1, new QTableWidgetItem);
   }
-  form[3]->addRow("Second Feature Numbering Plan:", fFeatureNumbers);
+  ShowRows(fFeatureNumbers, kFeatureRows);
+  auto* numbers = new QVBoxLayout;
+  numbers->addWidget(Label("Second Feature Numbering Plan:", fFeatureNumbers, p[3]));
+  numbers->addWidget(fFeatureNumbers);
+  auto* page4 = new QHBoxLayout(p[3]);
+  page4->addLayout(lists);
+  page4->addLayout(numbers, 1);
 
   AddOkCancelHelp(this, top, kHelpSystemParams, [this] { TryAccept(); });
   connect(fPlan, &QComboBox::currentIndexChanged, this, [this](int Entry) {

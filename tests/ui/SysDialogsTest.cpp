@@ -11,6 +11,8 @@
 #include "DgtEdit.h"
 #include <QPushButton>
 #include <QTabBar>
+#include <QHeaderView>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
@@ -593,6 +595,54 @@ class SysDialogsTest : public QObject {
     });
     QCOMPARE(env.Writes(), (std::vector<std::string>{"309S1/91101234567/"}));
     QCOMPARE(CodeListSpec(grAccountCodes).Rule.MaxLength, 4);
+  }
+
+  // Pages and tables say what they hold: a page named by a bare number says in words what it
+  // holds, every column of a table has a heading, and a table shows at least twelve rows (all of a shorter one) without
+  // scrolling. Catches a page named "1", a hidden or missing heading, a table left at its
+  // default size with a few rows showing.
+  void PagesAndTablesSayWhatTheyHold() {
+    TEnv env;
+    SysData().OnLine = false;
+    const auto check = [](QDialog* d) {
+      for (QTabWidget* pages : d->findChildren<QTabWidget*>())
+        for (int i = 0; i < pages->count(); ++i) {
+          // A page named by its number alone says in its tip what it holds.
+          bool number = false;
+          pages->tabText(i).remove('&').trimmed().toInt(&number);
+          bool tipNumber = false;
+          pages->tabToolTip(i).trimmed().toInt(&tipNumber);
+          QVERIFY2(!number || (!pages->tabToolTip(i).isEmpty() && !tipNumber),
+                   qPrintable(d->objectName() + " page " + pages->tabText(i)));
+        }
+      for (QTableWidget* t : d->findChildren<QTableWidget*>()) {
+        const QString name = d->objectName() + " " + t->objectName();
+        // The page that holds the table is shown first.
+        for (QTabWidget* pages : d->findChildren<QTabWidget*>())
+          for (int i = 0; i < pages->count(); ++i)
+            if (pages->widget(i)->isAncestorOf(t)) pages->setCurrentIndex(i);
+        QApplication::processEvents();
+        QVERIFY2(t->isVisible() && !t->horizontalHeader()->isHidden(), qPrintable(name));
+        for (int c = 0; c < t->columnCount(); ++c) {
+          const QTableWidgetItem* h = t->horizontalHeaderItem(c);
+          QVERIFY2(h && !h->text().trimmed().isEmpty(), qPrintable(name));
+        }
+        int shown = 0;
+        for (int r = 0; r < t->rowCount(); ++r)
+          if (t->rowViewportPosition(r) >= 0 &&
+              t->rowViewportPosition(r) + t->rowHeight(r) <= t->viewport()->height())
+            ++shown;
+        QVERIFY2(shown >= std::min(t->rowCount(), 12),
+                 qPrintable(name + QString(" shows %1 rows").arg(shown)));
+      }
+    };
+    for (const std::function<void()>& open : std::vector<std::function<void()>>{
+             [] { EditSystemParams(nullptr, false); }, [] { EditAccountCodes(nullptr, false); },
+             [] { EditAutoPauseCodes(nullptr, false); },
+             [] { EditCarrierExceptedCodes(nullptr, false); },
+             [] { EditEmergencyCodes(nullptr, false); },
+             [] { EditTollRestriction(nullptr, false); }})
+      Run(open, check);
   }
 
   // Hunting type by the group digits (group 5 is the sixth character), the two-digit SMDR
