@@ -7,6 +7,7 @@
 #include "Feedback.h"
 #include "Paths.h"
 #include "Profile.h"
+#include "Text.h"
 
 namespace {
 
@@ -73,9 +74,7 @@ void LoadComSettings(TComSettings& C, const std::string& File) {
 
 std::string TComSettings::PortName() const {
   if (!UseNetwork || NetHost.empty() || NetPort == 0) return Format("COM%d", ComNumber());
-  const bool v6 = NetHost.find(':') != std::string::npos;
-  return std::string(NetRfc2217 ? "rfc2217://" : "tcp://") +
-         (v6 ? "[" + NetHost + "]" : NetHost) + ":" + std::to_string(NetPort);
+  return NetworkPortText(NetRfc2217, NetHost, std::to_string(NetPort));
 }
 
 // Each save reaches the file as one replacement: interrupted, it leaves the old settings whole.

@@ -133,6 +133,12 @@ size_t FirstUnprintable(std::string_view Text) {
   return std::string::npos;
 }
 
+std::string NetworkPortText(bool Telnet, const std::string& Host, const std::string& Port) {
+  const bool v6 = Host.find(':') != std::string::npos;
+  return std::string(Telnet ? "rfc2217://" : "tcp://") + (v6 ? "[" + Host + "]" : Host) + ":" +
+         Port;
+}
+
 std::string EscapeUnprintable(std::string_view Text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;

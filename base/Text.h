@@ -37,6 +37,9 @@ size_t FirstUnprintable(std::string_view Text);
 // Text with every byte that is no printable ASCII written as <XX> (its hex value), so that a
 // file's or a PBX's bytes shown to the user cannot act on a terminal or hide in a message.
 std::string EscapeUnprintable(std::string_view Text);
+// A serial server's address as a port name: rfc2217://HOST:PORT (Telnet) or tcp://HOST:PORT,
+// an IPv6 address in brackets.
+std::string NetworkPortText(bool Telnet, const std::string& Host, const std::string& Port);
 
 // Splits at carriage return, line feed or both (CRLF counts as one line end).
 TStringList SplitLines(std::string_view Text);

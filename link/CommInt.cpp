@@ -93,10 +93,6 @@ std::unique_ptr<TCommDevice> TCustomComm::OpenDevice() {
 void TCustomComm::Open() {
   CheckClosed();
   Reap();
-  {
-    std::lock_guard<std::mutex> l(fLossLock);
-    fLossReason.clear();
-  }
   std::unique_ptr<TCommDevice> d = OpenDevice();
   if (!fTraceFile.empty()) d = MakeTraceDevice(std::move(d), fTraceFile, fTraceMask);
   fDevice = std::move(d);
@@ -148,9 +144,9 @@ void TCustomComm::SetRTS(bool On) {
   fDevice->SetRts(On);
 }
 
-std::string TCustomComm::LossReason() const {
-  std::lock_guard<std::mutex> l(fLossLock);
-  return fLossReason;
+std::string TCustomComm::LossReason() {
+  std::lock_guard<std::mutex> g(fIoLock);
+  return fDevice ? fDevice->LossReason() : std::string();
 }
 
 bool TCustomComm::ModemStatus(int Line) {
@@ -212,11 +208,6 @@ void TCustomComm::DispatchEvents(TCommEventTypes Events) {
   {
     std::lock_guard<std::mutex> g(fIoLock);
     if (fDevice) errors = fDevice->ClearErrors(waiting);
-    if (fDevice && Events.Has(evDsr)) {
-      std::string why = fDevice->LossReason();
-      std::lock_guard<std::mutex> l(fLossLock);
-      if (!why.empty()) fLossReason = std::move(why);
-    }
   }
   if (Events.Has(evBreak) && OnBreak) OnBreak(*this);
   if (Events.Has(evCts) && OnCts) OnCts(*this);

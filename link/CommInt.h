@@ -178,9 +178,9 @@ class TCustomComm {
   void SetRTS(bool On);
   // 1 = CTS, 2 = DSR, 3 = RING, 4 = carrier detect.
   bool ModemStatus(int Line);
-  // Why the line went down, where the device could say more than that DSR dropped (the
-  // network's words); empty otherwise. Kept from the DSR event until the next Open.
-  std::string LossReason() const;
+  // Why the line went down, where the device can say more than that DSR dropped (the
+  // network's words); empty otherwise, and once the port is closed.
+  std::string LossReason();
 
   const std::string& DeviceName() const { return fDeviceName; }
   void SetDeviceName(const std::string& Name);
@@ -236,8 +236,6 @@ class TCustomComm {
 
   std::unique_ptr<TCommDevice> fDevice;
   std::atomic<bool> fOpen{false};
-  mutable std::mutex fLossLock;
-  std::string fLossReason;
   TLineSettings fLine;
   std::string fDeviceName = "Com2";
   std::mutex fIoLock;

@@ -59,6 +59,7 @@ class TNetCommDevice final : public TCommDevice {
   void Open() override {
     Close();
     fHungUp = false;
+    fHangUpReported = false;
     fLoss.clear();
     fTelnet = TTelnetStream();
     fAhead.clear();
@@ -162,13 +163,13 @@ class TNetCommDevice final : public TCommDevice {
   void Configure(const TLineSettings& L) override {
     // A raw port's line is set in the server's own configuration.
     if (!fAddr.Telnet) return;
-    static const uint8_t kParity[] = {1, 2, 3, 4, 5};  // none, odd, even, mark, space
-    static const uint8_t kStop[] = {1, 3, 2};           // 1, 1.5, 2
+    // The codes count from 1: parity none, odd, even, mark, space; stop bits 1, 2, 1.5.
+    static const uint8_t kStop[] = {1, 3, 2};  // for 1, 1.5, 2
     const uint8_t flow = L.FlowControl == fcCTS ? 3 : L.FlowControl == fcSoftware ? 2 : 1;
     const std::string m =
         TTelnetStream::ComPort(kCpSetBaudRate, Be32(BaudRateValue(L.BaudRate))) +
         TTelnetStream::ComPort(kCpSetDataSize, std::string(1, char(4 + int(L.Databits)))) +
-        TTelnetStream::ComPort(kCpSetParity, std::string(1, char(kParity[L.Parity]))) +
+        TTelnetStream::ComPort(kCpSetParity, std::string(1, char(1 + int(L.Parity)))) +
         TTelnetStream::ComPort(kCpSetStopSize, std::string(1, char(kStop[L.Stopbits]))) +
         TTelnetStream::ComPort(kCpSetControl, std::string(1, char(flow)));
     SendAll(m, kConnectMs);
@@ -427,11 +428,7 @@ class TNetCommDevice final : public TCommDevice {
 
 }  // namespace
 
-std::string TNetAddress::Text() const {
-  const bool v6 = Host.find(':') != std::string::npos;
-  return std::string(Telnet ? "rfc2217://" : "tcp://") + (v6 ? "[" + Host + "]" : Host) + ":" +
-         Port;
-}
+std::string TNetAddress::Text() const { return NetworkPortText(Telnet, Host, Port); }
 
 bool IsNetworkPort(const std::string& Name) {
   const std::string l = Lower(Name.substr(0, 10));

@@ -118,40 +118,42 @@ void TTelnetStream::Feed(const char* Bytes, size_t Count, std::string& Data) {
   }
 }
 
+// The server asks one side (DO: this one, WILL: its own) to turn Option on; Allowed says
+// whether this side agrees. A request this side made itself is an answer and is not answered.
+void TTelnetStream::TurnOn(uint8_t& State, bool Allowed, uint8_t Agree, uint8_t Refuse,
+                           uint8_t Option) {
+  if (!Allowed) {
+    fAnswers += Cmd(Refuse, Option);
+  } else if (!(State & kOn)) {
+    if (!(State & kAsked)) fAnswers += Cmd(Agree, Option);
+    State = kOn;
+  }
+  State &= ~kAsked;
+}
+
+void TTelnetStream::TurnOff(uint8_t& State, uint8_t Confirm, uint8_t Option) {
+  if (State & kOn) fAnswers += Cmd(Confirm, Option);
+  State = 0;
+}
+
 void TTelnetStream::Command(uint8_t Verb, uint8_t Option) {
-  uint8_t& us = fUs[Option];
-  uint8_t& him = fHim[Option];
   switch (Verb) {
     case kDO:
-      if (!WeDo(Option)) {
-        fAnswers += Cmd(kWONT, Option);
-      } else if (!(us & kOn)) {
-        if (!(us & kAsked)) fAnswers += Cmd(kWILL, Option);
-        us = kOn;
-      }
-      us &= ~kAsked;
-      if (Option == kOptComPort && (us & kOn)) fComPortAgreed = true;
+      TurnOn(fUs[Option], WeDo(Option), kWILL, kWONT, Option);
+      if (Option == kOptComPort && (fUs[Option] & kOn)) fComPortAgreed = true;
       break;
     case kDONT:
-      if (us & kOn) fAnswers += Cmd(kWONT, Option);
-      us = 0;
+      TurnOff(fUs[Option], kWONT, Option);
       if (Option == kOptComPort) {
         fComPortAgreed = false;
         fComPortRefused = true;
       }
       break;
     case kWILL:
-      if (!HeMay(Option)) {
-        fAnswers += Cmd(kDONT, Option);
-      } else if (!(him & kOn)) {
-        if (!(him & kAsked)) fAnswers += Cmd(kDO, Option);
-        him = kOn;
-      }
-      him &= ~kAsked;
+      TurnOn(fHim[Option], HeMay(Option), kDO, kDONT, Option);
       break;
     case kWONT:
-      if (him & kOn) fAnswers += Cmd(kDONT, Option);
-      him = 0;
+      TurnOff(fHim[Option], kDONT, Option);
       break;
   }
 }

@@ -76,6 +76,8 @@ class TTelnetStream {
  private:
   enum TState { kData, kIac, kOption, kSub, kSubIac };
   void Command(uint8_t Verb, uint8_t Option);
+  void TurnOn(uint8_t& State, bool Allowed, uint8_t Agree, uint8_t Refuse, uint8_t Option);
+  void TurnOff(uint8_t& State, uint8_t Confirm, uint8_t Option);
   void SubNegotiation();
   void Note(std::string Text);
 
