@@ -116,19 +116,6 @@ void SetDigits(TCmdData& Line, const TIntegerList& Jacks, int State) {
   for (int j : Jacks.Values()) TExtensionArray::SetJackDigit(Line, j, State);
 }
 
-// After a record took the combined record's known members and was renumbered: whatever came
-// out as it was keeps its changed flag and read time.
-void KeepUnchanged(TExtensionData& Rec, const TExtensionData& Before) {
-  for (int i = 0; i < TExtensionData::kBlockCount; ++i)
-    KeepUnchangedFlags(Rec.Block(i), Before.Block(i));
-  const std::pair<TCmdList*, const TCmdList*> lists[] = {{&Rec.BC, &Before.BC},
-                                                         {&Rec.BF, &Before.BF}};
-  for (const auto& [now, was] : lists) {
-    const int n = std::min(now->Count(), was->Count());
-    for (int i = 0; i < n; ++i) KeepUnchangedFlags(now->Items(i), was->Items(i));
-  }
-}
-
 // A range list as a technician writes it: "105-104" means 104 and 105 (the label's own
 // example), and line breaks separate pieces like commas.
 std::string OrderedRanges(const QString& Text) {
@@ -152,6 +139,17 @@ QString NumberOrMark(const TExtensionArray& Table, int Jack) {
 }
 
 }  // namespace
+
+TExtensionArray& TExtensionTraits::Of(TSysData& Store) {
+  return Store.Extensions;
+}
+
+void TExtensionTraits::KeepUnchanged(TExtensionData& R, const TExtensionData& Before) {
+  for (int i = 0; i < TExtensionData::kBlockCount; ++i)
+    KeepUnchangedFlags(R.Block(i), Before.Block(i));
+  KeepUnchangedLines(R.BC, Before.BC);
+  KeepUnchangedLines(R.BF, Before.BF);
+}
 
 // ---- incoming ringing digits -------------------------------------------------------------
 
@@ -292,7 +290,7 @@ void CopyButtonLists(TExtensionArray& Table, int Src, int Dest, bool CO, bool PF
   if (CO) dst.BC.Assign(src.BC);
   if (PF) dst.BF.Assign(src.BF);
   dst.SetJack(Dest);
-  KeepUnchanged(dst, before);
+  TExtensionTraits::KeepUnchanged(dst, before);
   // Lines the destination did not have before are new to the PBX.
   if (CO)
     for (int i = before.BC.Count(); i < dst.BC.Count(); ++i) dst.BC.Items(i).Changed = true;
@@ -389,16 +387,10 @@ void TCopyBtnDlg::accept() {
 
 // ---- the dialog ------------------------------------------------------------------------
 
-TEXTprmDlg::TEXTprmDlg(QWidget* Parent, const TIntegerList& Jacks) : TProgDlg(Parent) {
+TEXTprmDlg::TEXTprmDlg(QWidget* Parent, const TIntegerList& Jacks)
+    : TTableDlg(Parent, Jacks) {
   setObjectName("EXTprmDlg");
   setWindowTitle("Extension parameters");
-  // Numbers outside 1..24 cannot be edited; an empty selection edits jack 1.
-  TIntegerList sorted;
-  sorted.Assign(Jacks);
-  sorted.Sort();
-  for (int j : sorted.Values())
-    if (j >= 1 && j <= kJacks && fJacks.IndexOf(j) < 0) fJacks.Add(j);
-  if (fJacks.Count() == 0) fJacks.Add(1);
 
   auto* top = new QVBoxLayout(this);
   fPages = new QTabWidget(this);
@@ -422,7 +414,7 @@ TEXTprmDlg::TEXTprmDlg(QWidget* Parent, const TIntegerList& Jacks) : TProgDlg(Pa
   fPFButtons = new TButtonPage(TButtonKind::PF, "BtnGrid2", 12, 2, fPFPage);
   fMsgButton = new TButtonPage(TButtonKind::Message, "BtnGrid3", 1, 1, fMsgPage);
   for (TButtonPage* b : {fCOButtons, fPFButtons, fMsgButton}) {
-    b->SetNumbers(&fWork.Cmd009);
+    b->SetNumbers(&Work().Cmd009);
     b->parentWidget()->layout()->addWidget(b);
     static_cast<QVBoxLayout*>(b->parentWidget()->layout())->addStretch();
     connect(b, &TButtonPage::Changed, this, [this, b] {
@@ -440,9 +432,7 @@ TEXTprmDlg::TEXTprmDlg(QWidget* Parent, const TIntegerList& Jacks) : TProgDlg(Pa
   BuildExtra(extra);
   BuildLines(lines);
 
-  AddPrevNextOkCancelHelp(this, top, kHelpExtensions, "Ext", fPrev, fNext);
-  connect(fPrev, &QPushButton::clicked, this, [this] { Navigate(fPrevTarget); });
-  connect(fNext, &QPushButton::clicked, this, [this] { Navigate(fNextTarget); });
+  AddButtons(top, kHelpExtensions);
 
   SetPages(fPages);
   DeclareBindings();
@@ -632,84 +622,61 @@ void TEXTprmDlg::DeclareBindings() {
 }
 
 QString TEXTprmDlg::NumberText(int Jack) const {
-  return QString::fromStdString(TrimBlanks(fWork.Cmd009.NumberOfJack(Jack)));
+  return QString::fromStdString(TrimBlanks(WorkingCopy().Cmd009.NumberOfJack(Jack)));
 }
 
-void TEXTprmDlg::RefreshFrame() {
-  // The caption names the extension numbers when program 009 gives them all; otherwise "?",
-  // the mark of a number not known, rather than the numbers of the jacks shown before.
+QString TEXTprmDlg::Caption() const {
+  // Without every number: "?", the mark of a number not known, rather than the numbers of the
+  // jacks shown before.
   TIntegerList numbers;
   bool known = true;
-  for (int j : fJacks.Values()) {
+  for (int j : Selected().Values()) {
     const QString n = NumberText(j);
     if (n.isEmpty()) known = false;
     numbers.Add(n.toInt());
   }
-  setWindowTitle("Extension " +
-                 (known ? QString::fromStdString(FormatRanges(numbers)) : QString("?")));
-  const int low = fJacks.First(), high = fJacks.Last();
-  fPrevTarget = low > 1 ? low - 1 : 0;
-  fNextTarget = high < kJacks ? high + 1 : 0;
-  auto caption = [this](int Jack) {
-    const QString n = NumberText(Jack);
-    return "Ext " + (n.isEmpty() ? QString("?") : n);
-  };
-  fPrev->setEnabled(fPrevTarget != 0);
-  SetStepCaption(fPrev, fPrevTarget ? caption(fPrevTarget) : QString("Prev Ext"));
-  fNext->setEnabled(fNextTarget != 0);
-  SetStepCaption(fNext, fNextTarget ? caption(fNextTarget) : QString("Next Ext"));
-  const bool single = fJacks.Count() == 1;
+  return "Extension " + (known ? QString::fromStdString(FormatRanges(numbers)) : QString("?"));
+}
+
+QString TEXTprmDlg::StepCaption(int Jack) const {
+  const QString n = NumberText(Jack);
+  return "Ext " + (n.isEmpty() ? QString("?") : n);
+}
+
+void TEXTprmDlg::RefreshPage() {
+  const bool single = Selected().Count() == 1;
   fCopyCO->setVisible(single);
   fCopyPF->setVisible(single);
-  fNumberEditable = single && fWork.Cmd009.Count() >= TCmd009S::kPortCount;
+  fNumberEditable = single && Work().Cmd009.Count() >= TCmd009S::kPortCount;
   fExtNum->setEnabled(fNumberEditable);
   fExtNumLbl->setEnabled(fNumberEditable);
   fExtNum->clear();
-  if (single) fExtNum->addItem(NumberText(fJacks.First()));
+  if (single) fExtNum->addItem(NumberText(Selected().First()));
 }
 
-bool TEXTprmDlg::ReadJacks(const TIntegerList& Jacks, bool Force) {
-  TExtensionArray& store = Store().Extensions;
-  if (!Force && store.JacksHaveData(Jacks)) return false;
-  // The jacks lacking data (all with F); with none of them the table still reads the numbers
-  // and the shared lists it lacks.
-  TIntegerList read;
-  for (int j : Jacks.Values())
-    if (Force || !store.Jacks(j).HasActualData()) read.Add(j);
-  return Guarded([&] { return store.ReadJacks(read, true); });
+void TEXTprmDlg::TakeRead(int Jack) {
+  TTableDlg::TakeRead(Jack);
+  // The read also brings the numbers and shared lists the table lacked; the working copy
+  // takes them only where it lacks them too, so that no edit made here is lost.
+  const TExtensionArray& store = Store().Extensions;
+  TExtensionArray& work = Work();
+  if (!work.Cmd009.IsActual(1) && store.Cmd009.IsActual(1)) work.Cmd009.Assign(store.Cmd009);
+  for (int i = 0; i < TExtensionArray::kSharedListCount; ++i)
+    if (!work.SharedList(i).IsActual(1) && store.SharedList(i).IsActual(1))
+      work.SharedList(i).Assign(store.SharedList(i));
 }
 
-void TEXTprmDlg::PreRead(bool Force) {
-  ReadJacks(fJacks, Force);
+void TEXTprmDlg::MarkFurther(TExtensionData& Shown, const TExtensionData& Other) {
+  // The message button's parameter too: a store copies the whole block, so a DSS target or a
+  // number shown as the first jack's would silently replace another jack's own.
+  Shown.BlockOf("BM01").MarkDifferent(Other.BlockOf("BM01"), 2);
 }
 
-void TEXTprmDlg::Prepare() {
-  fWork.Assign(Store().Extensions);
-  RefreshFrame();
-}
-
-bool TEXTprmDlg::HasData() const {
-  return fWork.JacksHaveData(fJacks);
-}
-
-void TEXTprmDlg::LoadControls() {
-  // One record shows every selected jack; where their items differ it shows undefined.
-  const int first = fJacks.First();
-  TExtensionData shown(first, nullptr);
-  shown.Assign(fWork.Jacks(first));
-  for (int i = 1; i < fJacks.Count(); ++i) {
-    const TExtensionData& other = fWork.Jacks(fJacks[i]);
-    shown.MarkDifferences(other);
-    // The message button's parameter too: a store copies the whole block, so a DSS target or a
-    // number shown as the first jack's would silently replace another jack's own.
-    shown.BlockOf("BM01").MarkDifferent(other.BlockOf("BM01"), 2);
-  }
-  Bindings().Load([&](const std::string& Code) -> TCmdData& { return shown.BlockOf(Code); });
+void TEXTprmDlg::LoadMore(const TExtensionData& Shown) {
   LoadShared();
-
-  fScratchBC.Assign(shown.BC);
-  fScratchBF.Assign(shown.BF);
-  fScratchMsg.Assign(shown.BlockOf("BM01"));
+  fScratchBC.Assign(Shown.BC);
+  fScratchBF.Assign(Shown.BF);
+  fScratchMsg.Assign(Shown.BlockOf("BM01"));
   for (TCmdList* l : {&fScratchBC, &fScratchBF})
     for (int i = 0; i < l->Count(); ++i) l->Items(i).AllowUndefined = true;
   fScratchMsg.AllowUndefined = true;
@@ -724,26 +691,26 @@ void TEXTprmDlg::ReloadButtonPages() {
 
 void TEXTprmDlg::LoadShared() {
   for (int d = 0; d < 6; ++d) {
-    const TCmdList& list = fWork.SharedList(d);
+    const TCmdList& list = Work().SharedList(d);
     QListWidget* lw = fDoor[size_t(d)];
     // The lists are only meaningful with a line for each of the four door phones.
     const bool used = list.Count() == kDoors;
     lw->setEnabled(used);
     for (int k = 0; k < kDoors; ++k)
-      SetItemState(lw->item(k), used ? DigitState(list.Items(k), fJacks) : 0);
+      SetItemState(lw->item(k), used ? DigitState(list.Items(k), Selected()) : 0);
   }
   for (int p = 0; p < kPeriods; ++p) {
-    const TCmdList& out = fWork.SharedList(kOutList + p);
-    const TCmdList& ring = fWork.SharedList(kRingList + p);
-    const TCmdList& delay = fWork.SharedList(kDelayList + p);
+    const TCmdList& out = Work().SharedList(kOutList + p);
+    const TCmdList& ring = Work().SharedList(kRingList + p);
+    const TCmdList& delay = Work().SharedList(kDelayList + p);
     fOutLines[size_t(p)] = std::min(kCOs, out.Count());
     fInLines[size_t(p)] = std::min(kCOs, ring.Count());
     for (int c = 0; c < kCOs; ++c) {
-      fOut[size_t(p)][size_t(c)] = c < out.Count() ? DigitState(out.Items(c), fJacks) : 0;
+      fOut[size_t(p)][size_t(c)] = c < out.Count() ? DigitState(out.Items(c), Selected()) : 0;
       int choice = -1;
       bool first = true;
       if (c < ring.Count()) {
-        for (int j : fJacks.Values()) {
+        for (int j : Selected().Values()) {
           const int r = TExtensionArray::JackDigit(ring.Items(c), j);
           const int dl = c < delay.Count() ? TExtensionArray::JackDigit(delay.Items(c), j) : -1;
           const int ch = IncomingChoice(r, dl);
@@ -785,22 +752,22 @@ void TEXTprmDlg::TakeLines(int Period) {
 void TEXTprmDlg::StoreShared() {
   TakeLines(fShownPeriod);
   for (int d = 0; d < 6; ++d) {
-    TCmdList& list = fWork.SharedList(d);
+    TCmdList& list = Work().SharedList(d);
     if (list.Count() != kDoors) continue;
     for (int k = 0; k < kDoors; ++k)
-      SetDigits(list.Items(k), fJacks, ItemState(fDoor[size_t(d)]->item(k)));
+      SetDigits(list.Items(k), Selected(), ItemState(fDoor[size_t(d)]->item(k)));
   }
   for (int p = 0; p < kPeriods; ++p) {
-    TCmdList& out = fWork.SharedList(kOutList + p);
-    TCmdList& ring = fWork.SharedList(kRingList + p);
-    TCmdList& delay = fWork.SharedList(kDelayList + p);
+    TCmdList& out = Work().SharedList(kOutList + p);
+    TCmdList& ring = Work().SharedList(kRingList + p);
+    TCmdList& delay = Work().SharedList(kDelayList + p);
     for (int c = 0; c < fOutLines[size_t(p)] && c < out.Count(); ++c)
-      SetDigits(out.Items(c), fJacks, fOut[size_t(p)][size_t(c)]);
+      SetDigits(out.Items(c), Selected(), fOut[size_t(p)][size_t(c)]);
     for (int c = 0; c < fInLines[size_t(p)] && c < ring.Count(); ++c) {
       int r = -1, dl = -1;
       IncomingDigits(fIn[size_t(p)][size_t(c)], r, dl);
       if (r < 0) continue;  // no choice: each jack keeps its digits
-      for (int j : fJacks.Values()) {
+      for (int j : Selected().Values()) {
         TExtensionArray::SetJackDigit(ring.Items(c), j, r);
         if (c < delay.Count()) TExtensionArray::SetJackDigit(delay.Items(c), j, dl);
       }
@@ -808,59 +775,28 @@ void TEXTprmDlg::StoreShared() {
   }
 }
 
-void TEXTprmDlg::StoreButtonsInto(TExtensionData& Scratch) const {
+void TEXTprmDlg::StoreMore(TExtensionData& Scratch) {
+  // 389E is not edited here: it must not travel from the first jack to the others.
+  Scratch.BlockOf("389E").Undefined[0] = true;
   Scratch.BC.Assign(fScratchBC);
   Scratch.BF.Assign(fScratchBF);
   Scratch.BlockOf("BM01").Assign(fScratchMsg);
 }
 
-void TEXTprmDlg::StoreControls() {
-  // What the controls leave undefined stays each jack's own; every block the controls decide
-  // completely replaces that block of every selected jack.
-  const int first = fJacks.First();
-  TExtensionData scratch(first, nullptr);
-  scratch.Assign(fWork.Jacks(first));
-  scratch.SetMultiEdit(true);
-  Bindings().Store([&](const std::string& Code) -> TCmdData& { return scratch.BlockOf(Code); });
-  // 389E is not edited here: it must not travel from the first jack to the others.
-  scratch.BlockOf("389E").Undefined[0] = true;
-  StoreButtonsInto(scratch);
-  for (int j : fJacks.Values()) {
-    TExtensionData& jack = fWork.Jacks(j);
-    TExtensionData before(j, nullptr);
-    before.Assign(jack);
-    jack.AssignKnown(scratch);
-    jack.SetJack(j);
-    KeepUnchanged(jack, before);
-  }
-  if (fNumberEditable && fJacks.Count() == 1) {
+void TEXTprmDlg::StoreTable() {
+  const int first = Selected().First();
+  if (fNumberEditable && Selected().Count() == 1) {
     const std::string n = TrimBlanks(fExtNum->currentText().toStdString());
     int v = 0;
-    if (!n.empty() && TryStrToInt(n, v) && v >= 0 && first <= fWork.Cmd009.Count())
-      fWork.Cmd009.Items(first - 1).SetItemStr(1, n);
+    if (!n.empty() && TryStrToInt(n, v) && v >= 0 && first <= Work().Cmd009.Count())
+      Work().Cmd009.Items(first - 1).SetItemStr(1, n);
   }
   StoreShared();
 }
 
-void TEXTprmDlg::Commit() {
-  Store().Extensions.Assign(fWork);
-}
-
-bool TEXTprmDlg::HasChanges() const {
-  return Store().Extensions.HasChanges();
-}
-
-bool TEXTprmDlg::UploadAll() {
-  return Store().Extensions.UploadJacks(fJacks, true);
-}
-
-bool TEXTprmDlg::UploadChanged() {
-  return Store().Extensions.UploadChanged(true);
-}
-
 void TEXTprmDlg::ChooseNumber() {
-  if (!fNumberEditable || fJacks.Count() != 1) return;
-  TFreeDNdlg dlg(fJacks.First(), fWork, fExtNum->currentText(), this);
+  if (!fNumberEditable || Selected().Count() != 1) return;
+  TFreeDNdlg dlg(Selected().First(), Work(), fExtNum->currentText(), this);
   if (!dlg.Execute(fExtNum->mapToGlobal(QPoint(fExtNum->width(), 0)))) return;
   if (fExtNum->count() == 0) fExtNum->addItem(QString());
   fExtNum->setItemText(0, dlg.Chosen());
@@ -868,20 +804,20 @@ void TEXTprmDlg::ChooseNumber() {
 }
 
 void TEXTprmDlg::CopyButtons() {
-  if (fJacks.Count() != 1) return;
-  const int own = fJacks.First();
+  if (Selected().Count() != 1) return;
+  const int own = Selected().First();
   // The button pages' edits so far are part of what is copied: they go into the own jack of
   // the working copy first (Cancel still discards all of it).
-  TExtensionData& mine = fWork.Jacks(own);
+  TExtensionData& mine = Work().Jacks(own);
   TExtensionData before(own, nullptr);
   before.Assign(mine);
   mine.BC.AssignDefined(fScratchBC);
   mine.BF.AssignDefined(fScratchBF);
   mine.BlockOf("BM01").AssignIfDefined(fScratchMsg);
   mine.SetJack(own);
-  KeepUnchanged(mine, before);
+  TExtensionTraits::KeepUnchanged(mine, before);
 
-  TCopyBtnDlg dlg(own, fWork, this);
+  TCopyBtnDlg dlg(own, Work(), this);
   if (dlg.exec() != QDialog::Accepted) return;
   if (dlg.Destinations().IndexOf(own) < 0) return;
   fScratchBC.Assign(mine.BC);
@@ -889,28 +825,6 @@ void TEXTprmDlg::CopyButtons() {
   for (TCmdList* l : {&fScratchBC, &fScratchBF})
     for (int i = 0; i < l->Count(); ++i) l->Items(i).AllowUndefined = true;
   ReloadButtonPages();
-}
-
-void TEXTprmDlg::Navigate(int Target) {
-  if (Target < 1 || Target > kJacks) return;
-  StoreControls();
-  fJacks.Clear();
-  fJacks.Add(Target);
-  if (OnLine()) {
-    TExtensionArray& store = Store().Extensions;
-    if (ReadJacks(fJacks, FKeyHeld())) {
-      fWork.Jacks(Target).Assign(store.Jacks(Target));
-      // The read also brings the numbers and shared lists the table lacked; the working copy
-      // takes them only where it lacks them too, so that no edit made here is lost.
-      if (!fWork.Cmd009.IsActual(1) && store.Cmd009.IsActual(1)) fWork.Cmd009.Assign(store.Cmd009);
-      for (int i = 0; i < TExtensionArray::kSharedListCount; ++i)
-        if (!fWork.SharedList(i).IsActual(1) && store.SharedList(i).IsActual(1))
-          fWork.SharedList(i).Assign(store.SharedList(i));
-    }
-  }
-  if (!HasData()) ShowNoData();
-  RefreshFrame();
-  LoadControls();
 }
 
 bool EditExtensions(QWidget* Parent, const TIntegerList& Jacks) {

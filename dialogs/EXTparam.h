@@ -18,8 +18,7 @@
 
 #include "CmdData.h"
 #include "ExtData.h"
-#include "IntList.h"
-#include "ProgDlg.h"
+#include "TableDlg.h"
 
 class QCheckBox;
 class TButtonPage;
@@ -109,13 +108,31 @@ class TCopyBtnDlg : public QDialog {
 // keeps its flags.
 void CopyButtonLists(TExtensionArray& Table, int Src, int Dest, bool CO, bool PF);
 
-class TEXTprmDlg : public TProgDlg {
+// The extension table to the dialog base.
+struct TExtensionTraits {
+  using TTable = TExtensionArray;
+  using TRecord = TExtensionData;
+  static constexpr const char* kNoun = "Ext";
+  static TExtensionArray& Of(TSysData& Store);
+  static TExtensionData& Record(TExtensionArray& T, int N) { return T.Jacks(N); }
+  static const TExtensionData& Record(const TExtensionArray& T, int N) { return T.Jacks(N); }
+  static bool HaveData(const TExtensionArray& T, const TIntegerList& L) {
+    return T.JacksHaveData(L);
+  }
+  // With no jack lacking data the read still brings the numbers and shared lists it lacks.
+  static bool Read(TExtensionArray& T, const TIntegerList& L) { return T.ReadJacks(L, true); }
+  static bool Upload(TExtensionArray& T, const TIntegerList& L) {
+    return T.UploadJacks(L, true);
+  }
+  static TCmdData& BlockOf(TExtensionData& R, const std::string& Code) { return R.BlockOf(Code); }
+  // The blocks and the button lists.
+  static void KeepUnchanged(TExtensionData& R, const TExtensionData& Before);
+};
+
+class TEXTprmDlg : public TTableDlg<TExtensionTraits> {
   Q_OBJECT
  public:
   TEXTprmDlg(QWidget* Parent, const TIntegerList& Jacks);
-
-  const TIntegerList& Selected() const { return fJacks; }
-  const TExtensionArray& WorkingCopy() const { return fWork; }
 
   // What the button pages edit: copies of the first selected jack's lists and message block,
   // items that differ between the selected jacks marked undefined (multi-edit mode). Stored on
@@ -131,15 +148,17 @@ class TEXTprmDlg : public TProgDlg {
   QWidget* MessagePage() const { return fMsgPage; }
 
  protected:
-  void PreRead(bool Force) override;
-  void Prepare() override;
-  bool HasData() const override;
-  void LoadControls() override;
-  void StoreControls() override;
-  void Commit() override;
-  bool HasChanges() const override;
-  bool UploadAll() override;
-  bool UploadChanged() override;
+  // The extension numbers, "?" where program 009 does not give one.
+  QString Caption() const override;
+  QString StepCaption(int Jack) const override;
+  // The copy buttons and the extension number.
+  void RefreshPage() override;
+  void TakeRead(int Jack) override;
+  void MarkFurther(TExtensionData& Shown, const TExtensionData& Other) override;
+  void LoadMore(const TExtensionData& Shown) override;
+  void StoreMore(TExtensionData& Scratch) override;
+  // The extension number and the shared lists.
+  void StoreTable() override;
 
   // Called whenever the scratch button lists were (re)loaded: opening, Prev / Next, a button
   // copy into the dialog's own jack. The button pages redraw from the scratch data here.
@@ -156,24 +175,16 @@ class TEXTprmDlg : public TProgDlg {
   QWidget* BuildButtonPage(const char* Name, QWidget*& Container, const char* CopyName,
                            QPushButton** Copy);
   void DeclareBindings();
-  void RefreshFrame();  // caption, Prev / Next, copy buttons, extension number
-  // Reads the jacks lacking data (all with Force) when needed; true when a read ran and succeeded.
-  bool ReadJacks(const TIntegerList& Jacks, bool Force);
   void LoadShared();
   void StoreShared();
   void ShowLines(int Period);
   void TakeLines(int Period);
-  void StoreButtonsInto(TExtensionData& Scratch) const;
   void ChooseNumber();
   void CopyButtons();
-  void Navigate(int Target);
   QString NumberText(int Jack) const;
 
-  TIntegerList fJacks;
-  TExtensionArray fWork;
   TCmdList fScratchBC, fScratchBF;
   TCmdData fScratchMsg;
-  int fPrevTarget = 0, fNextTarget = 0;
   bool fNumberEditable = false;
   QString fLoadedName;  // the name field as loaded, to tell an edit from an untouched field
 
@@ -197,7 +208,6 @@ class TEXTprmDlg : public TProgDlg {
   QPushButton *fCopyCO = nullptr, *fCopyPF = nullptr;
   // The button pages over the scratch data; every edit on them is taken back at once.
   TButtonPage *fCOButtons = nullptr, *fPFButtons = nullptr, *fMsgButton = nullptr;
-  QPushButton *fPrev, *fNext;
 };
 
 // Opens the dialog for the given jacks (1 to 24); true when it was closed with OK.
