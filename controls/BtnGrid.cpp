@@ -197,15 +197,23 @@ void TBtnGrid::Press() {
 
 void TBtnGrid::DrawCell(QPainter& P, int Col, int Row, TBtnState State) {
   const QRect r = CellRect(Col, Row);
+  const bool beside = fOptions & bgLabelBeside;
+  const int keyW = fImages.isEmpty() ? 0 : fImages[0].width();
   if (OnGetLblEvent) {
     const QString label = CellLabel(Col, Row);
     P.fillRect(r, palette().color(backgroundRole()));
     P.setPen(palette().color(foregroundRole()));
-    const int align = (fOptions & bgLeftAlign ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignTop;
-    P.drawText(r, align | Qt::TextSingleLine, label);
+    if (beside) {
+      P.drawText(r.adjusted(fShiftX + keyW + 6, 0, 0, 0),
+                 Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
+    } else {
+      const int align =
+          (fOptions & bgLeftAlign ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignTop;
+      P.drawText(r, align | Qt::TextSingleLine, label);
+    }
   }
   auto drawCentered = [&](const QPixmap& Img, int Shift) {
-    const int x = (r.left() + r.right() - Img.width()) / 2 + fShiftX + Shift;
+    const int x = (beside ? r.left() : (r.left() + r.right() - Img.width()) / 2) + fShiftX + Shift;
     const int y = (r.top() + r.bottom() - Img.height()) / 2 + fShiftY + Shift;
     if (fOptions & bgTransparent) {
       P.drawPixmap(x, y, Img);  // the pixmap's own alpha leaves its transparent colour out

@@ -1,5 +1,6 @@
 // A focusable grid of equal cells, each drawn like a key of a telephone set: a label at the
-// top and a button image below it. The owner supplies labels and hints and is told of presses.
+// top and a button image below it, or (bgLabelBeside) the key at the cell's left and its label
+// beside it, as the paper strip sits beside the keys of a set. The owner supplies labels and hints and is told of presses.
 #pragma once
 
 #include <QPixmap>
@@ -8,7 +9,8 @@
 #include <functional>
 
 enum TBtnState { bsUpUnfocused, bsUpFocused, bsPressed, bsDisabled };
-enum TBGOption { bgDrawCentered = 1, bgOverlayShifts = 2, bgTransparent = 4, bgLeftAlign = 8 };
+enum TBGOption { bgDrawCentered = 1, bgOverlayShifts = 2, bgTransparent = 4, bgLeftAlign = 8,
+                 bgLabelBeside = 16 };
 
 class TBtnGrid : public QWidget {
   Q_OBJECT

@@ -226,6 +226,11 @@ int SelectedJack(const QComboBox* Combo) {
 
 // ---- the page ------------------------------------------------------------------------------
 
+// The longest label a cell must show: a whole number to dial on a PF key.
+static QString WidestLabel(TButtonKind Kind) {
+  return Kind == TButtonKind::PF ? QString(kMaxDialNumber, QChar('0')) : QString("Lock 0000 ");
+}
+
 TButtonPage::TButtonPage(TButtonKind Kind, const QString& GridName, int Rows, int Cols,
                          QWidget* Parent)
     : QWidget(Parent), fKind(Kind), fGrid(new TBtnGrid(this)) {
@@ -234,8 +239,7 @@ TButtonPage::TButtonPage(TButtonKind Kind, const QString& GridName, int Rows, in
   fGrid->SetColCount(Cols);
   // A cell: the label line on top, the key below it. A PF label is a whole number to dial.
   const QFontMetrics fm(fGrid->font());
-  const QString widest =
-      Kind == TButtonKind::PF ? QString(kMaxDialNumber, QChar('0')) : QString("Lock 0000 ");
+  const QString widest = WidestLabel(Kind);
   const int keyW = 48, keyH = 20;
   const int labelH = fm.height();
   // The gap below the key keeps a label apart from the key of the row above it.
@@ -262,6 +266,19 @@ TButtonPage::TButtonPage(TButtonKind Kind, const QString& GridName, int Rows, in
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(fGrid);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void TButtonPage::PutLabelsBeside() {
+  const QFontMetrics fm(fGrid->font());
+  const QString widest = WidestLabel(fKind);
+  const int keyW = fGrid->Images().isEmpty() ? 0 : fGrid->Images()[0].width();
+  const int keyH = fGrid->Images().isEmpty() ? 0 : fGrid->Images()[0].height();
+  const int margin = 6;
+  fGrid->SetOptions(fGrid->Options() | bgLabelBeside);
+  fGrid->SetShiftXbmp(margin);
+  fGrid->SetShiftYbmp(0);
+  fGrid->SetColWidth(margin + keyW + 6 + fm.horizontalAdvance(widest) + 2 * margin);
+  fGrid->SetRowHeight(std::max(keyH, fm.height()) + 6);
 }
 
 void TButtonPage::SetNumbers(const TCmd009S* Numbers) {

@@ -100,6 +100,10 @@ class TButtonPage : public QWidget {
   TButtonPage(TButtonKind Kind, const QString& GridName, int Rows, int Cols,
               QWidget* Parent = nullptr);
 
+  // Each key's label beside it instead of above: a column of twelve keys half as high, for a
+  // page that should be no higher than its dialog's other pages.
+  void PutLabelsBeside();
+
   TButtonKind Kind() const { return fKind; }
   TBtnGrid* Grid() const { return fGrid; }
 

@@ -144,15 +144,16 @@ void TCOprmDlg::BuildExtra(QWidget* Page) {
   fCodes = new QTableWidget(kCodeRows, 2, Page);
   fCodes->setObjectName("PbxCodesGrid");
   fCodes->setItemDelegateForColumn(1, new TPbxCodeDelegate(fCodes));
-  fCodes->horizontalHeader()->hide();
+  // Headed like the other code tables: the row number, the code.
+  fCodes->setHorizontalHeaderLabels({" #", "Code"});
   fCodes->verticalHeader()->hide();
   fCodes->setColumnWidth(0, 28);
-  fCodes->setColumnWidth(1, 40);
+  fCodes->setColumnWidth(1, std::max(40, fCodes->horizontalHeader()->sectionSizeHint(1)));
   fCodes->verticalHeader()->setDefaultSectionSize(22);
   fCodes->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   fCodes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  fCodes->setFixedSize(28 + 40 + 2 * fCodes->frameWidth(),
-                       kCodeRows * 22 + 2 * fCodes->frameWidth());
+  ShowRows(fCodes, kCodeRows);
+  fCodes->setFixedSize(fCodes->minimumSize());
   for (int r = 0; r < kCodeRows; ++r) {
     auto* label = new QTableWidgetItem;
     label->setFlags(Qt::ItemIsEnabled);
@@ -160,7 +161,7 @@ void TCOprmDlg::BuildExtra(QWidget* Page) {
     fCodes->setItem(r, 1, new QTableWidgetItem);
   }
   g->addWidget(Label("Host PBX access codes:", fCodes, Page), 0, 0);
-  g->addWidget(fCodes, 1, 0, 9, 1);
+  g->addWidget(fCodes, 1, 0, 9, 1, Qt::AlignTop);
 
   fCPCin = Check("CPCinCx", "Calling Party Control (CPC) Signal", Page);
   g->addWidget(fCPCin, 0, 1, 1, 2);

@@ -413,6 +413,8 @@ TEXTprmDlg::TEXTprmDlg(QWidget* Parent, const TIntegerList& Jacks)
   fCOButtons = new TButtonPage(TButtonKind::CO, "BtnGrid1", 12, 2, fCOPage);
   fPFButtons = new TButtonPage(TButtonKind::PF, "BtnGrid2", 12, 2, fPFPage);
   fMsgButton = new TButtonPage(TButtonKind::Message, "BtnGrid3", 1, 1, fMsgPage);
+  fCOButtons->PutLabelsBeside();
+  fPFButtons->PutLabelsBeside();
   for (TButtonPage* b : {fCOButtons, fPFButtons, fMsgButton}) {
     b->SetNumbers(&Work().Cmd009);
     b->parentWidget()->layout()->addWidget(b);
@@ -518,6 +520,7 @@ void TEXTprmDlg::BuildExtra(QWidget* Page) {
   QStringList options;
   for (const char* c : kOptionCaptions) options << c;
   fOptions = CheckList("OptionsLB", options, Page);
+  FitRows(fOptions);
   g->addWidget(fOptions, 0, 0, 1, 3);
   const QStringList phones{"Door phone 1", "Door phone 2", "Door phone 3", "Door phone 4"};
   const QStringList openers{"Door opener 1", "Door opener 2", "Door opener 3", "Door opener 4"};
@@ -529,12 +532,13 @@ void TEXTprmDlg::BuildExtra(QWidget* Page) {
     QGroupBox* box = i < 3 ? phoneBox : openBox;
     QGridLayout* l = i < 3 ? pl : ol;
     fDoor[size_t(i)] = CheckList(kDoorNames[i], i < 3 ? phones : openers, box);
-    fDoor[size_t(i)]->setMaximumHeight(4 * 20 + 8);
+    FitRows(fDoor[size_t(i)]);
     l->addWidget(new QLabel(kPeriodNames[i % 3], box), 0, i % 3);
     l->addWidget(fDoor[size_t(i)], 1, i % 3);
   }
   g->addWidget(phoneBox, 1, 0, 1, 3);
   g->addWidget(openBox, 2, 0, 1, 3);
+  g->setRowStretch(3, 1);
 }
 
 void TEXTprmDlg::BuildLines(QWidget* Page) {

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLabel>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QTableWidget>
 
@@ -53,6 +54,10 @@ void TTimeField::keyPressEvent(QKeyEvent* Event) {
     setSelectedSection(sectionAt(0));
   }
   QTimeEdit::keyPressEvent(Event);
+}
+
+void FitRows(QListWidget* List) {
+  List->setFixedHeight(List->count() * List->sizeHintForRow(0) + 2 * List->frameWidth());
 }
 
 void ShowRows(QTableWidget* Table, int Rows) {

@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QFormLayout;
 class QLabel;
+class QListWidget;
 class QTableWidget;
 class QWidget;
 
@@ -23,6 +24,8 @@ QLabel* Label(const QString& Caption, QWidget* Buddy, QWidget* Parent);
 // Gives a table at least the height of its column header and Rows rows and the width of its
 // columns; a table of more rows scrolls and grows with its dialog.
 void ShowRows(QTableWidget* Table, int Rows);
+// Makes a list exactly as high as its entries, so that it neither scrolls nor leaves empty rows.
+void FitRows(QListWidget* List);
 
 // The time field of every dialog. A QTimeEdit whose text is selected beyond one section (Ctrl+A,
 // a drag) refuses a typed digit, since the text it would leave ("0") fits no time, and keeps

@@ -206,7 +206,7 @@ TSystemParamDlg::TSystemParamDlg(QWidget* Parent) : TProgDlg(Parent) {
   lists->addWidget(fPickup);
   lists->addStretch();
   for (QListWidget* l : {fDTMF, fPickup})
-    l->setFixedHeight(l->count() * l->sizeHintForRow(0) + 2 * l->frameWidth());
+    FitRows(l);
   t.AddCustom(
       fPickup, "127S",
       [this](const TCmdData& B) {

@@ -21,11 +21,14 @@
 #include <functional>
 #include <sstream>
 
+#include "BtnGrid.h"
+#include "COparam.h"
 #include "CodeTables.h"
 #include "DateDlg.h"
 #include "CompareDlg.h"
 #include "DayNightDlg.h"
 #include "DialogNames.h"
+#include "EXTparam.h"
 #include "FKey.h"
 #include "FormParts.h"
 #include "PbxModel.h"
@@ -605,7 +608,19 @@ class SysDialogsTest : public QObject {
     TEnv env;
     SysData().OnLine = false;
     const auto check = [](QDialog* d) {
-      for (QTabWidget* pages : d->findChildren<QTabWidget*>())
+      for (QTabWidget* pages : d->findChildren<QTabWidget*>()) {
+        // A grid of keys does not set the dialog's height, leaving its settings pages half
+        // empty (the extension dialog's twelve rows of keys with their labels above them).
+        int keys = 0, settings = 0;
+        for (int i = 0; i < pages->count(); ++i) {
+          const int h = pages->widget(i)->sizeHint().height();
+          int& tallest = pages->widget(i)->findChild<TBtnGrid*>() ? keys : settings;
+          tallest = std::max(tallest, h);
+        }
+        QVERIFY2(keys <= settings, qPrintable(d->objectName() + QString(": keys %1 high, "
+                                                                        "settings %2")
+                                                                    .arg(keys)
+                                                                    .arg(settings)));
         for (int i = 0; i < pages->count(); ++i) {
           // A page named by its number alone says in its tip what it holds.
           bool number = false;
@@ -615,6 +630,7 @@ class SysDialogsTest : public QObject {
           QVERIFY2(!number || (!pages->tabToolTip(i).isEmpty() && !tipNumber),
                    qPrintable(d->objectName() + " page " + pages->tabText(i)));
         }
+      }
       for (QTableWidget* t : d->findChildren<QTableWidget*>()) {
         const QString name = d->objectName() + " " + t->objectName();
         // The page that holds the table is shown first.
@@ -641,7 +657,9 @@ class SysDialogsTest : public QObject {
              [] { EditAutoPauseCodes(nullptr, false); },
              [] { EditCarrierExceptedCodes(nullptr, false); },
              [] { EditEmergencyCodes(nullptr, false); },
-             [] { EditTollRestriction(nullptr, false); }})
+             [] { EditTollRestriction(nullptr, false); },
+             [] { EditCOLines(nullptr, TIntegerList{1}); },
+             [] { EditExtensions(nullptr, TIntegerList{1}); }})
       Run(open, check);
   }
 
