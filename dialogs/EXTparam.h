@@ -2,34 +2,33 @@
 // (name, group, classes of service, options, door phones, CO line access and ringing, buttons).
 // It edits a working copy of the whole extension table and assigns it back on OK, so that
 // Prev / Next, the free-number choice, the button copy and Cancel never touch the store.
+// The pages are built, loaded and stored each in a file of its own: EXTparam.cpp (the frame and
+// the main page), EXTextra.cpp (options, door phones), EXTlines.cpp (outgoing / incoming),
+// EXTbuttons.cpp (the button pages and the button copy).
 //
 // The three button pages hold empty containers (COButtonsPage, PFButtonsPage, MessagePage);
 // their editors work on the dialog's scratch button lists and message block, which the dialog
 // loads (ReloadButtonPages is called after every load) and stores into the selected jacks.
 #pragma once
 
-#include <QComboBox>
-#include <QDialog>
 #include <QString>
 #include <array>
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "CmdData.h"
 #include "ExtData.h"
 #include "TableDlg.h"
 
 class QCheckBox;
-class TButtonPage;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QPushButton;
 class QTabBar;
 class QTabWidget;
-class QTableWidget;
+class TButtonPage;
+class TDropDownCombo;
 
 // Incoming ringing choice of a CO line for a jack: 0-3 ring after 0, 5, 10, 15 seconds,
 // 4 no rings, -1 none. From the ring digit (List408C..410C) and the delay digit
@@ -37,76 +36,6 @@ class QTableWidget;
 int IncomingChoice(int RingDigit, int DelayDigit);
 // The digits a choice writes; a negative choice gives -1 for both (leave them).
 void IncomingDigits(int Choice, int& RingDigit, int& DelayDigit);
-
-// The extension numbers the free-number dialog offers for Jack: the plan's range without the
-// numbers of the table's program 009, the jack's own number added back, sorted as text. Plan is
-// that of the plan block when it holds actual data, else the one detected from the numbers;
-// Detected is false when neither tells it (plan 1 is then used unless UsePlan2 is set).
-std::vector<std::string> FreeExtensionNumbers(const TExtensionArray& Table, int Jack,
-                                              bool UsePlan2, bool* Detected = nullptr);
-
-// A combo box whose drop-down is replaced by a dialog of the owner's (OnDropDown).
-class TDropDownCombo : public QComboBox {
-  Q_OBJECT
- public:
-  using QComboBox::QComboBox;
-  std::function<void()> OnDropDown;
-  void showPopup() override;
-};
-
-// "Free Extension numbers": a grid of 10 columns of the numbers no jack uses.
-class TFreeDNdlg : public QDialog {
-  Q_OBJECT
- public:
-  // Current: the number shown now (selected when offered); Jack's own number is offered too.
-  TFreeDNdlg(int Jack, const TExtensionArray& Table, const QString& Current,
-             QWidget* Parent = nullptr);
-  // Modal at Pos (screen coordinates); true with a number chosen.
-  bool Execute(const QPoint& Pos);
-  QString Chosen() const { return fChosen; }
-
-  QTableWidget* Grid() const { return fGrid; }
-  QCheckBox* Plan2Box() const { return fPlan2; }
-
-  void accept() override;
-
- private:
-  void Fill();
-
-  int fJack;
-  const TExtensionArray& fTable;
-  QString fCurrent, fChosen;
-  QTableWidget* fGrid;
-  QCheckBox* fPlan2;
-};
-
-// "Copy buttons": copies the CO and / or PF button lists of one extension to others in the
-// given table. OK checks that the source and every destination hold actual data; otherwise it
-// tells which one does not and stays open.
-class TCopyBtnDlg : public QDialog {
-  Q_OBJECT
- public:
-  TCopyBtnDlg(int SrcJack, TExtensionArray& Table, QWidget* Parent = nullptr);
-
-  // The jacks the buttons were copied to (after OK).
-  const TIntegerList& Destinations() const { return fDest; }
-  bool CopyCO() const;
-  bool CopyPF() const;
-  int Source() const;
-
-  void accept() override;
-
- private:
-  TExtensionArray& fTable;
-  TIntegerList fDest;
-  QComboBox* fSrc;
-  QPlainTextEdit* fDestMemo;
-  QCheckBox *fCopyCO, *fCopyPF;
-};
-
-// Rebuilds Dest's button lists as renumbered copies of Src's; a line that comes out as it was
-// keeps its flags.
-void CopyButtonLists(TExtensionArray& Table, int Src, int Dest, bool CO, bool PF);
 
 // The extension table to the dialog base.
 struct TExtensionTraits {
@@ -125,7 +54,6 @@ struct TExtensionTraits {
     return T.UploadJacks(L, true);
   }
   static TCmdData& BlockOf(TExtensionData& R, const std::string& Code) { return R.BlockOf(Code); }
-  // The blocks and the button lists.
   static void KeepUnchanged(TExtensionData& R, const TExtensionData& Before);
 };
 
@@ -168,20 +96,35 @@ class TEXTprmDlg : public TTableDlg<TExtensionTraits> {
   static constexpr int kPeriods = 3;  // day, night, lunch
   static constexpr int kCOs = 6;
   static constexpr int kDoors = 4;
+  static constexpr const char* kPeriodNames[kPeriods] = {"Day", "Night", "Lunch"};
 
+  // The check state of a jack digit over all selected jacks: 1 when it is 1, 0 otherwise, 2
+  // when the jacks differ. A line too short to carry digits shows 0.
+  static int DigitState(const TCmdData& Line, const TIntegerList& Jacks);
+  // Writes a decided check state (0 or 1) as every selected jack's digit; greyed leaves them.
+  static void SetDigits(TCmdData& Line, const TIntegerList& Jacks, int State);
+
+  // Main page and frame (EXTparam.cpp).
   void BuildMain(QWidget* Page);
-  void BuildExtra(QWidget* Page);
-  void BuildLines(QWidget* Page);
-  QWidget* BuildButtonPage(const char* Name, QWidget*& Container, const char* CopyName,
-                           QPushButton** Copy);
   void DeclareBindings();
-  void LoadShared();
-  void StoreShared();
+  void ChooseNumber();
+  QString NumberText(int Jack) const;
+  // Extra page (EXTextra.cpp): the options are bound blocks, the door phones shared lists.
+  void BuildExtra(QWidget* Page);
+  void DeclareOptions();
+  void LoadDoors();
+  void StoreDoors();
+  // Outgoing / incoming page (EXTlines.cpp), over the shared lists.
+  void BuildLines(QWidget* Page);
+  void LoadLines();
+  void StoreLines();
   void ShowLines(int Period);
   void TakeLines(int Period);
-  void ChooseNumber();
+  // Button pages (EXTbuttons.cpp).
+  void BuildButtonPages(QTabWidget* Pages);
+  QWidget* BuildButtonPage(const char* Name, QWidget*& Container, const char* CopyName,
+                           QPushButton** Copy);
   void CopyButtons();
-  QString NumberText(int Jack) const;
 
   TCmdList fScratchBC, fScratchBF;
   TCmdData fScratchMsg;
