@@ -1,7 +1,6 @@
-// The system data store: the catalogue, clearing, and the group queries.
+// The system data store: the catalogue and clearing. What a group of it holds is asked of the
+// groups (Groups.h), which sit above the store.
 #include "SysData.h"
-
-#include "Groups.h"
 
 namespace {
 
@@ -55,23 +54,6 @@ void TSysData::ClearData() {
   Extensions.Clear();
   COLines.Clear();
   DSSConsoles.Clear();
-}
-
-bool TSysData::DISAHasData() const { return GroupHasData(*this, grDISA); }
-int TSysData::DISAChangedCount() const { return GroupChangedCount(*this, grDISA); }
-bool TSysData::UCDHasData() const { return GroupHasData(*this, grUCD); }
-int TSysData::UCDChangedCount() const { return GroupChangedCount(*this, grUCD); }
-bool TSysData::TimerHasData() const { return GroupHasData(*this, grTimer); }
-int TSysData::TimerChangedCount() const { return GroupChangedCount(*this, grTimer); }
-bool TSysData::TRSHasData() const { return GroupHasData(*this, grTollRestriction); }
-int TSysData::TRSChangedCount() const { return GroupChangedCount(*this, grTollRestriction); }
-bool TSysData::ARSHasData() const { return GroupHasData(*this, grARS); }
-int TSysData::ARSChangedCount() const { return GroupChangedCount(*this, grARS); }
-bool TSysData::SMDRHasData() const { return GroupHasData(*this, grSMDR); }
-int TSysData::SMDRChangedCount() const { return GroupChangedCount(*this, grSMDR); }
-bool TSysData::SystemParamsHasData() const { return GroupHasData(*this, grSystemParams); }
-int TSysData::SystemParamsChangedCount() const {
-  return GroupChangedCount(*this, grSystemParams);
 }
 
 // Mirrors the SaveToStream chain of the store and its tables; the read-then-export test of

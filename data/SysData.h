@@ -122,23 +122,6 @@ class TSysData {
   // keep or an upload could send, as in a new store or after a read that got nothing.
   bool HoldsNoBlock() const;
 
-  // The group queries: HasData when every member block holds actual data and every member list
-  // holds at least one block, all actual; ChangedCount the changed member blocks and lines.
-  bool DISAHasData() const;
-  int DISAChangedCount() const;
-  bool UCDHasData() const;
-  int UCDChangedCount() const;
-  bool TimerHasData() const;
-  int TimerChangedCount() const;
-  bool TRSHasData() const;
-  int TRSChangedCount() const;
-  bool ARSHasData() const;
-  int ARSChangedCount() const;
-  bool SMDRHasData() const;
-  int SMDRChangedCount() const;
-  bool SystemParamsHasData() const;
-  int SystemParamsChangedCount() const;
-
   // The data file. Names without a folder resolve to the program's data folder. Every failure
   // is reported to the user here (which file, what is wrong); the callers only see false.
   // A failed load leaves the store exactly as it was; a failed save leaves the old file.

@@ -17,10 +17,8 @@
 
 #include "DgtEdit.h"
 #include "FKey.h"
-#include "Feedback.h"
 #include "FormParts.h"
 #include "HelpContext.h"
-#include "Ranges.h"
 #include "SysData.h"
 #include "Text.h"
 
@@ -67,17 +65,9 @@ bool TPbxCodeDelegate::eventFilter(QObject* Editor, QEvent* Event) {
 
 // ---- the dialog ------------------------------------------------------------------------
 
-TCOprmDlg::TCOprmDlg(QWidget* Parent, const TIntegerList& Lines) : TProgDlg(Parent) {
+TCOprmDlg::TCOprmDlg(QWidget* Parent, const TIntegerList& Lines)
+    : TTableDlg(Parent, Lines) {
   setObjectName("COprmDlg");
-  fLines.Assign(Lines);
-  fLines.Sort();
-  // Numbers outside 1..6 cannot be edited; an empty selection edits line 1.
-  TIntegerList valid;
-  for (int c : fLines.Values())
-    if (c >= 1 && c <= TCOarray::kLineCount && valid.IndexOf(c) < 0) valid.Add(c);
-  if (valid.Count() == 0) valid.Add(1);
-  fLines.Assign(valid);
-
   auto* top = new QVBoxLayout(this);
   fPages = new QTabWidget(this);
   fPages->setObjectName("PageControl1");
@@ -91,9 +81,7 @@ TCOprmDlg::TCOprmDlg(QWidget* Parent, const TIntegerList& Lines) : TProgDlg(Pare
   BuildMain(main);
   BuildExtra(extra);
 
-  AddPrevNextOkCancelHelp(this, top, kHelpCOparams, "CO", fPrev, fNext);
-  connect(fPrev, &QPushButton::clicked, this, [this] { Navigate(fPrevTarget); });
-  connect(fNext, &QPushButton::clicked, this, [this] { Navigate(fNextTarget); });
+  AddButtons(top, kHelpCOparams);
 
   SetPages(fPages);
   DeclareBindings();
@@ -325,106 +313,30 @@ void TCOprmDlg::UpdateEnabling() {
   }
 }
 
-void TCOprmDlg::RefreshFrame() {
-  TIntegerList lines;
-  lines.Assign(fLines);
-  setWindowTitle(QString("CO %1").arg(QString::fromStdString(FormatRanges(lines))));
+TCOarray& TCOlineTraits::Of(TSysData& Store) {
+  return Store.COLines;
+}
+
+void TCOlineTraits::KeepUnchanged(TCOdata& R, const TCOdata& Before) {
+  for (int i = 0; i < TCOdata::kBlockCount; ++i) KeepUnchangedFlags(R.Block(i), Before.Block(i));
+}
+
+void TCOprmDlg::RefreshPage() {
   for (int r = 0; r < kCodeRows; ++r) fCodes->item(r, 0)->setText(QString(" %1").arg(r + 1));
-  const int low = fLines.First(), high = fLines.Last();
-  fPrevTarget = low > 1 ? low - 1 : 0;
-  fNextTarget = high < TCOarray::kLineCount ? high + 1 : 0;
-  fPrev->setEnabled(fPrevTarget != 0);
-  SetStepCaption(fPrev, fPrevTarget ? QString("CO %1").arg(fPrevTarget) : QString("Prev CO"));
-  fNext->setEnabled(fNextTarget != 0);
-  SetStepCaption(fNext, fNextTarget ? QString("CO %1").arg(fNextTarget) : QString("Next CO"));
 }
 
-void TCOprmDlg::PreRead(bool Force) {
-  TCOarray& store = Store().COLines;
-  if (!Force && store.LinesHaveData(fLines)) return;
-  TIntegerList read;
-  for (int c : fLines.Values())
-    if (Force || !store.Lines(c).HasActualData()) read.Add(c);
-  if (read.Count() > 0) Guarded([&] { return store.ReadLines(read, true); });
+void TCOprmDlg::MarkFurther(TCOdata& Shown, const TCOdata& Other) {
+  // The further items are compared too: a store copies whole blocks, so access codes or DIL
+  // jacks shown as the lowest line's although another line holds others would silently
+  // replace that line's own.
+  for (int k = 2; k <= kCodeRows; ++k)
+    Shown.BlockOf("403C").MarkDifferent(Other.BlockOf("403C"), k);
+  for (const char* code : {"414C", "415C", "416C"})
+    Shown.BlockOf(code).MarkDifferent(Other.BlockOf(code), 2);
 }
 
-void TCOprmDlg::Prepare() {
-  fWork.Assign(Store().COLines);
-  RefreshFrame();
-}
-
-bool TCOprmDlg::HasData() const {
-  return fWork.LinesHaveData(fLines);
-}
-
-void TCOprmDlg::LoadControls() {
-  // One record shows every selected line; where their first items differ it shows undefined.
-  TCOdata shown(fLines.First(), nullptr);
-  shown.Assign(fWork.Lines(fLines.First()));
-  for (int i = 1; i < fLines.Count(); ++i) {
-    const TCOdata& other = fWork.Lines(fLines[i]);
-    shown.MarkDifferences(other);
-    // The further items are compared too: a store copies whole blocks, so access codes or DIL
-    // jacks shown as the lowest line's although another line holds others would silently
-    // replace that line's own.
-    for (int k = 2; k <= kCodeRows; ++k)
-      shown.BlockOf("403C").MarkDifferent(other.BlockOf("403C"), k);
-    for (const char* code : {"414C", "415C", "416C"})
-      shown.BlockOf(code).MarkDifferent(other.BlockOf(code), 2);
-  }
-  Bindings().Load([&](const std::string& Code) -> TCmdData& { return shown.BlockOf(Code); });
+void TCOprmDlg::LoadMore(const TCOdata&) {
   UpdateEnabling();
-}
-
-void TCOprmDlg::StoreControls() {
-  // What the controls leave undefined stays each line's own; every block the controls decide
-  // completely replaces that block of every selected line.
-  TCOdata scratch(fLines.First(), nullptr);
-  scratch.Assign(fWork.Lines(fLines.First()));
-  scratch.SetMultiEdit(true);
-  Bindings().Store([&](const std::string& Code) -> TCmdData& { return scratch.BlockOf(Code); });
-  // Renumbering a copied block alters its text, which alone must not make it an edit of the
-  // other lines: a block that comes out as it was keeps its flags.
-  for (int c : fLines.Values()) {
-    TCOdata& line = fWork.Lines(c);
-    TCOdata before(c, nullptr);
-    before.Assign(line);
-    line.AssignKnown(scratch);
-    line.SetNumber(c);
-    for (int i = 0; i < TCOdata::kBlockCount; ++i)
-      KeepUnchangedFlags(line.Block(i), before.Block(i));
-  }
-}
-
-void TCOprmDlg::Commit() {
-  Store().COLines.Assign(fWork);
-}
-
-bool TCOprmDlg::HasChanges() const {
-  return Store().COLines.HasChanges();
-}
-
-bool TCOprmDlg::UploadAll() {
-  return Store().COLines.UploadLines(fLines, true);
-}
-
-bool TCOprmDlg::UploadChanged() {
-  return Store().COLines.UploadChanged(true);
-}
-
-void TCOprmDlg::Navigate(int Target) {
-  if (Target < 1 || Target > TCOarray::kLineCount) return;
-  StoreControls();
-  fLines.Clear();
-  fLines.Add(Target);
-  TCOarray& store = Store().COLines;
-  if (OnLine() && (FKeyHeld() || !store.LinesHaveData(fLines))) {
-    const bool ok = Guarded([&] { return store.ReadLines(fLines, true); });
-    if (ok) fWork.Lines(Target).Assign(store.Lines(Target));
-  }
-  if (!HasData()) ShowNoData();
-  RefreshFrame();
-  LoadControls();
 }
 
 bool EditCOLines(QWidget* Parent, const TIntegerList& Lines) {

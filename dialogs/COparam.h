@@ -7,13 +7,11 @@
 #include <array>
 
 #include "COdata.h"
-#include "IntList.h"
-#include "ProgDlg.h"
+#include "TableDlg.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QPushButton;
 class QTabWidget;
 class QTableWidget;
 class TDgtEdit;
@@ -37,24 +35,30 @@ class TPbxCodeDelegate : public TItemTextDelegate {
   bool eventFilter(QObject* Editor, QEvent* Event) override;
 };
 
-class TCOprmDlg : public TProgDlg {
+// The CO line table to the dialog base.
+struct TCOlineTraits {
+  using TTable = TCOarray;
+  using TRecord = TCOdata;
+  static constexpr const char* kNoun = "CO";
+  static TCOarray& Of(TSysData& Store);
+  static TCOdata& Record(TCOarray& T, int N) { return T.Lines(N); }
+  static const TCOdata& Record(const TCOarray& T, int N) { return T.Lines(N); }
+  static bool HaveData(const TCOarray& T, const TIntegerList& L) { return T.LinesHaveData(L); }
+  static bool Read(TCOarray& T, const TIntegerList& L) { return T.ReadLines(L, true); }
+  static bool Upload(TCOarray& T, const TIntegerList& L) { return T.UploadLines(L, true); }
+  static TCmdData& BlockOf(TCOdata& R, const std::string& Code) { return R.BlockOf(Code); }
+  static void KeepUnchanged(TCOdata& R, const TCOdata& Before);
+};
+
+class TCOprmDlg : public TTableDlg<TCOlineTraits> {
   Q_OBJECT
  public:
   TCOprmDlg(QWidget* Parent, const TIntegerList& Lines);
 
-  const TIntegerList& Selected() const { return fLines; }
-  const TCOarray& WorkingCopy() const { return fWork; }
-
  protected:
-  void PreRead(bool Force) override;
-  void Prepare() override;
-  bool HasData() const override;
-  void LoadControls() override;
-  void StoreControls() override;
-  void Commit() override;
-  bool HasChanges() const override;
-  bool UploadAll() override;
-  bool UploadChanged() override;
+  void RefreshPage() override;
+  void MarkFurther(TCOdata& Shown, const TCOdata& Other) override;
+  void LoadMore(const TCOdata& Shown) override;
 
  private:
   void BuildMain(QWidget* Page);
@@ -66,12 +70,7 @@ class TCOprmDlg : public TProgDlg {
   void LoadCPC(const TCmdData& Block);
   void StoreCPC(TCmdData& Block);
   void UpdateEnabling();
-  void RefreshFrame();  // caption, grid labels, Prev / Next
-  void Navigate(int Target);
 
-  TIntegerList fLines;
-  TCOarray fWork;
-  int fPrevTarget = 0, fNextTarget = 0;
   std::array<bool, 3> fJackUndefined{};  // day, night, lunch: the lines' DIL jacks differ
 
   QTabWidget* fPages;
@@ -82,7 +81,6 @@ class TCOprmDlg : public TProgDlg {
   QTableWidget* fCodes;
   TDgtEdit* fCPCms;
   QLabel* fCPCinLbl;
-  QPushButton *fPrev, *fNext;
 };
 
 // Opens the dialog for the given CO lines (1 to 6); true when it was closed with OK.

@@ -4,48 +4,52 @@
 #pragma once
 
 #include "DSSdata.h"
-#include "IntList.h"
-#include "ProgDlg.h"
+#include "TableDlg.h"
 
 class QComboBox;
 class QLabel;
-class QPushButton;
 class TButtonPage;
 
 constexpr int kHelpDSSparams = 4100;
 
-class TDSSprmDlg : public TProgDlg {
+// The DSS console table to the dialog base.
+struct TDSSconsoleTraits {
+  using TTable = TDSSarray;
+  using TRecord = TDSSdata;
+  static constexpr const char* kNoun = "DSS";
+  static TDSSarray& Of(TSysData& Store);
+  static TDSSdata& Record(TDSSarray& T, int N) { return T.Consoles(N); }
+  static const TDSSdata& Record(const TDSSarray& T, int N) { return T.Consoles(N); }
+  static bool HaveData(const TDSSarray& T, const TIntegerList& L) {
+    return T.ConsolesHaveData(L);
+  }
+  static bool Read(TDSSarray& T, const TIntegerList& L) { return T.ReadConsoles(L, true); }
+  static bool Upload(TDSSarray& T, const TIntegerList& L) { return T.UploadConsoles(L, true); }
+  static TCmdData& BlockOf(TDSSdata& R, const std::string& Code) {
+    return Code == "003D" ? R.Cmd003D : R.Cmd004D;
+  }
+  static void KeepUnchanged(TDSSdata& R, const TDSSdata& Before);
+};
+
+class TDSSprmDlg : public TTableDlg<TDSSconsoleTraits> {
   Q_OBJECT
  public:
   TDSSprmDlg(QWidget* Parent, const TIntegerList& Consoles);
 
-  const TIntegerList& Selected() const { return fConsoles; }
-  const TDSSarray& WorkingCopy() const { return fWork; }
-
  protected:
+  // The extension numbers first: the buttons show them and the pair is chosen by them.
   void PreRead(bool Force) override;
-  void Prepare() override;
-  bool HasData() const override;
-  void LoadControls() override;
-  void StoreControls() override;
-  void Commit() override;
-  bool HasChanges() const override;
-  bool UploadAll() override;
-  bool UploadChanged() override;
+  // The extension entries (they may have been read since the dialog opened), the enabling.
+  void RefreshPage() override;
+  void LoadMore(const TDSSdata& Shown) override;
+  void StoreMore(TDSSdata& Scratch) override;
 
  private:
   void DeclareBindings();
-  void RefreshFrame();  // caption, extension entries, enabling, Prev / Next
-  void Navigate(int Target);
-
-  TIntegerList fConsoles;
-  TDSSarray fWork;
-  int fPrevTarget = 0, fNextTarget = 0;
 
   QComboBox *fPort, *fPair;
   QLabel *fPortLbl, *fPairLbl;
   TButtonPage *fDSSbtns, *fPFbtns;
-  QPushButton *fPrev, *fNext;
 };
 
 // Opens the dialog for the given DSS consoles (1, 2); true when it was closed with OK.

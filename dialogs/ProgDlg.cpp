@@ -199,6 +199,11 @@ void KeepUnchangedFlags(TCmdData& Block, const TCmdData& Before) {
   }
 }
 
+void KeepUnchangedLines(TCmdList& Lines, const TCmdList& Before) {
+  for (int i = 0; i < Lines.Count() && i < Before.Count(); ++i)
+    KeepUnchangedFlags(Lines.Items(i), Before.Items(i));
+}
+
 bool TProgDlg::Execute(bool Force) {
   // The dialog's read and upload are PBX operations: the frame starts no other meanwhile.
   TPbxOperation op(windowTitle().isEmpty() ? QString("A programming dialog")

@@ -44,6 +44,8 @@ void SetStepCaption(QPushButton* Button, const QString& Text);
 // After a multi-edit store replaced Block wholesale and renumbered it: when its text ended up
 // as it was Before, it is no edit, so the block keeps its own changed flag and read time.
 void KeepUnchangedFlags(TCmdData& Block, const TCmdData& Before);
+// The same for each line of a list against the line of Before at its place.
+void KeepUnchangedLines(TCmdList& Lines, const TCmdList& Before);
 
 class TProgDlg : public QDialog {
   Q_OBJECT

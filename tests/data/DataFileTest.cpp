@@ -138,11 +138,11 @@ TEST_F(DataFileTest, RoundTripKeepsEverythingAndMarksItChangedAndActual) {
   later.SetConnectTime(Now());
   EXPECT_EQ(target.Cmd530S.ReadTime, 999999.0);
   EXPECT_TRUE(target.Cmd530S.Changed);
-  EXPECT_TRUE(target.DISAHasData());
+  EXPECT_TRUE(GroupHasData(target, grDISA));
   EXPECT_TRUE(target.Extensions.HasActualData());
-  EXPECT_EQ(target.DISAChangedCount(), 17 + 4 * 2);
-  EXPECT_EQ(target.UCDChangedCount(), 7);
-  EXPECT_EQ(target.ARSChangedCount(), 3 + 12 * 2);
+  EXPECT_EQ(GroupChangedCount(target, grDISA), 17 + 4 * 2);
+  EXPECT_EQ(GroupChangedCount(target, grUCD), 7);
+  EXPECT_EQ(GroupChangedCount(target, grARS), 3 + 12 * 2);
   EXPECT_EQ(target.COLines.ChangedCount(), 120);
   // A loaded file uploads completely with an upload of the changes.
   const TRunResult r = RunGroups(target, TRunDirection::UploadChanged);

@@ -209,8 +209,8 @@ TEST_F(GroupsTest, FailedExchangesLetTheOthersRun) {
     EXPECT_NE(std::find(pbx.Sent.begin(), pbx.Sent.end(), q), pbx.Sent.end()) << q;
   EXPECT_TRUE(store.Cmd802S.IsActual());
   EXPECT_TRUE(store.Cmd530S.IsActual());
-  EXPECT_FALSE(store.DISAHasData());
-  EXPECT_TRUE(store.UCDHasData());
+  EXPECT_FALSE(GroupHasData(store, grDISA));
+  EXPECT_TRUE(GroupHasData(store, grUCD));
   ASSERT_EQ(feedback.Errors.size(), 1u);
   EXPECT_EQ(feedback.Errors[0], "Cant't extract data (1)!");
 
@@ -248,7 +248,7 @@ TEST_F(GroupsTest, AbortStopsTheRun) {
   EXPECT_EQ(ended.back(), "UCD");
   EXPECT_EQ(pbx.Sent.size(), beforeTimer + 3);
   // Data read before the abort stay.
-  EXPECT_TRUE(store.UCDHasData());
+  EXPECT_TRUE(GroupHasData(store, grUCD));
   EXPECT_TRUE(store.Cmd202S.IsActual());
   EXPECT_FALSE(store.Cmd203S.IsActual());
 
@@ -273,7 +273,7 @@ TEST_F(GroupsTest, PlanBlockIsSentOnlyWhenTheUserChoseAPlan) {
   TCmdData& plan = store.Extensions.Cmd009.PlanBlock;
   plan.SetData("009S00/3/");
   plan.Stamp();
-  EXPECT_EQ(store.SystemParamsChangedCount(), 1);
+  EXPECT_EQ(GroupChangedCount(store, grSystemParams), 1);
   mark = pbx.Sent.size();
   ASSERT_TRUE(Group(grSystemParams).UploadChanged(store, true));
   EXPECT_EQ(SentSince(mark), TLines{"009S00/3/"});

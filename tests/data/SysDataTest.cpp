@@ -85,7 +85,7 @@ TEST_F(SysDataFilled, ClearDataEmptiesInPlaceAndKeepsFlags) {
   store.Version.Skip123S = 0;
   store.Settings.PBXtype = 0;
   store.Cmd103S.SetItemStr(1, "9");
-  ASSERT_TRUE(store.DISAHasData());
+  ASSERT_TRUE(GroupHasData(store, grDISA));
 
   store.ClearData();
 
@@ -110,51 +110,51 @@ TEST_F(SysDataFilled, ClearDataEmptiesInPlaceAndKeepsFlags) {
     EXPECT_FALSE(GroupHasData(store, g.Id)) << g.Title;
     EXPECT_EQ(GroupChangedCount(store, g.Id), 0) << g.Title;
   }
-  EXPECT_FALSE(store.SystemParamsHasData());
-  EXPECT_EQ(store.SystemParamsChangedCount(), 0);
+  EXPECT_FALSE(GroupHasData(store, grSystemParams));
+  EXPECT_EQ(GroupChangedCount(store, grSystemParams), 0);
 }
 
 TEST_F(SysDataFilled, FullReadGivesEveryGroupData) {
   for (const TGroup& g : Groups()) EXPECT_TRUE(GroupHasData(store, g.Id)) << g.Title;
-  EXPECT_TRUE(store.DISAHasData() && store.UCDHasData() && store.TimerHasData() &&
-              store.TRSHasData() && store.ARSHasData() && store.SMDRHasData() &&
-              store.SystemParamsHasData());
+  EXPECT_TRUE(GroupHasData(store, grDISA) && GroupHasData(store, grUCD) && GroupHasData(store, grTimer) &&
+              GroupHasData(store, grTollRestriction) && GroupHasData(store, grARS) && GroupHasData(store, grSMDR) &&
+              GroupHasData(store, grSystemParams));
 }
 
 TEST_F(SysDataFilled, AGroupWithAnEmptyListHasNoData) {
   store.List512S.Clear();
-  EXPECT_FALSE(store.DISAHasData());
-  EXPECT_TRUE(store.UCDHasData());
+  EXPECT_FALSE(GroupHasData(store, grDISA));
+  EXPECT_TRUE(GroupHasData(store, grUCD));
   store.Extensions.Cmd009.Clear();
-  EXPECT_FALSE(store.SystemParamsHasData());
+  EXPECT_FALSE(GroupHasData(store, grSystemParams));
   // Blocks read during an earlier connection are no longer actual.
   pbx.SetConnectTime(1e6);
-  EXPECT_FALSE(store.UCDHasData());
+  EXPECT_FALSE(GroupHasData(store, grUCD));
 }
 
 TEST_F(SysDataFilled, ProgramOneHundredTwentyThreeCountsOnlyWhereThePbxHasIt) {
   // Skip123S: 123S is never read, so it must not keep the group from having data.
   EXPECT_TRUE(store.Cmd123S.Data().empty());
-  EXPECT_TRUE(store.SystemParamsHasData());
+  EXPECT_TRUE(GroupHasData(store, grSystemParams));
   store.Version.Skip123S = 0;
-  EXPECT_FALSE(store.SystemParamsHasData());
+  EXPECT_FALSE(GroupHasData(store, grSystemParams));
 }
 
 TEST_F(SysDataFilled, ChangedCountsCountBlocksLinesAndThePlan) {
   store.Cmd500S.SetItemStr(1, "8");
   store.Cmd530S.SetItemStr(1, "8");
   store.List516E.Items(1).SetItemStr(1, "8");
-  EXPECT_EQ(store.DISAChangedCount(), 3);
-  EXPECT_EQ(store.UCDChangedCount(), 0);
+  EXPECT_EQ(GroupChangedCount(store, grDISA), 3);
+  EXPECT_EQ(GroupChangedCount(store, grUCD), 0);
   store.List350C.Items(0).SetItemStr(1, "8");
   store.List364S.Items(1).SetItemStr(1, "*");
   store.Cmd363S.SetItemStr(1, "09");
-  EXPECT_EQ(store.ARSChangedCount(), 3);
+  EXPECT_EQ(GroupChangedCount(store, grARS), 3);
   store.Cmd002S.SetItemStr(1, "1234");
   store.List012S.Items(0).SetItemStr(1, "77");
   store.Extensions.Cmd009.Items(3).SetItemStr(1, "150");
   store.Extensions.Cmd009.PlanBlock.SetData("009S00/2/");
-  EXPECT_EQ(store.SystemParamsChangedCount(), 4);
+  EXPECT_EQ(GroupChangedCount(store, grSystemParams), 4);
   EXPECT_EQ(GroupChangedCount(store, grDayNight), 0);
 }
 

@@ -55,6 +55,7 @@
 #include "SimSession.h"
 #include "SitesDlg.h"
 #include "SpeedDial.h"
+#include "Groups.h"
 #include "SysData.h"
 #include "SystemParam.h"
 #include "TempDir.h"
@@ -432,7 +433,7 @@ class DemoRunTest : public QObject {
     EditARS(&m, false);
     QCOMPARE(ChangedSimLines(before),
              (std::vector<std::string>{"352S01/0123xxx/", "360S2/2/", "512S1/1234/"}));
-    QVERIFY(!SysData().DISAChangedCount() && !SysData().ARSChangedCount());
+    QVERIFY(!GroupChangedCount(SysData(), grDISA) && !GroupChangedCount(SysData(), grARS));
     m.Disconnect();
     QVERIFY2(f.Errors.empty(), f.Errors.empty() ? "" : f.Errors[0].c_str());
   }

@@ -20,8 +20,10 @@
 #include <functional>
 #include <map>
 
+#include "CopyButtons.h"
 #include "EXTparam.h"
 #include "FKey.h"
+#include "FreeNumbers.h"
 #include "PbxModel.h"
 #include "RecordingFeedback.h"
 #include "SysData.h"
