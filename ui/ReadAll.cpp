@@ -64,13 +64,6 @@ TReadAllDlg::TReadAllDlg(QWidget* Parent, bool Upload)
   connect(&fCommandPaint, &QTimer::timeout, this, [this] {
     if (fCurrent && !fCommandText.isEmpty()) fCurrent->setText(fCommandText);
   });
-  fBarPaint.setSingleShot(true);
-  fBarPaint.setInterval(150);
-  connect(&fBarPaint, &QTimer::timeout, this, [this] {
-    // Released before the count is taken: a line counted after this queues its own call.
-    fBarHeld = false;
-    ReceivedLine();
-  });
 }
 
 TReadAllDlg::~TReadAllDlg() {
@@ -107,7 +100,7 @@ TRunResult TReadAllDlg::Run(TSysData& Store) {
   PbxComm().SetOnRxLine([this] {
     // Fired on the port's watcher thread: the bar moves on the user-interface thread, with
     // every line that came meanwhile at once.
-    if (fPendingTicks.fetch_add(1) == 0 && !fBarHeld.load())
+    if (fPendingTicks.fetch_add(1) == 0)
       QMetaObject::invokeMethod(this, &TReadAllDlg::ReceivedLine, Qt::QueuedConnection);
   });
   PbxComm().OnCommand = [this](const std::string& Cmd) { Command(Cmd); };
@@ -166,9 +159,7 @@ TRunResult TReadAllDlg::Run(TSysData& Store) {
   PbxComm().OnCommand = nullptr;
   PbxComm().ClearAbort();
   fCommandPaint.stop();
-  fBarPaint.stop();
-  fBarHeld = false;
-  ReceivedLine();  // the lines whose call is still queued or held
+  ReceivedLine();  // the lines whose call is still queued
   if (r.Aborted) ShowInformation(fUpload ? "Save operation aborted." : "Read operation aborted.");
   hide();
   return r;
@@ -224,11 +215,6 @@ void TReadAllDlg::ReceivedLine() {
   if (n <= 0) return;
   fTicks += n;
   fBar->setValue(std::min(fBar->maximum(), fBar->value() + n));
-  // The lines of the next 150 ms wait for the timer; the run's end takes what it left.
-  if (!fBarPaint.isActive() && PbxComm().HasOnRxLine()) {
-    fBarHeld = true;
-    fBarPaint.start();
-  }
 }
 
 void TReadAllDlg::Stop() {

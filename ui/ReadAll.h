@@ -75,12 +75,8 @@ class TReadAllDlg : public QDialog {
   // repaint costs the user-interface thread, which is the one that types the next command.
   QString fCommandText;
   QTimer fCommandPaint;
-  // Lines received on the watcher thread and not yet on the bar; one queued call at a time,
-  // and none while the bar waits out fBarPaint after a move: a line comes every few tens of
-  // milliseconds, and each move of the bar is a wake-up of this thread and a repaint.
+  // Lines received on the watcher thread and not yet on the bar; one queued call at a time.
   std::atomic<int> fPendingTicks{0};
-  std::atomic<bool> fBarHeld{false};
-  QTimer fBarPaint;
   std::vector<QListWidgetItem*> fLines;  // by group
 };
 
