@@ -484,6 +484,11 @@ int SentLinesSaid(const std::string& Log) {
 void PrintDiffering(const TRun& Up, const TRun& Read) {
   const double whole = Up.BetweenConnectAndGoodbye();
   const double own = Up.Bound(Up.BetweenSum(&TPhase::Sent) + Up.BetweenSum(&TPhase::Received));
+  if (Up.Rate <= 0) {
+    std::printf("  differing upload: %d lines written; from connected to the goodbye %.2f s\n",
+                Up.LinesWritten, whole);
+    return;
+  }
   std::printf(
       "  differing upload: %d lines written; from connected to the goodbye %.2f s (backup read "
       "%.2f s) = %.3f x the read's line-time bound %.2f s; its own bytes' bound %.2f s (%.3f x)\n",
