@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "Compare.h"
+#include "PbxPrograms.h"
 #include "SysData.h"
 
 #ifndef KXTA_EXE
@@ -69,7 +71,7 @@ struct TPhase {
   std::string Kind;
   int Index = 0;
   double StartS = 0, WallS = 0, CpuS = 0, PauseS = 0;
-  long long Sent = 0, Received = 0, Exchanges = 0, Commands = 0;
+  long long Sent = 0, Received = 0, Exchanges = 0, Commands = 0, RxWakeups = 0, ReplyWakeups = 0;
   bool Ok = false;
   std::string Title;
 };
@@ -84,7 +86,7 @@ bool ReadPhases(const std::string& Path, std::vector<TPhase>& Phases) {
     std::stringstream ss(line);
     std::string cell;
     while (std::getline(ss, cell, '\t')) f.push_back(cell);
-    if (f.size() < 12) return false;
+    if (f.size() < 14) return false;
     TPhase p;
     p.Kind = f[0];
     p.Index = std::atoi(f[1].c_str());
@@ -97,7 +99,9 @@ bool ReadPhases(const std::string& Path, std::vector<TPhase>& Phases) {
     p.Commands = std::atoll(f[8].c_str());
     p.PauseS = std::atof(f[9].c_str()) / 1e6;
     p.Ok = f[10] == "1";
-    p.Title = f[11];
+    p.RxWakeups = std::atoll(f[11].c_str());
+    p.ReplyWakeups = std::atoll(f[12].c_str());
+    p.Title = f[13];
     Phases.push_back(p);
   }
   return !Phases.empty();
@@ -147,6 +151,21 @@ struct TRun {
   }
   double StepsBound() const { return Bound(StepsSum(&TPhase::Sent) + StepsSum(&TPhase::Received)); }
   double Ratio() const { return Rate > 0 ? StepsWall() / StepsBound() : 0.0; }
+  // From the end of the connection to the goodbye's start: the steps and whatever the program
+  // does between them and around them (an upload's backup read, its comparison, the journal).
+  double BetweenConnectAndGoodbye() const {
+    const TPhase* c = Find("connect");
+    const TPhase* d = Find("disconnect");
+    return c && d ? d->StartS - (c->StartS + c->WallS) : 0.0;
+  }
+  // Bytes on the line over the same span: every phase but the connection and the goodbye.
+  long long BetweenSum(long long TPhase::*Field) const {
+    long long t = 0;
+    for (const TPhase& p : Phases)
+      if (p.Kind != "connect" && p.Kind != "disconnect") t += p.*Field;
+    return t;
+  }
+  int LinesWritten = -1;  // a differing upload: the lines it said it sends
 };
 
 // ---------------------------------------------------------------- processes
@@ -157,7 +176,8 @@ struct TSim {
   std::string Log;  // its standard error, with the --stats line at the end
 };
 
-bool StartSim(int Rate, const std::string& Dir, const std::string& Name, TSim& Sim) {
+bool StartSim(int Rate, const std::string& Dir, const std::string& Name, TSim& Sim,
+              const std::string& State = std::string()) {
   int out[2];
   if (pipe(out) != 0) return false;
   const std::string rate = std::to_string(Rate), bits = std::to_string(kBitsPerChar);
@@ -170,8 +190,12 @@ bool StartSim(int Rate, const std::string& Dir, const std::string& Name, TSim& S
     const int err = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (err >= 0) dup2(err, STDERR_FILENO);
     close(out[0]);
-    execl(KXTA_SIM_EXE, KXTA_SIM_EXE, "--pty", "--baud", rate.c_str(), "--bits", bits.c_str(),
-          "--stats", static_cast<char*>(nullptr));
+    if (State.empty())
+      execl(KXTA_SIM_EXE, KXTA_SIM_EXE, "--pty", "--baud", rate.c_str(), "--bits", bits.c_str(),
+            "--stats", static_cast<char*>(nullptr));
+    else
+      execl(KXTA_SIM_EXE, KXTA_SIM_EXE, "--pty", "--baud", rate.c_str(), "--bits", bits.c_str(),
+            "--stats", "--state", State.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(out[1]);
@@ -321,6 +345,71 @@ bool InstallDesktop(const std::string& Dir, const std::string& Pty, int Rate, st
   return bool(ini.flush());
 }
 
+// Another value the PBX takes for one item of Line, the line with it, or empty when no item of
+// it can be changed that way. Numbers step to the next value of their range, texts become a
+// single character of their set.
+std::string ChangedLine(const std::string& Line) {
+  const TPbxCatalogue& cat = TPbxCatalogue::Get();
+  const std::string head = BlockHead(Line);
+  std::vector<std::string> items;
+  size_t prog = 0, key = 0;
+  if (!LineItems(Line, items) || !cat.FindHead(head, prog, key)) return std::string();
+  const TPbxProgram& p = cat.Programs()[prog];
+  for (size_t i = 0; i < items.size() && i < p.Items.size(); ++i) {
+    const TItemSpec& spec = p.Items[i];
+    std::vector<std::string> tries;
+    const std::string item = TrimBlanks(items[i]);
+    const int v = std::atoi(item.c_str());
+    const bool digits = !item.empty() && item.size() < 6 &&
+                        item.find_first_not_of("0123456789") == std::string::npos;
+    if ((spec.Kind == TItemSpec::Number || spec.Kind == TItemSpec::Fixed ||
+         spec.Kind == TItemSpec::StarNumber) && digits && spec.Hi > spec.Lo) {
+      std::string n = std::to_string(v < spec.Hi ? v + 1 : spec.Lo);
+      if (spec.Kind == TItemSpec::Fixed && int(n.size()) < spec.Width)
+        n.insert(0, size_t(spec.Width) - n.size(), '0');
+      tries.push_back(n);
+    } else if (spec.Kind == TItemSpec::Text) {
+      tries = {"B", "1"};
+    }
+    for (const std::string& t : tries) {
+      if (t == TrimBlanks(items[i])) continue;
+      std::vector<std::string> changed = items;
+      changed[i] = t;
+      std::string line = head + "/";
+      for (size_t j = 0; j < changed.size(); ++j) line += (j ? "," : "") + changed[j];
+      line += "/";
+      if (cat.CheckLine(line).empty()) return line;
+    }
+  }
+  return std::string();
+}
+
+// The program lines for a simulator whose configuration differs from File in one line of every
+// Every: each such line (or the next one that can be changed) with one item changed. The
+// extension numbers and the system password stay, since they decide how the program reaches
+// the PBX at all. Returns the lines changed, -1 when File cannot be read or State written.
+int WriteDifferingState(const std::string& File, const std::string& State, int Every,
+                        size_t& Lines) {
+  TSysData store;
+  if (!store.LoadFromFile(File)) return -1;
+  const std::vector<std::string> texts = FileBlockTexts(store);
+  Lines = texts.size();
+  std::ofstream out(State);
+  int changed = 0;
+  size_t due = 0;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (i < due) continue;
+    const std::string head = BlockHead(texts[i]);
+    if (head.rfind("009S", 0) == 0 || head.rfind("002S", 0) == 0) continue;
+    const std::string line = ChangedLine(texts[i]);
+    if (line.empty()) continue;
+    out << line << "\n";
+    ++changed;
+    due = size_t(changed) * size_t(Every);
+  }
+  return out.flush() ? changed : -1;
+}
+
 std::string RateName(int Rate) { return Rate > 0 ? std::to_string(Rate) : "unpaced"; }
 
 // ---------------------------------------------------------------- report
@@ -357,6 +446,12 @@ void PrintRun(const TRun& R, int RunNo) {
       steps > 0 ? double(cmds) / steps : 0.0, R.CpuS, 100.0 * R.CpuS / R.WallS, R.WallS,
       steps > 0 ? 100.0 * R.StepsCpu() / steps : 0.0,
       cmds > 0 ? 1e6 * R.StepsCpu() / double(cmds) : 0.0, double(R.MaxRssKiB) / 1024.0);
+  const long long rx = R.StepsSum(&TPhase::RxWakeups), reply = R.StepsSum(&TPhase::ReplyWakeups);
+  std::printf(
+      "  watcher wake-ups with bytes (steps) %lld: %.2f per received byte, %.1f per command; "
+      "the reply's waiter woken %lld times (%.2f per command)\n",
+      rx, recv > 0 ? double(rx) / double(recv) : 0.0, cmds > 0 ? double(rx) / double(cmds) : 0.0,
+      reply, cmds > 0 ? double(reply) / double(cmds) : 0.0);
 }
 
 // The desktop read beside kxta's read of the same run: the same line, the same simulator, one
@@ -371,6 +466,35 @@ void PrintBeside(const TRun& Desk, const TRun& Cli) {
       "of the steps %.2f %% against %.2f %%; commands and bytes %s\n",
       d, c, c > 0 ? 100.0 * (d / c - 1) : 0.0, d > 0 ? 100.0 * Desk.StepsCpu() / d : 0.0,
       c > 0 ? 100.0 * Cli.StepsCpu() / c : 0.0, same ? "the same" : "DIFFER");
+}
+
+// The count of "sending the other N" that kxta upload --differing prints; -1 when absent.
+int SentLinesSaid(const std::string& Log) {
+  std::ifstream in(Log);
+  std::string line;
+  const std::string said = "sending the other ";
+  while (std::getline(in, line))
+    if (const size_t at = line.find(said); at != std::string::npos)
+      return std::atoi(line.c_str() + at + said.size());
+  return -1;
+}
+
+// A differing upload's whole time between connecting and the goodbye (its backup read and
+// comparison included) over the line-time bound of the read of the same run, and over its own.
+void PrintDiffering(const TRun& Up, const TRun& Read) {
+  const double whole = Up.BetweenConnectAndGoodbye();
+  const double own = Up.Bound(Up.BetweenSum(&TPhase::Sent) + Up.BetweenSum(&TPhase::Received));
+  if (Up.Rate <= 0) {
+    std::printf("  differing upload: %d lines written; from connected to the goodbye %.2f s\n",
+                Up.LinesWritten, whole);
+    return;
+  }
+  std::printf(
+      "  differing upload: %d lines written; from connected to the goodbye %.2f s (backup read "
+      "%.2f s) = %.3f x the read's line-time bound %.2f s; its own bytes' bound %.2f s (%.3f x)\n",
+      Up.LinesWritten, whole, Up.Find("backup") ? Up.Find("backup")->WallS : 0.0,
+      Read.StepsBound() > 0 ? whole / Read.StepsBound() : 0.0, Read.StepsBound(), own,
+      own > 0 ? whole / own : 0.0);
 }
 
 std::vector<std::string> gSummary;
@@ -392,7 +516,7 @@ int Verdict(double Value, double Target, double Hard, bool AtMost) {
 
 void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
   std::vector<double> steps, bound, ratio, cmds, sent, recv, conn, connPause, disc, discPause,
-      cpu, stepsCpu, perSec, rss, usPerCmd;
+      cpu, stepsCpu, perSec, rss, usPerCmd, wakesPerCmd, wakesPerByte;
   for (const TRun& r : Runs) {
     if (r.Op != Op || r.Rate != Rate || r.Exit != 0) continue;
     steps.push_back(r.StepsWall());
@@ -415,6 +539,9 @@ void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
     perSec.push_back(c / r.StepsWall());
     rss.push_back(double(r.MaxRssKiB) / 1024.0);
     usPerCmd.push_back(1e6 * r.StepsCpu() / c);
+    wakesPerCmd.push_back(double(r.StepsSum(&TPhase::RxWakeups)) / c);
+    wakesPerByte.push_back(double(r.StepsSum(&TPhase::RxWakeups)) /
+                           double(std::max(1LL, r.StepsSum(&TPhase::Received))));
   }
   if (steps.empty()) return;
   // The desktop read is judged against kxta's read of the same run; the figures kxta's own
@@ -433,9 +560,13 @@ void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
   if (Rate > 0) {
     Summary(k + "line-time bound", Median(bound), "s", "", -1);
     const double r = Median(ratio);
+    // The upload types three times as many of its bytes as the read, so its target is the
+    // stricter one: each typed character's turnaround shows in it.
     const bool judged = Rate == 9600 && !desktop;
-    Summary(k + "ratio measured/bound", r, "", judged ? "target <= 1.05, hard 1.15" : "",
-            judged ? Verdict(r, 1.05, 1.15, true) : -1);
+    const bool upload = Op == "upload";
+    Summary(k + "ratio measured/bound", r, "",
+            judged ? (upload ? "target <= 1.03" : "target <= 1.05, hard 1.15") : "",
+            judged ? (upload ? Verdict(r, 1.03, 0, true) : Verdict(r, 1.05, 1.15, true)) : -1);
   }
   if (desktop) {
     std::vector<double> beside;
@@ -447,22 +578,27 @@ void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
     }
     if (!beside.empty()) {
       const double b = Median(beside);
-      Summary(k + "steps / kxta read's (same run)", b, "", Rate > 0 ? "target <= 1.02" : "",
-              Rate > 0 ? Verdict(b, 1.02, 0, true) : -1);
+      Summary(k + "steps / kxta read's (same run)", b, "",
+              Rate > 0 ? "target <= 1.02" : "target <= 1.10",
+              Verdict(b, Rate > 0 ? 1.02 : 1.10, 0, true));
     }
   }
-  const double share = Median(cpu);
-  const bool pacedRead = Op == "read" && Rate > 0;
-  Summary(k + "CPU share of wall (process)", share, "%",
-          pacedRead ? "target <= 2, hard 5" : "", pacedRead ? Verdict(share, 2, 5, true) : -1);
+  // The CPU targets are set for the steps: the whole process also holds the connection's fixed
+  // pauses and, for the desktop program, Qt's start.
+  Summary(k + "CPU share of wall (process)", Median(cpu), "%", "", -1);
   const double stepsShare = Median(stepsCpu);
-  const bool pacedDesktop = desktop && Rate > 0;
-  Summary(k + "CPU share of wall (steps)", stepsShare, "%", pacedDesktop ? "target <= 3" : "",
-          pacedDesktop ? Verdict(stepsShare, 3, 0, true) : -1);
+  const bool pacedRead = (Op == "read" || desktop) && Rate > 0;
+  const double shareTarget = desktop ? 2 : 1.5;
+  Summary(k + "CPU share of wall (steps)", stepsShare, "%",
+          pacedRead ? (desktop ? "target <= 2" : "target <= 1.5, hard 5") : "",
+          pacedRead ? Verdict(stepsShare, shareTarget, desktop ? 0 : 5, true) : -1);
   Summary(k + "CPU per command (steps)", Median(usPerCmd), "us", "", -1);
+  Summary(k + "watcher wake-ups per command", Median(wakesPerCmd), "", "", -1);
+  Summary(k + "watcher wake-ups per byte", Median(wakesPerByte), "", "", -1);
   const double ps = Median(perSec);
-  Summary(k + "commands per second", ps, "/s", Rate == 0 && !desktop ? "target >= 2000" : "",
-          Rate == 0 && !desktop ? Verdict(ps, 2000, 0, false) : -1);
+  const bool unpacedRead = Rate == 0 && Op == "read";
+  Summary(k + "commands per second", ps, "/s", unpacedRead ? "target >= 2500" : "",
+          unpacedRead ? Verdict(ps, 2500, 0, false) : -1);
   if (Rate == 0 && gRoundTripUs > 0 && Median(cmds) > 0) {
     // Every byte the PC sends waits for an answer (an echo, or the reply after the "\r").
     const double trips = Median(sent) / Median(cmds);
@@ -473,6 +609,32 @@ void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
   const double m = Median(rss);
   Summary(k + "peak RSS", m, "MiB", Op == "read" ? "target < 20" : "",
           Op == "read" ? (m < 20 ? 0 : 1) : -1);
+}
+
+void SummariseDiffering(const std::vector<TRun>& Runs, int Rate) {
+  std::vector<double> whole, overRead, overOwn, written;
+  for (const TRun& u : Runs) {
+    if (u.Op != "upload-differing" || u.Rate != Rate || u.Exit != 0) continue;
+    for (const TRun& r : Runs) {
+      if (r.Op != "read" || r.Rate != Rate || r.RunNo != u.RunNo || r.Exit != 0) continue;
+      const double w = u.BetweenConnectAndGoodbye();
+      whole.push_back(w);
+      written.push_back(u.LinesWritten);
+      if (Rate > 0) {
+        overRead.push_back(w / r.StepsBound());
+        overOwn.push_back(w / u.Bound(u.BetweenSum(&TPhase::Sent) + u.BetweenSum(&TPhase::Received)));
+      }
+    }
+  }
+  if (whole.empty()) return;
+  const std::string k = "upload-differing@" + RateName(Rate) + " ";
+  Summary(k + "lines written", Median(written), "", "", -1);
+  Summary(k + "connected to goodbye", Median(whole), "s", "(backup read included)", -1);
+  if (Rate > 0) {
+    const double r = Median(overRead);
+    Summary(k + "whole / read's bound", r, "", "target <= 1.15", Verdict(r, 1.15, 0, true));
+    Summary(k + "whole / own bytes' bound", Median(overOwn), "", "", -1);
+  }
 }
 
 // What one echoed byte costs through a pseudo-terminal on this machine, with two processes that
@@ -573,13 +735,14 @@ const char kUsage[] =
     "                  [--keep]\n"
     "Reads the simulated KX-TA624 (kxta-sim on a pseudo-terminal, factory configuration) with\n"
     "kxta read and with the desktop program (kxta-config --autorun read on the offscreen\n"
-    "platform), uploads the file just read with kxta upload --all, and measures them against\n"
-    "the line time; then loads and saves that data file.\n"
+    "platform), uploads the file just read with kxta upload --all, and with kxta upload\n"
+    "--differing onto a simulator holding other values in one line of every ten, and measures\n"
+    "them against the line time; then loads and saves that data file.\n"
     "\n"
     "  --rates LIST   bit rates to pace the line at, comma separated; 0 = unpaced\n"
     "                 (default 9600,0)\n"
     "  --runs N       runs per rate (default 3); the summary gives medians\n"
-    "  --read-only    skip the upload\n"
+    "  --read-only    skip the uploads\n"
     "  --no-desktop   skip the desktop program's read\n"
     "  --no-network   skip the read through ser2net (skipped anyway without ser2net)\n"
     "  --keep         keep the work folders (their paths are printed)\n";
@@ -661,7 +824,10 @@ int main(int argc, char** argv) {
       std::vector<std::string> ops{"read"};
       if (desktop) ops.push_back("desktop-read");
       if (network) ops.push_back("net-read");
-      if (!readOnly) ops.push_back("upload");
+      if (!readOnly) {
+        ops.push_back("upload");
+        ops.push_back("upload-differing");
+      }
       size_t cliRead = 0;  // in all; the desktop read runs only after kxta's succeeded
       for (const std::string& op : ops) {
         TRun r;
@@ -682,6 +848,27 @@ int main(int argc, char** argv) {
             ran = RunProgram(exe.c_str(), {"--autorun", "read", "--quit", "--measure", measure},
                              {"QT_QPA_PLATFORM=offscreen"}, 60 + 3 * all[cliRead].WallS, dir, r);
           ownStats = StopSim(own);
+        } else if (op == "upload-differing") {
+          // The file just read (the factory configuration) onto a simulator that holds another
+          // value in one line of every ten: only those lines differ, and only they are written.
+          TSim own;
+          size_t lines = 0;
+          const std::string state = dir + "/differing-state.txt";
+          const int changed = WriteDifferingState(file, state, 10, lines);
+          if (changed > 0 && StartSim(rate, dir, "sim-differing", own, state)) {
+            std::printf("\n  differing upload: %d of the file's %zu lines changed on its simulator\n",
+                        changed, lines);
+            std::vector<std::string> args{"upload", file, "--differing", "--yes"};
+            args.insert(args.end(), conn.begin(), conn.end());
+            args[5] = own.Pty;
+            // Beside the run's other files, not in the portable program's folder.
+            args.insert(args.end(), {"--backup", dir + "/differing-backup.ta"});
+            args.push_back("--measure");
+            args.push_back(measure);
+            ran = RunProgram(KXTA_EXE, args, {"KXTA_JOURNAL=" + dir + "/uploads.journal"}, 0, dir, r);
+            r.LinesWritten = SentLinesSaid(dir + "/" + r.Op + ".log");
+          }
+          ownStats = StopSim(own);
         } else if (op == "net-read") {
           // The same read through ser2net on this machine: what the network adds.
           int port = 0;
@@ -701,11 +888,11 @@ int main(int argc, char** argv) {
           if (op == "read")
             args = {"read", "-o", file};
           else
-            args = {"upload", file, "--all", "--yes"};
+            args = {"upload", file, "--all", "--yes", "--backup", dir + "/upload-backup.ta"};
           args.insert(args.end(), conn.begin(), conn.end());
           args.push_back("--measure");
           args.push_back(measure);
-          ran = RunProgram(KXTA_EXE, args, {}, 0, dir, r);
+          ran = RunProgram(KXTA_EXE, args, {"KXTA_JOURNAL=" + dir + "/uploads.journal"}, 0, dir, r);
         }
         if (!ran || !ReadPhases(measure, r.Phases) || r.Exit != 0) {
           std::printf("\n%s at %s bit/s, run %d FAILED (exit %d%s; see %s/%s.log)\n", op.c_str(),
@@ -718,10 +905,13 @@ int main(int argc, char** argv) {
           break;
         }
         PrintRun(r, run);
+        if (op == "upload-differing") PrintDiffering(r, all[cliRead]);
+        if (op == "desktop-read" || op == "upload-differing") {
+          if (!ownStats.empty())
+            std::printf("\n  line as seen by kxta-sim (%s): %s\n", op.c_str(), ownStats.c_str());
+        }
         if (op == "desktop-read") {
           PrintBeside(r, all[cliRead]);
-          if (!ownStats.empty())
-            std::printf("\n  line as seen by kxta-sim (desktop read): %s\n", ownStats.c_str());
         }
         std::fflush(stdout);
         all.push_back(r);
@@ -762,7 +952,10 @@ int main(int argc, char** argv) {
                 rate > 0 ? "<= 1.02" : "", rate > 0 ? Verdict(ratio, 1.02, 0, true) : -1);
       }
     }
-    if (!readOnly) Summarise(all, "upload", rate);
+    if (!readOnly) {
+      Summarise(all, "upload", rate);
+      SummariseDiffering(all, rate);
+    }
   }
   for (const std::string& s : gSummary) std::printf("%s\n", s.c_str());
   if (getloadavg(load, 3) > 0)

@@ -109,6 +109,8 @@ TLineCounters TKXTAcomm::Counters() const {
   c.Exchanges = fExchanges;
   c.Commands = fCommands;
   c.PauseMicros = fPauseMicros;
+  c.RxWakeups = fRxWakeups.load(std::memory_order_relaxed);
+  c.ReplyWakeups = fReplyWakeups.load(std::memory_order_relaxed);
   return c;
 }
 
@@ -120,6 +122,7 @@ std::string TKXTAcomm::ErrorLogFile() const {
 
 void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
   if (Count < 1) return;
+  fRxWakeups.fetch_add(1, std::memory_order_relaxed);
   fLastRxTime.store(GetTickCount32());
   char piece[kReadPiece];
   int remaining = Count;
@@ -166,7 +169,10 @@ void TKXTAcomm::Receive(TCustomComm& Port, int Count) {
       default:
         break;
     }
-    if (wake) Feedback().SignalActivity();
+    if (wake) {
+      fReplyWakeups.fetch_add(1, std::memory_order_relaxed);
+      Feedback().SignalActivity();
+    }
   }
 }
 

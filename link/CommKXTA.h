@@ -47,6 +47,10 @@ struct TLineCounters {
   uint64_t Exchanges = 0;
   uint64_t Commands = 0;
   uint64_t PauseMicros = 0;
+  // The watcher's wake-ups that brought received bytes (one per byte where each comes alone),
+  // and how many of them woke the thread that waits for the reply.
+  uint64_t RxWakeups = 0;
+  uint64_t ReplyWakeups = 0;
 };
 
 // The text received since an exchange began, taken from the ring as it grows, and the marks
@@ -262,6 +266,7 @@ class TKXTAcomm : public TPbxSession {
   // Counters: received bytes are counted on the watcher (also to see a ring overrun), the rest
   // on this thread.
   std::atomic<uint64_t> fBytesReceived{0};
+  std::atomic<uint64_t> fRxWakeups{0}, fReplyWakeups{0};
   // The watcher wakes this thread for every received piece, or, while an exchange waits for
   // its reply, only for a piece that completes a mark (the prompt, "Command error", the
   // carrier-lost text). The progress callback fires anyway. Both under fRxLock.

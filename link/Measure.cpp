@@ -48,13 +48,13 @@ void TRunMeasure::End(const std::string& Kind, int Index, const std::string& Tit
 bool TRunMeasure::Write(const std::string& Path, std::string& Error) const {
   std::string text =
       "# phase\tindex\tstart_us\twall_us\tcpu_us\tsent\treceived\texchanges\tcommands\t"
-      "pause_us\tok\ttitle\n";
+      "pause_us\tok\trx_wakeups\treply_wakeups\ttitle\n";
   const auto origin = fPhases.empty() ? std::chrono::steady_clock::time_point()
                                       : fPhases.front().From.Time;
   for (const TPhase& p : fPhases) {
     const TLineCounters& a = p.From.Line;
     const TLineCounters& b = p.To.Line;
-    text += Format("%s\t%d\t%lld\t%lld\t%llu\t%llu\t%llu\t%llu\t%llu\t%llu\t%d\t%s\n",
+    text += Format("%s\t%d\t%lld\t%lld\t%llu\t%llu\t%llu\t%llu\t%llu\t%llu\t%d\t%llu\t%llu\t%s\n",
                    p.Kind.c_str(), p.Index, static_cast<long long>(Micros(p.From.Time - origin)),
                    static_cast<long long>(Micros(p.To.Time - p.From.Time)),
                    static_cast<unsigned long long>(p.To.CpuMicros - p.From.CpuMicros),
@@ -63,6 +63,8 @@ bool TRunMeasure::Write(const std::string& Path, std::string& Error) const {
                    static_cast<unsigned long long>(b.Exchanges - a.Exchanges),
                    static_cast<unsigned long long>(b.Commands - a.Commands),
                    static_cast<unsigned long long>(b.PauseMicros - a.PauseMicros), p.Ok ? 1 : 0,
+                   static_cast<unsigned long long>(b.RxWakeups - a.RxWakeups),
+                   static_cast<unsigned long long>(b.ReplyWakeups - a.ReplyWakeups),
                    p.Title.c_str());
   }
   // Through the one writer of files: a device or a pipe given as the file is refused, and an

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <set>
+#include <sstream>
 
 #include "CliProcess.h"
 #include "Errors.h"
@@ -254,9 +255,28 @@ TEST_F(UploadTrustTest, ADifferingUploadWritesExactlyTheLinesThePbxHoldsOtherwis
   ASSERT_EQ(differing.size(), 24u + 1 + 2 + 1);
 
   TSim sim({"--baud", "0", "--state", State()}, dir.File("sim.err"));
-  const TRun up = Kxta({"upload", dir.File("b.ta"), "--differing", "--yes", "--port", sim.Path()});
+  const TRun up = Kxta({"upload", dir.File("b.ta"), "--differing", "--yes", "--port", sim.Path(),
+                        "--measure", dir.File("up.measure")});
   ASSERT_EQ(up.Status, 0) << up.Err;
   ASSERT_EQ(sim.Stop(), 0);
+  // The backup read is measured as a phase of its own between the connection and the steps
+  // (a phase begun after the backup, or none, would leave the read's commands in no phase).
+  {
+    std::vector<std::string> kinds;
+    long long backupCommands = 0;
+    std::istringstream phases(ReadFile(dir.File("up.measure")));
+    for (std::string line; std::getline(phases, line);) {
+      if (line.empty() || line[0] == '#') continue;
+      std::vector<std::string> f;
+      std::istringstream cells(line);
+      for (std::string c; std::getline(cells, c, '\t');) f.push_back(c);
+      ASSERT_GE(f.size(), 12u) << line;
+      if (kinds.empty() || kinds.back() != f[0]) kinds.push_back(f[0]);
+      if (f[0] == "backup") backupCommands = std::atoll(f[8].c_str());
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"connect", "backup", "step", "disconnect"}));
+    EXPECT_GT(backupCommands, 100);  // every program's lines read
+  }
   const std::vector<TJournalRun> runs = ReadJournal(Journal());
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].Mode, "differing");

@@ -63,7 +63,7 @@ struct Measure : ::testing::Test {
 
 long long N(const TRow& R, size_t Column) { return std::atoll(R.at(Column).c_str()); }
 enum { cKind, cIndex, cStart, cWall, cCpu, cSent, cReceived, cExchanges, cCommands, cPause, cOk,
-       cTitle };
+       cRxWakeups, cReplyWakeups, cTitle };
 
 // Each phase holds the traffic, time and CPU between its own Begin and End. The clocks are
 // the test's, moved by hand as the phases' work would move them, so nothing here depends on
@@ -107,7 +107,7 @@ TEST_F(Measure, EachPhaseHoldsOnlyItsOwnTrafficTimeAndCpu) {
   const std::vector<TRow> rows = Rows("run.measure", header);
   EXPECT_EQ(header.rfind("# phase\tindex\tstart_us\twall_us\tcpu_us\t", 0), 0u) << header;
   ASSERT_EQ(rows.size(), 4u);
-  for (const TRow& r : rows) ASSERT_EQ(r.size(), 12u);
+  for (const TRow& r : rows) ASSERT_EQ(r.size(), 14u);
 
   const TRow &conn = rows[0], &busy = rows[1], &idle = rows[2], &bye = rows[3];
   EXPECT_EQ(conn[cKind], "connect");
@@ -126,11 +126,19 @@ TEST_F(Measure, EachPhaseHoldsOnlyItsOwnTrafficTimeAndCpu) {
                     std::string("604E01//\r\r\n;=>604E01/1,2,3/\r\n;E>").size()));
   EXPECT_EQ(N(busy, cPause), 0);
   EXPECT_EQ(busy[cOk], "1");
+  // The watcher's wake-ups: every typed character waits for its echo, so at least one per
+  // typed byte, yet fewer than the bytes received (a count per byte instead of per wake-up
+  // would equal them); the reply's waiter is woken for each command's prompt and not for each
+  // echo (a count outside the wake's condition would equal the watcher's).
+  EXPECT_GE(N(busy, cRxWakeups), N(busy, cSent));
+  EXPECT_LT(N(busy, cRxWakeups), N(busy, cReceived));
+  EXPECT_GE(N(busy, cReplyWakeups), N(busy, cCommands));
+  EXPECT_LT(N(busy, cReplyWakeups), N(busy, cRxWakeups));
 
   EXPECT_EQ(idle[cIndex], "7");
   EXPECT_EQ(idle[cTitle], "Account Codes");  // a title with a blank stays one cell
   EXPECT_EQ(idle[cOk], "0");
-  EXPECT_EQ(N(idle, cSent) + N(idle, cReceived) + N(idle, cCommands), 0);
+  EXPECT_EQ(N(idle, cSent) + N(idle, cReceived) + N(idle, cCommands) + N(idle, cRxWakeups), 0);
 
   EXPECT_EQ(bye[cKind], "disconnect");
   EXPECT_GT(N(bye, cSent), 0);

@@ -36,7 +36,7 @@ std::vector<TPhase> Phases(const std::string& Text) {
     std::istringstream cells(line);
     std::string c;
     while (std::getline(cells, c, '\t')) f.push_back(c);
-    if (f.size() != 12) return {};
+    if (f.size() != 14) return {};
     TPhase p;
     p.Kind = f[0];
     p.Index = std::atoi(f[1].c_str());
@@ -46,7 +46,7 @@ std::vector<TPhase> Phases(const std::string& Text) {
     p.Received = std::atoll(f[6].c_str());
     p.Commands = std::atoll(f[8].c_str());
     p.Ok = f[10] == "1";
-    p.Title = f[11];
+    p.Title = f[13];
     phases.push_back(p);
   }
   return phases;
