@@ -65,6 +65,9 @@ double Median(std::vector<double> V) {
 
 // The machine's floor for one echoed byte through a pty, in microseconds (0: not measured).
 double gRoundTripUs = 0;
+// What a reader that must see every byte the moment it comes pays per byte when the bytes of a
+// paced line arrive one at a time (microseconds of CPU per byte; 0: not measured), by rate.
+std::map<int, double> gPacedByteUs;
 
 // One phase of a run, as kxta --measure and kxta-config --measure write it.
 struct TPhase {
@@ -592,6 +595,17 @@ void Summarise(const std::vector<TRun>& Runs, const std::string& Op, int Rate) {
   Summary(k + "CPU share of wall (steps)", stepsShare, "%",
           pacedRead ? (desktop ? "target <= 2" : "target <= 1.5, hard 5") : "",
           pacedRead ? Verdict(stepsShare, shareTarget, desktop ? 0 : 5, true) : -1);
+  if (pacedRead && gPacedByteUs.count(Rate) && gPacedByteUs[Rate] > 0) {
+    // The share a reader that does nothing else would have over the same bytes in the same
+    // time: what one wake-up per received byte costs on this machine.
+    std::vector<double> floor;
+    for (const TRun& r : Runs)
+      if (r.Op == Op && r.Rate == Rate && r.Exit == 0)
+        floor.push_back(100.0 * 1e-6 * gPacedByteUs[Rate] *
+                        double(r.StepsSum(&TPhase::Received)) / r.StepsWall());
+    Summary(k + "CPU share, bare reader's floor", Median(floor), "%",
+            "(one wake-up per byte, nothing else)", -1);
+  }
   Summary(k + "CPU per command (steps)", Median(usPerCmd), "us", "", -1);
   Summary(k + "watcher wake-ups per command", Median(wakesPerCmd), "", "", -1);
   Summary(k + "watcher wake-ups per byte", Median(wakesPerByte), "", "", -1);
@@ -680,6 +694,76 @@ double PtyRoundTripFloorUs(int Trips) {
     waitpid(pid, nullptr, 0);
   }
   close(slave);
+  return us;
+}
+
+// The floor of a paced read's CPU on this machine: a reader that does nothing but wait (poll on
+// the pty and on a wake descriptor, as the port's watcher does) and read, fed Bytes bytes one at
+// a time at Rate by another process, as the simulated PBX answers. Its CPU time (the kernel's
+// figure for the reader process) per byte received, in microseconds; 0 when not measured.
+double PacedReaderUsPerByte(int Rate, int Bytes) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 0;
+  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+  if (slave < 0) {
+    close(master);
+    return 0;
+  }
+  termios t{};
+  tcgetattr(slave, &t);
+  cfmakeraw(&t);
+  tcsetattr(slave, TCSANOW, &t);
+  const pid_t reader = fork();
+  if (reader == 0) {
+    close(master);
+    int wake[2];
+    if (pipe(wake) != 0) _exit(1);
+    char b[256];
+    for (int got = 0; got < Bytes;) {
+      pollfd pf[2] = {{slave, POLLIN, 0}, {wake[0], POLLIN, 0}};
+      if (poll(pf, 2, 5000) <= 0) _exit(1);
+      const ssize_t n = read(slave, b, sizeof b);
+      if (n <= 0) _exit(1);
+      got += int(n);
+    }
+    _exit(0);
+  }
+  const pid_t writer = reader > 0 ? fork() : -1;
+  if (writer == 0) {
+    close(slave);
+    const long charNs = 1000000000L * kBitsPerChar / Rate;
+    timespec at{};
+    clock_gettime(CLOCK_MONOTONIC, &at);
+    for (int i = 0; i < Bytes; ++i) {
+      at.tv_nsec += charNs;
+      while (at.tv_nsec >= 1000000000L) {
+        at.tv_nsec -= 1000000000L;
+        ++at.tv_sec;
+      }
+      clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
+      const char c = 'x';
+      if (write(master, &c, 1) != 1) _exit(1);
+    }
+    pause();  // the pty stays open until the reader has taken every byte
+    _exit(0);
+  }
+  close(master);
+  close(slave);
+  double us = 0;
+  if (reader > 0) {
+    int status = 0;
+    rusage ru{};
+    if (wait4(reader, &status, 0, &ru) == reader && WIFEXITED(status) &&
+        WEXITSTATUS(status) == 0) {
+      const double cpu = double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                         1e-6 * double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
+      us = 1e6 * cpu / Bytes;
+    }
+  }
+  if (writer > 0) {
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+  }
   return us;
 }
 
@@ -793,6 +877,18 @@ int main(int argc, char** argv) {
                 "(median of 3 x 20000)\n", gRoundTripUs);
     std::fflush(stdout);
     Summary("pty round trip (echo floor)", gRoundTripUs, "us", "", -1);
+  }
+
+  for (int rate : rates) {
+    if (rate <= 0) continue;
+    // Ten seconds of bytes at the line's rate, three times.
+    std::vector<double> us;
+    for (int i = 0; i < 3; ++i) us.push_back(PacedReaderUsPerByte(rate, rate / kBitsPerChar * 10));
+    gPacedByteUs[rate] = Median(us);
+    std::printf("a bare reader of a pty fed one byte at a time at %d bit/s: %.1f us of CPU per "
+                "byte (median of 3 x 10 s)\n", rate, gPacedByteUs[rate]);
+    std::fflush(stdout);
+    Summary("bare paced reader @" + RateName(rate), gPacedByteUs[rate], "us/B", "", -1);
   }
 
   std::vector<TRun> all;
