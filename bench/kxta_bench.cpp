@@ -651,22 +651,32 @@ void SummariseDiffering(const std::vector<TRun>& Runs, int Rate) {
   }
 }
 
+// A pseudo-terminal pair in raw mode; false (nothing left open) when there is none to have.
+bool OpenRawPty(int& Master, int& Slave) {
+  Master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) {
+    if (Master >= 0) close(Master);
+    return false;
+  }
+  Slave = open(ptsname(Master), O_RDWR | O_NOCTTY);
+  if (Slave < 0) {
+    close(Master);
+    return false;
+  }
+  termios t{};
+  tcgetattr(Slave, &t);
+  cfmakeraw(&t);
+  tcsetattr(Slave, TCSANOW, &t);
+  return true;
+}
+
 // What one echoed byte costs through a pseudo-terminal on this machine, with two processes that
 // do nothing else: one writes a byte and waits (poll, read) for it to come back, the other
 // echoes it. Typing waits for an echo per character, so no program can type an unpaced command
 // faster than its bytes times this. Microseconds per round trip, 0 when it cannot be measured.
 double PtyRoundTripFloorUs(int Trips) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 0;
-  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
-  if (slave < 0) {
-    close(master);
-    return 0;
-  }
-  termios t{};
-  tcgetattr(slave, &t);
-  cfmakeraw(&t);
-  tcsetattr(slave, TCSANOW, &t);
+  int master = -1, slave = -1;
+  if (!OpenRawPty(master, slave)) return 0;
   const pid_t pid = fork();
   if (pid == 0) {
     close(slave);
@@ -702,17 +712,8 @@ double PtyRoundTripFloorUs(int Trips) {
 // a time at Rate by another process, as the simulated PBX answers. Its CPU time (the kernel's
 // figure for the reader process) per byte received, in microseconds; 0 when not measured.
 double PacedReaderUsPerByte(int Rate, int Bytes) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 0;
-  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
-  if (slave < 0) {
-    close(master);
-    return 0;
-  }
-  termios t{};
-  tcgetattr(slave, &t);
-  cfmakeraw(&t);
-  tcsetattr(slave, TCSANOW, &t);
+  int master = -1, slave = -1;
+  if (!OpenRawPty(master, slave)) return 0;
   const pid_t reader = fork();
   if (reader == 0) {
     close(master);
