@@ -359,23 +359,23 @@ std::string ChangedLine(const std::string& Line) {
   if (!LineItems(Line, items) || !cat.FindHead(head, prog, key)) return std::string();
   const TPbxProgram& p = cat.Programs()[prog];
   for (size_t i = 0; i < items.size() && i < p.Items.size(); ++i) {
-    const TItemSpec& spec = p.Items[i];
+    const TItemSpec& layout = p.Items[i];
     std::vector<std::string> tries;
     const std::string item = TrimBlanks(items[i]);
     const int v = std::atoi(item.c_str());
     const bool digits = !item.empty() && item.size() < 6 &&
                         item.find_first_not_of("0123456789") == std::string::npos;
-    if ((spec.Kind == TItemSpec::Number || spec.Kind == TItemSpec::Fixed ||
-         spec.Kind == TItemSpec::StarNumber) && digits && spec.Hi > spec.Lo) {
-      std::string n = std::to_string(v < spec.Hi ? v + 1 : spec.Lo);
-      if (spec.Kind == TItemSpec::Fixed && int(n.size()) < spec.Width)
-        n.insert(0, size_t(spec.Width) - n.size(), '0');
+    if ((layout.Kind == TItemSpec::Number || layout.Kind == TItemSpec::Fixed ||
+         layout.Kind == TItemSpec::StarNumber) && digits && layout.Hi > layout.Lo) {
+      std::string n = std::to_string(v < layout.Hi ? v + 1 : layout.Lo);
+      if (layout.Kind == TItemSpec::Fixed && int(n.size()) < layout.Width)
+        n.insert(0, size_t(layout.Width) - n.size(), '0');
       tries.push_back(n);
-    } else if (spec.Kind == TItemSpec::Text) {
+    } else if (layout.Kind == TItemSpec::Text) {
       tries = {"B", "1"};
     }
     for (const std::string& t : tries) {
-      if (t == TrimBlanks(items[i])) continue;
+      if (t == item) continue;
       std::vector<std::string> changed = items;
       changed[i] = t;
       std::string line = head + "/";

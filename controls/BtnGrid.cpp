@@ -204,7 +204,7 @@ void TBtnGrid::DrawCell(QPainter& P, int Col, int Row, TBtnState State) {
     P.fillRect(r, palette().color(backgroundRole()));
     P.setPen(palette().color(foregroundRole()));
     if (beside) {
-      P.drawText(r.adjusted(fShiftX + keyW + 6, 0, 0, 0),
+      P.drawText(r.adjusted(fShiftX + keyW + kLabelGap, 0, 0, 0),
                  Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
     } else {
       const int align =

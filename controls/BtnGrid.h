@@ -18,6 +18,9 @@ class TBtnGrid : public QWidget {
   using TCellTextEvent = std::function<void(TBtnGrid* Sender, int Col, int Row, QString& HintStr)>;
   using TCellEvent = std::function<void(TBtnGrid* Sender, int Col, int Row)>;
 
+  // Between a key and its label beside it (bgLabelBeside).
+  static constexpr int kLabelGap = 6;
+
   explicit TBtnGrid(QWidget* Parent = nullptr);
   ~TBtnGrid() override;
 

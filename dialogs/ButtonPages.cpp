@@ -277,7 +277,8 @@ void TButtonPage::PutLabelsBeside() {
   fGrid->SetOptions(fGrid->Options() | bgLabelBeside);
   fGrid->SetShiftXbmp(margin);
   fGrid->SetShiftYbmp(0);
-  fGrid->SetColWidth(margin + keyW + 6 + fm.horizontalAdvance(widest) + 2 * margin);
+  fGrid->SetColWidth(margin + keyW + TBtnGrid::kLabelGap + fm.horizontalAdvance(widest) +
+                     2 * margin);
   fGrid->SetRowHeight(std::max(keyH, fm.height()) + 6);
 }
 
